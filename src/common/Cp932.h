@@ -1,0 +1,24 @@
+#pragma once
+// The one place where CP932 bytes (file contents, settings values) meet UTF-8 (paths, Qt).
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vellaro {
+
+struct CodecFailure {
+    std::size_t offset = 0; // byte offset in the input of the first character that failed
+};
+
+// CP932 bytes to UTF-8. nullopt when the input holds a byte sequence that is not CP932.
+std::optional<std::string> Cp932ToUtf8(std::string_view cp932, CodecFailure* failure = nullptr);
+// UTF-8 to CP932 bytes. nullopt when a character has no CP932 form (or the input is not UTF-8);
+// nothing is ever replaced silently.
+std::optional<std::string> Utf8ToCp932(std::string_view utf8, CodecFailure* failure = nullptr);
+// For showing bytes that may be damaged: undecodable bytes become U+FFFD.
+std::string Cp932ToUtf8Lossy(std::string_view cp932);
+// For fixed texts written in the source as UTF-8 that are known to have a CP932 form.
+std::string Sjis(std::string_view utf8);
+
+} // namespace vellaro

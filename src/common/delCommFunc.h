@@ -1,0 +1,71 @@
+#pragma once
+// Common functions shared by every part of the program, and the shared texts.
+// None of these functions fails outwards: they answer false, an empty text or 0.
+// Paths are std::filesystem::path in the system's encoding (UTF-8 on Linux).
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vellaro {
+
+namespace fs = std::filesystem;
+
+// The source folder in use.
+extern fs::path CurSrcPath;
+// The command line last built for compiling or running (UTF-8: it holds paths).
+extern std::string ShellCommand;
+
+bool ExistFile(const fs::path& p);
+bool ExistFolder(const fs::path& p);
+bool MakeFolder(const fs::path& p);
+// Drive kinds: 0 not determined, 1 no root folder, 2 removable, 3 fixed disk, 4 network,
+// 5 optical disc, 6 RAM disk.
+int DriveKind(const fs::path& p);
+// Folder of the running executable, ending in a separator.
+fs::path ExePath();
+// The machine-wide system folder, no trailing separator.
+fs::path SysPath();
+// The learner's private temporary folder, ending in a separator (created on demand).
+fs::path TempPath();
+void ChangeFolder(const fs::path& p);
+std::string IntToText(std::int32_t v);
+std::int32_t TextToInt(std::string_view text);
+void PumpEvents();
+void AppTerminate();
+void ShellOpen(const std::string& target);
+// Machine-wide named text values (a small store in the system folder). Key, name and value are
+// CP932 texts. A key that cannot be opened or created on writing is silent; a refused write after
+// that throws VellaroError("'%s' の設定に失敗しました").
+void RegWriteStr(const std::string& key, const std::string& name, const std::string& value);
+std::string RegReadStr(const std::string& key, const std::string& name);
+
+// --- Seams ---------------------------------------------------------------------------------
+
+// The folders the program uses. main() installs the real ones; tests install temporary ones.
+struct FolderSource {
+    fs::path system;   // SysPath, no trailing separator
+    fs::path exe;      // ExePath, with or without trailing separator
+    fs::path tempWish; // the preferred private temporary folder (TempPath checks and makes it)
+    fs::path tempBase; // where a fresh private folder is made with mkdtemp when tempWish is unsafe
+};
+// The real folders of this machine: /var/lib/vellaro, the executable's folder, and
+// $XDG_RUNTIME_DIR/vellaro or /tmp/vellaro-<uid>.
+FolderSource SystemFolders();
+void SetFolderSource(const FolderSource& source);
+const FolderSource& CurrentFolderSource();
+
+// What only the event loop and the desktop can do. The Qt layer installs the real one.
+class EventSeam {
+  public:
+    virtual ~EventSeam() = default;
+    virtual void pumpEvents() = 0;
+    virtual void appTerminate() = 0;
+    virtual void shellOpen(const std::string& target) = 0;
+};
+// Not owned; nullptr makes PumpEvents/AppTerminate/ShellOpen do nothing.
+void SetEventSeam(EventSeam* seam);
+
+} // namespace vellaro

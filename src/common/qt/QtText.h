@@ -1,0 +1,18 @@
+#pragma once
+// Text crosses between the core (CP932 bytes, UTF-8 paths) and Qt here, and only here.
+#include <QString>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vellaro {
+
+// CP932 bytes to a Qt string; undecodable bytes show as U+FFFD.
+QString FromSjis(std::string_view cp932);
+// A Qt string to CP932 bytes; nullopt when a character has no CP932 form.
+std::optional<std::string> ToSjis(const QString& text);
+QString FromPath(const std::filesystem::path& p);
+std::filesystem::path ToPath(const QString& p);
+
+} // namespace vellaro

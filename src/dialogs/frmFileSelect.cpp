@@ -1,0 +1,8 @@
+#include "dialogs/frmFileSelect.h"
+
+TfromFileSelect* fromFileSelect = nullptr;
+
+TfromFileSelect::TfromFileSelect(QWidget* parent) : QDialog(parent) {
+    setObjectName("fromFileSelect");
+    fromFileSelect = this;
+}

@@ -1,0 +1,41 @@
+#pragma once
+// A profile store for one INI file that behaves as the system profile functions do:
+// section and key names match without regard to case, the first of duplicate keys wins,
+// lines ending in CR LF or LF alone are read, values are trimmed and at most 2047 bytes long
+// (never splitting a double-byte character). Names and values are CP932 bytes.
+// Each write replaces the whole file atomically; a refused write throws
+// VellaroError("<full path> に書き込めません").
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace vellaro {
+
+class IniFile {
+  public:
+    explicit IniFile(std::filesystem::path path);
+
+    const std::filesystem::path& path() const { return m_path; }
+
+    // nullopt when the file, section or key is missing.
+    std::optional<std::string> ReadRaw(const std::string& section, const std::string& key) const;
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& def) const;
+    // Decimal, "0x"/"0X" (more than two characters) or "$" hexadecimal; otherwise def.
+    std::int32_t ReadInteger(const std::string& section, const std::string& key,
+                             std::int32_t def) const;
+    bool ReadBool(const std::string& section, const std::string& key, bool def) const;
+
+    // An existing key is replaced where it stands, a new key is appended to its section,
+    // and file and section are created when missing. A value holding CR or LF is refused.
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
+    void WriteBool(const std::string& section, const std::string& key, bool value);
+
+  private:
+    std::filesystem::path m_path;
+};
+
+} // namespace vellaro

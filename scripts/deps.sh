@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Vellaro need.
+# Only this step and the install step need root; they go through sudo for a learner.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
+  # run
+  qt6-translations-l10n fonts-ipafont-gothic default-jdk-headless xchm xdg-utils
+  # help file
+  fp-utils libchm-bin
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xdotool x11-utils imagemagick util-linux
+  clang libclang-rt-14-dev
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  as_root apt-get update -q
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+fi

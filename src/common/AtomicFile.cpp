@@ -1,0 +1,132 @@
+#include "common/AtomicFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vellaro {
+
+namespace {
+
+void SetError(std::string* errorText, int err) {
+    if (errorText)
+        *errorText = std::strerror(err);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool AtomicWriteFile(const std::filesystem::path& target, std::string_view bytes,
+                     std::string* errorText) {
+    const std::filesystem::path dir =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    // The temporary file must live in the same folder so that rename() replaces atomically.
+    std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        SetError(errorText, errno);
+        return false;
+    }
+    mode_t mode = 0644;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            ::close(fd);
+            ::unlink(tmpl.c_str());
+            SetError(errorText, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+            return false;
+        }
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    int err = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(tmpl.c_str(), target.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(tmpl.c_str());
+        SetError(errorText, err);
+        return false;
+    }
+    // Make the rename itself durable.
+    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::filesystem::path& file, std::string& bytes, std::size_t maxBytes,
+                   bool* tooLarge) {
+    if (tooLarge)
+        *tooLarge = false;
+    bytes.clear();
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    if (static_cast<std::size_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        if (tooLarge)
+            *tooLarge = true;
+        return false;
+    }
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ::close(fd);
+            bytes.clear();
+            return false;
+        }
+        if (n == 0)
+            break;
+        if (bytes.size() + static_cast<std::size_t>(n) > maxBytes) {
+            ::close(fd);
+            bytes.clear();
+            if (tooLarge)
+                *tooLarge = true;
+            return false;
+        }
+        bytes.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+} // namespace vellaro

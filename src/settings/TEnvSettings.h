@@ -28,6 +28,8 @@ struct TEnvSettings {
     bool SwSpeedRead = false;
     bool SwSpeedText = false;
     bool SpeedDisp = false;
+
+    bool operator==(const TEnvSettings&) const = default;
 };
 
 // The system window-text colour as a colour code.
@@ -42,7 +44,8 @@ inline constexpr const char* kSettingsSection = "Bas";
 // file -> record: each key read with the field's current value as its default.
 void LoadSettings(const IniFile& ini, TEnvSettings& s);
 // record -> file: all 18 keys in their fixed order. Throws VellaroError on a refused write
-// (the keys written before it stay).
+// (the keys written before it stay), and before writing anything when PathSrc holds a character
+// that CP932 cannot hold.
 void SaveSettings(IniFile& ini, const TEnvSettings& s);
 // record -> file: Level, JavaReadCount, BasreadCount.
 void SaveCounters(IniFile& ini, const TEnvSettings& s);

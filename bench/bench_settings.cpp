@@ -1,0 +1,62 @@
+#include "settings/IniFile.h"
+#include "settings/TEnvSettings.h"
+
+#include <benchmark/benchmark.h>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// A private folder holding one settings file, removed at the end of the benchmark.
+class TempIni {
+  public:
+    TempIni() {
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "vellaro-bench-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data()))
+            throw std::runtime_error("mkdtemp failed");
+        m_dir = tmpl;
+    }
+    ~TempIni() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+    std::filesystem::path file() const { return m_dir / "noprg.ini"; }
+
+  private:
+    std::filesystem::path m_dir;
+};
+
+vellaro::TEnvSettings Sample() {
+    vellaro::TEnvSettings s = vellaro::DefaultEnvSettings("/opt/vellaro/java source");
+    s.YokoPos = 254;
+    s.TatePos = 122;
+    return s;
+}
+
+void BM_LoadSettings(benchmark::State& state) {
+    TempIni dir;
+    vellaro::IniFile ini(dir.file());
+    vellaro::SaveSettings(ini, Sample());
+    for (auto _ : state) {
+        vellaro::TEnvSettings s;
+        vellaro::LoadSettings(ini, s);
+        benchmark::DoNotOptimize(s);
+    }
+}
+BENCHMARK(BM_LoadSettings);
+
+// Every key is its own atomic whole-file write (with its flush to disk), 18 per call.
+void BM_SaveSettings(benchmark::State& state) {
+    TempIni dir;
+    vellaro::IniFile ini(dir.file());
+    const vellaro::TEnvSettings s = Sample();
+    vellaro::SaveSettings(ini, s);
+    for (auto _ : state)
+        vellaro::SaveSettings(ini, s);
+}
+BENCHMARK(BM_SaveSettings)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,187 @@
+#include "common/Cp932.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <iconv.h>
+#include <stdexcept>
+
+namespace vellaro {
+
+namespace {
+
+// glibc's "CP932" is the code page with the vendor extensions (～ ① 髙 ...); its "SHIFT_JIS" is
+// strict JIS X 0208 and refuses them.
+constexpr const char* kCp932Name = "CP932";
+constexpr const char* kUtf8Name = "UTF-8";
+
+// One conversion descriptor per direction and thread, opened on first use: opening costs far
+// more than a conversion of a settings value.
+class Converter {
+  public:
+    Converter(const char* to, const char* from) : m_cd(::iconv_open(to, from)) {}
+    ~Converter() {
+        if (m_cd != reinterpret_cast<iconv_t>(-1))
+            ::iconv_close(m_cd);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts the whole input. On failure returns false with the byte offset of the first
+    // character that could not be converted (invalid, incomplete at the end, or without a form
+    // in the target); out then holds what the input before it converted to.
+    bool Convert(std::string_view in, std::string& out, std::size_t& failedAt) {
+        out.clear();
+        failedAt = 0;
+        if (m_cd == reinterpret_cast<iconv_t>(-1))
+            return false;
+        ::iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        // UTF-8 never needs more than three bytes per CP932 byte, CP932 never more than one
+        // byte per UTF-8 byte; E2BIG below covers anything else.
+        out.resize(in.size() * 3 + 4);
+        char* inPtr = const_cast<char*>(in.data());
+        std::size_t inLeft = in.size();
+        std::size_t outUsed = 0;
+        while (inLeft > 0) {
+            char* outPtr = out.data() + outUsed;
+            std::size_t outLeft = out.size() - outUsed;
+            const std::size_t rc = ::iconv(m_cd, &inPtr, &inLeft, &outPtr, &outLeft);
+            outUsed = static_cast<std::size_t>(outPtr - out.data());
+            if (rc != static_cast<std::size_t>(-1))
+                break;
+            if (errno == E2BIG) {
+                out.resize(out.size() * 2);
+                continue;
+            }
+            // EILSEQ (invalid or unrepresentable) or EINVAL (incomplete at the end).
+            failedAt = in.size() - inLeft;
+            out.resize(outUsed);
+            return false;
+        }
+        out.resize(outUsed);
+        return true;
+    }
+
+  private:
+    iconv_t m_cd;
+};
+
+Converter& FromCp932() {
+    thread_local Converter c(kUtf8Name, kCp932Name);
+    return c;
+}
+
+Converter& ToCp932() {
+    thread_local Converter c(kCp932Name, kUtf8Name);
+    return c;
+}
+
+bool IsLeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Number of single-byte ASCII characters in CP932 text (trail bytes of double-byte characters
+// may lie in the ASCII range and do not count).
+std::size_t CountAsciiCp932(std::string_view s) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (IsLeadByte(b))
+            ++i;
+        else if (b < 0x80)
+            ++n;
+    }
+    return n;
+}
+
+std::size_t CountAscii(std::string_view utf8) {
+    std::size_t n = 0;
+    for (char c : utf8)
+        if (static_cast<unsigned char>(c) < 0x80)
+            ++n;
+    return n;
+}
+
+std::size_t Utf8CharLength(unsigned char b) {
+    if (b < 0x80)
+        return 1;
+    if ((b & 0xE0) == 0xC0)
+        return 2;
+    if ((b & 0xF0) == 0xE0)
+        return 3;
+    return 4;
+}
+
+// The table maps two characters that are not ASCII onto ASCII bytes (U+00A5 YEN SIGN to "\",
+// U+203E OVERLINE to "~"). Decoded again they come back as "\" and "~", which in a path or a
+// Java source is a different character, so they count as having no CP932 form. Returns the
+// offset of the first such character.
+std::size_t FindAsciiFolding(std::string_view utf8) {
+    std::string one;
+    std::size_t dummy = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t len =
+            std::min(Utf8CharLength(static_cast<unsigned char>(utf8[i])), utf8.size() - i);
+        if (len > 1 && ToCp932().Convert(utf8.substr(i, len), one, dummy) && one.size() == 1 &&
+            static_cast<unsigned char>(one[0]) < 0x80)
+            return i;
+        i += len;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::optional<std::string> Cp932ToUtf8(std::string_view cp932, CodecFailure* failure) {
+    std::string out;
+    std::size_t failedAt = 0;
+    if (!FromCp932().Convert(cp932, out, failedAt)) {
+        if (failure)
+            failure->offset = failedAt;
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::optional<std::string> Utf8ToCp932(std::string_view utf8, CodecFailure* failure) {
+    std::string out;
+    std::size_t failedAt = 0;
+    if (!ToCp932().Convert(utf8, out, failedAt)) {
+        if (failure)
+            failure->offset = failedAt;
+        return std::nullopt;
+    }
+    if (CountAsciiCp932(out) != CountAscii(utf8)) {
+        if (failure)
+            failure->offset = FindAsciiFolding(utf8);
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::string Cp932ToUtf8Lossy(std::string_view cp932) {
+    static constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+    std::string result;
+    std::string part;
+    while (!cp932.empty()) {
+        std::size_t failedAt = 0;
+        if (FromCp932().Convert(cp932, part, failedAt)) {
+            result += part;
+            break;
+        }
+        // Keep what decoded before the bad byte, replace that one byte and go on after it, so
+        // that a damaged lead byte does not swallow the character that follows it.
+        result += part;
+        result += kReplacement;
+        cp932.remove_prefix(failedAt + 1);
+    }
+    return result;
+}
+
+std::string Sjis(std::string_view utf8) {
+    auto out = Utf8ToCp932(utf8);
+    if (!out)
+        throw std::invalid_argument("fixed text without a CP932 form: " + std::string(utf8));
+    return *out;
+}
+
+} // namespace vellaro

@@ -1,0 +1,33 @@
+#include "common/qt/QtText.h"
+
+#include "common/Cp932.h"
+
+#include <QByteArray>
+
+namespace vellaro {
+
+QString FromSjis(std::string_view cp932) {
+    const std::string utf8 = Cp932ToUtf8Lossy(cp932);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::optional<std::string> ToSjis(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    return Utf8ToCp932(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+}
+
+// Paths go through u8string so that the same code is right where the native form is UTF-8
+// bytes and where it is UTF-16.
+QString FromPath(const std::filesystem::path& p) {
+    const std::u8string u8 = p.u8string();
+    return QString::fromUtf8(reinterpret_cast<const char*>(u8.data()),
+                             static_cast<qsizetype>(u8.size()));
+}
+
+std::filesystem::path ToPath(const QString& p) {
+    const QByteArray utf8 = p.toUtf8();
+    return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.constData()),
+                                               static_cast<std::size_t>(utf8.size())));
+}
+
+} // namespace vellaro

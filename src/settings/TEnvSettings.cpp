@@ -1,0 +1,110 @@
+#include "settings/TEnvSettings.h"
+
+#include "common/Cp932.h"
+#include "common/VellaroError.h"
+#include "settings/IniFile.h"
+
+namespace vellaro {
+
+namespace {
+
+std::string PathToUtf8(const std::filesystem::path& p) {
+    const std::u8string u8 = p.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+std::filesystem::path Utf8ToPath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+} // namespace
+
+TEnvSettings DefaultEnvSettings(const std::filesystem::path& defaultWorkFolder) {
+    TEnvSettings s;
+    s.FontName = Sjis("ＭＳ ゴシック");
+    s.FontSize = 10;
+    s.FontColor = kWindowTextColor;
+    s.spFontName = s.FontName;
+    s.spFontSize = 12;
+    s.PathSrc = defaultWorkFolder;
+    s.YokoSize = 595;
+    s.TateSize = 520;
+    s.YokoPos = 0;
+    s.TatePos = 0;
+    s.Level = 1;
+    s.LevelTextBas = 1;
+    s.LevelTextJava = 1;
+    s.JavaReadCount = 1;
+    s.BasreadCount = 1;
+    s.SwSpeedRead = true;
+    s.SwSpeedText = true;
+    s.SpeedDisp = true;
+    return s;
+}
+
+void LoadSettings(const IniFile& ini, TEnvSettings& s) {
+    const std::string sec = kSettingsSection;
+    s.FontName = ini.ReadString(sec, "FontName", s.FontName);
+    s.FontSize = ini.ReadInteger(sec, "FontSize", s.FontSize);
+    s.FontColor = ini.ReadInteger(sec, "FontColor", s.FontColor);
+    s.spFontName = ini.ReadString(sec, "spFontName", s.spFontName);
+    s.spFontSize = ini.ReadInteger(sec, "spFontSize", s.spFontSize);
+    // The file holds the folder in CP932; a value that does not decode (a damaged or foreign
+    // file) would name a folder that does not exist, so the folder in memory is kept.
+    if (const auto raw = ini.ReadRaw(sec, "PathSrc")) {
+        if (const auto utf8 = Cp932ToUtf8(*raw))
+            s.PathSrc = Utf8ToPath(*utf8);
+    }
+    s.YokoSize = ini.ReadInteger(sec, "YokoSize", s.YokoSize);
+    s.TateSize = ini.ReadInteger(sec, "TateSize", s.TateSize);
+    s.YokoPos = ini.ReadInteger(sec, "YokoPos", s.YokoPos);
+    s.TatePos = ini.ReadInteger(sec, "TatePos", s.TatePos);
+    s.Level = ini.ReadInteger(sec, "Level", s.Level);
+    s.LevelTextBas = ini.ReadInteger(sec, "LevelTextBas", s.LevelTextBas);
+    s.LevelTextJava = ini.ReadInteger(sec, "LevelTextJava", s.LevelTextJava);
+    s.JavaReadCount = ini.ReadInteger(sec, "JavaReadCount", s.JavaReadCount);
+    s.BasreadCount = ini.ReadInteger(sec, "BasreadCount", s.BasreadCount);
+    s.SwSpeedRead = ini.ReadBool(sec, "SwSpeedRead", s.SwSpeedRead);
+    s.SwSpeedText = ini.ReadBool(sec, "SwSpeedText", s.SwSpeedText);
+    s.SpeedDisp = ini.ReadBool(sec, "SpeedDisp", s.SpeedDisp);
+}
+
+void SaveSettings(IniFile& ini, const TEnvSettings& s) {
+    // Checked before any key is written: a folder name that CP932 cannot hold would be stored
+    // garbled and name another folder at the next start.
+    const std::string folder = PathToUtf8(s.PathSrc);
+    const auto pathSrc = Utf8ToCp932(folder);
+    if (!pathSrc)
+        throw VellaroError("ソースパス「" + folder +
+                           "」には設定ファイルに保存できない文字が含まれています。"
+                           "別のフォルダを選んでください。");
+
+    const std::string sec = kSettingsSection;
+    ini.WriteInteger(sec, "spFontSize", s.spFontSize);
+    ini.WriteString(sec, "spFontName", s.spFontName);
+    ini.WriteString(sec, "FontName", s.FontName);
+    ini.WriteInteger(sec, "FontSize", s.FontSize);
+    ini.WriteInteger(sec, "FontColor", s.FontColor);
+    ini.WriteString(sec, "PathSrc", *pathSrc);
+    ini.WriteInteger(sec, "YokoSize", s.YokoSize);
+    ini.WriteInteger(sec, "TateSize", s.TateSize);
+    ini.WriteInteger(sec, "YokoPos", s.YokoPos);
+    ini.WriteInteger(sec, "TatePos", s.TatePos);
+    ini.WriteInteger(sec, "Level", s.Level);
+    ini.WriteInteger(sec, "LevelTextBas", s.LevelTextBas);
+    ini.WriteInteger(sec, "LevelTextJava", s.LevelTextJava);
+    ini.WriteInteger(sec, "JavaReadCount", s.JavaReadCount);
+    ini.WriteInteger(sec, "BasreadCount", s.BasreadCount);
+    ini.WriteBool(sec, "SwSpeedRead", s.SwSpeedRead);
+    ini.WriteBool(sec, "SwSpeedText", s.SwSpeedText);
+    ini.WriteBool(sec, "SpeedDisp", s.SpeedDisp);
+}
+
+void SaveCounters(IniFile& ini, const TEnvSettings& s) {
+    const std::string sec = kSettingsSection;
+    ini.WriteInteger(sec, "Level", s.Level);
+    ini.WriteInteger(sec, "JavaReadCount", s.JavaReadCount);
+    ini.WriteInteger(sec, "BasreadCount", s.BasreadCount);
+}
+
+} // namespace vellaro

@@ -1,0 +1,92 @@
+#include "common/Cp932.h"
+
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+using vellaro::CodecFailure;
+using vellaro::Cp932ToUtf8;
+using vellaro::Cp932ToUtf8Lossy;
+using vellaro::Sjis;
+using vellaro::Utf8ToCp932;
+
+namespace {
+
+void ExpectRoundTrip(const std::string& utf8, const std::string& cp932) {
+    SCOPED_TRACE(utf8);
+    const auto encoded = Utf8ToCp932(utf8);
+    ASSERT_TRUE(encoded.has_value());
+    EXPECT_EQ(*encoded, cp932);
+    const auto decoded = Cp932ToUtf8(cp932);
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_EQ(*decoded, utf8);
+}
+
+void ExpectEncodeRefused(const std::string& utf8, std::size_t offset) {
+    SCOPED_TRACE(utf8);
+    CodecFailure failure;
+    failure.offset = 999;
+    EXPECT_FALSE(Utf8ToCp932(utf8, &failure).has_value());
+    EXPECT_EQ(failure.offset, offset);
+}
+
+void ExpectDecodeRefused(const std::string& cp932, std::size_t offset) {
+    CodecFailure failure;
+    failure.offset = 999;
+    EXPECT_FALSE(Cp932ToUtf8(cp932, &failure).has_value());
+    EXPECT_EQ(failure.offset, offset);
+}
+
+} // namespace
+
+TEST(Cp932, RoundTripsVendorCharactersKanaAndAscii) {
+    // Characters that strict Shift-JIS refuses but the code page holds.
+    ExpectRoundTrip("～", "\x81\x60");
+    ExpectRoundTrip("①", "\x87\x40");
+    ExpectRoundTrip("髙", "\xFB\xFC");
+    ExpectRoundTrip("ＭＳ ゴシック", "\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4E");
+    // Half-width katakana are single bytes.
+    ExpectRoundTrip("ｱｲｳﾞ", "\xB1\xB2\xB3\xDE");
+    // Backslash and tilde stay ASCII, so paths and Java sources keep them.
+    ExpectRoundTrip("C:\\a~b", "C:\\a~b");
+    ExpectRoundTrip("", "");
+}
+
+TEST(Cp932, EncodingRefusesWhatHasNoFormWithItsOffset) {
+    ExpectEncodeRefused("ab😀c", 2);
+    ExpectEncodeRefused("é", 0);
+    // Invalid UTF-8: a stray byte, a truncated sequence, an encoded surrogate, an overlong form.
+    ExpectEncodeRefused("ab\xFF", 2);
+    ExpectEncodeRefused("a\xE3\x81", 1);
+    ExpectEncodeRefused("\xED\xA0\x80", 0);
+    ExpectEncodeRefused("x\xC0\xAF", 1);
+    // The table would turn these into "\" and "~", which read back as other characters.
+    ExpectEncodeRefused("ア¥", 3);
+    ExpectEncodeRefused("a‾", 1);
+}
+
+TEST(Cp932, WaveDashVariantEncodesToTheFullWidthTilde) {
+    // Input methods give U+301C where the code page has U+FF5E; both are the same glyph.
+    const auto encoded = Utf8ToCp932("〜");
+    ASSERT_TRUE(encoded.has_value());
+    EXPECT_EQ(*encoded, "\x81\x60");
+}
+
+TEST(Cp932, DecodingRefusesInvalidBytesWithTheirOffset) {
+    ExpectDecodeRefused("a\x82", 1); // lone lead byte at the end
+    ExpectDecodeRefused("ab\x80", 2);
+    ExpectDecodeRefused("\x88\x9F\xFF", 2);
+    ExpectDecodeRefused("\x81\x20", 0); // lead byte followed by a byte that is no trail byte
+}
+
+TEST(Cp932, LossyDecodingReplacesOnlyTheDamagedBytes) {
+    EXPECT_EQ(Cp932ToUtf8Lossy("x\xFFy\x88\x9F"), "x\xEF\xBF\xBDy亜");
+    EXPECT_EQ(Cp932ToUtf8Lossy("ok\x82"), "ok\xEF\xBF\xBD");
+    // A damaged lead byte must not swallow the character after it.
+    EXPECT_EQ(Cp932ToUtf8Lossy("\x81 A"), "\xEF\xBF\xBD A");
+    EXPECT_EQ(Cp932ToUtf8Lossy("\x83\x41"), "ア");
+}
+
+TEST(Cp932, SjisConvertsFixedTextsAndRejectsImpossibleOnes) {
+    EXPECT_EQ(Sjis("登　録"), "\x93\x6F\x81\x40\x98\x5E");
+    EXPECT_THROW(Sjis("😀"), std::invalid_argument);
+}

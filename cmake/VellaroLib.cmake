@@ -27,6 +27,9 @@ function(vellaro_core_library name)
 endfunction()
 
 function(vellaro_qt_library name)
+  if(NOT VELLARO_WITH_QT)
+    return()
+  endif()
   file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/qt/*.cpp
        ${CMAKE_CURRENT_SOURCE_DIR}/qt/*.h)
   _vellaro_add(${name} qt ${_src})

@@ -84,19 +84,20 @@ struct Line {
     std::string_view eol;  // "\r\n", "\n" or empty for a last line without an end
 };
 
+// CR LF, a lone LF and a lone CR each end a line: a CR inside a value would otherwise come back
+// out of the store and could never be written again.
 std::vector<Line> SplitLines(std::string_view bytes) {
     std::vector<Line> lines;
     while (!bytes.empty()) {
-        const std::size_t lf = bytes.find('\n');
-        if (lf == std::string_view::npos) {
+        const std::size_t end = bytes.find_first_of("\r\n");
+        if (end == std::string_view::npos) {
             lines.push_back({bytes, {}});
             break;
         }
-        std::size_t textEnd = lf;
-        if (textEnd > 0 && bytes[textEnd - 1] == '\r')
-            --textEnd;
-        lines.push_back({bytes.substr(0, textEnd), bytes.substr(textEnd, lf + 1 - textEnd)});
-        bytes.remove_prefix(lf + 1);
+        const std::size_t eolLen =
+            (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ? 2 : 1;
+        lines.push_back({bytes.substr(0, end), bytes.substr(end, eolLen)});
+        bytes.remove_prefix(end + eolLen);
     }
     return lines;
 }
@@ -214,13 +215,8 @@ std::optional<std::int32_t> ParseInteger(std::string_view s) {
 
 } // namespace
 
-IniFile::IniFile(std::filesystem::path path) : m_path(std::move(path)) {}
-
-std::optional<std::string> IniFile::ReadRaw(const std::string& section,
-                                            const std::string& key) const {
-    std::string bytes;
-    if (!ReadWholeFile(m_path, bytes, kMaxFileBytes))
-        return std::nullopt;
+std::optional<std::string> IniLookup(std::string_view bytes, std::string_view section,
+                                     std::string_view key) {
     const std::vector<Line> lines = SplitLines(bytes);
     const SectionSpan span = Locate(lines, Trim(section), Trim(key));
     if (!span.keyFound())
@@ -229,6 +225,65 @@ std::optional<std::string> IniFile::ReadRaw(const std::string& section,
     if (!p.hasValue)
         return std::nullopt;
     return std::string(LimitValue(p.value));
+}
+
+std::optional<std::int32_t> IniParseInteger(std::string_view value) {
+    return ParseInteger(value);
+}
+
+std::optional<std::string> IniWithValue(std::string_view bytes, std::string_view section,
+                                        std::string_view key, std::string_view value) {
+    const std::string_view sec = Trim(section);
+    const std::string_view name = Trim(key);
+    // What cannot be written so that it reads back the same is refused, not written: a line
+    // break in a value would split the file into lines the program never wrote.
+    const bool writable =
+        !sec.empty() && !name.empty() && !HasLineBreakOrNul(section) && !HasLineBreakOrNul(key) &&
+        !HasLineBreakOrNul(value) && FindSingleByte(sec, ']') == std::string_view::npos &&
+        FindSingleByte(name, '=') == std::string_view::npos && name.front() != '[';
+    if (!writable)
+        return std::nullopt;
+
+    std::vector<Line> lines = SplitLines(bytes);
+    const SectionSpan span = Locate(lines, sec, name);
+    const std::string headerLine = "[" + std::string(sec) + "]";
+    // Replaced where it stands, under the name as the file spells it.
+    std::string entryLine =
+        span.keyFound() ? std::string(ParseLine(lines[span.keyLine].text).name) : std::string(name);
+    entryLine += '=';
+    entryLine += value;
+
+    static constexpr std::string_view kCrLf = "\r\n";
+    if (span.keyFound()) {
+        lines[span.keyLine].text = entryLine;
+    } else if (span.found) {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(span.endOfEntries),
+                     Line{entryLine, kCrLf});
+    } else {
+        lines.push_back({headerLine, kCrLf});
+        lines.push_back({entryLine, kCrLf});
+    }
+
+    std::string out;
+    out.reserve(bytes.size() + entryLine.size() + headerLine.size() + 8);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out += lines[i].text;
+        if (!lines[i].eol.empty())
+            out += lines[i].eol;
+        else if (i + 1 < lines.size())
+            out += kCrLf;
+    }
+    return out;
+}
+
+IniFile::IniFile(std::filesystem::path path) : m_path(std::move(path)) {}
+
+std::optional<std::string> IniFile::ReadRaw(const std::string& section,
+                                            const std::string& key) const {
+    std::string bytes;
+    if (!ReadWholeFile(m_path, bytes, kMaxFileBytes))
+        return std::nullopt;
+    return IniLookup(bytes, section, key);
 }
 
 std::string IniFile::ReadString(const std::string& section, const std::string& key,
@@ -251,18 +306,9 @@ bool IniFile::ReadBool(const std::string& section, const std::string& key, bool 
 
 void IniFile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
-    const std::string_view sec = Trim(section);
-    const std::string_view name = Trim(key);
-    // What cannot be written so that it reads back the same is refused, not written: a line
-    // break in a value would split the file into lines the program never wrote.
-    const bool writable =
-        !sec.empty() && !name.empty() && !HasLineBreakOrNul(section) && !HasLineBreakOrNul(key) &&
-        !HasLineBreakOrNul(value) && FindSingleByte(sec, ']') == std::string_view::npos &&
-        FindSingleByte(name, '=') == std::string_view::npos && name.front() != '[';
-
     std::string bytes;
-    bool readable = writable && ReadWholeFile(m_path, bytes, kMaxFileBytes);
-    if (writable && !readable) {
+    bool readable = ReadWholeFile(m_path, bytes, kMaxFileBytes);
+    if (!readable) {
         // A missing file is created; one that exists but cannot be read (a folder, too large,
         // no read right) is left alone rather than replaced by a file holding one key.
         std::error_code ec;
@@ -270,42 +316,9 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
             std::filesystem::status(m_path, ec).type() == std::filesystem::file_type::not_found;
         bytes.clear();
     }
-
     if (readable) {
-        std::vector<Line> lines = SplitLines(bytes);
-        const SectionSpan span = Locate(lines, sec, name);
-        const std::string headerLine = "[" + std::string(sec) + "]";
-        std::string entryLine;
-        if (span.keyFound()) {
-            // Replaced where it stands, under the name as the file spells it.
-            entryLine = std::string(ParseLine(lines[span.keyLine].text).name);
-        } else {
-            entryLine = std::string(name);
-        }
-        entryLine += '=';
-        entryLine += value;
-
-        static constexpr std::string_view kCrLf = "\r\n";
-        if (span.keyFound()) {
-            lines[span.keyLine].text = entryLine;
-        } else if (span.found) {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(span.endOfEntries),
-                         Line{entryLine, kCrLf});
-        } else {
-            lines.push_back({headerLine, kCrLf});
-            lines.push_back({entryLine, kCrLf});
-        }
-
-        std::string out;
-        out.reserve(bytes.size() + entryLine.size() + headerLine.size() + 8);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            out += lines[i].text;
-            if (!lines[i].eol.empty())
-                out += lines[i].eol;
-            else if (i + 1 < lines.size())
-                out += kCrLf;
-        }
-        if (AtomicWriteFile(m_path, out))
+        const std::optional<std::string> out = IniWithValue(bytes, section, key, value);
+        if (out && AtomicWriteFile(m_path, *out))
             return;
     }
 

@@ -10,8 +10,19 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vellaro {
+
+// The text layer under IniFile, on a file's bytes. IniLookup gives the trimmed, limited value, or
+// nullopt when section or key is missing. IniWithValue gives the bytes with the key written, or
+// nullopt when the names or the value cannot be written so that they read back the same.
+std::optional<std::string> IniLookup(std::string_view bytes, std::string_view section,
+                                     std::string_view key);
+std::optional<std::string> IniWithValue(std::string_view bytes, std::string_view section,
+                                        std::string_view key, std::string_view value);
+// Decimal, "0x"/"0X" (more than two characters) or "$" hexadecimal.
+std::optional<std::int32_t> IniParseInteger(std::string_view value);
 
 class IniFile {
   public:

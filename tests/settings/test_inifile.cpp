@@ -100,6 +100,16 @@ TEST_F(IniFileTest, ReadsLfOnlyLinesAndTrimsValues) {
     EXPECT_EQ(ini.ReadInteger("Bas", "Level", 0), 3);
 }
 
+TEST_F(IniFileTest, ALoneCrEndsALineSoNoValueCarriesOne) {
+    // Found by fuzzing: a value holding a CR could be read but never written back.
+    IniFile ini = WithContent("[Bas]\rFontName=a\rLevel=4\r\nTateSize=7");
+    EXPECT_EQ(ini.ReadString("Bas", "FontName", ""), "a");
+    EXPECT_EQ(ini.ReadInteger("Bas", "Level", 0), 4);
+    ini.WriteInteger("Bas", "Level", 5);
+    EXPECT_EQ(ini.ReadInteger("Bas", "Level", 0), 5);
+    EXPECT_EQ(ini.ReadInteger("Bas", "TateSize", 0), 7);
+}
+
 TEST_F(IniFileTest, ValueIsCutAt2047BytesWithoutSplittingACharacter) {
     const std::string a2046(2046, 'a');
     const std::string a2047(2047, 'a');

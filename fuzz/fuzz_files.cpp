@@ -1,0 +1,32 @@
+// Readers of files written by other programs: exercise files and the compiler's capture file.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "FuzzCheck.h"
+#include "exercise/Compile.h"
+#include "exercise/ExerciseFiles.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+    // Reading an exercise file and writing the text again is stable after one round.
+    const std::string text = vellaro::ExerciseTextFromFileBytes(bytes);
+    FUZZ_CHECK(text.find('\r') == std::string::npos);
+    const std::string file = vellaro::ExerciseFileBytes(text);
+    FUZZ_CHECK(vellaro::ExerciseTextFromFileBytes(file) == text);
+    FUZZ_CHECK(vellaro::ExerciseFileBytes(vellaro::ExerciseTextFromFileBytes(file)) == file);
+
+    // Capture lines hold no line-end characters and lose no other byte.
+    const auto lines = vellaro::SplitCaptureLines(bytes);
+    std::size_t kept = 0;
+    for (const auto& l : lines) {
+        FUZZ_CHECK(l.find('\r') == std::string::npos && l.find('\n') == std::string::npos);
+        kept += l.size();
+    }
+    std::size_t breaks = 0;
+    for (char c : bytes)
+        breaks += (c == '\r' || c == '\n');
+    FUZZ_CHECK(kept + breaks == bytes.size());
+    return 0;
+}

@@ -22,7 +22,8 @@ bool ExistFile(const fs::path& p);
 bool ExistFolder(const fs::path& p);
 bool MakeFolder(const fs::path& p);
 // Drive kinds: 0 not determined, 1 no root folder, 2 removable, 3 fixed disk, 4 network,
-// 5 optical disc, 6 RAM disk.
+// 5 optical disc, 6 RAM disk. On Linux the drive is the mount that holds the path (a missing or
+// empty path gives 1); see DriveKindLinux.h.
 int DriveKind(const fs::path& p);
 // Folder of the running executable, ending in a separator.
 fs::path ExePath();
@@ -35,6 +36,7 @@ std::string IntToText(std::int32_t v);
 std::int32_t TextToInt(std::string_view text);
 void PumpEvents();
 void AppTerminate();
+// target: a local path (UTF-8) or an address such as "https://...".
 void ShellOpen(const std::string& target);
 // Machine-wide named text values (a small store in the system folder). Key, name and value are
 // CP932 texts. A key that cannot be opened or created on writing is silent; a refused write after

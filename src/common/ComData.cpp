@@ -1,0 +1,5 @@
+#include "common/ComData.h"
+
+namespace vellaro {
+std::string AcceptedClassName;
+} // namespace vellaro

@@ -1,0 +1,164 @@
+// The Linux side of the common functions: the real folders, the private temporary folder, the
+// drive kind and the machine-wide value store.
+#ifndef _WIN32
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+#include "common/Cp932.h"
+#include "common/DriveKindLinux.h"
+#include "common/PlatformLinux.h"
+#include "common/ValueStore.h"
+#include "common/VellaroError.h"
+#include "common/delCommFunc.h"
+
+namespace vellaro {
+namespace {
+
+// The fresh folder made when the preferred one could not be trusted; kept for the rest of the
+// run so that every caller writes into the same place. It belongs to the folder source it was
+// made for.
+struct FreshTempFolder {
+    fs::path wish;
+    fs::path base;
+    fs::path folder;
+};
+FreshTempFolder& Fresh() {
+    static FreshTempFolder fresh;
+    return fresh;
+}
+
+bool IsPrivatePath(const fs::path& p) {
+    struct stat st {};
+    return ::lstat(p.c_str(), &st) == 0 && IsPrivateFolder(st, ::geteuid());
+}
+
+// Makes a folder that only we can use. The mode is set again after mkdir so that an unusual
+// umask cannot leave it unusable.
+bool MakePrivateFolder(const fs::path& p) {
+    if (::mkdir(p.c_str(), 0700) != 0)
+        return false;
+    ::chmod(p.c_str(), 0700);
+    return true;
+}
+
+fs::path WithSeparator(const fs::path& p) {
+    return p.empty() ? p : p / "";
+}
+
+bool ReadProcFile(const char* path, std::string& text) {
+    // /proc files report size 0, so they are read to their end rather than by size.
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+} // namespace
+
+bool IsPrivateFolder(const struct stat& st, uid_t owner) {
+    return S_ISDIR(st.st_mode) && st.st_uid == owner && (st.st_mode & 0777) == 0700;
+}
+
+FolderSource SystemFolders() {
+    FolderSource s;
+    s.system = "/var/lib/vellaro";
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec)
+        s.exe = exe.parent_path();
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/' && fs::is_directory(runtime, ec)) {
+        s.tempBase = runtime;
+        s.tempWish = s.tempBase / "vellaro";
+    } else {
+        s.tempBase = "/tmp";
+        s.tempWish = "/tmp/vellaro-" + std::to_string(::geteuid());
+    }
+    return s;
+}
+
+fs::path TempPath() {
+    try {
+        const FolderSource& src = CurrentFolderSource();
+        FreshTempFolder& fresh = Fresh();
+        if (fresh.wish != src.tempWish || fresh.base != src.tempBase)
+            fresh = FreshTempFolder{src.tempWish, src.tempBase, {}};
+        if (!fresh.folder.empty() && IsPrivatePath(fresh.folder))
+            return WithSeparator(fresh.folder);
+
+        if (fresh.folder.empty() && !src.tempWish.empty()) {
+            struct stat st {};
+            if (::lstat(src.tempWish.c_str(), &st) != 0 && errno == ENOENT)
+                MakePrivateFolder(src.tempWish);
+            if (IsPrivatePath(src.tempWish))
+                return WithSeparator(src.tempWish);
+        }
+
+        // The preferred folder exists but is not ours alone (or was planted as a link): never
+        // use it, make a fresh one with an unpredictable name instead.
+        const fs::path base = src.tempBase.empty() ? fs::path("/tmp") : src.tempBase;
+        std::string templ = (base / "vellaro-XXXXXX").string();
+        if (::mkdtemp(templ.data()) == nullptr)
+            return {};
+        ::chmod(templ.c_str(), 0700);
+        if (!IsPrivatePath(templ))
+            return {};
+        fresh.folder = templ;
+        return WithSeparator(fresh.folder);
+    } catch (...) {
+        return {};
+    }
+}
+
+int DriveKind(const fs::path& p) {
+    try {
+        if (p.empty())
+            return 1;
+        std::error_code ec;
+        const fs::path canonical = fs::canonical(p, ec);
+        if (ec)
+            return 1;
+        DriveProbe probe;
+        if (!ReadProcFile("/proc/self/mountinfo", probe.mountinfo))
+            return 0;
+        probe.sysRoot = "/sys";
+        probe.devRoot = "/";
+        return ClassifyDrive(probe, canonical.string());
+    } catch (...) {
+        return 0;
+    }
+}
+
+void RegWriteStr(const std::string& key, const std::string& name, const std::string& value) {
+    StoreResult r = StoreResult::KeyUnavailable;
+    try {
+        r = WriteStoredValue(SysPath(), key, name, StoredValue{"sz", value});
+    } catch (...) {
+        r = StoreResult::Refused;
+    }
+    if (r == StoreResult::Refused) {
+        throw VellaroError("'" + Cp932ToUtf8Lossy(name) + "' の設定に失敗しました");
+    }
+}
+
+std::string RegReadStr(const std::string& key, const std::string& name) {
+    try {
+        auto v = ReadStoredValue(SysPath(), key, name);
+        if (!v || (v->type != "sz" && v->type != "expand_sz"))
+            return {};
+        return v->data.substr(0, v->data.find('\0'));
+    } catch (...) {
+        return {};
+    }
+}
+
+} // namespace vellaro
+
+#endif // !_WIN32

@@ -1,0 +1,135 @@
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "CommonTestSupport.h"
+#include "common/PlatformLinux.h"
+#include "common/delCommFunc.h"
+
+namespace vellaro {
+namespace {
+
+using test::FolderTest;
+
+mode_t ModeOf(const fs::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+    return st.st_mode & 07777;
+}
+
+uid_t OwnerOf(const fs::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+    return st.st_uid;
+}
+
+fs::path NoSeparator(const fs::path& p) {
+    return p.parent_path();
+}
+
+class TempPathTest : public FolderTest {
+  protected:
+    // The result must be a private folder of ours, made fresh under the base, not the wish.
+    void ExpectFreshFolder(const fs::path& result) {
+        ASSERT_FALSE(result.empty());
+        EXPECT_EQ(result.string().back(), '/');
+        const fs::path folder = NoSeparator(result);
+        EXPECT_NE(folder, source.tempWish);
+        EXPECT_EQ(folder.parent_path(), source.tempBase);
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(folder)));
+        EXPECT_EQ(ModeOf(folder), 0700u);
+        EXPECT_EQ(OwnerOf(folder), ::geteuid());
+    }
+};
+
+TEST_F(TempPathTest, MakesThePreferredFolderPrivateOnDemand) {
+    const mode_t oldMask = ::umask(0277); // mkdir alone would give 0500
+    const fs::path result = TempPath();
+    ::umask(oldMask);
+    EXPECT_EQ(result, source.tempWish / "");
+    EXPECT_EQ(ModeOf(source.tempWish), 0700u);
+    // Asked again, the same folder; removed meanwhile, made again.
+    EXPECT_EQ(TempPath(), result);
+    fs::remove(source.tempWish);
+    EXPECT_EQ(TempPath(), result);
+    EXPECT_TRUE(fs::is_directory(source.tempWish));
+}
+
+TEST_F(TempPathTest, RefusesAFolderOthersCanEnter) {
+    fs::create_directory(source.tempWish);
+    ::chmod(source.tempWish.c_str(), 0755);
+    const fs::path result = TempPath();
+    ExpectFreshFolder(result);
+    // The fresh folder stays in use for the rest of the run, and the planted one is untouched.
+    EXPECT_EQ(TempPath(), result);
+    EXPECT_EQ(ModeOf(source.tempWish), 0755u);
+}
+
+TEST_F(TempPathTest, RefusesAFolderOwnedByAnotherUser) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a folder to another user needs root";
+    fs::create_directory(source.tempWish);
+    ::chmod(source.tempWish.c_str(), 0700);
+    ASSERT_EQ(::chown(source.tempWish.c_str(), 12345, 12345), 0);
+    ExpectFreshFolder(TempPath());
+}
+
+TEST_F(TempPathTest, RefusesALinkEvenToAPrivateFolder) {
+    const fs::path target = scratch / "elsewhere";
+    fs::create_directory(target);
+    ::chmod(target.c_str(), 0700);
+    fs::create_directory_symlink(target, source.tempWish);
+    ExpectFreshFolder(TempPath());
+}
+
+TEST_F(TempPathTest, RefusesAFile) {
+    std::ofstream(source.tempWish) << "x";
+    ExpectFreshFolder(TempPath());
+}
+
+TEST_F(TempPathTest, ReplacesTheFreshFolderIfItIsTamperedWith) {
+    std::ofstream(source.tempWish) << "x";
+    const fs::path first = TempPath();
+    ExpectFreshFolder(first);
+    ::chmod(NoSeparator(first).c_str(), 0777);
+    const fs::path second = TempPath();
+    ExpectFreshFolder(second);
+    EXPECT_NE(second, first);
+}
+
+TEST_F(TempPathTest, ANewFolderSourceForgetsTheFreshFolder) {
+    std::ofstream(source.tempWish) << "x";
+    ExpectFreshFolder(TempPath());
+    source.tempWish = scratch / "base" / "other-wish";
+    SetFolderSource(source);
+    EXPECT_EQ(TempPath(), source.tempWish / "");
+}
+
+TEST_F(TempPathTest, NothingUsableGivesEmptyText) {
+    std::ofstream(source.tempWish) << "x";
+    source.tempBase = scratch / "no-such-base";
+    SetFolderSource(source);
+    EXPECT_TRUE(TempPath().empty());
+}
+
+TEST(IsPrivateFolder, NeedsAFolderOfTheOwnerWithModeExactly0700) {
+    struct stat st {};
+    st.st_mode = S_IFDIR | 0700;
+    st.st_uid = 1000;
+    EXPECT_TRUE(IsPrivateFolder(st, 1000));
+    EXPECT_FALSE(IsPrivateFolder(st, 1001));
+    st.st_mode = S_IFDIR | 0710;
+    EXPECT_FALSE(IsPrivateFolder(st, 1000));
+    st.st_mode = S_IFDIR | 0701;
+    EXPECT_FALSE(IsPrivateFolder(st, 1000));
+    st.st_mode = S_IFDIR | 0500; // ours alone, but we could not write into it
+    EXPECT_FALSE(IsPrivateFolder(st, 1000));
+    st.st_mode = S_IFLNK | 0700;
+    EXPECT_FALSE(IsPrivateFolder(st, 1000));
+    st.st_mode = S_IFREG | 0700;
+    EXPECT_FALSE(IsPrivateFolder(st, 1000));
+}
+
+} // namespace
+} // namespace vellaro

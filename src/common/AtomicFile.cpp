@@ -38,9 +38,12 @@ bool AtomicWriteFile(const std::filesystem::path& target, std::string_view bytes
                      std::string* errorText) {
     const std::filesystem::path dir =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    // The temporary file must live in the same folder so that rename() replaces atomically.
-    std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(tmpl.data());
+    // The temporary file must live in the same folder so that rename() replaces atomically. Its
+    // name is fixed, so a write cut short by a kill leaves at most one stray file per target,
+    // which the next write replaces; unlink + O_EXCL | O_NOFOLLOW keep a planted link harmless.
+    const std::string tmpl = (dir / ("." + target.filename().string() + ".part")).string();
+    ::unlink(tmpl.c_str());
+    const int fd = ::open(tmpl.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         SetError(errorText, errno);
         return false;

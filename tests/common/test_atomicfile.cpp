@@ -62,6 +62,21 @@ TEST_F(AtomicFileTest, RefusedWriteLeavesOldFileAndNoLeftovers) {
     EXPECT_EQ(EntriesIn(m_dir), 2u);
 }
 
+TEST_F(AtomicFileTest, StrayPartFileOrPlantedLinkIsReplacedNotFollowed) {
+    const fs::path f = m_dir / "noprg.ini";
+    const fs::path victim = m_dir / "victim";
+    ASSERT_TRUE(AtomicWriteFile(victim, "untouched"));
+    // What a write killed half-way leaves, and a link someone planted in its place.
+    fs::create_symlink(victim, m_dir / ".noprg.ini.part");
+    ASSERT_TRUE(AtomicWriteFile(f, "new"));
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(victim, bytes));
+    EXPECT_EQ(bytes, "untouched");
+    ASSERT_TRUE(ReadWholeFile(f, bytes));
+    EXPECT_EQ(bytes, "new");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".noprg.ini.part")));
+}
+
 TEST_F(AtomicFileTest, ReadRefusesFoldersMissingAndOversizedFiles) {
     std::string bytes = "stale";
     EXPECT_FALSE(ReadWholeFile(m_dir / "missing", bytes));

@@ -10,7 +10,7 @@ PACKAGES=(
   # run
   qt6-translations-l10n fonts-ipafont-gothic default-jdk-headless xchm xdg-utils
   # help file
-  fp-utils libchm-bin
+  fp-utils
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick util-linux

@@ -1,6 +1,37 @@
 // Help, version dialog and work folder choice of the main window.
-#include "app/frmMain.h"
+#include <QLineEdit>
 
-void TMainCrt::N8Click() {}
-void TMainCrt::About1Click() {}
-void TMainCrt::BitBtn2Click() {}
+#include "app/frmMain.h"
+#include "common/delCommFunc.h"
+#include "common/qt/Dialogs.h"
+#include "common/qt/QtText.h"
+#include "dialogs/frVer.h"
+#include "dialogs/frmFileSelect.h"
+
+// "操作説明": the help file lies next to the executable, wherever the current folder is.
+void TMainCrt::N8Click() {
+    const std::filesystem::path help = vellaro::ExePath() / "Vellaro.chm";
+    if (vellaro::ExistFile(help)) {
+        vellaro::ShellOpen(help.string());
+        return;
+    }
+    vellaro::Dialogs().message(this, vellaro::MsgKind::Confirmation,
+                               QStringLiteral("ヘルプファイルが有りません。"), vellaro::MbOk);
+}
+
+// "バージョン情報"
+void TMainCrt::About1Click() {
+    if (!AboutBox)
+        new TAboutBox(this);
+    AboutBox->exec();
+}
+
+// "参　照": a confirmed folder is shown on the settings page at once; it becomes the work
+// folder only with "登　録".
+void TMainCrt::BitBtn2Click() {
+    if (!fromFileSelect)
+        new TfromFileSelect(this);
+    if (fromFileSelect->Execute() != QDialog::Accepted)
+        return;
+    sDisp_SrcPath->setText(vellaro::FromPath(vellaro::CurSrcPath));
+}

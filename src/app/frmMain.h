@@ -2,16 +2,21 @@
 // The main window: layout, lifecycle, page switch, settings page and the command map.
 // Controls carry their names as objectName. Handlers are thin calls into the core.
 // The handlers of each area live in their own file: frmMain.cpp (lifecycle, page switch,
-// settings page), frmMain_exercise.cpp (editor, class name, files), frmMain_run.cpp (compile,
-// run), frmMain_trainer.cpp (reading lesson, visual field, speed page), frmMain_help.cpp
-// (help, version dialog, folder choice).
+// settings page), frmMain_layout.cpp (the controls and the map from their events to handlers),
+// frmMain_exercise.cpp (editor, class name, files), frmMain_run.cpp (compile, run),
+// frmMain_trainer.cpp (reading lesson, visual field, speed page), frmMain_help.cpp (help,
+// version dialog, folder choice).
 
+#include <QFont>
 #include <QMainWindow>
+#include <QRect>
+#include <QSize>
 #include <QStringList>
 #include <filesystem>
 #include <functional>
 #include <memory>
 
+#include "common/qt/Dialogs.h"
 #include "settings/TEnvSettings.h"
 
 class QAction;
@@ -157,6 +162,21 @@ class TMainCrt : public QMainWindow {
     QTimer* Read_Timer = nullptr;
     QTimer* Paint_Timer = nullptr;
 
+    // ---- standard dialogs: what each one asks for (filter, default extension); a caller copies
+    // one, sets the folder and file name, and hands it to vellaro::Dialogs() ----
+    vellaro::FileDialogRequest OpenDialog1; // exercise file, *.sja
+    vellaro::FileDialogRequest SaveDialog1;
+    vellaro::FileDialogRequest OpenDialog2; // Java source, *.java (only ToolButton9, never enabled)
+    vellaro::FileDialogRequest SaveDialog2;
+    QFont FontDialog1; // the font dialog's initial font
+
+    // ---- the guidance marker in the machine-wide value store (CP932 texts) ----
+    static const char* const kGuidanceKey;
+    static const char* const kGuidanceValueName;
+    static const char* const kGuidanceMarker;
+    // The guidance text: 25 lines joined by CR.
+    static QString GuidanceText();
+
     // ---- lifecycle, page switch, settings page (frmMain.cpp) ----
     void FormCreate();
     void PageControl1Change();
@@ -176,6 +196,19 @@ class TMainCrt : public QMainWindow {
     void BitBtn7Click();
     // Enables the top-level menus "ファイル", "編集", "実行" by position.
     void SetMenus(bool file, bool edit, bool run);
+    // Closing: stores the settings exactly as "登　録" does.
+    void FormClose();
+    void ShowGuidance();
+    // Pages that the program makes current or hides run no page switch.
+    void SetCurrentPage(QWidget* page);
+    void SetSpeedPageVisible(bool visible);
+    // The main window's outer (frame) geometry, as the settings store it.
+    QRect OuterGeometry() const;
+    void SetOuterGeometry(int left, int top, int width, int height);
+    void SetOuterSize(int width, int height);
+    // True once the program has ended itself (the work folder could not be made): nothing is
+    // stored any more, and main() shows no window.
+    bool ProgramEnded() const { return m_ended; }
 
     // ---- exercise bench (frmMain_exercise.cpp) ----
     void ToolButton1Click();     // new exercise
@@ -225,8 +258,22 @@ class TMainCrt : public QMainWindow {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void BuildLayout();   // frmMain_layout.cpp
+    void ConnectEvents(); // frmMain_layout.cpp
+    // The work folder could neither be found nor made: the error box, then the program ends.
+    [[noreturn]] void WorkFolderFailure();
+    void FitGuidancePanel();
+    QFont SettingsFont(const std::string& nameSjis, int points) const;
+
+    void ShowFailure(const QString& text); // the standard error box
+
+    bool m_ended = false;
+    QSize m_pendingOuterSize; // outer size to reach once the frame is known
+
     // State that only one area uses is defined in that area's header (frmMain_exerciseState.h,
     // frmMain_trainerState.h), so the areas do not collide here.
     std::unique_ptr<struct ExerciseState> m_exercise;

@@ -1,6 +1,91 @@
-// Exercise bench handlers of the main window.
+// Exercise bench handlers of the main window: the class-name rule, the new-exercise and editing
+// commands, the exercise and Java files, and the generated source with its listing.
+//
+// The editor's text reaches the core as UTF-8 bytes. The generation rules look only at ASCII
+// bytes, so they give the same lines as on CP932, and the listing can show exactly what the
+// learner typed even when a character has no CP932 form. The conversion to CP932 happens when a
+// file is written, and a character that CP932 cannot hold stops the write there, naming its line.
 #include "app/frmMain.h"
 #include "app/frmMain_exerciseState.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+
+#include "common/ComData.h"
+#include "common/delCommFunc.h"
+#include "common/qt/Dialogs.h"
+#include "common/qt/QtText.h"
+#include "exercise/ClassName.h"
+#include "exercise/ExerciseFiles.h"
+#include "exercise/JavaComp.h"
+
+using vellaro::Dialogs;
+using vellaro::MsgKind;
+
+namespace {
+
+QString FromUtf8(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string ToUtf8(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// The editor's text exactly as it stands, lines separated by LF. toPlainText() would turn
+// no-break spaces into blanks, and a file must never differ from the editor behind the
+// learner's back.
+QString EditorText(const QPlainTextEdit* editor) {
+    QString text = editor->document()->toRawText();
+    for (QChar& c : text) {
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+            c = QLatin1Char('\n');
+    }
+    return text;
+}
+
+void ShowMessage(QWidget* parent, MsgKind kind, std::string_view utf8) {
+    Dialogs().message(parent, kind, FromUtf8(utf8), vellaro::MbYes);
+}
+
+// A file chosen in a dialog makes its folder the current folder, as the desktop's standard
+// dialogs do: the compiler runs in the current folder and finds the file written there.
+std::filesystem::path TakeChosenFile(const QString& chosen) {
+    const std::filesystem::path file = vellaro::ToPath(chosen);
+    vellaro::ChangeFolder(file.parent_path());
+    return file;
+}
+
+// Encodes the lines for a file; on a character that CP932 cannot hold, shows which line and
+// answers nullopt, so that nothing is written.
+std::optional<vellaro::TextLines> EncodeLines(QWidget* parent, const QStringList& lines) {
+    vellaro::TextLines encoded;
+    encoded.reserve(static_cast<std::size_t>(lines.size()));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        vellaro::UnencodableChar failure;
+        auto bytes = vellaro::EncodeTextCp932(ToUtf8(lines[i]), &failure);
+        if (!bytes) {
+            failure.line = static_cast<std::size_t>(i) + 1;
+            ShowMessage(parent, MsgKind::Warning, vellaro::UnencodableMessage(failure));
+            return std::nullopt;
+        }
+        encoded.push_back(std::move(*bytes));
+    }
+    return encoded;
+}
+
+// The lines of an editor: none for the empty text, and no further line after a final break.
+QStringList EditorLines(const QPlainTextEdit* editor) {
+    QStringList lines;
+    for (const std::string& line : vellaro::SplitStatementLines(ToUtf8(EditorText(editor))))
+        lines.push_back(FromUtf8(line));
+    return lines;
+}
+
+} // namespace
 
 ExerciseState& TMainCrt::exerciseState() {
     if (!m_exercise)
@@ -8,13 +93,153 @@ ExerciseState& TMainCrt::exerciseState() {
     return *m_exercise;
 }
 
-void TMainCrt::ToolButton1Click() {}
-void TMainCrt::ToolButton2Click() {}
-void TMainCrt::ToolButton3Click() {}
-void TMainCrt::ToolButton11Click() {}
-void TMainCrt::SrcClassNameChange() {}
-void TMainCrt::MakeJavaSource() {}
-void TMainCrt::EditCut(bool) {}
-void TMainCrt::EditCopy(bool) {}
-void TMainCrt::EditPaste(bool) {}
-void TMainCrt::EditSelectAll(bool) {}
+// ---- class name ---------------------------------------------------------------------------------
+
+void TMainCrt::SrcClassNameChange() {
+    if (!vellaro::ApplyClassNameRule(ToUtf8(SrcClassName->text()), vellaro::AcceptedClassName)) {
+        // The whole change is undone, not just the offending character. Setting the text is a
+        // change of its own: the rule runs again for it and finds it clean.
+        const QString accepted = FromUtf8(vellaro::AcceptedClassName);
+        SrcClassName->setText(accepted);
+        SrcClassName->setCursorPosition(static_cast<int>(accepted.size()));
+    }
+    vellaro::AcceptedClassName = ToUtf8(SrcClassName->text());
+    SaveclassName->setText(SrcClassName->text());
+}
+
+// ---- new exercise and editing commands ----------------------------------------------------------
+
+void TMainCrt::ToolButton1Click() {
+    if (Dialogs().message(this, MsgKind::Confirmation, QStringLiteral("新規作成を行いますか？"),
+                          vellaro::MbYes | vellaro::MbNo) != vellaro::MbYes)
+        return;
+    SecEdit->clear();
+    SecEdit->viewport()->update();
+    SrcClassName->setText(QString());
+    SrcClassName->setFocus();
+}
+
+namespace {
+
+// The editor that the menu and pop-up commands act on: the exercise editor on the
+// program-input page, the hidden source buffer on the compile page, none elsewhere.
+QPlainTextEdit* EditorOfPage(const TMainCrt& window) {
+    switch (window.CurPage) {
+    case 0:
+        return window.SecEdit;
+    case 1:
+        return window.SrcList;
+    default:
+        return nullptr;
+    }
+}
+
+template <typename Command>
+void RunEditCommand(const TMainCrt& window, bool fromMenu, Command command) {
+    QPlainTextEdit* editor = EditorOfPage(window);
+    if (!editor)
+        return;
+    // An entry of the "編集" menu first gives the editor the focus; the tool buttons and the
+    // pop-up menu leave the focus where it is.
+    if (fromMenu)
+        editor->setFocus(Qt::OtherFocusReason);
+    command(editor);
+}
+
+} // namespace
+
+void TMainCrt::EditCut(bool fromMenu) {
+    RunEditCommand(*this, fromMenu, [](QPlainTextEdit* e) { e->cut(); });
+}
+
+void TMainCrt::EditCopy(bool fromMenu) {
+    RunEditCommand(*this, fromMenu, [](QPlainTextEdit* e) { e->copy(); });
+}
+
+void TMainCrt::EditPaste(bool fromMenu) {
+    RunEditCommand(*this, fromMenu, [](QPlainTextEdit* e) { e->paste(); });
+}
+
+void TMainCrt::EditSelectAll(bool fromMenu) {
+    RunEditCommand(*this, fromMenu, [](QPlainTextEdit* e) { e->selectAll(); });
+}
+
+// ---- generation ---------------------------------------------------------------------------------
+
+void TMainCrt::MakeJavaSource() {
+    const vellaro::TextLines statements = vellaro::SplitStatementLines(ToUtf8(EditorText(SecEdit)));
+    // An empty editor leaves the previous source and listing in place.
+    if (statements.empty())
+        return;
+    const vellaro::TextLines source =
+        vellaro::MakeJavaSource(ToUtf8(SaveclassName->text()), statements);
+    SrcList->setPlainText(FromUtf8(vellaro::JoinLines(source)));
+    compList->setPlainText(FromUtf8(vellaro::JoinLines(vellaro::MakeSourceListing(source))));
+}
+
+// ---- files --------------------------------------------------------------------------------------
+
+void TMainCrt::ToolButton3Click() {
+    const QString className = SrcClassName->text();
+    if (className.isEmpty()) {
+        ShowMessage(this, MsgKind::Warning, vellaro::kMsgEnterClassName);
+        return;
+    }
+    // Refused before the learner picks a file: a text that cannot be written as it stands.
+    vellaro::UnencodableChar failure;
+    const auto text = vellaro::EncodeTextCp932(ToUtf8(EditorText(SecEdit)), &failure);
+    if (!text) {
+        ShowMessage(this, MsgKind::Warning, vellaro::UnencodableMessage(failure));
+        return;
+    }
+    vellaro::FileDialogRequest request = SaveDialog1;
+    request.folder = vellaro::FromPath(EnvSettings.PathSrc);
+    request.fileName = className;
+    const QString chosen = Dialogs().saveFile(this, request);
+    if (chosen.isEmpty())
+        return;
+    if (!vellaro::WriteExerciseFile(TakeChosenFile(chosen), *text))
+        ShowMessage(this, MsgKind::Error, vellaro::kMsgCannotWrite);
+}
+
+void TMainCrt::ToolButton2Click() {
+    // The dialog opens in the work folder, showing the exercise files there.
+    vellaro::FileDialogRequest request = OpenDialog1;
+    request.folder = vellaro::FromPath(EnvSettings.PathSrc);
+    request.fileName.clear();
+    const QString chosen = Dialogs().openFile(this, request);
+    if (chosen.isEmpty())
+        return;
+    const std::filesystem::path file = TakeChosenFile(chosen);
+
+    const vellaro::ExerciseRead read = vellaro::ReadExerciseFile(file);
+    if (read.status != vellaro::ExerciseReadStatus::Ok) {
+        // The editor and the class name stay: the learner's unsaved text is not thrown away
+        // because some other file could not be read.
+        ShowMessage(this, MsgKind::Error, vellaro::ReadFailureMessage(read));
+        return;
+    }
+    SecEdit->setPlainText(vellaro::FromSjis(read.text));
+    // The class-name rule judges the stem; the typed-length limit does not apply to it.
+    SrcClassName->setText(vellaro::FromPath(std::filesystem::path(vellaro::ExtractNameStem(file))));
+}
+
+void TMainCrt::ToolButton11Click() {
+    const QString className = SaveclassName->text();
+    if (className.isEmpty()) {
+        ShowMessage(this, MsgKind::Warning, vellaro::kMsgEnterClassName);
+        return;
+    }
+    // The source as it stands; this command does not generate it again.
+    const auto lines = EncodeLines(this, EditorLines(SrcList));
+    if (!lines)
+        return;
+    vellaro::FileDialogRequest request = SaveDialog2;
+    request.folder = vellaro::FromPath(EnvSettings.PathSrc);
+    request.fileName = className;
+    const QString chosen = Dialogs().saveFile(this, request);
+    if (chosen.isEmpty())
+        return;
+    if (!vellaro::WriteJavaFile(TakeChosenFile(chosen), *lines))
+        ShowMessage(this, MsgKind::Error, vellaro::kMsgCannotWrite);
+}

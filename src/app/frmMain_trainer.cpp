@@ -1,6 +1,76 @@
-// Speed-reading trainer handlers of the main window.
+// Speed-reading trainer handlers of the main window. Each handler calls the trainer core and
+// then copies the core's state (display, counter, timers, Start buttons) to the widgets.
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+
 #include "app/frmMain.h"
 #include "app/frmMain_trainerState.h"
+#include "common/delCommFunc.h"
+#include "common/qt/Dialogs.h"
+#include "common/qt/QtText.h"
+#include "trainer/LessonText.h"
+#include "trainer/qt/DiscSurface.h"
+#include "trainer/qt/SpeedTextPanel.h"
+
+namespace {
+
+// Brings a window timer in line with the core without restarting it needlessly: QTimer restarts
+// on setInterval and on start, which would stretch the interval being run.
+void SyncTimer(QTimer* timer, bool on, int intervalMs) {
+    if (!timer)
+        return;
+    if (timer->interval() != intervalMs)
+        timer->setInterval(intervalMs);
+    if (on && !timer->isActive()) {
+        // A coarse timer may drift by up to 5 % per interval; the pace is the point here.
+        timer->setTimerType(Qt::PreciseTimer);
+        timer->start();
+    } else if (!on && timer->isActive()) {
+        timer->stop();
+    }
+}
+
+QString Latin(const std::string& ascii) {
+    return QString::fromLatin1(ascii);
+}
+
+void ShowLesson(TMainCrt& w, TrainerState& t) {
+    const vellaro::ReadingLesson& lesson = t.page.lesson;
+    if (w.Sppd_Text && lesson.display() != t.shown.display)
+        w.Sppd_Text->setText(vellaro::FromSjis(lesson.display()));
+    t.shown.display = lesson.display();
+    if (w.dispcount && lesson.counter() != t.shown.counter)
+        w.dispcount->setText(Latin(lesson.counter()));
+    t.shown.counter = lesson.counter();
+    if (w.BitBtn1 && lesson.startEnabled() != t.shown.lessonStart)
+        w.BitBtn1->setEnabled(lesson.startEnabled());
+    t.shown.lessonStart = lesson.startEnabled();
+    SyncTimer(w.Read_Timer, lesson.timerOn(), lesson.intervalMs());
+}
+
+void ShowField(TMainCrt& w, TrainerState& t) {
+    const vellaro::VisualField& field = t.page.field;
+    if (w.BitBtn9 && field.startEnabled() != t.shown.fieldStart)
+        w.BitBtn9->setEnabled(field.startEnabled());
+    t.shown.fieldStart = field.startEnabled();
+    SyncTimer(w.Paint_Timer, field.timerOn(), field.intervalMs());
+}
+
+QString JoinLines(const std::vector<std::string>& lines, bool sjis) {
+    QStringList out;
+    out.reserve(static_cast<qsizetype>(lines.size()));
+    for (const auto& line : lines)
+        out << (sjis ? vellaro::FromSjis(line) : Latin(line));
+    return out.join(QLatin1Char('\n'));
+}
+
+} // namespace
 
 TrainerState& TMainCrt::trainerState() {
     if (!m_trainer)
@@ -8,21 +78,155 @@ TrainerState& TMainCrt::trainerState() {
     return *m_trainer;
 }
 
-void TMainCrt::LoadLessonText() {}
-void TMainCrt::BitBtn1Click() {}
-void TMainCrt::BitBtn5Click() {}
-void TMainCrt::Read_TimerTimer() {}
-void TMainCrt::Sppd_TextExit() {}
-void TMainCrt::BitBtn9Click() {}
-void TMainCrt::BitBtn10Click() {}
-void TMainCrt::ToolButton10Click() {}
-void TMainCrt::ToolButton17Click() {}
-void TMainCrt::ToolButton19Click() {}
-void TMainCrt::Select_LevelChange() {}
-void TMainCrt::Paint_TimerTimer() {}
-void TMainCrt::TabSheet5Show() {}
-void TMainCrt::Panel16Resize() {}
-void TMainCrt::PageControl2Change() {}
-void TMainCrt::EnterSpeedPage() {}
-void TMainCrt::StopTrainerTimers() {}
-void TMainCrt::ClearReadRunning() {}
+// ---- lesson text ----------------------------------------------------------------------------
+
+void TMainCrt::LoadLessonText() {
+    TrainerState& t = trainerState();
+    const auto status =
+        vellaro::ReadLessonFile(vellaro::ExePath() / vellaro::kLessonFileName, t.encoded);
+    if (ReadText_Buffer)
+        ReadText_Buffer->setPlainText(JoinLines(t.encoded, false));
+    if (status != vellaro::LessonReadStatus::Ok) {
+        // Missing, unreadable, or too large to be a lesson: the buffer stays empty.
+        vellaro::Dialogs().message(this, vellaro::MsgKind::Error,
+                                   QStringLiteral("速読テキストが有りません、処理を中止します"),
+                                   vellaro::MbYes);
+        vellaro::AppTerminate();
+    }
+    const vellaro::LessonDecodeResult result = vellaro::DecodeLessonText(t.encoded, t.lines);
+    if (SreadText)
+        SreadText->setPlainText(JoinLines(t.lines, true));
+    if (result.damaged) {
+        vellaro::Dialogs().message(
+            this, vellaro::MsgKind::Information,
+            QStringLiteral("テキストファイルが壊れています、プログラムを終了します。"),
+            vellaro::MbYes);
+        vellaro::AppTerminate();
+    }
+}
+
+// ---- reading lesson -------------------------------------------------------------------------
+
+void TMainCrt::BitBtn1Click() {
+    TrainerState& t = trainerState();
+    t.page.lesson.start(EnvSettings, t.lines.size());
+    ShowLesson(*this, t);
+}
+
+void TMainCrt::BitBtn5Click() {
+    TrainerState& t = trainerState();
+    t.page.lesson.stop();
+    ShowLesson(*this, t);
+}
+
+void TMainCrt::Read_TimerTimer() {
+    TrainerState& t = trainerState();
+    t.page.lesson.tick(EnvSettings, t.lines);
+    ShowLesson(*this, t);
+    if (EnvSettings.SwSpeedText && spBasicCount) {
+        // The spin edit only shows the position (clamped to its range); the record keeps it as
+        // it is, -1 included.
+        const QSignalBlocker quiet(spBasicCount);
+        spBasicCount->setValue(EnvSettings.BasreadCount);
+    }
+}
+
+void TMainCrt::Sppd_TextExit() {
+    TrainerState& t = trainerState();
+    t.page.lesson.focusLost();
+    ShowLesson(*this, t);
+}
+
+void TMainCrt::ClearReadRunning() {
+    trainerState().page.lesson.clearRunning();
+}
+
+// ---- visual field expansion -----------------------------------------------------------------
+
+void TMainCrt::BitBtn9Click() {
+    TrainerState& t = trainerState();
+    t.page.field.start();
+    ShowField(*this, t);
+}
+
+void TMainCrt::BitBtn10Click() {
+    TrainerState& t = trainerState();
+    t.page.field.stop();
+    ShowField(*this, t);
+}
+
+void TMainCrt::ToolButton10Click() {
+    trainerState().page.field.setMode(vellaro::kPaintAllDirections);
+}
+void TMainCrt::ToolButton17Click() {
+    trainerState().page.field.setMode(vellaro::kPaintVertical);
+}
+void TMainCrt::ToolButton19Click() {
+    trainerState().page.field.setMode(vellaro::kPaintHorizontal);
+}
+
+void TMainCrt::Select_LevelChange() {
+    TrainerState& t = trainerState();
+    if (!Select_Level)
+        return;
+    EnvSettings.Level = Select_Level->value();
+    if (Disp_Lavel)
+        Disp_Lavel->setText(Latin(vellaro::IntToText(EnvSettings.Level)));
+    if (MstLevel) {
+        MstLevel->setValue(EnvSettings.Level); // the spin edit clamps to 1..10
+        t.page.field.setPace(MstLevel->value());
+    }
+    ShowField(*this, t);
+}
+
+void TMainCrt::Paint_TimerTimer() {
+    TrainerState& t = trainerState();
+    if (!BasImage)
+        return;
+    BasImage->paintFrame(t.page.field.tick(BasImage->width(), BasImage->height()));
+    // Button commands and the repaint run here; what they change shows from the next tick on.
+    vellaro::PumpEvents();
+}
+
+void TMainCrt::TabSheet5Show() {
+    trainerState().page.field.sheetShown();
+}
+
+void TMainCrt::Panel16Resize() {
+    vellaro::PumpEvents();
+    // The layout fits the paint surface below the tool bar; its image follows, plain white.
+    if (BasImage)
+        BasImage->fitToWidget();
+    vellaro::PumpEvents();
+}
+
+// ---- speed page -----------------------------------------------------------------------------
+
+void TMainCrt::EnterSpeedPage() {
+    vellaro::PumpEvents();
+    TrainerState& t = trainerState();
+    // Set by program: the page control raises no learner change for it.
+    if (PageControl2 && TabSheet6)
+        PageControl2->setCurrentWidget(TabSheet6);
+    t.page.enter(EnvSettings);
+    ShowLesson(*this, t);
+    ShowField(*this, t);
+}
+
+void TMainCrt::StopTrainerTimers() {
+    TrainerState& t = trainerState();
+    t.page.stopTimers();
+    ShowLesson(*this, t);
+    ShowField(*this, t);
+}
+
+void TMainCrt::PageControl2Change() {
+    TrainerState& t = trainerState();
+    if (!PageControl2)
+        return;
+    const bool field = TabSheet5 && PageControl2->currentWidget() == TabSheet5;
+    t.page.subPageChosen(field ? vellaro::SpeedSubPage::VisualField : vellaro::SpeedSubPage::Lesson,
+                         MstLevel ? MstLevel->value() : 1);
+    ShowLesson(*this, t);
+    ShowField(*this, t);
+}

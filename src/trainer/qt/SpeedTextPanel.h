@@ -14,6 +14,11 @@ class SpeedTextPanel : public QFrame {
     void setText(const QString& line);
     QString text() const { return m_text; }
 
+    // Where the line is drawn: one text line high, centred vertically in the contents.
+    QRect textBand() const;
+    // Tab stops every eight average character widths of the panel's font.
+    qreal tabStopDistance() const;
+
   signals:
     void focusLost();
 

@@ -1,0 +1,149 @@
+#include "app/Controls.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTabBar>
+
+#include <algorithm>
+
+namespace vellaro {
+
+namespace {
+
+bool IsLearnerInput(QEvent::Type t) {
+    switch (t) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::Wheel:
+    case QEvent::InputMethod:
+    case QEvent::Drop:
+    case QEvent::ContextMenu:
+    case QEvent::Shortcut:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// ---- PageControl ------------------------------------------------------------------------------
+
+// The tab bar counts every input event it handles as the learner acting; a current-page change
+// that happens inside one is the learner's choice.
+class LearnerTabBar : public QTabBar {
+  public:
+    LearnerTabBar(PageControl* owner) : QTabBar(owner), m_owner(owner) {}
+
+  protected:
+    bool event(QEvent* e) override {
+        if (!IsLearnerInput(e->type()))
+            return QTabBar::event(e);
+        ++m_owner->m_learnerActing;
+        const bool r = QTabBar::event(e);
+        --m_owner->m_learnerActing;
+        return r;
+    }
+
+  private:
+    PageControl* m_owner;
+};
+
+PageControl::PageControl(QWidget* parent) : QTabWidget(parent) {
+    setTabBar(new LearnerTabBar(this));
+    connect(this, &QTabWidget::currentChanged, this, &PageControl::onCurrentChanged);
+}
+
+void PageControl::keyPressEvent(QKeyEvent* event) {
+    // Ctrl+Tab and Ctrl+PageUp/PageDown, handled by the page control itself.
+    ++m_learnerActing;
+    QTabWidget::keyPressEvent(event);
+    --m_learnerActing;
+}
+
+void PageControl::onCurrentChanged(int index) {
+    if (m_learnerActing > 0 && index >= 0)
+        emit learnerChanged(index);
+}
+
+// ---- ClampSpinBox -----------------------------------------------------------------------------
+
+ClampSpinBox::ClampSpinBox(QWidget* parent) : QSpinBox(parent) {
+    setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    setKeyboardTracking(false);
+}
+
+QValidator::State ClampSpinBox::validate(QString& input, int&) const {
+    const QString t = input.trimmed();
+    if (t.isEmpty() || t == QLatin1String("-") || t == QLatin1String("+"))
+        return QValidator::Intermediate;
+    int i = (t[0] == '-' || t[0] == '+') ? 1 : 0;
+    for (; i < t.size(); ++i)
+        if (!t[i].isDigit() || t[i].unicode() > 0x7f)
+            return QValidator::Invalid;
+    bool ok = false;
+    const qlonglong v = t.toLongLong(&ok);
+    if (!ok)
+        return QValidator::Intermediate; // too long for a number: clamped on leaving
+    return (v >= minimum() && v <= maximum()) ? QValidator::Acceptable : QValidator::Intermediate;
+}
+
+int ClampSpinBox::valueFromText(const QString& text) const {
+    bool ok = false;
+    const qlonglong v = text.trimmed().toLongLong(&ok);
+    if (!ok)
+        return minimum();
+    return int(std::clamp<qlonglong>(v, minimum(), maximum()));
+}
+
+void ClampSpinBox::fixup(QString& input) const {
+    input = textFromValue(valueFromText(input));
+}
+
+// ---- TypedLimitEdit ---------------------------------------------------------------------------
+
+class TypedLimitEdit::Limiter : public QValidator {
+  public:
+    explicit Limiter(TypedLimitEdit* edit) : QValidator(edit), m_edit(edit) {}
+
+    State validate(QString& input, int& pos) const override {
+        // Only what the learner inserts is limited; the program's own texts pass whole.
+        if (m_edit->m_learnerDepth == 0)
+            return Acceptable;
+        const int allowed = qMax(m_edit->m_limit, int(m_edit->m_before.size()));
+        const int excess = int(input.size()) - allowed;
+        if (excess <= 0)
+            return Acceptable;
+        // The inserted text ends at the caret: its tail beyond the limit is dropped.
+        const int from = qMax(0, pos - excess);
+        input.remove(from, pos - from);
+        pos = from;
+        if (input.size() > allowed)
+            input.truncate(allowed);
+        return Acceptable;
+    }
+
+  private:
+    TypedLimitEdit* m_edit;
+};
+
+TypedLimitEdit::TypedLimitEdit(int typedLimit, QWidget* parent)
+    : QLineEdit(parent), m_limit(typedLimit) {
+    setValidator(new Limiter(this));
+}
+
+bool TypedLimitEdit::event(QEvent* e) {
+    if (!IsLearnerInput(e->type()))
+        return QLineEdit::event(e);
+    if (m_learnerDepth == 0)
+        m_before = text();
+    ++m_learnerDepth;
+    const bool r = QLineEdit::event(e);
+    --m_learnerDepth;
+    return r;
+}
+
+} // namespace vellaro

@@ -1,0 +1,533 @@
+// The main window's lifecycle: start-up, page switch, guidance panel, settings page and closing.
+#include "app/frmMain.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QWindow>
+
+#include "app/frmMain_exerciseState.h"
+#include "app/frmMain_trainerState.h"
+#include "common/Cp932.h"
+#include "common/VellaroError.h"
+#include "common/delCommFunc.h"
+#include "common/qt/Dialogs.h"
+#include "common/qt/QtEvents.h"
+#include "common/qt/QtText.h"
+#include "settings/IniFile.h"
+#include "trainer/qt/SpeedTextPanel.h"
+
+using namespace vellaro;
+
+namespace {
+
+// Thrown after the work folder failure: it unwinds whatever was running, and nothing after it
+// may touch the settings.
+struct ProgramEnd {};
+
+const char* const kWorkFolderFailure = "ＪＡＶＡソースを編集するフォルダを作成できません";
+const char* const kUnknownFailure = "予期しないエラーが発生しました";
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+std::string SjisOf(const QString& text) {
+    return ToSjis(text).value_or(std::string());
+}
+
+// The start-up guidance, one entry per line.
+const char* const kGuidanceLines[] = {
+    "",
+    "速読基礎",
+    "",
+    "　　速読を行う前に体の力を抜いてリラックスしましょう。",
+    "",
+    "　　速読の時は画面の中央に視点を置き画面全体を見るようにして下さい。",
+    "",
+    "　　画面に表示される文章は読まないで（心の声を出さないで）ながめて下さい。",
+    "",
+    "　　２～３度文章を読むときは左眼（右目を閉じて）で文章を読んでください。 ",
+    "",
+    "    (この理論は私の新しい理論です）",
+    "",
+    "　　速読はこの心の声を出さないで文書を読むことです。",
+    "",
+    "　　ヘルプに説明している方法でテキストを読んでください。",
+    "",
+    "　　詳しい速読のレッスンは私たちが推薦する速読講習を受けられる事を薦めます。",
+    "",
+    "",
+    "ＪＡＶＡインストール",
+    "",
+    "　　ＪＡＶＡをインストールしているかを再度確認して下さい。",
+    "",
+    "　　ＪＡＶＡ ＳＤＫがインストールされていなとコンパイル・実行はできません。",
+};
+
+} // namespace
+
+const char* const TMainCrt::kGuidanceKey = "Vellaro";
+const char* const TMainCrt::kGuidanceValueName = "GuidanceDismissed";
+const char* const TMainCrt::kGuidanceMarker = "Dismissed";
+
+QString TMainCrt::GuidanceText() {
+    QStringList lines;
+    for (const char* line : kGuidanceLines)
+        lines << Utf8(line);
+    return lines.join(QChar(13));
+}
+
+TMainCrt::TMainCrt(QWidget* parent) : QMainWindow(parent) {
+    BuildLayout();
+    ConnectEvents();
+    // The designed place and size, until the settings give theirs.
+    SetOuterGeometry(254, 122, 632, 539);
+    try {
+        FormCreate();
+    } catch (const ProgramEnd&) {
+        // The program ended during start-up; main() sees ProgramEnded() and shows nothing.
+    } catch (const std::exception& e) {
+        ShowFailure(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowFailure(Utf8(kUnknownFailure));
+    }
+}
+
+TMainCrt::~TMainCrt() = default;
+
+// ---- the boundary ----------------------------------------------------------------------------
+
+void TMainCrt::Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const ProgramEnd&) {
+        // Ended on purpose: the request to end is posted, nothing else is to be done.
+    } catch (const std::exception& e) {
+        ShowFailure(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowFailure(Utf8(kUnknownFailure));
+    }
+}
+
+void TMainCrt::ShowFailure(const QString& text) {
+    Dialogs().message(this, MsgKind::Error, text, MbOk);
+}
+
+void TMainCrt::WorkFolderFailure() {
+    Dialogs().message(this, MsgKind::Error, Utf8(kWorkFolderFailure), MbYes);
+    m_ended = true;
+    AppTerminate();
+    throw ProgramEnd{};
+}
+
+// ---- start-up --------------------------------------------------------------------------------
+
+void TMainCrt::FormCreate() {
+    CurPage = 0;
+    SettingsFilePath = SysPath() / "noprg.ini";
+    Ini = std::make_unique<IniFile>(SettingsFilePath);
+    DefaultWorkFolder = ExePath() / "java source";
+    CurSrcPath = DefaultWorkFolder;
+
+    SetSpeedPageVisible(true);
+    EnvSettings.SpeedDisp = true;
+
+    if (ExistFile(SettingsFilePath)) {
+        // The defaults first, so that a key the file lacks keeps its default value instead of
+        // zero (a file holding only the three counters would otherwise give a 0 × 0 window).
+        EnvSettings = DefaultEnvSettings(DefaultWorkFolder);
+        const QRect outer = OuterGeometry();
+        EnvSettings.YokoPos = outer.x();
+        EnvSettings.TatePos = outer.y();
+        LoadSettings();
+        ApplySettings();
+    } else {
+        DefaultSettings();
+    }
+    ShowSettings();
+
+    LoadLessonText();
+
+    if (!ExistFolder(EnvSettings.PathSrc)) {
+        if (!ExistFolder(DefaultWorkFolder) && !MakeFolder(DefaultWorkFolder))
+            WorkFolderFailure();
+        EnvSettings.PathSrc = DefaultWorkFolder;
+        CurSrcPath = DefaultWorkFolder;
+        sDisp_SrcPath->setText(FromPath(DefaultWorkFolder));
+    }
+    ChangeFolder(EnvSettings.PathSrc);
+
+    SetMenus(true, true, false);
+    SetCurrentPage(TabSheet1);
+
+    if (RegReadStr(kGuidanceKey, kGuidanceValueName) == kGuidanceMarker) {
+        Panel8->hide();
+    } else {
+        FitGuidancePanel();
+        Panel8->show();
+        Panel8->raise();
+        // Covered pages are out of reach from the keyboard too (Tab, Ctrl+Tab).
+        PageControl1->setEnabled(false);
+        ShowGuidance();
+    }
+}
+
+void TMainCrt::ShowGuidance() {
+    // The text keeps its CR line ends; the label shows each as a line of its own.
+    Label15->setText(GuidanceText().replace(QChar(13), QChar(10)));
+    BitBtn1->setEnabled(false);
+    BitBtn5->setEnabled(false);
+    SetMenus(false, false, false);
+    PumpEvents();
+}
+
+void TMainCrt::SpeedButton1Click() {
+    EnvSettings.SpeedDisp = false;
+    Panel8->hide();
+    PageControl1->setEnabled(true);
+    BitBtn1->setEnabled(true);
+    BitBtn5->setEnabled(true);
+    Sppd_Text->setText(QString());
+    SetMenus(true, true, false);
+    RegWriteStr(kGuidanceKey, kGuidanceValueName, kGuidanceMarker);
+}
+
+void TMainCrt::FitGuidancePanel() {
+    if (Panel8 && PageControl1)
+        Panel8->setGeometry(PageControl1->geometry());
+}
+
+void TMainCrt::SetMenus(bool file, bool edit, bool run) {
+    f1->menuAction()->setEnabled(file);
+    Edit2->menuAction()->setEnabled(edit);
+    N5->menuAction()->setEnabled(run);
+    Help1->menuAction()->setEnabled(true);
+}
+
+// The page control raises its change only for the learner's choices (vellaro::PageControl), so
+// pages set or hidden here run no page switch.
+void TMainCrt::SetCurrentPage(QWidget* page) {
+    PageControl1->setCurrentWidget(page);
+}
+
+void TMainCrt::SetSpeedPageVisible(bool visible) {
+    PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), visible);
+}
+
+// ---- page switch -----------------------------------------------------------------------------
+
+void TMainCrt::PageControl1Change() {
+    // A refused write is reported, and the switch still goes on: the menus must belong to the
+    // page now shown and no trainer timer may keep running on a page out of view.
+    try {
+        SaveCounters();
+    } catch (const std::exception& e) {
+        ShowFailure(QString::fromUtf8(e.what()));
+    }
+
+    const QWidget* page = PageControl1->currentWidget();
+    Guarded([this, page] {
+        if (page == TabSheet1) {
+            CurPage = 0;
+            SetMenus(true, true, false);
+        } else if (page == TabSheet2) {
+            CurPage = 1;
+            SetMenus(false, false, true);
+            Memo1->clear();
+            if (!SecEdit->document()->isEmpty())
+                MakeJavaSource();
+        } else if (page == TabSheet3) {
+            SetMenus(false, false, false);
+            EnterSpeedPage();
+            CurPage = 2;
+        } else if (page == TabSheet4) {
+            CurPage = 3;
+            if (ExistFile(SettingsFilePath)) {
+                LoadSettings();
+                ShowSettings();
+                SetMenus(false, false, false);
+            }
+        }
+    });
+
+    StopTrainerTimers();
+}
+
+// ---- settings --------------------------------------------------------------------------------
+
+void TMainCrt::LoadSettings() {
+    vellaro::LoadSettings(*Ini, EnvSettings);
+}
+
+void TMainCrt::SaveSettings() {
+    vellaro::SaveSettings(*Ini, EnvSettings);
+}
+
+void TMainCrt::SaveCounters() {
+    vellaro::SaveCounters(*Ini, EnvSettings);
+}
+
+QFont TMainCrt::SettingsFont(const std::string& nameSjis, int points) const {
+    QFont f(FromSjis(nameSjis));
+    if (points > 0)
+        f.setPointSize(points);
+    return f;
+}
+
+void TMainCrt::ApplySettings() {
+    SetOuterGeometry(EnvSettings.YokoPos, EnvSettings.TatePos, EnvSettings.YokoSize,
+                     EnvSettings.TateSize);
+    compList->setFont(SettingsFont(EnvSettings.FontName, EnvSettings.FontSize));
+    Sppd_Text->setFont(SettingsFont(EnvSettings.spFontName, EnvSettings.spFontSize));
+    SecEdit->setFont(compList->font());
+}
+
+void TMainCrt::ShowSettings() {
+    sDisp_SrcPath->setText(FromPath(EnvSettings.PathSrc));
+    sDisp_FontName->setText(FromSjis(EnvSettings.FontName));
+    sDisp_FontSize->setText(FromSjis(IntToText(EnvSettings.FontSize)));
+    CheckBox_Spped->setChecked(EnvSettings.SwSpeedRead);
+    MstLevel->setValue(EnvSettings.Level);
+    SpinEdit1->setValue(EnvSettings.LevelTextBas);
+    SetSpeedPageVisible(EnvSettings.SwSpeedRead);
+    CurSrcPath = ToPath(sDisp_SrcPath->text());
+    // Moving the track bar runs its change handling; setting the position it has runs nothing.
+    Select_Level->setValue(MstLevel->value());
+    spDisp_FontName->setText(FromSjis(EnvSettings.spFontName));
+    spDisp_FontSize->setText(FromSjis(IntToText(EnvSettings.spFontSize)));
+    spBasicCount->setValue(EnvSettings.BasreadCount);
+}
+
+void TMainCrt::DefaultSettings() {
+    ClearReadRunning();
+    SetOuterSize(595, 520);
+
+    QFont listFont(Utf8("ＭＳ ゴシック"));
+    listFont.setPointSize(10);
+    SrcList->setFont(listFont);
+
+    const QRect outer = OuterGeometry();
+    EnvSettings.YokoSize = outer.width();
+    EnvSettings.TateSize = outer.height();
+    EnvSettings.YokoPos = outer.x();
+    EnvSettings.TatePos = outer.y();
+
+    EnvSettings.FontName = SjisOf(SrcList->font().family());
+    EnvSettings.FontSize = SrcList->font().pointSize();
+    EnvSettings.FontColor = kWindowTextColor;
+
+    QFont speedFont = Sppd_Text->font();
+    speedFont.setFamily(FromSjis(EnvSettings.FontName));
+    Sppd_Text->setFont(speedFont);
+    EnvSettings.spFontName = EnvSettings.FontName;
+
+    SecEdit->setFont(SrcList->font());
+    compList->setFont(SrcList->font());
+
+    EnvSettings.SwSpeedText = true;
+    SetSpeedPageVisible(true);
+    EnvSettings.SwSpeedRead = true;
+
+    spBasicCount->setValue(1);
+    EnvSettings.BasreadCount = 1;
+    EnvSettings.JavaReadCount = 1;
+    EnvSettings.Level = 1;
+
+    EnvSettings.spFontSize = 12;
+    speedFont = Sppd_Text->font();
+    speedFont.setPointSize(12);
+    Sppd_Text->setFont(speedFont);
+
+    SpinEdit1->setValue(1);
+    EnvSettings.LevelTextBas = 1;
+    EnvSettings.LevelTextJava = 1;
+
+    EnvSettings.SpeedDisp = true;
+
+    if (!ExistFolder(CurSrcPath) && !MakeFolder(CurSrcPath))
+        WorkFolderFailure();
+    EnvSettings.PathSrc = CurSrcPath;
+}
+
+void TMainCrt::TourokuButtonClick() {
+    QFont editFont = SecEdit->font();
+    editFont.setFamily(sDisp_FontName->text());
+    const int editSize = TextToInt(SjisOf(sDisp_FontSize->text()));
+    if (editSize > 0)
+        editFont.setPointSize(editSize);
+    SecEdit->setFont(editFont);
+    compList->setFont(editFont);
+
+    EnvSettings.FontColor = kWindowTextColor;
+    EnvSettings.SwSpeedRead = CheckBox_Spped->isChecked();
+    EnvSettings.Level = MstLevel->value();
+    EnvSettings.LevelTextBas = SpinEdit1->value();
+    SetSpeedPageVisible(EnvSettings.SwSpeedRead);
+
+    const QRect outer = OuterGeometry();
+    EnvSettings.YokoSize = outer.width();
+    EnvSettings.TateSize = outer.height();
+    EnvSettings.YokoPos = outer.x();
+    EnvSettings.TatePos = outer.y();
+
+    Select_Level->setValue(MstLevel->value());
+
+    EnvSettings.FontName = SjisOf(sDisp_FontName->text());
+    EnvSettings.FontSize = editSize;
+
+    QFont speedFont = Sppd_Text->font();
+    speedFont.setFamily(spDisp_FontName->text());
+    const int speedSize = TextToInt(SjisOf(spDisp_FontSize->text()));
+    if (speedSize > 0)
+        speedFont.setPointSize(speedSize);
+    Sppd_Text->setFont(speedFont);
+    EnvSettings.spFontName = SjisOf(spDisp_FontName->text());
+    EnvSettings.spFontSize = speedSize;
+
+    EnvSettings.PathSrc = ToPath(sDisp_SrcPath->text());
+    EnvSettings.BasreadCount = spBasicCount->value();
+
+    SaveSettings();
+    LoadLessonText();
+    ChangeFolder(EnvSettings.PathSrc);
+}
+
+void TMainCrt::BitBtn4Click() {
+    DefaultSettings();
+    ShowSettings();
+}
+
+namespace {
+
+// The two font choices: the dialog opens on the font the fields name, and a confirmed choice
+// replaces the name and size shown (style, colour and effects are not kept).
+void ChooseFont(QWidget* parent, QLineEdit* name, QLineEdit* size) {
+    QFont initial(name->text());
+    const int points = TextToInt(SjisOf(size->text()));
+    if (points > 0)
+        initial.setPointSize(points);
+    const std::optional<QFont> chosen = Dialogs().chooseFont(parent, initial);
+    if (!chosen)
+        return;
+    // A face name that the settings file cannot hold (it is CP932) would be stored damaged;
+    // such a choice is not taken.
+    if (!ToSjis(chosen->family()))
+        return;
+    int chosenPoints = chosen->pointSize();
+    if (chosenPoints <= 0)
+        chosenPoints = qRound(chosen->pointSizeF());
+    name->setText(chosen->family());
+    size->setText(FromSjis(IntToText(chosenPoints)));
+}
+
+} // namespace
+
+void TMainCrt::BitBtn3Click() {
+    ChooseFont(this, sDisp_FontName, sDisp_FontSize);
+}
+
+void TMainCrt::BitBtn6Click() {
+    ChooseFont(this, spDisp_FontName, spDisp_FontSize);
+}
+
+void TMainCrt::BitBtn7Click() {
+    spBasicCount->setValue(0); // shows its minimum, 1
+    EnvSettings.BasreadCount = 0;
+}
+
+// ---- window geometry -------------------------------------------------------------------------
+
+QRect TMainCrt::OuterGeometry() const {
+    // A maximised or minimised window is stored with the place it returns to, so the next start
+    // neither opens a screen-sized normal window nor places it off the desktop.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) {
+        const QRect fg = frameGeometry();
+        const QRect g = geometry();
+        const QMargins frame(g.left() - fg.left(), g.top() - fg.top(), fg.right() - g.right(),
+                             fg.bottom() - g.bottom());
+        return normalGeometry().marginsAdded(frame);
+    }
+    return frameGeometry();
+}
+
+void TMainCrt::SetOuterSize(int width, int height) {
+    const QSize frame = frameGeometry().size() - geometry().size();
+    resize(qMax(1, width - frame.width()), qMax(1, height - frame.height()));
+    // Before the window is on the screen its frame is not known yet; the outer size is reached
+    // once it is (showEvent).
+    m_pendingOuterSize = isVisible() && !frame.isNull() ? QSize() : QSize(width, height);
+}
+
+void TMainCrt::SetOuterGeometry(int left, int top, int width, int height) {
+    SetOuterSize(width, height);
+    move(left, top); // a top-level window's position is that of its frame
+}
+
+void TMainCrt::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_pendingOuterSize.isValid())
+        return;
+    // The window manager reports the frame after the window is mapped; the outer size is
+    // corrected then, unless the learner has resized the window meanwhile.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_pendingOuterSize.isValid())
+            return;
+        const QSize want = m_pendingOuterSize;
+        const QSize frame = frameGeometry().size() - geometry().size();
+        m_pendingOuterSize = QSize();
+        if (!frame.isNull())
+            resize(qMax(1, want.width() - frame.width()), qMax(1, want.height() - frame.height()));
+    });
+}
+
+// ---- window events ---------------------------------------------------------------------------
+
+void TMainCrt::FormResize() {
+    PumpEvents();
+}
+
+void TMainCrt::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FitGuidancePanel();
+    if (m_ended)
+        return;
+    Guarded([this] { FormResize(); });
+}
+
+void TMainCrt::Exit1Click() {
+    close();
+}
+
+void TMainCrt::FormClose() {
+    TourokuButtonClick();
+}
+
+void TMainCrt::closeEvent(QCloseEvent* event) {
+    // An end through AppTerminate or the work folder failure stores nothing. Otherwise the
+    // settings are stored; if that fails the learner sees why, and the window closes all the
+    // same, so the program can always be left.
+    if (!m_ended && !TerminateRequested())
+        Guarded([this] { FormClose(); });
+    event->accept();
+}
+
+bool TMainCrt::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == PageControl1 &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+        FitGuidancePanel();
+    else if (watched == TabSheet5 && event->type() == QEvent::Show)
+        Guarded([this] { TabSheet5Show(); });
+    else if (watched == Panel16 && event->type() == QEvent::Resize)
+        Guarded([this] { Panel16Resize(); });
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Java source generation: the learner's statements wrapped into a class with a main method,
+// and the numbered listing of that source.
+//
+// Texts are CP932 bytes. The rules look only at the ASCII bytes "?", "(", CR and LF. None of
+// them can be the second byte of a double-byte character (those lie at 0x40 and above), so a
+// byte-wise search never matches inside a Japanese character. The same holds for UTF-8, whose
+// multi-byte characters use bytes above 0x7F only, so the window may hand these functions the
+// editor's text in either encoding and gets the same lines back.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellaro {
+
+using TextLines = std::vector<std::string>;
+
+// The editor's text split at its line breaks (CR LF, LF or a lone CR). A line break at the
+// very end starts no further line; the empty text has no lines; a text that is one line break
+// is one empty line. Lines have no length limit.
+TextLines SplitStatementLines(std::string_view text);
+
+// The print shorthand: the first "?(" of the line becomes "System.out.println (". Any later
+// "?(" stays as it is. Java syntax is not looked at.
+std::string ExpandPrintShorthand(std::string_view line);
+
+// The whole Java source for a class name and its statement lines: two imports, an empty line,
+// the class line, the main line, the statements (two tabs + shorthand applied), and the two
+// closing braces. The class name is inserted as it is, even when empty.
+TextLines MakeJavaSource(std::string_view className, const TextLines& statements);
+
+// One listing line: the number right-aligned in three columns (wider numbers are not cut),
+// " :  ", then the source line unchanged.
+std::string ListingLine(std::size_t number, std::string_view line);
+
+// The numbered listing of a source, numbered from 1.
+TextLines MakeSourceListing(const TextLines& source);
+
+// The lines joined with LF between them (no line break after the last), as a text view shows
+// them.
+std::string JoinLines(const TextLines& lines);
+
+} // namespace vellaro

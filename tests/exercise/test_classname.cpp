@@ -1,0 +1,51 @@
+// The class-name rule and the class name taken from a file's name.
+#include <gtest/gtest.h>
+
+#include "common/Cp932.h"
+#include "exercise/ClassName.h"
+
+using vellaro::ApplyClassNameRule;
+using vellaro::ExtractNameStem;
+using vellaro::IsAllowedClassName;
+
+TEST(ClassNameRule, OnlyDigitsUnderscoreAndAsciiLettersAreAllowed) {
+    for (int b = 0; b < 256; ++b) {
+        const bool expected =
+            (b >= '0' && b <= '9') || b == '_' || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+        EXPECT_EQ(vellaro::IsClassNameChar(static_cast<char>(b)), expected) << b;
+    }
+    EXPECT_TRUE(IsAllowedClassName(""));
+    EXPECT_TRUE(IsAllowedClassName("1st"));
+    EXPECT_TRUE(IsAllowedClassName("_"));
+    EXPECT_TRUE(IsAllowedClassName("Hello_World2"));
+    EXPECT_FALSE(IsAllowedClassName("a b"));
+    EXPECT_FALSE(IsAllowedClassName("A$"));
+    EXPECT_FALSE(IsAllowedClassName(vellaro::Sjis("クラス")));
+    EXPECT_FALSE(IsAllowedClassName("\xEF\xBC\xA1")); // full-width A in UTF-8
+}
+
+TEST(ClassNameRule, ARefusedChangeKeepsTheLastAcceptedName) {
+    std::string accepted;
+    EXPECT_TRUE(ApplyClassNameRule("Abc", accepted));
+    EXPECT_EQ(accepted, "Abc");
+    for (std::string_view bad : {"Abc ", "Abc-", "Abc$", "Abc.", "a b"}) {
+        EXPECT_FALSE(ApplyClassNameRule(bad, accepted)) << bad;
+        EXPECT_EQ(accepted, "Abc");
+    }
+    EXPECT_TRUE(ApplyClassNameRule("ALongerNameThanTen", accepted)); // no length rule here
+    EXPECT_EQ(accepted, "ALongerNameThanTen");
+    EXPECT_TRUE(ApplyClassNameRule("", accepted));
+    EXPECT_EQ(accepted, "");
+}
+
+TEST(NameStem, FileNameWithoutFolderCutBeforeTheFirstDot) {
+    EXPECT_EQ(ExtractNameStem("/ex/Hello.sja"), "Hello");
+    EXPECT_EQ(ExtractNameStem("/ex/Hello.v2.sja"), "Hello");
+    EXPECT_EQ(ExtractNameStem("My.Test.sja"), "My");
+    EXPECT_EQ(ExtractNameStem("/ex/.sja"), "");
+    EXPECT_EQ(ExtractNameStem("/ex/my prog.sja"), "my prog");
+    EXPECT_EQ(ExtractNameStem("/ex/NoDot"), "NoDot");
+    EXPECT_EQ(ExtractNameStem("/a.dir/Plain"), "Plain"); // dots in folders do not count
+    EXPECT_EQ(ExtractNameStem("/ex/練習.sja"), "練習");
+    EXPECT_FALSE(IsAllowedClassName(ExtractNameStem("/ex/my prog.sja")));
+}

@@ -1,0 +1,167 @@
+// Exercise files and Java source files: contents, round trips, refusals.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+#include "common/Cp932.h"
+#include "exercise/ExerciseFiles.h"
+
+namespace fs = std::filesystem;
+using vellaro::ExerciseReadStatus;
+
+namespace {
+
+class ExerciseFilesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string tmpl = (fs::temp_directory_path() / "vellaro-exfiles-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+        m_dir = tmpl;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+
+    fs::path dir() const { return m_dir; }
+
+    static std::string Slurp(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    static void Put(const fs::path& p, std::string_view bytes) {
+        std::ofstream out(p, std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+
+  private:
+    fs::path m_dir;
+};
+
+} // namespace
+
+TEST(ExerciseFileContents, LineBreaksBecomeCrLfAndOnlyAFinalBreakEndsTheFile) {
+    EXPECT_EQ(vellaro::ExerciseFileBytes(""), "");
+    EXPECT_EQ(vellaro::ExerciseFileBytes("a"), "a");
+    EXPECT_EQ(vellaro::ExerciseFileBytes("a\nb"), "a\r\nb");
+    EXPECT_EQ(vellaro::ExerciseFileBytes("a\n\n"), "a\r\n\r\n");
+    EXPECT_EQ(vellaro::ExerciseFileBytes("a\r\nb\rc"), "a\r\nb\r\nc");
+
+    // Lone CR and lone LF in a file read are line breaks as well.
+    EXPECT_EQ(vellaro::ExerciseTextFromFileBytes("a\r\nb\nc\rd\r\n"), "a\nb\nc\nd\n");
+    EXPECT_EQ(vellaro::ExerciseTextFromFileBytes("\r\r\n"), "\n\n");
+}
+
+TEST(ExerciseFileContents, JavaLinesEachEndInCrLf) {
+    EXPECT_EQ(vellaro::JavaFileBytes({}), "");
+    EXPECT_EQ(vellaro::JavaFileBytes({"a", "", "}"}), "a\r\n\r\n}\r\n");
+}
+
+TEST_F(ExerciseFilesTest, ExerciseRoundTripIsByteForByte) {
+    const std::string text = vellaro::Sjis("int a = 3;\n\t?(\"表示～①髙\");\n\n?(a);\n");
+    const fs::path file = dir() / "Hello.sja";
+    ASSERT_TRUE(vellaro::WriteExerciseFile(file, text));
+    const std::string onDisk = Slurp(file);
+    EXPECT_EQ(onDisk, vellaro::ExerciseFileBytes(text));
+    EXPECT_NE(onDisk.find("\r\n\t?("), std::string::npos);
+
+    const vellaro::ExerciseRead read = vellaro::ReadExerciseFile(file);
+    ASSERT_EQ(read.status, ExerciseReadStatus::Ok);
+    EXPECT_EQ(read.text, text);
+
+    const fs::path again = dir() / "Again.sja";
+    ASSERT_TRUE(vellaro::WriteExerciseFile(again, read.text));
+    EXPECT_EQ(Slurp(again), onDisk);
+}
+
+TEST_F(ExerciseFilesTest, AnEmptyFileIsAnExerciseWithoutStatements) {
+    Put(dir() / "Empty.sja", "");
+    const vellaro::ExerciseRead read = vellaro::ReadExerciseFile(dir() / "Empty.sja");
+    EXPECT_EQ(read.status, ExerciseReadStatus::Ok);
+    EXPECT_EQ(read.text, "");
+}
+
+TEST_F(ExerciseFilesTest, WritingReplacesTheWholeFileAndJavaHasNoOtherBytes) {
+    const fs::path file = dir() / "Hello.java";
+    Put(file, std::string(5000, 'z'));
+    const vellaro::TextLines source =
+        vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);"));
+    ASSERT_TRUE(vellaro::WriteJavaFile(file, source));
+    const std::string bytes = Slurp(file);
+    EXPECT_EQ(bytes.rfind("import java.io.*;\r\n", 0), 0u); // no byte-order mark
+    EXPECT_EQ(bytes.substr(bytes.size() - 3), "}\r\n");     // no end-of-file mark
+    EXPECT_EQ(bytes, vellaro::JavaFileBytes(source));
+
+    ASSERT_TRUE(vellaro::WriteJavaFile(file, {}));
+    EXPECT_EQ(fs::file_size(file), 0u);
+}
+
+TEST_F(ExerciseFilesTest, AFailedWriteReportsAndLeavesNothingBehind) {
+    const fs::path blocker = dir() / "plain";
+    Put(blocker, "keep");
+    std::string reason;
+    EXPECT_FALSE(vellaro::WriteExerciseFile(blocker / "Hello.sja", "x", &reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_FALSE(vellaro::WriteJavaFile("/proc/vellaro-no/Hello.java", {"x"}));
+    EXPECT_EQ(Slurp(blocker), "keep");
+
+    // A folder in the way of the target is not replaced.
+    fs::create_directory(dir() / "Taken.sja");
+    EXPECT_FALSE(vellaro::WriteExerciseFile(dir() / "Taken.sja", "x"));
+    EXPECT_TRUE(fs::is_directory(dir() / "Taken.sja"));
+    for (const auto& entry : fs::directory_iterator(dir()))
+        EXPECT_NE(entry.path().filename().string().front(), '.') << "left behind: " << entry.path();
+}
+
+TEST_F(ExerciseFilesTest, ReadFailuresSayWhy) {
+    vellaro::ExerciseRead read = vellaro::ReadExerciseFile(dir() / "missing.sja");
+    EXPECT_EQ(read.status, ExerciseReadStatus::CannotRead);
+    EXPECT_EQ(vellaro::ReadFailureMessage(read), "Javaプログラムソースの読込みができません");
+
+    EXPECT_EQ(vellaro::ReadExerciseFile(dir()).status, ExerciseReadStatus::CannotRead);
+
+    Put(dir() / "bin.sja", std::string("ok\r\nab\0cd", 10));
+    read = vellaro::ReadExerciseFile(dir() / "bin.sja");
+    EXPECT_EQ(read.status, ExerciseReadStatus::Binary);
+    EXPECT_EQ(read.line, 2u);
+    EXPECT_NE(vellaro::ReadFailureMessage(read).find("2 行目"), std::string::npos);
+
+    Put(dir() / "utf8.sja", "ok\r\nfine\r\n\x80\r\n");
+    read = vellaro::ReadExerciseFile(dir() / "utf8.sja");
+    EXPECT_EQ(read.status, ExerciseReadStatus::NotCp932);
+    EXPECT_EQ(read.line, 3u);
+    EXPECT_EQ(
+        vellaro::ReadFailureMessage(read).rfind("Javaプログラムソースの読込みができません\n", 0),
+        0u);
+
+    // A huge file is refused from its size, without reading it.
+    const fs::path huge = dir() / "huge.sja";
+    Put(huge, "");
+    fs::resize_file(huge, vellaro::kMaxExerciseFileBytes + 1);
+    read = vellaro::ReadExerciseFile(huge);
+    EXPECT_EQ(read.status, ExerciseReadStatus::TooLarge);
+    EXPECT_NE(vellaro::ReadFailureMessage(read).find("16 MB"), std::string::npos);
+}
+
+TEST(Cp932ForWriting, TextCp932CannotHoldIsRefusedNamingTheLine) {
+    vellaro::UnencodableChar failure;
+    EXPECT_EQ(vellaro::EncodeTextCp932("a\n\xEF\xBD\x9E\xE2\x91\xA0\xE9\xAB\x99", &failure),
+              "a\n" + vellaro::Sjis("～①髙")); // the vendor characters of CP932 are fine
+
+    EXPECT_FALSE(vellaro::EncodeTextCp932("a\nb\nc \xF0\x9F\x98\x80;", &failure)); // an emoji
+    EXPECT_EQ(failure.line, 3u);
+    EXPECT_EQ(failure.codePoint, U'\U0001F600');
+    const std::string message = vellaro::UnencodableMessage(failure);
+    EXPECT_EQ(message.rfind("3 行目に", 0), 0u) << message;
+    EXPECT_NE(message.find("「\xF0\x9F\x98\x80」"), std::string::npos);
+    EXPECT_NE(message.find("U+1F600"), std::string::npos);
+
+    // An invisible character is named by its code point only.
+    EXPECT_FALSE(vellaro::EncodeTextCp932("x\xC2\xA0y", &failure)); // no-break space
+    EXPECT_EQ(failure.line, 1u);
+    EXPECT_NE(vellaro::UnencodableMessage(failure).find("U+00A0"), std::string::npos);
+    EXPECT_EQ(vellaro::UnencodableMessage(failure).find("「"), std::string::npos);
+}

@@ -1,0 +1,192 @@
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+
+#include <system_error>
+
+#include "app/frmMain.h"
+#include "common/qt/QtEvents.h"
+#include "common/qt/QtText.h"
+
+namespace vtest {
+
+namespace fs = std::filesystem;
+
+// ---- ScriptedDialogs ---------------------------------------------------------------------------
+
+QStringList ScriptedDialogs::messageTexts() const {
+    QStringList out;
+    for (const ShownMessage& m : messages)
+        out << m.text;
+    return out;
+}
+
+bool ScriptedDialogs::allAnswersUsed() const {
+    return m_messageAnswers.empty() && m_openAnswers.empty() && m_saveAnswers.empty() &&
+           m_fontAnswers.empty();
+}
+
+void ScriptedDialogs::clear() {
+    messages.clear();
+    openRequests.clear();
+    saveRequests.clear();
+    fontRequests.clear();
+    unexpected.clear();
+    m_messageAnswers.clear();
+    m_openAnswers.clear();
+    m_saveAnswers.clear();
+    m_fontAnswers.clear();
+    m_messageDefault.reset();
+}
+
+void ScriptedDialogs::fail(const QString& what) {
+    unexpected << what;
+    const QByteArray text = ("unexpected dialog: " + what).toUtf8();
+    QTest::qFail(text.constData(), __FILE__, __LINE__);
+}
+
+vellaro::MsgButton ScriptedDialogs::message(QWidget*, vellaro::MsgKind kind, const QString& text,
+                                            int buttons) {
+    messages.push_back({kind, text, buttons});
+    if (!m_messageAnswers.empty()) {
+        const vellaro::MsgButton b = m_messageAnswers.front();
+        m_messageAnswers.pop_front();
+        return b;
+    }
+    if (m_messageDefault)
+        return *m_messageDefault;
+    fail("message box \"" + text + "\"");
+    return (buttons & vellaro::MbCancel) ? vellaro::MbCancel
+           : (buttons & vellaro::MbNo)   ? vellaro::MbNo
+           : (buttons & vellaro::MbOk)   ? vellaro::MbOk
+                                         : vellaro::MbYes;
+}
+
+QString ScriptedDialogs::openFile(QWidget*, const vellaro::FileDialogRequest& request) {
+    openRequests.push_back(request);
+    if (m_openAnswers.empty()) {
+        fail("open-file dialog \"" + request.caption + "\"");
+        return {};
+    }
+    const QString a = m_openAnswers.front();
+    m_openAnswers.pop_front();
+    return a;
+}
+
+QString ScriptedDialogs::saveFile(QWidget*, const vellaro::FileDialogRequest& request) {
+    saveRequests.push_back(request);
+    if (m_saveAnswers.empty()) {
+        fail("save-file dialog \"" + request.caption + "\"");
+        return {};
+    }
+    const QString a = m_saveAnswers.front();
+    m_saveAnswers.pop_front();
+    return a;
+}
+
+std::optional<QFont> ScriptedDialogs::chooseFont(QWidget*, const QFont& initial) {
+    fontRequests.push_back(initial);
+    if (m_fontAnswers.empty()) {
+        fail("font dialog");
+        return std::nullopt;
+    }
+    const std::optional<QFont> a = m_fontAnswers.front();
+    m_fontAnswers.pop_front();
+    return a;
+}
+
+// ---- TestFolders -------------------------------------------------------------------------------
+
+TestFolders::TestFolders() : TestFolders(Options{}) {}
+
+TestFolders::TestFolders(const Options& options) {
+    m_saved = vellaro::CurrentFolderSource();
+    std::error_code ec;
+    m_savedCwd = fs::current_path(ec);
+    const fs::path r = root();
+    m_source.system = r / "system";
+    m_source.exe = r / "exe";
+    m_source.tempBase = r / "temp";
+    m_source.tempWish = r / "temp" / "vellaro";
+    if (options.makeSystem)
+        fs::create_directories(m_source.system, ec);
+    if (options.makeExe)
+        fs::create_directories(m_source.exe, ec);
+    fs::create_directories(m_source.tempBase, ec);
+    if (options.copyLessonText && options.makeExe) {
+        const fs::path lesson = fs::path(VELLARO_BUILD_DIR) / "Java.txt";
+        if (fs::exists(lesson, ec))
+            fs::copy_file(lesson, m_source.exe / "Java.txt", ec);
+    }
+    install();
+    vellaro::SetDialogs(&dialogs);
+    vellaro::InstallQtEventSeam();
+    vellaro::ForgetTerminateRequest();
+}
+
+TestFolders::~TestFolders() {
+    vellaro::ForgetTerminateRequest();
+    vellaro::SetDialogs(nullptr);
+    vellaro::SetFolderSource(m_saved);
+    std::error_code ec;
+    if (!m_savedCwd.empty())
+        fs::current_path(m_savedCwd, ec);
+}
+
+fs::path TestFolders::root() const {
+    return vellaro::ToPath(m_dir.path());
+}
+
+void TestFolders::setSystem(const fs::path& p) {
+    m_source.system = p;
+    install();
+}
+
+void TestFolders::setExe(const fs::path& p) {
+    m_source.exe = p;
+    install();
+}
+
+void TestFolders::install() {
+    vellaro::SetFolderSource(m_source);
+}
+
+// ---- program -----------------------------------------------------------------------------------
+
+AppWindows StartProgram() {
+    AppWindows w = CreateAppWindows();
+    if (w.about) {
+        w.main->show();
+        // Let the window reach its final geometry before the test looks at it.
+        QApplication::processEvents();
+    }
+    return w;
+}
+
+QStringList ReadIniLines(const fs::path& file) {
+    QFile f(vellaro::FromPath(file));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = f.readAll();
+    QStringList lines;
+    for (QByteArray line : bytes.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        lines << vellaro::FromSjis(std::string_view(line.constData(), std::size_t(line.size())));
+    }
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+void ClickTab(QTabWidget* pages, int index) {
+    QTabBar* bar = pages->tabBar();
+    const QRect r = bar->tabRect(index);
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, r.center());
+}
+
+} // namespace vtest

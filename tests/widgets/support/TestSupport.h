@@ -1,0 +1,122 @@
+#pragma once
+// Shared helpers of the widget tests: scripted answers for every modal dialog, a temporary
+// folder tree standing in for the machine's folders, and the program's windows built as main()
+// builds them.
+#include <QFont>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <deque>
+#include <filesystem>
+#include <optional>
+
+#include "app/AppWindows.h"
+#include "common/delCommFunc.h"
+#include "common/qt/Dialogs.h"
+
+class QTabWidget;
+class QWidget;
+
+namespace vtest {
+
+// One message box as the program asked for it.
+struct ShownMessage {
+    vellaro::MsgKind kind;
+    QString text;
+    int buttons;
+};
+
+// Answers every dialog from queues filled by the test. A dialog with no answer queued fails the
+// running test (and answers "cancel"), so a forgotten dialog never blocks a test run.
+class ScriptedDialogs : public vellaro::DialogSeam {
+  public:
+    // ---- answers, consumed in order ----
+    void answerMessage(vellaro::MsgButton button) { m_messageAnswers.push_back(button); }
+    void answerOpenFile(const QString& path) { m_openAnswers.push_back(path); }
+    void answerSaveFile(const QString& path) { m_saveAnswers.push_back(path); }
+    // nullopt: the learner cancels the font dialog.
+    void answerFont(const std::optional<QFont>& font) { m_fontAnswers.push_back(font); }
+    // Answers every message box with no queued answer by this button instead of failing.
+    void answerAllMessages(std::optional<vellaro::MsgButton> button) { m_messageDefault = button; }
+
+    // ---- what was asked ----
+    QList<ShownMessage> messages;
+    QList<vellaro::FileDialogRequest> openRequests;
+    QList<vellaro::FileDialogRequest> saveRequests;
+    QList<QFont> fontRequests;
+    // Dialogs that came without a queued answer (each one also failed the test).
+    QStringList unexpected;
+
+    // Texts of the messages shown so far.
+    QStringList messageTexts() const;
+    // True when every queued answer was used.
+    bool allAnswersUsed() const;
+    void clear();
+
+    vellaro::MsgButton message(QWidget* parent, vellaro::MsgKind kind, const QString& text,
+                               int buttons) override;
+    QString openFile(QWidget* parent, const vellaro::FileDialogRequest& request) override;
+    QString saveFile(QWidget* parent, const vellaro::FileDialogRequest& request) override;
+    std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;
+
+  private:
+    void fail(const QString& what);
+
+    std::deque<vellaro::MsgButton> m_messageAnswers;
+    std::deque<QString> m_openAnswers;
+    std::deque<QString> m_saveAnswers;
+    std::deque<std::optional<QFont>> m_fontAnswers;
+    std::optional<vellaro::MsgButton> m_messageDefault;
+};
+
+// A private folder tree installed as the program's folders for the life of the object:
+//   <root>/system  SysPath (noprg.ini and the value store live here)
+//   <root>/exe     ExePath (Java.txt is copied here from the build folder when it exists)
+//   <root>/temp    where TempPath makes its private folder
+// It installs a ScriptedDialogs as the dialog seam and restores the seam, the folder source and
+// the current folder when it ends.
+class TestFolders {
+  public:
+    struct Options {
+        bool makeSystem = true; // create the system folder
+        bool makeExe = true;    // create the exe folder
+        bool copyLessonText = true;
+    };
+    TestFolders();
+    explicit TestFolders(const Options& options);
+    ~TestFolders();
+    TestFolders(const TestFolders&) = delete;
+    TestFolders& operator=(const TestFolders&) = delete;
+
+    bool isValid() const { return m_dir.isValid(); }
+    std::filesystem::path root() const;
+    std::filesystem::path system() const { return m_source.system; }
+    std::filesystem::path exe() const { return m_source.exe; }
+    std::filesystem::path settingsFile() const { return m_source.system / "noprg.ini"; }
+    std::filesystem::path defaultWorkFolder() const { return m_source.exe / "java source"; }
+    // Points the folders elsewhere (e.g. an exe folder below a regular file) and reinstalls them.
+    void setSystem(const std::filesystem::path& p);
+    void setExe(const std::filesystem::path& p);
+
+    ScriptedDialogs dialogs;
+
+  private:
+    void install();
+
+    QTemporaryDir m_dir;
+    vellaro::FolderSource m_source;
+    vellaro::FolderSource m_saved;
+    std::filesystem::path m_savedCwd;
+};
+
+// Builds the program's windows as main() does and shows the main window (offscreen).
+// When start-up ended the program, the main window is returned unshown.
+AppWindows StartProgram();
+
+// Reads a whole settings file as CP932 bytes split into lines (CR LF or LF).
+QStringList ReadIniLines(const std::filesystem::path& file);
+
+// Selects a tab of a page control as the learner does: a mouse click on the tab bar.
+void ClickTab(QTabWidget* pages, int index);
+
+} // namespace vtest

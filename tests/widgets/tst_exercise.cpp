@@ -1,0 +1,544 @@
+// The exercise bench in the real main window: the class-name rule, the editor and its commands,
+// generation on entering the compile page, and the file commands through scripted dialogs.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "TestSupport.h"
+#include "app/frmMain.h"
+#include "common/ComData.h"
+#include "common/Cp932.h"
+#include "common/qt/QtText.h"
+#include "exercise/ExerciseFiles.h"
+#include "exercise/JavaComp.h"
+
+namespace fs = std::filesystem;
+using vellaro::MsgKind;
+
+namespace {
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Put(const fs::path& p, std::string_view bytes) {
+    std::ofstream out(p, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+QString Path(const fs::path& p) {
+    return vellaro::FromPath(p);
+}
+
+const QString kCannotRead = QStringLiteral("Javaプログラムソースの読込みができません");
+const QString kCannotWrite = QStringLiteral("Javaプログラムソースの書き出しができません");
+const QString kEnterClassName = QStringLiteral("クラス名を入力して下さい");
+
+} // namespace
+
+class TstExercise : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void cleanup();
+
+    void typingRefusesAWholeChangeBackToTheAcceptedName();
+    void pastingAndJapaneseTextAreJudgedAsAWhole();
+    void eleventhTypedCharacterIsRefusedButAProgramSetStemIsNot();
+    void newExerciseAskedFirst();
+    void editorTextSurvivesPageSwitchesAndTheCompilePageGenerates();
+    void compilePageKeepsTheOldListingWhenTheEditorIsEmpty();
+    void editorTakesTabsAndTheFocusChainPassesOverIt();
+    void editingCommandsActOnTheEditorOfTheCurrentPage();
+    void exerciseFileRoundTripThroughTheDialogs();
+    void readingTakesTheClassNameFromTheFileName();
+    void failedReadsKeepTheLearnersText();
+    void writingNeedsAClassNameAndAWritableFolder();
+    void javaSourceIsWrittenAsItStands();
+    void textCp932CannotHoldIsRefusedBeforeAnyDialog();
+
+  private:
+    TMainCrt& w() { return *m_app.main; }
+    vtest::ScriptedDialogs& dialogs() { return m_folders->dialogs; }
+    fs::path work() const { return m_folders->defaultWorkFolder(); }
+    void setClassName(const QString& typed);
+    void gotoPage(int index);
+
+    std::unique_ptr<vtest::TestFolders> m_folders;
+    AppWindows m_app;
+};
+
+void TstExercise::init() {
+    vellaro::AcceptedClassName.clear(); // empty at start, as in a fresh program
+    m_folders = std::make_unique<vtest::TestFolders>();
+    QVERIFY(m_folders->isValid());
+    m_app = vtest::StartProgram();
+    QVERIFY(m_app.main);
+    QVERIFY(m_app.about); // the program started
+    if (w().Panel8 && w().Panel8->isVisible())
+        w().SpeedButton1Click(); // the guidance panel covers the pages until dismissed
+    QCOMPARE(w().CurPage, 0);
+    QVERIFY(fs::is_directory(work()));
+    w().activateWindow();
+    dialogs().clear();
+}
+
+void TstExercise::cleanup() {
+    QStringList unexpected;
+    bool allUsed = true;
+    if (m_folders) {
+        unexpected = dialogs().unexpected;
+        allUsed = dialogs().allAnswersUsed();
+    }
+    // The windows go before the folders they use, whatever the test left behind.
+    m_app = AppWindows();
+    m_folders.reset();
+    QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join('\n')));
+    QVERIFY(allUsed);
+}
+
+void TstExercise::setClassName(const QString& typed) {
+    w().SrcClassName->setFocus();
+    w().SrcClassName->selectAll();
+    QTest::keyClick(w().SrcClassName, Qt::Key_Delete);
+    QTest::keyClicks(w().SrcClassName, typed);
+}
+
+void TstExercise::gotoPage(int index) {
+    vtest::ClickTab(w().PageControl1, index);
+    QTRY_COMPARE(w().PageControl1->currentIndex(), index);
+}
+
+// ---- class name ---------------------------------------------------------------------------------
+
+void TstExercise::typingRefusesAWholeChangeBackToTheAcceptedName() {
+    QLineEdit* field = w().SrcClassName;
+    setClassName("Abc");
+    QCOMPARE(field->text(), QString("Abc"));
+    QCOMPARE(w().SaveclassName->text(), QString("Abc"));
+
+    for (const char* key : {" ", "-", "$", "."}) {
+        QTest::keyClicks(field, key);
+        QCOMPARE(field->text(), QString("Abc"));
+        QCOMPARE(field->cursorPosition(), 3);
+        QCOMPARE(w().SaveclassName->text(), QString("Abc"));
+        QCOMPARE(vellaro::AcceptedClassName, std::string("Abc"));
+    }
+    // Typed in the middle, a refused character still leaves the caret at the end.
+    field->setCursorPosition(1);
+    QTest::keyClicks(field, "-");
+    QCOMPARE(field->text(), QString("Abc"));
+    QCOMPARE(field->cursorPosition(), 3);
+
+    setClassName("1st");
+    QCOMPARE(w().SaveclassName->text(), QString("1st"));
+    setClassName("_");
+    QCOMPARE(w().SaveclassName->text(), QString("_"));
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QCOMPARE(w().SaveclassName->text(), QString());
+    QCOMPARE(vellaro::AcceptedClassName, std::string());
+}
+
+void TstExercise::pastingAndJapaneseTextAreJudgedAsAWhole() {
+    QLineEdit* field = w().SrcClassName;
+    field->setFocus();
+    QApplication::clipboard()->setText("a b");
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(field->text(), QString());
+    QCOMPARE(w().SaveclassName->text(), QString());
+
+    QApplication::clipboard()->setText("X1");
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(field->text(), QString("X1"));
+    gotoPage(1);
+    QCOMPARE(w().SaveclassName->text(), QString("X1"));
+    gotoPage(0);
+
+    // Japanese text, whether pasted or committed by an input method, is refused the same way.
+    QApplication::clipboard()->setText(QStringLiteral("クラス"));
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(field->text(), QString("X1"));
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("名前"));
+    QApplication::sendEvent(field, &commit);
+    QCOMPARE(field->text(), QString("X1"));
+    QCOMPARE(w().SaveclassName->text(), QString("X1"));
+    QCOMPARE(field->cursorPosition(), 2);
+}
+
+void TstExercise::eleventhTypedCharacterIsRefusedButAProgramSetStemIsNot() {
+    QLineEdit* field = w().SrcClassName;
+    setClassName("ABCDEFGHIJ");
+    QTest::keyClicks(field, "K");
+    QCOMPARE(field->text(), QString("ABCDEFGHIJ"));
+    QCOMPARE(w().SaveclassName->text(), QString("ABCDEFGHIJ"));
+
+    // Reading an exercise sets a longer name from the file's name; the rule accepts it whole.
+    const fs::path file = work() / "TwentyCharClassName1.sja";
+    Put(file, "?(1);\r\n");
+    dialogs().answerOpenFile(Path(file));
+    w().ToolButton2->trigger();
+    QCOMPARE(field->text(), QString("TwentyCharClassName1"));
+    QCOMPARE(w().SaveclassName->text(), QString("TwentyCharClassName1"));
+    // The learner may shorten it, but not make it longer again.
+    field->setFocus();
+    field->end(false);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QCOMPARE(field->text(), QString("TwentyCharClassName"));
+    QTest::keyClicks(field, "Z");
+    QCOMPARE(field->text(), QString("TwentyCharClassName"));
+}
+
+// ---- editor and new exercise --------------------------------------------------------------------
+
+void TstExercise::newExerciseAskedFirst() {
+    setClassName("Hello");
+    w().SecEdit->setPlainText("?(1);");
+    gotoPage(1);
+    gotoPage(0);
+    const QString listing = w().compList->toPlainText();
+
+    dialogs().answerMessage(vellaro::MbNo);
+    w().ToolButton1->trigger();
+    QCOMPARE(dialogs().messages.size(), 1);
+    QCOMPARE(dialogs().messages[0].kind, MsgKind::Confirmation);
+    QCOMPARE(dialogs().messages[0].text, QStringLiteral("新規作成を行いますか？"));
+    QCOMPARE(dialogs().messages[0].buttons, vellaro::MbYes | vellaro::MbNo);
+    QCOMPARE(w().SecEdit->toPlainText(), QString("?(1);"));
+    QCOMPARE(w().SrcClassName->text(), QString("Hello"));
+    QCOMPARE(w().SaveclassName->text(), QString("Hello"));
+
+    dialogs().answerMessage(vellaro::MbYes);
+    w().N10->trigger(); // the menu entry does the same
+    QCOMPARE(w().SecEdit->toPlainText(), QString());
+    QCOMPARE(w().SrcClassName->text(), QString());
+    QCOMPARE(w().SaveclassName->text(), QString());
+    QCOMPARE(vellaro::AcceptedClassName, std::string());
+    QTRY_VERIFY(w().SrcClassName->hasFocus());
+    QCOMPARE(w().compList->toPlainText(), listing); // the compile page is not touched
+}
+
+void TstExercise::editorTextSurvivesPageSwitchesAndTheCompilePageGenerates() {
+    setClassName("Hello");
+    w().SecEdit->setFocus();
+    QTest::keyClicks(w().SecEdit, "int a = 3;");
+    QTest::keyClick(w().SecEdit, Qt::Key_Return);
+    QTest::keyClicks(w().SecEdit, "?(a);");
+    const QString typed = w().SecEdit->toPlainText();
+    QCOMPARE(typed, QString("int a = 3;\n?(a);"));
+
+    gotoPage(1);
+    const QStringList source = w().SrcList->toPlainText().split('\n');
+    QCOMPARE(source.size(), 9);
+    QCOMPARE(source[3], QString("public class Hello {"));
+    QCOMPARE(source[6], QString("\t\tSystem.out.println (a);"));
+    const QStringList listing = w().compList->toPlainText().split('\n');
+    QCOMPARE(listing.size(), 9);
+    QCOMPARE(listing[0], QString("  1 :  import java.io.*;"));
+    QCOMPARE(listing[8], QString("  9 :  }"));
+
+    gotoPage(3);
+    gotoPage(0);
+    QCOMPARE(w().SecEdit->toPlainText(), typed);
+    gotoPage(1);
+    QCOMPARE(w().SecEdit->toPlainText(), typed);
+    QCOMPARE(w().compList->toPlainText().split('\n'), listing);
+}
+
+void TstExercise::compilePageKeepsTheOldListingWhenTheEditorIsEmpty() {
+    setClassName("Old");
+    w().SecEdit->setPlainText("?(1);\n");
+    gotoPage(1);
+    const QString source = w().SrcList->toPlainText();
+    const QString listing = w().compList->toPlainText();
+    QCOMPARE(listing.split('\n').size(), 8); // a final line break adds no statement
+    gotoPage(0);
+
+    dialogs().answerMessage(vellaro::MbYes);
+    w().ToolButton1->trigger();
+    gotoPage(1);
+    QCOMPARE(w().SaveclassName->text(), QString());
+    QCOMPARE(w().SrcList->toPlainText(), source);
+    QCOMPARE(w().compList->toPlainText(), listing);
+
+    // A text that is one line break is one empty statement: generation runs.
+    gotoPage(0);
+    w().SecEdit->setPlainText("\n");
+    gotoPage(1);
+    const QStringList lines = w().SrcList->toPlainText().split('\n');
+    QCOMPARE(lines.size(), 8);
+    QCOMPARE(lines[3], QString("public class  {"));
+    QCOMPARE(lines[5], QString("\t\t"));
+}
+
+void TstExercise::editorTakesTabsAndTheFocusChainPassesOverIt() {
+    QPlainTextEdit* editor = w().SecEdit;
+    editor->setFocus();
+    QTest::keyClick(editor, Qt::Key_Tab);
+    QTest::keyClicks(editor, "?(1);");
+    QVERIFY(editor->hasFocus());
+    QCOMPARE(editor->toPlainText(), QString("\t?(1);"));
+    gotoPage(1);
+    QCOMPARE(w().SrcList->toPlainText().split('\n')[5], QString("\t\t\tSystem.out.println (1);"));
+    gotoPage(0);
+
+    // Moving the focus with the Tab key never lands in the editor.
+    w().SrcClassName->setFocus();
+    for (int i = 0; i < 20; ++i) {
+        QWidget* focused = QApplication::focusWidget();
+        QVERIFY(focused);
+        QTest::keyClick(focused, Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != editor);
+    }
+
+    // A long line scrolls rather than wrapping.
+    editor->setPlainText(QString(500, 'x'));
+    QApplication::processEvents();
+    QCOMPARE(editor->document()->lineCount(), 1);
+    QVERIFY(editor->horizontalScrollBar()->maximum() > 0);
+}
+
+void TstExercise::editingCommandsActOnTheEditorOfTheCurrentPage() {
+    QPlainTextEdit* editor = w().SecEdit;
+    editor->setPlainText("int a;");
+    w().SrcClassName->setFocus();
+
+    // The menu entry first gives the editor the focus.
+    w().N4->trigger();
+    QTRY_VERIFY(editor->hasFocus());
+    QCOMPARE(editor->textCursor().selectedText(), QString("int a;"));
+    w().Copy2->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QString("int a;"));
+
+    // Tool buttons and pop-up entries leave the focus where it is.
+    w().SrcClassName->setFocus();
+    QTRY_VERIFY(w().SrcClassName->hasFocus());
+    w().ToolButton4->trigger(); // cut
+    QCOMPARE(editor->toPlainText(), QString());
+    QVERIFY(w().SrcClassName->hasFocus());
+    w().ToolButton6->trigger(); // paste
+    w().Paste1->trigger();
+    QCOMPARE(editor->toPlainText(), QString("int a;int a;"));
+    QVERIFY(w().SrcClassName->hasFocus());
+    w().N2->trigger(); // select all
+    w().Copy1->trigger();
+    w().Cut1->trigger();
+    QCOMPARE(editor->toPlainText(), QString());
+    QCOMPARE(QApplication::clipboard()->text(), QString("int a;int a;"));
+    QVERIFY(w().SrcClassName->hasFocus());
+
+    // On the settings page there is no editor to act on.
+    editor->setPlainText("keep");
+    editor->selectAll();
+    gotoPage(3);
+    QCOMPARE(w().CurPage, 3);
+    w().Cut1->trigger();
+    w().Paste1->trigger();
+    QCOMPARE(editor->toPlainText(), QString("keep"));
+}
+
+// ---- files --------------------------------------------------------------------------------------
+
+void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
+    setClassName("Hello");
+    const QString text = QStringLiteral("int a = 3;\n\t?(\"表示～\");\n\n?(a);\n");
+    w().SecEdit->setPlainText(text);
+
+    const fs::path file = work() / "Hello.sja";
+    Put(file, "an older exercise"); // replaced without a question
+    dialogs().answerSaveFile(Path(file));
+    w().ToolButton3->trigger();
+    QVERIFY2(dialogs().messages.isEmpty(), qPrintable(dialogs().messageTexts().join('\n')));
+    QCOMPARE(dialogs().saveRequests.size(), 1);
+    const vellaro::FileDialogRequest& request = dialogs().saveRequests[0];
+    QCOMPARE(vellaro::ToPath(request.folder), w().EnvSettings.PathSrc);
+    QCOMPARE(request.fileName, QString("Hello"));
+    QCOMPARE(request.filter, QStringLiteral("ソースファイル (*.sja)"));
+    QCOMPARE(request.defaultSuffix, QString("sja"));
+    const std::string bytes = Slurp(file);
+    QCOMPARE(bytes, vellaro::Sjis("int a = 3;\r\n\t?(\"表示～\");\r\n\r\n?(a);\r\n"));
+
+    // Read back into a fresh exercise: the same text, the class name from the file's name.
+    dialogs().answerMessage(vellaro::MbYes);
+    w().ToolButton1->trigger();
+    dialogs().answerOpenFile(Path(file));
+    w().N11->trigger();
+    QCOMPARE(dialogs().openRequests.size(), 1);
+    QCOMPARE(vellaro::ToPath(dialogs().openRequests[0].folder), w().EnvSettings.PathSrc);
+    QCOMPARE(dialogs().openRequests[0].filter, QStringLiteral("ソースファイル (*.sja)"));
+    QCOMPARE(w().SecEdit->toPlainText(), text);
+    QCOMPARE(w().SrcClassName->text(), QString("Hello"));
+    QCOMPARE(w().SaveclassName->text(), QString("Hello"));
+
+    // Written again from the menu, into another folder: byte for byte the same, and that
+    // folder becomes the current folder (the compiler runs there).
+    const fs::path other = m_folders->root() / "other";
+    fs::create_directory(other);
+    dialogs().answerSaveFile(Path(other / "Hello.sja"));
+    w().N12->trigger();
+    QCOMPARE(Slurp(other / "Hello.sja"), bytes);
+    QCOMPARE(fs::current_path(), other);
+}
+
+void TstExercise::readingTakesTheClassNameFromTheFileName() {
+    Put(work() / "My.Test.sja", "?(1);");
+    Put(work() / "my prog.sja", "?(2);");
+    Put(work() / ".sja", "?(3);");
+
+    dialogs().answerOpenFile(Path(work() / "My.Test.sja"));
+    w().ToolButton2->trigger();
+    QCOMPARE(w().SrcClassName->text(), QString("My"));
+
+    dialogs().answerOpenFile(Path(work() / "my prog.sja"));
+    w().ToolButton2->trigger();
+    QCOMPARE(w().SecEdit->toPlainText(), QString("?(2);")); // the text is loaded
+    QCOMPARE(w().SrcClassName->text(), QString("My"));      // the name with a blank is not
+    QCOMPARE(w().SaveclassName->text(), QString("My"));
+
+    dialogs().answerOpenFile(Path(work() / ".sja"));
+    w().ToolButton2->trigger();
+    QCOMPARE(w().SecEdit->toPlainText(), QString("?(3);"));
+    QCOMPARE(w().SrcClassName->text(), QString());
+    QVERIFY(dialogs().messages.isEmpty());
+}
+
+void TstExercise::failedReadsKeepTheLearnersText() {
+    setClassName("Mine");
+    w().SecEdit->setPlainText("unsaved work");
+
+    dialogs().answerOpenFile(Path(work() / "missing.sja"));
+    dialogs().answerMessage(vellaro::MbYes);
+    w().ToolButton2->trigger();
+    QCOMPARE(dialogs().messages.size(), 1);
+    QCOMPARE(dialogs().messages[0].kind, MsgKind::Error);
+    QCOMPARE(dialogs().messages[0].text, kCannotRead);
+    QCOMPARE(dialogs().messages[0].buttons, int(vellaro::MbYes));
+    QCOMPARE(w().SecEdit->toPlainText(), QString("unsaved work"));
+    QCOMPARE(w().SrcClassName->text(), QString("Mine"));
+
+    // A file that is not text is refused with its reason, also leaving the editor alone.
+    Put(work() / "Binary.sja", std::string("\x7f"
+                                           "ELF\0\0\0",
+                                           7));
+    dialogs().answerOpenFile(Path(work() / "Binary.sja"));
+    dialogs().answerMessage(vellaro::MbYes);
+    w().ToolButton2->trigger();
+    QCOMPARE(dialogs().messages.size(), 2);
+    QVERIFY(dialogs().messages[1].text.startsWith(kCannotRead + "\n"));
+    QCOMPARE(w().SecEdit->toPlainText(), QString("unsaved work"));
+    QCOMPARE(w().SrcClassName->text(), QString("Mine"));
+
+    // Cancelling changes nothing and shows nothing.
+    dialogs().answerOpenFile(QString());
+    w().ToolButton2->trigger();
+    QCOMPARE(dialogs().messages.size(), 2);
+    QCOMPARE(w().SecEdit->toPlainText(), QString("unsaved work"));
+}
+
+void TstExercise::writingNeedsAClassNameAndAWritableFolder() {
+    dialogs().answerAllMessages(vellaro::MbYes); // each box has the one button
+    w().SecEdit->setPlainText("?(1);");
+    w().ToolButton3->trigger();
+    QCOMPARE(dialogs().messageTexts(), QStringList{kEnterClassName});
+    QCOMPARE(dialogs().messages[0].kind, MsgKind::Warning);
+    QVERIFY(dialogs().saveRequests.isEmpty());
+
+    gotoPage(1);
+    w().ToolButton11->trigger();
+    QCOMPARE(dialogs().messageTexts(), (QStringList{kEnterClassName, kEnterClassName}));
+    QVERIFY(dialogs().saveRequests.isEmpty());
+    gotoPage(0);
+
+    // Running as root, permissions cannot stop a write: a regular file stands where the folder
+    // should be, and /proc takes no new files.
+    setClassName("Hello");
+    const fs::path blocker = m_folders->root() / "plain";
+    Put(blocker, "not a folder");
+    dialogs().answerSaveFile(Path(blocker / "Hello.sja"));
+    w().ToolButton3->trigger();
+    dialogs().answerSaveFile(QStringLiteral("/proc/Hello.sja"));
+    w().ToolButton3->trigger();
+    QCOMPARE(dialogs().messageTexts().mid(2), (QStringList{kCannotWrite, kCannotWrite}));
+    QCOMPARE(dialogs().messages.back().kind, MsgKind::Error);
+    QCOMPARE(Slurp(blocker), std::string("not a folder"));
+    QCOMPARE(w().SecEdit->toPlainText(), QString("?(1);"));
+    QCOMPARE(w().SrcClassName->text(), QString("Hello"));
+
+    gotoPage(1);
+    dialogs().answerSaveFile(Path(blocker / "Hello.java"));
+    w().ToolButton11->trigger();
+    QCOMPARE(dialogs().messageTexts().back(), kCannotWrite);
+
+    // Cancelling the dialog writes nothing and says nothing.
+    const auto shown = dialogs().messages.size();
+    dialogs().answerSaveFile(QString());
+    w().ToolButton11->trigger();
+    QCOMPARE(dialogs().messages.size(), shown);
+}
+
+void TstExercise::javaSourceIsWrittenAsItStands() {
+    // Before any generation the source is empty, and so is the file.
+    setClassName("Hello");
+    gotoPage(1);
+    const fs::path early = work() / "Early.java";
+    dialogs().answerSaveFile(Path(early));
+    w().ToolButton11->trigger();
+    QVERIFY(fs::exists(early));
+    QCOMPARE(fs::file_size(early), std::uintmax_t(0));
+
+    gotoPage(0);
+    w().SecEdit->setPlainText("?(1);");
+    gotoPage(1);
+    const fs::path file = work() / "Hello.java";
+    dialogs().answerSaveFile(Path(file));
+    w().ToolButton11->trigger();
+    QCOMPARE(dialogs().saveRequests.size(), 2);
+    const vellaro::FileDialogRequest& request = dialogs().saveRequests[1];
+    QCOMPARE(vellaro::ToPath(request.folder), w().EnvSettings.PathSrc);
+    QCOMPARE(request.fileName, QString("Hello"));
+    QCOMPARE(request.filter, QStringLiteral("Javaソース (*.java)"));
+    QCOMPARE(request.defaultSuffix, QString("java"));
+    const std::string expected = vellaro::JavaFileBytes(
+        vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);")));
+    QCOMPARE(Slurp(file), expected);
+    QVERIFY(dialogs().messages.isEmpty());
+}
+
+void TstExercise::textCp932CannotHoldIsRefusedBeforeAnyDialog() {
+    dialogs().answerAllMessages(vellaro::MbYes);
+    setClassName("Emoji");
+    w().SecEdit->setPlainText(QStringLiteral("int a;\n?(\"\U0001F600\");"));
+    w().ToolButton3->trigger();
+    QCOMPARE(dialogs().messages.size(), 1);
+    QVERIFY2(dialogs().messages[0].text.startsWith(QStringLiteral("2 行目に")),
+             qPrintable(dialogs().messages[0].text));
+    QVERIFY(dialogs().messages[0].text.contains(QStringLiteral("U+1F600")));
+    QVERIFY(dialogs().saveRequests.isEmpty());
+
+    // The listing shows the line as typed; writing the Java source names its source line.
+    gotoPage(1);
+    QVERIFY(w().compList->toPlainText().contains(QStringLiteral("\U0001F600")));
+    w().ToolButton11->trigger();
+    QCOMPARE(dialogs().messages.size(), 2);
+    QVERIFY2(dialogs().messages[1].text.startsWith(QStringLiteral("7 行目に")),
+             qPrintable(dialogs().messages[1].text));
+    QVERIFY(dialogs().saveRequests.isEmpty());
+    for (const auto& entry : fs::directory_iterator(work()))
+        QFAIL(qPrintable("written: " + Path(entry.path())));
+}
+
+QTEST_MAIN(TstExercise)
+#include "tst_exercise.moc"

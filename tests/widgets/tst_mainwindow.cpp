@@ -1,0 +1,681 @@
+// The main window driven offscreen: start-up, guidance panel, page switch, settings page, closing.
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QSplitterHandle>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <fstream>
+
+#include "TestSupport.h"
+#include "app/frmMain.h"
+#include "common/Cp932.h"
+#include "common/delCommFunc.h"
+#include "common/qt/QtEvents.h"
+#include "common/qt/QtText.h"
+#include "dialogs/frVer.h"
+#include "settings/IniFile.h"
+#include "trainer/qt/SpeedTextPanel.h"
+
+namespace fs = std::filesystem;
+using vellaro::MsgKind;
+
+namespace {
+
+struct Menus {
+    bool file, edit, run, help;
+    bool operator==(const Menus&) const = default;
+};
+
+Menus MenuState(const TMainCrt& w) {
+    return {w.f1->menuAction()->isEnabled(), w.Edit2->menuAction()->isEnabled(),
+            w.N5->menuAction()->isEnabled(), w.Help1->menuAction()->isEnabled()};
+}
+
+// Writes a settings file (CP932, CR LF) from UTF-8 lines.
+void WriteIni(const fs::path& file, const QStringList& lines) {
+    std::ofstream out(file, std::ios::binary);
+    for (const QString& l : lines)
+        out << vellaro::Sjis(l.toStdString()) << "\r\n";
+}
+
+QString IniValue(const fs::path& file, const QString& key) {
+    for (const QString& line : vtest::ReadIniLines(file))
+        if (line.startsWith(key + "="))
+            return line.mid(key.size() + 1);
+    return QStringLiteral("<missing>");
+}
+
+void Dismiss(TMainCrt& w) {
+    QVERIFY(w.Panel8->isVisible());
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    QVERIFY(!w.Panel8->isVisible());
+}
+
+const QString kWorkFolderFailure =
+    QStringLiteral("ＪＡＶＡソースを編集するフォルダを作成できません");
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void firstStartShowsDefaultsAndGuidance();
+    void guidanceNeverReturnsOnceDismissed();
+    void menusFollowThePageChosen();
+    void firstTabChangeStoresOnlyTheCounters();
+    void keyboardTabChangeIsTheLearnersChoice();
+    void programSetPagesRunNoPageSwitch();
+    void settingsPageShowsStoredValuesAgain();
+    void restoreDefaultsResizesAtOnce();
+    void closingStoresSettingsAndNextStartRestoresWindow();
+    void missingWorkFolderReplacedByDefault_data();
+    void missingWorkFolderReplacedByDefault();
+    void fileWithOnlyCountersKeepsDefaults();
+    void workFolderThatCannotBeMadeEndsTheProgram();
+    void refusedWriteDuringPageSwitchStillSwitches();
+    void refusedWriteWhileClosingStillCloses();
+    void restoreDefaultsWithoutAWorkFolderEndsTheProgram();
+    void registerAppliesAndStoresThePage();
+    void fontChoiceUpdatesOnlyTheFields();
+    void firstLineButtonKeepsZeroUntilRegister();
+    void spinEditsClampTypedValues();
+    void classNameTakesTenTypedCharacters();
+    void messagePaneKeepsFortyPixels();
+    void layoutMatchesTheDesign();
+};
+
+void TestMainWindow::firstStartShowsDefaultsAndGuidance() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    QVERIFY(app.about && app.shell && app.fileSelect);
+
+    // Defaults applied to the window.
+    QCOMPARE(w.frameGeometry().size(), QSize(595, 520));
+    QCOMPARE(w.SecEdit->font().family(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(w.SecEdit->font().pointSize(), 10);
+    QCOMPARE(w.compList->font().pointSize(), 10);
+    QCOMPARE(w.Sppd_Text->font().pointSize(), 12);
+    QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(w.sDisp_FontSize->text(), QStringLiteral("10"));
+    QCOMPARE(w.spDisp_FontSize->text(), QStringLiteral("12"));
+    QVERIFY(w.CheckBox_Spped->isChecked());
+    QVERIFY(w.PageControl1->isTabVisible(2));
+    QCOMPARE(w.EnvSettings.Level, 1);
+    QCOMPARE(w.EnvSettings.BasreadCount, 1);
+
+    // The work folder next to the executable, now the current folder.
+    QVERIFY(fs::is_directory(folders.defaultWorkFolder()));
+    QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
+    QCOMPARE(fs::current_path(), fs::canonical(folders.defaultWorkFolder()));
+    QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet1);
+    QCOMPARE(w.CurPage, 0);
+
+    // The guidance covers the pages; only "ヘルプ" and "表示しない" are usable.
+    QVERIFY(w.Panel8->isVisible());
+    QCOMPARE(w.Panel8->geometry(), w.PageControl1->geometry());
+    QWidget* atCentre = w.childAt(w.PageControl1->geometry().center());
+    QVERIFY(atCentre && (atCentre == w.Panel8 || w.Panel8->isAncestorOf(atCentre)));
+    QCOMPARE(MenuState(w), (Menus{false, false, false, true}));
+    QVERIFY(w.SpeedButton1->isEnabled());
+    QVERIFY(!w.SrcClassName->isEnabled()); // not even from the keyboard
+    QVERIFY(!w.BitBtn1->isEnabled());
+    QVERIFY(!w.BitBtn5->isEnabled());
+    const QStringList lines = w.Label15->text().split('\n');
+    QCOMPARE(lines.size(), 25);
+    QCOMPARE(lines[1], QStringLiteral("速読基礎"));
+    QCOMPARE(lines[11], QStringLiteral("    (この理論は私の新しい理論です）"));
+    QCOMPARE(lines[24],
+             QStringLiteral(
+                 "　　ＪＡＶＡ ＳＤＫがインストールされていなとコンパイル・実行はできません。"));
+    QCOMPARE(TMainCrt::GuidanceText().count(QChar(13)), 24);
+    QVERIFY(TMainCrt::GuidanceText().split(QChar(13))[9].endsWith(QStringLiteral("。 ")));
+
+    // Start-up alone writes nothing.
+    QVERIFY(!fs::exists(folders.settingsFile()));
+    QVERIFY(folders.dialogs.messages.isEmpty());
+}
+
+void TestMainWindow::guidanceNeverReturnsOnceDismissed() {
+    vtest::TestFolders folders;
+    {
+        AppWindows app = vtest::StartProgram();
+        Dismiss(*app.main);
+        QCOMPARE(MenuState(*app.main), (Menus{true, true, false, true}));
+        QVERIFY(app.main->SrcClassName->isEnabled());
+        QVERIFY(app.main->BitBtn1->isEnabled());
+        QVERIFY(app.main->BitBtn5->isEnabled());
+        QVERIFY(!app.main->EnvSettings.SpeedDisp);
+        app.main->close();
+    }
+    QVERIFY(fs::exists(folders.settingsFile()));
+    QCOMPARE(IniValue(folders.settingsFile(), "SpeedDisp"), QStringLiteral("0"));
+    {
+        AppWindows app = vtest::StartProgram();
+        QVERIFY(!app.main->Panel8->isVisible());
+    }
+    // The settings file is not what remembers it.
+    fs::remove(folders.settingsFile());
+    {
+        AppWindows app = vtest::StartProgram();
+        QVERIFY(!app.main->Panel8->isVisible());
+        QCOMPARE(MenuState(*app.main), (Menus{true, true, false, true}));
+        QVERIFY(app.main->EnvSettings.SpeedDisp); // defaults again, but decides nothing
+    }
+}
+
+void TestMainWindow::menusFollowThePageChosen() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+
+    vtest::ClickTab(w.PageControl1, 1);
+    QCOMPARE(w.CurPage, 1);
+    QCOMPARE(MenuState(w), (Menus{false, false, true, true}));
+
+    vtest::ClickTab(w.PageControl1, 2);
+    QCOMPARE(w.CurPage, 2);
+    QCOMPARE(MenuState(w), (Menus{false, false, false, true}));
+    QCOMPARE(w.PageControl2->currentWidget(), w.TabSheet6);
+
+    vtest::ClickTab(w.PageControl1, 3); // the file exists since the first switch
+    QCOMPARE(w.CurPage, 3);
+    QCOMPARE(MenuState(w), (Menus{false, false, false, true}));
+
+    vtest::ClickTab(w.PageControl1, 0);
+    QCOMPARE(w.CurPage, 0);
+    QCOMPARE(MenuState(w), (Menus{true, true, false, true}));
+
+    QVERIFY(folders.dialogs.messages.isEmpty());
+}
+
+void TestMainWindow::firstTabChangeStoresOnlyTheCounters() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    QVERIFY(!fs::exists(folders.settingsFile()));
+    vtest::ClickTab(w.PageControl1, 1);
+    QCOMPARE(vtest::ReadIniLines(folders.settingsFile()),
+             (QStringList{"[Bas]", "Level=1", "JavaReadCount=1", "BasreadCount=1"}));
+}
+
+void TestMainWindow::keyboardTabChangeIsTheLearnersChoice() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTabBar* bar = w.PageControl1->tabBar();
+    bar->setFocus();
+    QTest::keyClick(bar, Qt::Key_Right);
+    QCOMPARE(w.PageControl1->currentIndex(), 1);
+    QCOMPARE(w.CurPage, 1);
+    QCOMPARE(MenuState(w), (Menus{false, false, true, true}));
+    QVERIFY(fs::exists(folders.settingsFile()));
+
+    // Ctrl+Tab on the page control counts too.
+    QTest::keyClick(w.PageControl1, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(w.PageControl1->currentIndex(), 2);
+    QCOMPARE(w.CurPage, 2);
+}
+
+void TestMainWindow::programSetPagesRunNoPageSwitch() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    w.SetCurrentPage(w.TabSheet2);
+    w.SetSpeedPageVisible(false);
+    w.SetSpeedPageVisible(true);
+    w.SetCurrentPage(w.TabSheet3);
+    // Hiding the current page moves the page control on by itself: not a switch either.
+    w.SetSpeedPageVisible(false);
+    QCOMPARE(w.CurPage, 0);
+    QCOMPARE(MenuState(w), (Menus{true, true, false, true}));
+    QVERIFY(!fs::exists(folders.settingsFile()));
+}
+
+void TestMainWindow::settingsPageShowsStoredValuesAgain() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    vtest::ClickTab(w.PageControl1, 3);
+    QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
+
+    QFont chosen(QStringLiteral("IPAPGothic"));
+    chosen.setPointSize(16);
+    folders.dialogs.answerFont(chosen);
+    QTest::mouseClick(w.BitBtn3, Qt::LeftButton);
+    QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(w.sDisp_FontSize->text(), QStringLiteral("16"));
+    w.MstLevel->setValue(7);
+    w.CheckBox_Spped->setChecked(false);
+
+    vtest::ClickTab(w.PageControl1, 0);
+    vtest::ClickTab(w.PageControl1, 3);
+    QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(w.sDisp_FontSize->text(), QStringLiteral("10"));
+    QCOMPARE(w.MstLevel->value(), 1);
+    QVERIFY(w.CheckBox_Spped->isChecked());
+    QCOMPARE(w.SecEdit->font().pointSize(), 10); // never applied
+}
+
+void TestMainWindow::restoreDefaultsResizesAtOnce() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    w.SetOuterGeometry(40, 30, 720, 610);
+    QCOMPARE(w.frameGeometry(), QRect(40, 30, 720, 610));
+    vtest::ClickTab(w.PageControl1, 3);
+    w.SpinEdit1->setValue(6);
+    QTest::mouseClick(w.BitBtn4, Qt::LeftButton);
+    QCOMPARE(w.frameGeometry(), QRect(40, 30, 595, 520)); // resized, not moved
+    QCOMPARE(w.SpinEdit1->value(), 1);
+    QCOMPARE(w.EnvSettings.YokoSize, 595);
+    QCOMPARE(w.EnvSettings.YokoPos, 40);
+    // "元に戻す" keeps the work folder that the page shows; nothing is written.
+    QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
+    QCOMPARE(IniValue(folders.settingsFile(), "YokoSize"), QStringLiteral("<missing>"));
+}
+
+void TestMainWindow::closingStoresSettingsAndNextStartRestoresWindow() {
+    vtest::TestFolders folders;
+    {
+        AppWindows app = vtest::StartProgram();
+        TMainCrt& w = *app.main;
+        Dismiss(w);
+        w.SetOuterGeometry(70, 50, 700, 600);
+        vtest::ClickTab(w.PageControl1, 3);
+        // Edits never confirmed with "登　録" are stored by closing.
+        w.MstLevel->setValue(4);
+        w.SpinEdit1->setValue(3);
+        w.CheckBox_Spped->setChecked(false);
+        w.Exit1->trigger();
+        QVERIFY(!w.isVisible());
+    }
+    const QStringList lines = vtest::ReadIniLines(folders.settingsFile());
+    QCOMPARE(lines.size(), 19);
+    QCOMPARE(IniValue(folders.settingsFile(), "Level"), QStringLiteral("4"));
+    QCOMPARE(IniValue(folders.settingsFile(), "LevelTextBas"), QStringLiteral("3"));
+    QCOMPARE(IniValue(folders.settingsFile(), "SwSpeedRead"), QStringLiteral("0"));
+    QCOMPARE(IniValue(folders.settingsFile(), "YokoSize"), QStringLiteral("700"));
+    QCOMPARE(IniValue(folders.settingsFile(), "TatePos"), QStringLiteral("50"));
+    QCOMPARE(IniValue(folders.settingsFile(), "FontColor"), QStringLiteral("-2147483640"));
+    {
+        AppWindows app = vtest::StartProgram();
+        TMainCrt& w = *app.main;
+        QCOMPARE(w.frameGeometry(), QRect(70, 50, 700, 600));
+        QVERIFY(!w.PageControl1->isTabVisible(2));
+        QCOMPARE(w.MstLevel->value(), 4);
+        QCOMPARE(w.Select_Level->value(), 4);
+    }
+}
+
+void TestMainWindow::missingWorkFolderReplacedByDefault_data() {
+    QTest::addColumn<QString>("pathSrc");
+    QTest::newRow("missing") << QStringLiteral("gone/away");
+    QTest::newRow("empty") << QString();
+}
+
+void TestMainWindow::missingWorkFolderReplacedByDefault() {
+    QFETCH(QString, pathSrc);
+    vtest::TestFolders folders;
+    const QString named =
+        pathSrc.isEmpty() ? QString() : vellaro::FromPath(folders.root() / pathSrc.toStdString());
+    WriteIni(folders.settingsFile(), {"[Bas]", "PathSrc=" + named, "Level=3"});
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    QCOMPARE(w.EnvSettings.PathSrc, folders.defaultWorkFolder());
+    QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
+    QVERIFY(fs::is_directory(folders.defaultWorkFolder()));
+    QCOMPARE(vellaro::CurSrcPath, folders.defaultWorkFolder());
+    QCOMPARE(fs::current_path(), fs::canonical(folders.defaultWorkFolder()));
+    if (!named.isEmpty())
+        QVERIFY(!fs::exists(folders.root() / "gone"));
+    // Read from the file, where the file has the key.
+    QCOMPARE(w.MstLevel->value(), 3);
+}
+
+void TestMainWindow::fileWithOnlyCountersKeepsDefaults() {
+    vtest::TestFolders folders;
+    WriteIni(folders.settingsFile(), {"[Bas]", "Level=2", "JavaReadCount=5", "BasreadCount=9"});
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    QCOMPARE(w.frameGeometry().size(), QSize(595, 520));
+    QCOMPARE(w.SecEdit->font().family(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(w.SecEdit->font().pointSize(), 10);
+    QCOMPARE(w.Sppd_Text->font().pointSize(), 12);
+    QVERIFY(w.PageControl1->isTabVisible(2));
+    QCOMPARE(w.EnvSettings.JavaReadCount, 5);
+    QCOMPARE(w.spBasicCount->value(), 9);
+    QCOMPARE(w.MstLevel->value(), 2);
+}
+
+void TestMainWindow::workFolderThatCannotBeMadeEndsTheProgram() {
+    vtest::TestFolders folders;
+    // The executable's folder lies below a regular file: no folder can be made there.
+    const fs::path blocker = folders.root() / "blocker";
+    std::ofstream(blocker) << "x";
+    folders.setExe(blocker / "exe");
+    folders.dialogs.answerMessage(vellaro::MbYes);
+    AppWindows app = vtest::StartProgram();
+    QCOMPARE(folders.dialogs.messages.size(), 1);
+    const vtest::ShownMessage m = folders.dialogs.messages.front();
+    QCOMPARE(m.kind, MsgKind::Error);
+    QCOMPARE(m.text, kWorkFolderFailure);
+    QCOMPARE(m.buttons, int(vellaro::MbYes));
+    QVERIFY(app.main->ProgramEnded());
+    QVERIFY(vellaro::TerminateRequested());
+    QVERIFY(!app.about); // no other window is made
+    QVERIFY(!app.main->isVisible());
+    QVERIFY(!fs::exists(folders.settingsFile()));
+    // Closing now stores nothing.
+    app.main->close();
+    QVERIFY(!fs::exists(folders.settingsFile()));
+}
+
+void TestMainWindow::refusedWriteDuringPageSwitchStillSwitches() {
+    vtest::TestFolders folders;
+    // The system folder is a regular file: noprg.ini can be neither found nor written.
+    const fs::path sysFile = folders.root() / "sysfile";
+    std::ofstream(sysFile) << "x";
+    folders.setSystem(sysFile);
+    // Every box answered with OK; the store of the guidance marker may fail as well.
+    folders.dialogs.answerAllMessages(vellaro::MbOk);
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    vtest::ClickTab(w.PageControl1, 2);
+    w.Read_Timer->start();
+    w.Paint_Timer->start();
+    folders.dialogs.messages.clear();
+
+    vtest::ClickTab(w.PageControl1, 1);
+    QCOMPARE(folders.dialogs.messages.size(), 1);
+    const vtest::ShownMessage m = folders.dialogs.messages.back();
+    QCOMPARE(m.kind, MsgKind::Error);
+    QCOMPARE(m.text,
+             vellaro::FromPath(sysFile / "noprg.ini") + QStringLiteral(" に書き込めません"));
+    QCOMPARE(w.CurPage, 1);
+    QCOMPARE(MenuState(w), (Menus{false, false, true, true}));
+    QVERIFY(!w.Read_Timer->isActive());
+    QVERIFY(!w.Paint_Timer->isActive());
+}
+
+void TestMainWindow::refusedWriteWhileClosingStillCloses() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    const fs::path sysFile = folders.root() / "sysfile";
+    std::ofstream(sysFile) << "x";
+    w.SettingsFilePath = sysFile / "noprg.ini";
+    w.Ini = std::make_unique<vellaro::IniFile>(w.SettingsFilePath);
+
+    // "登　録": the failure is shown and the rest of the command is skipped.
+    w.sDisp_SrcPath->setText(vellaro::FromPath(folders.root()));
+    const fs::path before = fs::current_path();
+    folders.dialogs.answerMessage(vellaro::MbOk);
+    QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
+    QCOMPARE(folders.dialogs.messages.size(), 1);
+    QCOMPARE(folders.dialogs.messages.front().kind, MsgKind::Error);
+    QVERIFY(folders.dialogs.messages.front().text.endsWith(QStringLiteral(" に書き込めません")));
+    QCOMPARE(fs::current_path(), before); // the folder change after the store did not run
+    QVERIFY(w.isVisible());
+
+    // Closing: shown as well, and the window closes all the same.
+    folders.dialogs.answerMessage(vellaro::MbOk);
+    w.close();
+    QCOMPARE(folders.dialogs.messages.size(), 2);
+    QVERIFY(folders.dialogs.messages.back().text.endsWith(QStringLiteral(" に書き込めません")));
+    QVERIFY(!w.isVisible());
+}
+
+void TestMainWindow::restoreDefaultsWithoutAWorkFolderEndsTheProgram() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    vtest::ClickTab(w.PageControl1, 3);
+    // The folder shown on the page lies below a regular file and cannot be made.
+    const fs::path blocker = folders.root() / "blocker";
+    std::ofstream(blocker) << "x";
+    vellaro::CurSrcPath = blocker / "work";
+    folders.dialogs.answerMessage(vellaro::MbYes);
+    QTest::mouseClick(w.BitBtn4, Qt::LeftButton);
+    QCOMPARE(folders.dialogs.messageTexts(), QStringList{kWorkFolderFailure});
+    QVERIFY(w.ProgramEnded());
+    QVERIFY(vellaro::TerminateRequested());
+    fs::remove(folders.settingsFile());
+    w.close(); // an ended program stores nothing
+    QVERIFY(!fs::exists(folders.settingsFile()));
+}
+
+void TestMainWindow::registerAppliesAndStoresThePage() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    vtest::ClickTab(w.PageControl1, 3);
+    QFont chosen(QStringLiteral("IPAGothic"));
+    chosen.setPointSize(14);
+    folders.dialogs.answerFont(chosen);
+    QTest::mouseClick(w.BitBtn6, Qt::LeftButton);
+    w.MstLevel->setValue(6);
+    w.spBasicCount->setValue(42);
+    QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
+    QCOMPARE(w.Sppd_Text->font().family(), QStringLiteral("IPAGothic"));
+    QCOMPARE(w.Sppd_Text->font().pointSize(), 14);
+    QCOMPARE(w.Select_Level->value(), 6);
+    QCOMPARE(IniValue(folders.settingsFile(), "spFontName"), QStringLiteral("IPAGothic"));
+    QCOMPARE(IniValue(folders.settingsFile(), "spFontSize"), QStringLiteral("14"));
+    QCOMPARE(IniValue(folders.settingsFile(), "Level"), QStringLiteral("6"));
+    QCOMPARE(IniValue(folders.settingsFile(), "BasreadCount"), QStringLiteral("42"));
+    QCOMPARE(IniValue(folders.settingsFile(), "PathSrc"),
+             vellaro::FromPath(folders.defaultWorkFolder()));
+    // The keys in their fixed order.
+    const QStringList lines = vtest::ReadIniLines(folders.settingsFile());
+    QCOMPARE(lines.size(), 19);
+    QVERIFY(lines[1].startsWith("Level=")); // the page switch wrote the counters first
+    QVERIFY(folders.dialogs.allAnswersUsed());
+}
+
+void TestMainWindow::fontChoiceUpdatesOnlyTheFields() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    vtest::ClickTab(w.PageControl1, 3);
+    folders.dialogs.answerFont(std::nullopt); // cancelled
+    QTest::mouseClick(w.BitBtn3, Qt::LeftButton);
+    QCOMPARE(folders.dialogs.fontRequests.size(), 1);
+    QCOMPARE(folders.dialogs.fontRequests.front().family(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(folders.dialogs.fontRequests.front().pointSize(), 10);
+    QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
+
+    QFont bold(QStringLiteral("IPAPGothic"));
+    bold.setPointSize(20);
+    bold.setBold(true);
+    folders.dialogs.answerFont(bold);
+    QTest::mouseClick(w.BitBtn3, Qt::LeftButton);
+    QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(w.sDisp_FontSize->text(), QStringLiteral("20"));
+    QCOMPARE(w.SecEdit->font().pointSize(), 10);
+    QCOMPARE(w.EnvSettings.FontSize, 10);
+}
+
+void TestMainWindow::firstLineButtonKeepsZeroUntilRegister() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    vtest::ClickTab(w.PageControl1, 3);
+    w.spBasicCount->setValue(30);
+    QTest::mouseClick(w.BitBtn7, Qt::LeftButton);
+    QCOMPARE(w.spBasicCount->value(), 1);
+    QCOMPARE(w.EnvSettings.BasreadCount, 0);
+    vtest::ClickTab(w.PageControl1, 0);
+    QCOMPARE(IniValue(folders.settingsFile(), "BasreadCount"), QStringLiteral("0"));
+    vtest::ClickTab(w.PageControl1, 3);
+    QTest::mouseClick(w.BitBtn7, Qt::LeftButton);
+    QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
+    QCOMPARE(IniValue(folders.settingsFile(), "BasreadCount"), QStringLiteral("1"));
+}
+
+void TestMainWindow::spinEditsClampTypedValues() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    vtest::ClickTab(w.PageControl1, 3);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+
+    // Types into the field, then leaves it.
+    auto typeInto = [&](QSpinBox* box, const QString& keys) {
+        box->setFocus();
+        QTRY_VERIFY(box->hasFocus());
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClicks(box, keys);
+        w.CheckBox_Spped->setFocus();
+        QTRY_VERIFY(!box->hasFocus());
+    };
+    typeInto(w.MstLevel, "0");
+    QCOMPARE(w.MstLevel->value(), 1);
+    typeInto(w.MstLevel, "11");
+    QCOMPARE(w.MstLevel->value(), 10);
+    w.SpinEdit1->setValue(5);
+    typeInto(w.SpinEdit1, "abc"); // refused keys: the empty field reads as the minimum
+    QCOMPARE(w.SpinEdit1->value(), 1);
+    typeInto(w.spBasicCount, "123456");
+    QCOMPARE(w.spBasicCount->value(), 99999);
+
+    // A value set is clamped; setting the slider's own position raises nothing.
+    w.MstLevel->setValue(42);
+    QCOMPARE(w.MstLevel->value(), 10);
+    QSignalSpy moved(w.Select_Level, &QSlider::valueChanged);
+    w.Select_Level->setValue(w.Select_Level->value());
+    QCOMPARE(moved.count(), 0);
+}
+
+void TestMainWindow::classNameTakesTenTypedCharacters() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.SrcClassName->setFocus();
+    QTest::keyClicks(w.SrcClassName, QStringLiteral("Abcdefghijkl"));
+    QCOMPARE(w.SrcClassName->text(), QStringLiteral("Abcdefghij"));
+
+    // The program may set a longer name; the learner may shorten it but not lengthen it.
+    w.SrcClassName->setText(QStringLiteral("LongerThanTen"));
+    QCOMPARE(w.SrcClassName->text(), QStringLiteral("LongerThanTen"));
+    w.SrcClassName->end(false);
+    QTest::keyClick(w.SrcClassName, Qt::Key_X);
+    QCOMPARE(w.SrcClassName->text(), QStringLiteral("LongerThanTen"));
+    QTest::keyClick(w.SrcClassName, Qt::Key_Backspace);
+    QCOMPARE(w.SrcClassName->text(), QStringLiteral("LongerThanTe"));
+}
+
+void TestMainWindow::messagePaneKeepsFortyPixels() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    vtest::ClickTab(w.PageControl1, 1);
+    QTRY_VERIFY(w.Memo1->isVisible());
+    QCOMPARE(w.Memo1->height(), 89);
+    QSplitterHandle* handle = w.Splitter1->handle(1);
+    QCOMPARE(handle->height(), 9);
+    const QPoint start = handle->rect().center();
+    const QPoint far = start + QPoint(0, 2000);
+    QMouseEvent press(QEvent::MouseButtonPress, start, handle->mapToGlobal(start), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(handle, &press);
+    QMouseEvent move(QEvent::MouseMove, far, handle->mapToGlobal(far), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(handle, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, far, handle->mapToGlobal(far), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(handle, &release);
+    QCOMPARE(w.Memo1->height(), 40);
+}
+
+void TestMainWindow::layoutMatchesTheDesign() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    QCOMPARE(w.windowTitle(), QStringLiteral("Vellaro"));
+    QStringList tabs;
+    for (int i = 0; i < w.PageControl1->count(); ++i)
+        tabs << w.PageControl1->tabText(i);
+    QCOMPARE(tabs, (QStringList{"プログラム入力", "コンパイル", "速　読", "環境設定"}));
+    QCOMPARE(w.PageControl2->tabText(0), QStringLiteral("視野拡大"));
+    QCOMPARE(w.PageControl2->tabText(1), QStringLiteral("速読レッスン"));
+    // The crossed entries and the odd spelling.
+    QCOMPARE(w.N10->text(), QStringLiteral("新規柵瀬"));
+    QCOMPARE(w.ToolButton1->toolTip(), QStringLiteral("新規作成"));
+    QCOMPARE(w.N6->text(), QStringLiteral("コンパイル"));
+    QCOMPARE(w.N7->text(), QStringLiteral("実行"));
+    QCOMPARE(w.CompButton->toolTip(), QStringLiteral("コンパイル"));
+    // No access keys anywhere in the menus.
+    for (QMenu* m : {w.f1, w.Edit2, w.N5, w.Help1, w.PopupMenu1}) {
+        QVERIFY(!m->title().contains('&'));
+        for (QAction* a : m->actions()) {
+            QVERIFY(!a->text().contains('&'));
+            QVERIFY(a->shortcut().isEmpty());
+        }
+    }
+    QVERIFY(!w.ToolButton9->isEnabled());
+    QVERIFY(w.SrcList->isHidden());
+    QVERIFY(w.SreadText->isHidden());
+    QVERIFY(w.ReadText_Buffer->isHidden());
+    QVERIFY(!w.Read_Timer->isActive());
+    QVERIFY(!w.Paint_Timer->isActive());
+    QCOMPARE(w.Read_Timer->interval(), 500);
+    QCOMPARE(w.Paint_Timer->interval(), 100);
+    QCOMPARE(w.BitBtn9->text(), QStringLiteral("Start"));
+    QCOMPARE(w.BitBtn1->text(), QStringLiteral("Ｓｔａｒｔ"));
+    QCOMPARE(w.Select_Level->minimum(), 1);
+    QCOMPARE(w.Select_Level->maximum(), 10);
+    QCOMPARE(w.spBasicCount->maximum(), 99999);
+    QCOMPARE(w.SaveclassName->palette().color(QPalette::Window), QColor(255, 251, 240));
+    QVERIFY(w.StatusBar1->currentMessage().isEmpty());
+    QVERIFY(w.sDisp_SrcPath->isReadOnly());
+    QVERIFY(!(w.sDisp_SrcPath->focusPolicy() & Qt::TabFocus));
+    QVERIFY(!(w.SecEdit->focusPolicy() & Qt::TabFocus));
+    QVERIFY(!w.SecEdit->tabChangesFocus());
+    // Every named control can be found by its name.
+    for (const char* name : {"Panel1", "Bevel1", "Panel2", "Panel3", "Panel5", "Bevel2", "Panel8",
+                             "Panel13", "Panel14", "Panel16", "Panel18", "Panel19", "GroupBox1",
+                             "GroupBox2", "Label4", "Label15", "ToolButton12", "N14", "N1"})
+        QVERIFY2(w.findChild<QObject*>(QLatin1String(name)), name);
+    // The window fits its default size: nothing forces it larger.
+    QVERIFY(w.minimumSizeHint().width() <= 595);
+    QVERIFY(w.minimumSizeHint().height() <= 520);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

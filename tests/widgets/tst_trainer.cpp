@@ -1,0 +1,659 @@
+// The speed-reading trainer in the real main window, offscreen: the reading lesson on the shipped
+// Java.txt, the lesson text's failures, the visual field exercise read back pixel by pixel, and
+// the speed page's rules. Ticks are driven by calling the timer handlers; the window timers are
+// stopped first so that nothing ticks behind the test's back.
+#include <QAction>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "TestSupport.h"
+#include "app/frmMain.h"
+#include "app/frmMain_trainerState.h"
+#include "common/qt/QtEvents.h"
+#include "trainer/DiscGeometry.h"
+#include "trainer/qt/DiscSurface.h"
+#include "trainer/qt/SpeedTextPanel.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString kEndText = QStringLiteral("テキストが終わりました次の準備をして下さい。");
+const QString kMissingText = QStringLiteral("速読テキストが有りません、処理を中止します");
+const QString kDamagedText =
+    QStringLiteral("テキストファイルが壊れています、プログラムを終了します。");
+
+// The lesson as written in the repository (UTF-8), independent of the decoder.
+QStringList LessonSource() {
+    QFile f(
+        QDir::cleanPath(QStringLiteral(VELLARO_TEST_DATA "/../../resources/lesson/lesson.txt")));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+bool IsRed(QRgb c) {
+    return qRed(c) == 255 && qGreen(c) == 0 && qBlue(c) == 0;
+}
+bool IsBlack(QRgb c) {
+    return qRed(c) == 0 && qGreen(c) == 0 && qBlue(c) == 0;
+}
+bool IsWhite(QRgb c) {
+    return qRed(c) == 255 && qGreen(c) == 255 && qBlue(c) == 255;
+}
+
+// A disc drawn in its box [x, x2) x [y, y2): red inside, its black outline on the box's first and
+// last row and column, and white just outside (where no other disc is).
+QString CheckDisc(const QImage& img, const vellaro::DiscBox& d, const QString& name) {
+    const int mx = (d.x + d.x2) / 2;
+    const int my = (d.y + d.y2) / 2;
+    auto at = [&](int x, int y) { return img.valid(x, y) ? img.pixel(x, y) : qRgb(255, 255, 255); };
+    if (!IsRed(at(mx, my)))
+        return name + QStringLiteral(": centre not red");
+    if (!IsBlack(at(d.x, my)) || !IsBlack(at(d.x2 - 1, my)) || !IsBlack(at(mx, d.y)) ||
+        !IsBlack(at(mx, d.y2 - 1)))
+        return name + QStringLiteral(": outline not on the box edges");
+    if (!IsWhite(at(d.x - 1, my)) || !IsWhite(at(d.x2, my)) || !IsWhite(at(mx, d.y - 1)) ||
+        !IsWhite(at(mx, d.y2)))
+        return name + QStringLiteral(": drawn outside its box");
+    return {};
+}
+
+int CountRed(const QImage& img) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += IsRed(img.pixel(x, y));
+    return n;
+}
+
+// Columns of a widget grab that hold something other than the background colour.
+std::pair<int, int> InkColumns(const QImage& img, const QRect& band, QRgb background) {
+    int left = -1, right = -1;
+    for (int x = band.left(); x <= band.right(); ++x)
+        for (int y = band.top(); y <= band.bottom(); ++y)
+            if (img.pixel(x, y) != background) {
+                if (left < 0)
+                    left = x;
+                right = x;
+                break;
+            }
+    return {left, right};
+}
+
+} // namespace
+
+class TstTrainer : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<vtest::TestFolders> m_folders;
+    AppWindows m_app;
+    TMainCrt* w = nullptr;
+
+    // Starts the program in fresh folders; the guidance panel is dismissed as the learner does.
+    bool start(const vtest::TestFolders::Options& options = {}) {
+        m_folders = std::make_unique<vtest::TestFolders>(options);
+        m_app = vtest::StartProgram();
+        w = m_app.main.get();
+        if (!w || !m_app.about)
+            return false;
+        if (w->Panel8 && w->Panel8->isVisible())
+            w->SpeedButton1->click();
+        return true;
+    }
+    void enterSpeedPage() {
+        vtest::ClickTab(w->PageControl1, w->PageControl1->indexOf(w->TabSheet3));
+        QCOMPARE(w->PageControl1->currentWidget(), w->TabSheet3);
+    }
+    void chooseSubPage(QWidget* sheet) {
+        vtest::ClickTab(w->PageControl2, w->PageControl2->indexOf(sheet));
+        QCOMPARE(w->PageControl2->currentWidget(), sheet);
+    }
+    // The exercise's frame as the next tick draws it, for the surface as it is now.
+    vellaro::DiscFrame expectedFrame(int step, int mode) const {
+        return vellaro::ComputeDiscFrame(w->BasImage->width(), w->BasImage->height(), step, mode);
+    }
+    QString checkFrame(const vellaro::DiscFrame& f) const {
+        const QImage& img = w->BasImage->image();
+        if (img.size() != QSize(f.width, f.height))
+            return QStringLiteral("image size differs from the surface");
+        for (std::size_t i = 0; i < f.count; ++i) {
+            const QString problem = CheckDisc(img, f.discs[i], QString::number(int(i)));
+            if (!problem.isEmpty())
+                return problem;
+        }
+        return {};
+    }
+
+  private slots:
+    void cleanup() {
+        m_app = AppWindows();
+        w = nullptr;
+        m_folders.reset();
+    }
+
+    // ---- lesson text -------------------------------------------------------------------------
+
+    void shippedLessonIsLoaded() {
+        QVERIFY(start());
+        const QStringList source = LessonSource();
+        QVERIFY(source.size() >= 300);
+        QCOMPARE(w->SreadText->toPlainText().split(QLatin1Char('\n')), source);
+        QCOMPARE(w->ReadText_Buffer->document()->blockCount(), source.size());
+        QVERIFY(m_folders->dialogs.messages.isEmpty());
+        QVERIFY(!vellaro::TerminateRequested());
+    }
+
+    void unreadableLessonEndsTheProgram_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("huge") << "huge";
+    }
+    void unreadableLessonEndsTheProgram() {
+        QFETCH(QString, kind);
+        vtest::TestFolders::Options options;
+        options.copyLessonText = false;
+        m_folders = std::make_unique<vtest::TestFolders>(options);
+        const fs::path lesson = m_folders->exe() / "Java.txt";
+        if (kind == "folder") {
+            fs::create_directory(lesson);
+        } else if (kind == "huge") {
+            std::ofstream(lesson).put('K');
+            fs::resize_file(lesson, std::uintmax_t(1) << 32); // sparse: 4 GiB of nothing
+        }
+        m_folders->dialogs.answerMessage(vellaro::MbYes);
+        m_app = vtest::StartProgram();
+        w = m_app.main.get();
+        QVERIFY(w);
+        QCOMPARE(m_folders->dialogs.messages.size(), 1);
+        QCOMPARE(m_folders->dialogs.messages[0].kind, vellaro::MsgKind::Error);
+        QCOMPARE(m_folders->dialogs.messages[0].text, kMissingText);
+        QCOMPARE(m_folders->dialogs.messages[0].buttons, int(vellaro::MbYes));
+        QVERIFY(vellaro::TerminateRequested());
+        QVERIFY(w->trainerState().lines.empty());
+        QCOMPARE(w->SreadText->toPlainText(), QString());
+    }
+
+    void damagedLessonKeepsTheLinesBeforeAndEnds() {
+        vtest::TestFolders::Options options;
+        options.copyLessonText = false;
+        m_folders = std::make_unique<vtest::TestFolders>(options);
+        // Line 0 "AA"; line 1 (key 2): 0x03 ^ 1 ^ 2 = NUL; line 2 is never reached.
+        std::ofstream(m_folders->exe() / "Java.txt", std::ios::binary) << "BKBW\r\n7Q\r\nBK\r\n";
+        m_folders->dialogs.answerMessage(vellaro::MbYes);
+        m_app = vtest::StartProgram();
+        w = m_app.main.get();
+        QVERIFY(w);
+        QCOMPARE(m_folders->dialogs.messages.size(), 1);
+        QCOMPARE(m_folders->dialogs.messages[0].kind, vellaro::MsgKind::Information);
+        QCOMPARE(m_folders->dialogs.messages[0].text, kDamagedText);
+        QCOMPARE(m_folders->dialogs.messages[0].buttons, int(vellaro::MbYes));
+        QVERIFY(vellaro::TerminateRequested());
+        QCOMPARE(w->SreadText->toPlainText(), QStringLiteral("AA"));
+        QCOMPARE(w->ReadText_Buffer->document()->blockCount(), 3);
+    }
+
+    // ---- reading lesson ----------------------------------------------------------------------
+
+    void lessonShowsTheShippedText() {
+        QVERIFY(start());
+        const QStringList source = LessonSource();
+        enterSpeedPage();
+        QCOMPARE(w->Sppd_Text->text(), QString());
+        // The defaults: first counter pair, position 1, level 1.
+        QVERIFY(w->EnvSettings.SwSpeedText);
+        QCOMPARE(w->EnvSettings.BasreadCount, 1);
+        w->BitBtn1->click();
+        QVERIFY(w->Read_Timer->isActive());
+        QCOMPARE(w->Read_Timer->interval(), 1550);
+        QVERIFY(!w->BitBtn1->isEnabled());
+        QCOMPARE(w->dispcount->text(), QStringLiteral("0"));
+        QCOMPARE(w->Sppd_Text->text(), QString()); // nothing before the first tick
+        w->Read_Timer->stop();
+
+        // Every line in order; a line beginning with TAB twice, without its TAB.
+        int tabLines = 0;
+        for (int i = 0; i < 60; ++i) {
+            const bool tab = source[i].startsWith(QLatin1Char('\t'));
+            const QString shown = tab ? source[i].mid(1) : source[i];
+            w->Read_TimerTimer();
+            QCOMPARE(w->Sppd_Text->text(), shown);
+            if (tab) {
+                ++tabLines;
+                QCOMPARE(w->dispcount->text(), QString::number(i));
+                w->Read_TimerTimer();
+                QCOMPARE(w->Sppd_Text->text(), shown);
+            }
+            QCOMPARE(w->dispcount->text(), QString::number(i + 1));
+            QCOMPARE(w->EnvSettings.BasreadCount, i + 1);
+            QCOMPARE(w->spBasicCount->value(), i + 1);
+        }
+        QVERIFY(tabLines > 0);
+
+        w->BitBtn5->click();
+        QVERIFY(w->BitBtn1->isEnabled());
+        QVERIFY(!w->Read_Timer->isActive());
+        QCOMPARE(w->Sppd_Text->text(),
+                 source[59].startsWith('\t') ? source[59].mid(1) : source[59]);
+    }
+
+    void lessonRunsOnItsOwnTimer() {
+        QVERIFY(start());
+        const QStringList source = LessonSource();
+        enterSpeedPage();
+        w->EnvSettings.LevelTextBas = 10;
+        w->BitBtn1->click();
+        QCOMPARE(w->Read_Timer->interval(), 200);
+        QTRY_COMPARE(w->dispcount->text(), QStringLiteral("1"));
+        QCOMPARE(w->Sppd_Text->text(), source[0]);
+        QTRY_COMPARE(w->dispcount->text(), QStringLiteral("2"));
+        QCOMPARE(w->Sppd_Text->text(), source[1]);
+        w->BitBtn5->click();
+    }
+
+    void handEditedLevelIsClamped() {
+        QVERIFY(start());
+        enterSpeedPage();
+        w->EnvSettings.LevelTextBas = 15; // 12 and above would give an interval of 0 or less
+        w->BitBtn1->click();
+        QCOMPARE(w->Read_Timer->interval(), 200);
+        w->BitBtn5->click();
+        w->EnvSettings.LevelTextBas = -4;
+        w->BitBtn1->click();
+        QCOMPARE(w->Read_Timer->interval(), 1550);
+        w->BitBtn5->click();
+    }
+
+    void lessonEndsAtTheEndOfTheText() {
+        QVERIFY(start());
+        const QStringList source = LessonSource();
+        const int n = int(source.size());
+        enterSpeedPage();
+        w->EnvSettings.BasreadCount = n - 1; // start index n - 2
+        w->BitBtn1->click();
+        w->Read_Timer->stop();
+        w->Read_TimerTimer();
+        w->Read_TimerTimer();
+        QCOMPARE(w->Sppd_Text->text(), source[n - 1]);
+        QCOMPARE(w->dispcount->text(), QString::number(n));
+        w->Read_TimerTimer();
+        QCOMPARE(w->Sppd_Text->text(), kEndText);
+        QCOMPARE(w->dispcount->text(), QString::number(n));
+        QCOMPARE(w->EnvSettings.BasreadCount, n - 1);
+        QCOMPARE(w->spBasicCount->value(), n - 1);
+        QVERIFY(!w->Read_Timer->isActive());
+        QVERIFY(!w->BitBtn1->isEnabled());
+
+        // A page switch does not enable Start after the end; Stop does.
+        vtest::ClickTab(w->PageControl1, 0);
+        enterSpeedPage();
+        QVERIFY(!w->BitBtn1->isEnabled());
+        w->BitBtn5->click();
+        QVERIFY(w->BitBtn1->isEnabled());
+    }
+
+    void focusLeavingTheDisplayHaltsTheLesson() {
+        QVERIFY(start());
+        enterSpeedPage();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        w->BitBtn1->click();
+        w->Sppd_Text->setFocus();
+        QTRY_VERIFY(w->Sppd_Text->hasFocus());
+        w->BitBtn5->setFocus();
+        QTRY_VERIFY(!w->Read_Timer->isActive());
+        QVERIFY(!w->BitBtn1->isEnabled());
+        w->BitBtn5->click();
+        QVERIFY(w->BitBtn1->isEnabled());
+    }
+
+    void displayCentresTheLineAndCutsBothEnds() {
+        QVERIFY(start());
+        enterSpeedPage();
+        vellaro::SpeedTextPanel* panel = w->Sppd_Text;
+        const QRgb background = qRgb(236, 233, 216);
+        const QRect band = panel->textBand();
+        QVERIFY(panel->contentsRect().contains(band));
+        QCOMPARE(band.center().y(), panel->contentsRect().center().y());
+
+        panel->setText(QStringLiteral("変数は名札の付いた箱"));
+        QImage img = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(img.pixel(panel->contentsRect().left() + 2, panel->contentsRect().top() + 2),
+                 background);
+        auto [left, right] = InkColumns(img, band, background);
+        QVERIFY(left > band.left());
+        QVERIFY(qAbs((left + right) / 2 - band.center().x()) <= 3);
+        // Nothing is drawn above or below the band.
+        const QRect above(band.left(), panel->contentsRect().top(), band.width(),
+                          band.top() - panel->contentsRect().top());
+        QCOMPARE(InkColumns(img, above, background).first, -1);
+
+        // A TAB reaches the next tab stop rather than vanishing.
+        auto inkWidth = [&](const QString& text) {
+            panel->setText(text);
+            const QImage shot = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const auto [l, r] = InkColumns(shot, band, background);
+            return r - l;
+        };
+        QVERIFY(inkWidth(QStringLiteral("Ａ\tＢ")) >
+                inkWidth(QStringLiteral("ＡＢ")) + panel->tabStopDistance() / 2);
+
+        QString wide;
+        while (panel->fontMetrics().horizontalAdvance(wide) < 3 * panel->width())
+            wide += QStringLiteral("長い行");
+        panel->setText(wide);
+        img = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        std::tie(left, right) = InkColumns(img, band, background);
+        QVERIFY(left <= band.left() + 3);
+        QVERIFY(right >= band.right() - 3);
+        panel->setText(QString());
+    }
+
+    // ---- visual field expansion --------------------------------------------------------------
+
+    void sweepDrawsStepsZeroToTenThenTheCentre() {
+        QVERIFY(start());
+        enterSpeedPage();
+        chooseSubPage(w->TabSheet5);
+        // Big enough for the discs of step 1 to stand apart from each other and from the centre.
+        QVERIFY(w->BasImage->width() > 240 && w->BasImage->height() > 240);
+        QVERIFY(w->BasImage->width() >= 440 || w->BasImage->height() >= 440);
+        w->BitBtn9->click();
+        QVERIFY(w->Paint_Timer->isActive());
+        QVERIFY(!w->BitBtn9->isEnabled());
+        w->Paint_Timer->stop();
+
+        const int W = w->BasImage->width();
+        const int H = w->BasImage->height();
+        int oneDisc = 0;
+        for (int tick = 1; tick <= 12; ++tick) {
+            const int step = (tick - 1) % 11;
+            w->Paint_TimerTimer();
+            const QString problem = checkFrame(expectedFrame(step, 0));
+            QVERIFY2(problem.isEmpty(),
+                     qPrintable(QStringLiteral("tick %1: %2").arg(tick).arg(problem)));
+            const QImage& img = w->BasImage->image();
+            const QRgb centre = img.pixel(W / 2, H / 2);
+            if (step == 0) {
+                QVERIFY(IsRed(centre)); // all four discs share the centre box
+                oneDisc = CountRed(img);
+                QVERIFY(oneDisc > 200);
+            } else {
+                QVERIFY(IsWhite(centre));
+                QCOMPARE(CountRed(img), 4 * oneDisc);
+            }
+            if (step == 10) {
+                // The discs' boxes lie 10 pixels inside the edges.
+                QVERIFY(IsBlack(img.pixel(W - 30, H / 2)) && IsWhite(img.pixel(W - 31, H / 2)));
+                QVERIFY(IsBlack(img.pixel(10, H / 2)) && IsWhite(img.pixel(9, H / 2)));
+                QVERIFY(IsBlack(img.pixel(W / 2, H - 30 + 19)) &&
+                        IsWhite(img.pixel(W / 2, H - 10)));
+                QVERIFY(IsBlack(img.pixel(W / 2, 10)) && IsWhite(img.pixel(W / 2, 9)));
+            }
+        }
+
+        // Stop keeps the last frame; Start begins at the centre again.
+        w->Paint_TimerTimer(); // step 1
+        w->BitBtn10->click();
+        QVERIFY(!w->Paint_Timer->isActive());
+        QVERIFY(w->BitBtn9->isEnabled());
+        QVERIFY(checkFrame(expectedFrame(1, 0)).isEmpty());
+        QVERIFY(IsWhite(w->BasImage->image().pixel(W / 2, H / 2)));
+        w->BitBtn9->click();
+        w->Paint_Timer->stop();
+        w->Paint_TimerTimer();
+        QVERIFY(IsRed(w->BasImage->image().pixel(W / 2, H / 2)));
+    }
+
+    void directionButtonsRestartTheSweep() {
+        QVERIFY(start());
+        enterSpeedPage();
+        chooseSubPage(w->TabSheet5);
+        w->BitBtn9->click();
+        w->Paint_Timer->stop();
+        for (int i = 0; i < 4; ++i)
+            w->Paint_TimerTimer();
+        QCOMPARE(w->ToolButton17->toolTip(), QStringLiteral("縦視野拡大"));
+
+        const struct {
+            QAction* button;
+            int mode;
+        } buttons[] = {{w->ToolButton17, vellaro::kPaintVertical},
+                       {w->ToolButton19, vellaro::kPaintHorizontal},
+                       {w->ToolButton10, vellaro::kPaintAllDirections}};
+        for (const auto& b : buttons) {
+            b.button->trigger();
+            QVERIFY(!w->Paint_Timer->isActive()); // neither starts nor stops the timer
+            w->Paint_TimerTimer();
+            QVERIFY(IsRed(
+                w->BasImage->image().pixel(w->BasImage->width() / 2, w->BasImage->height() / 2)));
+            w->Paint_TimerTimer();
+            const vellaro::DiscFrame f = expectedFrame(1, b.mode);
+            QVERIFY2(checkFrame(f).isEmpty(), qPrintable(checkFrame(f)));
+            // The directions the mode leaves out stay white.
+            const vellaro::DiscFrame all = expectedFrame(1, vellaro::kPaintAllDirections);
+            for (std::size_t i = 0; i < all.count; ++i) {
+                const bool drawn = std::find(f.sides.begin(), f.sides.begin() + f.count,
+                                             all.sides[i]) != f.sides.begin() + f.count;
+                const vellaro::DiscBox& d = all.discs[i];
+                QCOMPARE(IsRed(w->BasImage->image().pixel((d.x + d.x2) / 2, (d.y + d.y2) / 2)),
+                         drawn);
+            }
+        }
+    }
+
+    void trackBarChangesThePaceAtOnce() {
+        QVERIFY(start());
+        enterSpeedPage();
+        chooseSubPage(w->TabSheet5);
+        QCOMPARE(w->Paint_Timer->interval(), 500);
+        w->BitBtn9->click();
+        w->Select_Level->setValue(10);
+        QVERIFY(w->Paint_Timer->isActive());
+        QCOMPARE(w->Paint_Timer->interval(), 50);
+        QCOMPARE(w->Disp_Lavel->text(), QStringLiteral("10"));
+        QCOMPARE(w->MstLevel->value(), 10);
+        QCOMPARE(w->EnvSettings.Level, 10);
+
+        w->Select_Level->setFocus();
+        QTest::keyClick(w->Select_Level, Qt::Key_Left);
+        QCOMPARE(w->Select_Level->value(), 9);
+        QCOMPARE(w->Paint_Timer->interval(), 100);
+        QCOMPARE(w->MstLevel->value(), 9);
+
+        // The next main page switch stores the level with the counters, and stops the exercise.
+        vtest::ClickTab(w->PageControl1, 0);
+        QVERIFY(!w->Paint_Timer->isActive());
+        QVERIFY(vtest::ReadIniLines(m_folders->settingsFile()).contains(QStringLiteral("Level=9")));
+    }
+
+    void storedLevelMovesTheTrackBar_data() {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("spin");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("11 ends as 10") << 11 << 10 << 10 << "10" << 50;
+        QTest::newRow("4") << 4 << 4 << 4 << "4" << 350;
+        // The track bar already stands at 1: it does not move, and Level stays 0 in memory.
+        QTest::newRow("0 stays 0") << 0 << 1 << 0 << "1" << 100;
+    }
+    void storedLevelMovesTheTrackBar() {
+        QFETCH(int, stored);
+        QFETCH(int, spin);
+        QFETCH(int, level);
+        QFETCH(QString, shown);
+        QFETCH(int, interval);
+        m_folders = std::make_unique<vtest::TestFolders>();
+        std::ofstream(m_folders->settingsFile(), std::ios::binary)
+            << "[Bas]\r\nLevel=" << stored << "\r\n";
+        m_app = vtest::StartProgram();
+        w = m_app.main.get();
+        QVERIFY(w && m_app.about);
+        QCOMPARE(w->MstLevel->value(), spin);
+        QCOMPARE(w->Select_Level->value(), spin);
+        QCOMPARE(w->EnvSettings.Level, level);
+        QCOMPARE(w->Disp_Lavel->text(), shown);
+        QCOMPARE(w->Paint_Timer->interval(), interval); // 100: the design value, not yet paced
+        QVERIFY(!w->Paint_Timer->isActive());
+    }
+
+    void typedLevelSetsThePaceWhenTheExerciseIsChosen() {
+        QVERIFY(start());
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        vtest::ClickTab(w->PageControl1, w->PageControl1->indexOf(w->TabSheet4));
+        w->MstLevel->setFocus();
+        QTRY_VERIFY(w->MstLevel->hasFocus());
+        w->MstLevel->selectAll();
+        QTest::keyClicks(w->MstLevel, QStringLiteral("7"));
+        enterSpeedPage(); // the learner goes straight on: no Enter, no "登　録"
+        QCOMPARE(w->MstLevel->value(), 7);
+        chooseSubPage(w->TabSheet5);
+        QCOMPARE(w->Paint_Timer->interval(), 200);
+        QCOMPARE(w->Select_Level->value(), 1); // not saved yet: the track bar keeps the old level
+        QCOMPARE(w->Disp_Lavel->text(), QStringLiteral("1"));
+    }
+
+    // ---- speed page --------------------------------------------------------------------------
+
+    void enteringShowsTheLessonBlankAtJavaReadCount() {
+        QVERIFY(start());
+        enterSpeedPage();
+        w->BitBtn1->click();
+        w->Read_Timer->stop();
+        w->Read_TimerTimer();
+        QVERIFY(!w->Sppd_Text->text().isEmpty());
+        chooseSubPage(w->TabSheet5);
+        w->ToolButton17->trigger();
+
+        vtest::ClickTab(w->PageControl1, 0);
+        QVERIFY(w->EnvSettings.SwSpeedText); // even with the first counter pair in use
+        w->EnvSettings.JavaReadCount = 17;
+        enterSpeedPage();
+        QCOMPARE(w->PageControl2->currentWidget(), w->TabSheet6);
+        QCOMPARE(w->Sppd_Text->text(), QString());
+        QCOMPARE(w->dispcount->text(), QStringLiteral("17"));
+        QCOMPARE(w->trainerState().page.field.paintMode(), int(vellaro::kPaintAllDirections));
+        QVERIFY(w->BitBtn1->isEnabled());
+    }
+
+    void runningLessonGoesOnWhenTheExerciseIsChosen() {
+        QVERIFY(start());
+        enterSpeedPage();
+        w->BitBtn1->click();
+        chooseSubPage(w->TabSheet5);
+        QVERIFY(w->Read_Timer->isActive());
+        QVERIFY(!w->BitBtn1->isEnabled());
+        QVERIFY(!w->Paint_Timer->isActive()); // the exercise does not start by itself
+        QVERIFY(w->BitBtn9->isEnabled());
+        w->BitBtn9->click();
+        QVERIFY(w->Read_Timer->isActive());
+        QVERIFY(w->Paint_Timer->isActive());
+
+        chooseSubPage(w->TabSheet6);
+        QVERIFY(!w->Read_Timer->isActive());
+        QVERIFY(!w->Paint_Timer->isActive());
+        QVERIFY(w->BitBtn1->isEnabled());
+        QVERIFY(w->BitBtn9->isEnabled());
+    }
+
+    void mainPageSwitchStopsBothAndStoresTheCounters() {
+        QVERIFY(start());
+        enterSpeedPage();
+        w->BitBtn1->click();
+        w->Read_Timer->stop();
+        w->Read_TimerTimer();
+        w->Read_TimerTimer();
+        w->Read_Timer->start();
+        chooseSubPage(w->TabSheet5);
+        w->BitBtn9->click();
+        QVERIFY(w->Read_Timer->isActive() && w->Paint_Timer->isActive());
+
+        vtest::ClickTab(w->PageControl1, w->PageControl1->indexOf(w->TabSheet4));
+        QVERIFY(!w->Read_Timer->isActive());
+        QVERIFY(!w->Paint_Timer->isActive());
+        QVERIFY(w->BitBtn1->isEnabled());
+        QVERIFY(w->BitBtn9->isEnabled());
+        const QStringList ini = vtest::ReadIniLines(m_folders->settingsFile());
+        QVERIFY(ini.contains(QStringLiteral("BasreadCount=2")));
+        QVERIFY(ini.contains(QStringLiteral("JavaReadCount=1")));
+        QVERIFY(ini.contains(QStringLiteral("Level=1")));
+        QCOMPARE(w->spBasicCount->value(), 2);
+
+        // Coming back resumes nothing.
+        enterSpeedPage();
+        QVERIFY(!w->Read_Timer->isActive());
+        QVERIFY(!w->Paint_Timer->isActive());
+    }
+
+    // ---- measurement (run by bench/frame_intervals.sh, not by the test suite) ----------------
+
+    void frameIntervals() {
+        if (!QCoreApplication::arguments().contains(QStringLiteral("frameIntervals")))
+            QSKIP("a measurement: run by bench/frame_intervals.sh under Xvfb");
+        QVERIFY(start());
+        enterSpeedPage();
+        chooseSubPage(w->TabSheet5);
+        w->Select_Level->setValue(10);
+        QCOMPARE(w->Paint_Timer->interval(), 50);
+
+        // A frame is real once the surface has painted it to the window.
+        struct PaintClock : QObject {
+            QElapsedTimer clock;
+            std::vector<qint64> at;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint)
+                    at.push_back(clock.nsecsElapsed());
+                return false;
+            }
+        } paints;
+        int ticks = 0;
+        connect(w->Paint_Timer, &QTimer::timeout, this, [&] { ++ticks; });
+        paints.clock.start();
+        w->BasImage->installEventFilter(&paints);
+        w->BitBtn9->click();
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 201, 60000);
+        w->BitBtn10->click();
+        w->BasImage->removeEventFilter(&paints);
+        QVERIFY(paints.at.size() >= 200);
+
+        std::vector<double> ms;
+        for (std::size_t i = paints.at.size() - 200; i < paints.at.size(); ++i)
+            ms.push_back(double(paints.at[i] - paints.at[i - 1]) / 1e6);
+        std::sort(ms.begin(), ms.end());
+        auto pct = [&](double p) { return ms[std::size_t(p * double(ms.size() - 1))]; };
+        qInfo("frame intervals over %zu frames at level 10 (nominal 50 ms), %dx%d surface, "
+              "platform %s:",
+              ms.size(), w->BasImage->width(), w->BasImage->height(),
+              qPrintable(QGuiApplication::platformName()));
+        qInfo("  min %.2f  p5 %.2f  median %.2f  p95 %.2f  max %.2f ms", ms.front(), pct(0.05),
+              pct(0.5), pct(0.95), ms.back());
+        QVERIFY(pct(0.5) > 0);
+    }
+};
+
+QTEST_MAIN(TstTrainer)
+#include "tst_trainer.moc"

@@ -126,15 +126,17 @@ std::int32_t TextToInt(std::string_view text) {
         hex = true;
         i += 2;
     }
-    if (i >= text.size())
-        return 0;
+    return ParseInt32Digits(text.substr(i), hex, negative).value_or(0);
+}
 
+std::optional<std::int32_t> ParseInt32Digits(std::string_view digits, bool hex, bool negative) {
+    if (digits.empty())
+        return std::nullopt;
     // Hexadecimal digits give the 32 bits themselves ($FFFFFFFF is -1); decimal digits must lie
     // in the range of a signed 32-bit integer.
     const std::uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
     std::uint64_t v = 0;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
+    for (const char c : digits) {
         unsigned digit = 0;
         if (c >= '0' && c <= '9')
             digit = static_cast<unsigned>(c - '0');
@@ -143,10 +145,10 @@ std::int32_t TextToInt(std::string_view text) {
         else if (hex && c >= 'A' && c <= 'F')
             digit = static_cast<unsigned>(c - 'A' + 10);
         else
-            return 0;
+            return std::nullopt;
         v = v * (hex ? 16 : 10) + digit;
         if (v > limit)
-            return 0;
+            return std::nullopt;
     }
     auto bits = static_cast<std::uint32_t>(v);
     if (negative)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,9 @@ fs::path TempPath();
 void ChangeFolder(const fs::path& p);
 std::string IntToText(std::int32_t v);
 std::int32_t TextToInt(std::string_view text);
+// Digits alone (no blanks, sign or prefix) as a 32-bit integer: hexadecimal digits give the 32
+// bits themselves, decimal ones must fit the signed range. nullopt for anything else.
+std::optional<std::int32_t> ParseInt32Digits(std::string_view digits, bool hex, bool negative);
 void PumpEvents();
 void AppTerminate();
 // target: a local path (UTF-8) or an address such as "https://...".

@@ -1,5 +1,7 @@
 #include "settings/IniFile.h"
 
+#include "common/delCommFunc.h"
+
 #include "common/AtomicFile.h"
 #include "common/VellaroError.h"
 
@@ -189,28 +191,7 @@ std::optional<std::int32_t> ParseInteger(std::string_view s) {
             s.remove_prefix(1);
         }
     }
-    if (s.empty())
-        return std::nullopt;
-    const std::uint64_t limit = hex ? 0xFFFFFFFFull : negative ? 0x80000000ull : 0x7FFFFFFFull;
-    std::uint64_t v = 0;
-    for (char c : s) {
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<unsigned>(c - '0');
-        else if (hex && c >= 'a' && c <= 'f')
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        else if (hex && c >= 'A' && c <= 'F')
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        else
-            return std::nullopt;
-        v = v * (hex ? 16 : 10) + digit;
-        if (v > limit)
-            return std::nullopt;
-    }
-    auto u = static_cast<std::uint32_t>(v);
-    if (negative)
-        u = ~u + 1u;
-    return static_cast<std::int32_t>(u);
+    return ParseInt32Digits(s, hex, negative);
 }
 
 } // namespace

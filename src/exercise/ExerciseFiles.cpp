@@ -143,6 +143,32 @@ std::string UnencodableMessage(const UnencodableChar& failure) {
     return text;
 }
 
+bool LooksLikeUtf8Text(std::string_view bytes) {
+    bool multiByte = false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len = 0;
+        if (lead >= 0xC2 && lead <= 0xDF)
+            len = 2;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            len = 3;
+        else if (lead >= 0xF0 && lead <= 0xF4)
+            len = 4;
+        if (len == 0 || i + len > bytes.size())
+            return false;
+        for (std::size_t k = 1; k < len; ++k)
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80)
+                return false;
+        multiByte = true;
+        i += len;
+    }
+    return multiByte;
+}
+
 ExerciseRead ReadExerciseFile(const std::filesystem::path& file) {
     ExerciseRead result;
     std::string bytes;
@@ -154,6 +180,12 @@ ExerciseRead ReadExerciseFile(const std::filesystem::path& file) {
     if (const std::size_t nul = bytes.find('\0'); nul != std::string::npos) {
         result.status = ExerciseReadStatus::Binary;
         result.line = LineOfOffset(bytes, nul);
+        return result;
+    }
+    // Most UTF-8 Japanese also reads as CP932 byte pairs, only as nonsense: a file saved in
+    // UTF-8 by another editor would open as garbage instead of being refused.
+    if (LooksLikeUtf8Text(bytes)) {
+        result.status = ExerciseReadStatus::Utf8Text;
         return result;
     }
     CodecFailure codec;
@@ -182,6 +214,9 @@ std::string ReadFailureMessage(const ExerciseRead& read) {
         text.append("\nテキストのファイルではありません（");
         text.append(std::to_string(read.line));
         text.append(" 行目に文字でないデータがあります）。");
+        break;
+    case ExerciseReadStatus::Utf8Text:
+        text.append("\nUTF-8 で書かれたファイルです。Shift-JIS で保存したファイルを開いて下さい。");
         break;
     case ExerciseReadStatus::NotCp932:
         text.append("\n");

@@ -57,7 +57,12 @@ enum class ExerciseReadStatus {
     TooLarge,   // larger than kMaxExerciseFileBytes
     Binary,     // holds NUL bytes: not a text file
     NotCp932,   // holds a byte sequence that is not CP932 text
+    Utf8Text,   // well-formed UTF-8 with characters beyond ASCII: written by another editor
 };
+
+// True for well-formed UTF-8 that holds at least one character beyond ASCII. Real CP932
+// Japanese almost never passes: its lead bytes 0x81-0x9F cannot start a UTF-8 character.
+bool LooksLikeUtf8Text(std::string_view bytes);
 
 struct ExerciseRead {
     ExerciseReadStatus status = ExerciseReadStatus::CannotRead;

@@ -137,6 +137,17 @@ TEST_F(ExerciseFilesTest, ReadFailuresSayWhy) {
         vellaro::ReadFailureMessage(read).rfind("Javaプログラムソースの読込みができません\n", 0),
         0u);
 
+    // Japanese saved as UTF-8 by another editor would read as CP932 nonsense; it is refused.
+    Put(dir() / "u8.sja", "int a = 1;\r\n?(\"こんにちは\");\r\n");
+    read = vellaro::ReadExerciseFile(dir() / "u8.sja");
+    EXPECT_EQ(read.status, ExerciseReadStatus::Utf8Text);
+    EXPECT_NE(vellaro::ReadFailureMessage(read).find("UTF-8"), std::string::npos);
+    // Real CP932 Japanese and plain ASCII are not taken for UTF-8.
+    EXPECT_FALSE(vellaro::LooksLikeUtf8Text("?(\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd);"));
+    EXPECT_FALSE(vellaro::LooksLikeUtf8Text("int a = 1;"));
+    Put(dir() / "sjis.sja", "?(\"\x82\xb1\x82\xf1\");\r\n");
+    EXPECT_EQ(vellaro::ReadExerciseFile(dir() / "sjis.sja").status, ExerciseReadStatus::Ok);
+
     // A huge file is refused from its size, without reading it.
     const fs::path huge = dir() / "huge.sja";
     Put(huge, "");

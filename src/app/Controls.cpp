@@ -1,5 +1,9 @@
 #include "app/Controls.h"
 
+#include <QFontMetricsF>
+
+#include <QPlainTextEdit>
+
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -144,6 +148,30 @@ bool TypedLimitEdit::event(QEvent* e) {
     const bool r = QLineEdit::event(e);
     --m_learnerDepth;
     return r;
+}
+
+namespace {
+
+class TabStopKeeper : public QObject {
+  public:
+    explicit TabStopKeeper(QPlainTextEdit* edit) : QObject(edit), m_edit(edit) { apply(); }
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched == m_edit && e->type() == QEvent::FontChange)
+            apply();
+        return false;
+    }
+
+  private:
+    void apply() {
+        m_edit->setTabStopDistance(8 * QFontMetricsF(m_edit->font()).horizontalAdvance(QChar(' ')));
+    }
+    QPlainTextEdit* m_edit;
+};
+
+} // namespace
+
+void KeepTabStopsAtEightBlanks(QPlainTextEdit* edit) {
+    edit->installEventFilter(new TabStopKeeper(edit));
 }
 
 } // namespace vellaro

@@ -5,6 +5,8 @@
 #include <QTabWidget>
 #include <QValidator>
 
+class QPlainTextEdit;
+
 namespace vellaro {
 
 // A page control that tells the learner's tab choices (mouse, keyboard, wheel on the tab bar,
@@ -61,5 +63,9 @@ class TypedLimitEdit : public QLineEdit {
     int m_learnerDepth = 0; // > 0 while an input event of the learner is being handled
     QString m_before;       // the text when the outermost input event began
 };
+
+// Keeps a plain-text editor's tab stops at eight blanks of its current font, as a text box
+// of the desktop does; Qt's fixed 80 pixels push a listing's tabbed lines far to the right.
+void KeepTabStopsAtEightBlanks(QPlainTextEdit* edit);
 
 } // namespace vellaro

@@ -260,6 +260,7 @@ void TMainCrt::BuildLayout() {
         SecEdit->setFocusPolicy(Qt::ClickFocus); // and the focus never tabs into it
         SecEdit->setContextMenuPolicy(Qt::CustomContextMenu);
         SecEdit->setAccessibleName(U("プログラム入力"));
+        KeepTabStopsAtEightBlanks(SecEdit);
         box->addWidget(SecEdit, 1);
     }
 
@@ -303,6 +304,7 @@ void TMainCrt::BuildLayout() {
         compList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         compList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         compList->setFocusPolicy(Qt::ClickFocus);
+        KeepTabStopsAtEightBlanks(compList);
         compList->setAccessibleName(U("ソースリスト"));
         Memo1 = Named(new QPlainTextEdit(Splitter1), "Memo1");
         Memo1->setReadOnly(true);

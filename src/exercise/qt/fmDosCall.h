@@ -1,11 +1,28 @@
 #pragma once
-// The run console window: invisible, modal while a run lasts.
+// The run console window: never seen, shown modally while a run lasts so that the main window
+// takes no input, and its timer starts the run half a second after the run command.
 #include <QDialog>
+
+class QTimer;
 
 class TShellDiasp : public QDialog {
     Q_OBJECT
   public:
     explicit TShellDiasp(QWidget* parent = nullptr);
+    ~TShellDiasp() override;
+
+    // Interval 500 ms, one tick per run, stopped until a run arms it.
+    QTimer* Timer1 = nullptr;
+
+    // The first tick of Timer1: runs "/bin/sh " + ShellCommand in a console and waits for the
+    // console to end, then closes this window.
+    void Timer1Timer();
+
+    // Arms Timer1 and shows this window modally; returns when the run has ended.
+    void ExecuteRun();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
 };
 
 // The one instance, created at start-up after the version dialog.

@@ -1,0 +1,227 @@
+// Compiling through the program against bare javac, and what the run console costs.
+//
+//   BM_CompileRatio   each iteration compiles the same Hello.java once with javac started
+//                     directly and once as the compile page does (shell, capture file, the
+//                     nested event loop); counter `ratio` = program / bare (goal: <= 1.05).
+//   BM_ConsoleIdle    a console that ran a class and stands at its prompt for 10 s; counter
+//                     `cpu_percent` = the program's CPU time over that wall time (goal: < 1).
+//   BM_ConsoleFlood   50 MB of output through a console; counters: the longest the window's
+//                     event loop went unanswered (`max_stall_ms`) and the lines kept.
+//
+// Run from any folder: bench_run --benchmark_filter=... (no display needed).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "common/Cp932.h"
+#include "common/delCommFunc.h"
+#include "exercise/Compile.h"
+#include "exercise/ExerciseFiles.h"
+#include "exercise/JavaComp.h"
+#include "exercise/qt/Process.h"
+#include "exercise/qt/PtyConsole.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One application and one scratch work folder (the current folder) holding a compiled Hello.
+struct Bench {
+    Bench() {
+        if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        static int argc = 1;
+        static char name[] = "bench_run";
+        static char* argv[] = {name, nullptr};
+        app = new QApplication(argc, argv);
+
+        std::string tmpl = (fs::temp_directory_path() / "vellaro-bench-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data()))
+            std::abort();
+        root = tmpl;
+        fs::create_directories(root / "work");
+        vellaro::FolderSource source;
+        source.system = root / "system";
+        source.exe = root / "exe";
+        source.tempWish = root / "temp" / "vellaro";
+        source.tempBase = root / "temp";
+        fs::create_directories(source.tempBase);
+        vellaro::SetFolderSource(source);
+        fs::current_path(root / "work");
+        std::ofstream(root / "work" / "Hello.java", std::ios::binary) << vellaro::JavaFileBytes(
+            vellaro::MakeJavaSource("Hello", {vellaro::Sjis("?(\"こんにちは、世界\");")}));
+        vellaro::RunHiddenAndWait("/bin/sh -c \"javac -encoding MS932 Hello.java\"");
+    }
+    ~Bench() {
+        std::error_code ec;
+        fs::current_path("/", ec);
+        fs::remove_all(root, ec);
+    }
+    QApplication* app = nullptr;
+    fs::path root;
+};
+
+Bench& Shared() {
+    static Bench bench;
+    return bench;
+}
+
+int SpawnAndWait(std::vector<std::string> words) {
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (rc != 0 || waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+double Seconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+// Runs the event loop until `done` holds (looked at every 20 ms) or the time is up.
+bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+double CpuSeconds() {
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void BM_CompileRatio(benchmark::State& state) {
+    Shared();
+    double bare = 0;
+    double program = 0;
+    for (auto _ : state) {
+        auto t0 = std::chrono::steady_clock::now();
+        SpawnAndWait({"javac", "-J-Duser.language=ja", "-J-Dfile.encoding=MS932", "-encoding",
+                      "MS932", "Hello.java"});
+        auto t1 = std::chrono::steady_clock::now();
+        const auto outcome = vellaro::CompileSource(
+            "Hello", [](const std::string& line) { return vellaro::RunHiddenAndWait(line); });
+        auto t2 = std::chrono::steady_clock::now();
+        if (outcome.lines != std::vector<std::string>{vellaro::Sjis(vellaro::kCompileCleanText)})
+            state.SkipWithError("the compile through the program did not succeed");
+        bare += Seconds(t1 - t0);
+        program += Seconds(t2 - t1);
+    }
+    const double n = double(state.iterations());
+    state.counters["bare_ms"] = bare / n * 1000;
+    state.counters["program_ms"] = program / n * 1000;
+    state.counters["ratio"] = program / bare;
+}
+BENCHMARK(BM_CompileRatio)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+bool AtPrompt(const vellaro::PtyConsole& console) {
+    static const QRegularExpression prompt(QStringLiteral("\n[#$] $"));
+    return prompt.match(console.screenText()).hasMatch();
+}
+
+void BM_ConsoleIdle(benchmark::State& state) {
+    Shared();
+    for (auto _ : state) {
+        vellaro::PtyConsole console;
+        const std::string line = vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Hello"));
+        if (!console.start(vellaro::SplitCommandLine(line))) {
+            state.SkipWithError("the console did not start");
+            break;
+        }
+        console.showConsole();
+        if (!RunUntil([&] { return AtPrompt(console); }, 60000)) {
+            state.SkipWithError("no prompt after the class ran");
+            break;
+        }
+        const double cpu0 = CpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        QEventLoop loop;
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double cpu = CpuSeconds() - cpu0;
+        state.counters["cpu_percent"] = cpu / (double(wall.elapsed()) / 1000) * 100;
+        state.counters["cpu_ms"] = cpu * 1000;
+    }
+}
+BENCHMARK(BM_ConsoleIdle)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ConsoleFlood(benchmark::State& state) {
+    Shared();
+    for (auto _ : state) {
+        vellaro::PtyConsole console;
+        // 50 MB in lines of 76 characters, then the end marker.
+        if (!console.start({"/bin/sh", "-c",
+                            "head -c 37748736 /dev/zero | base64; echo FLOOD-END; exec cat"})) {
+            state.SkipWithError("the console did not start");
+            break;
+        }
+        console.showConsole();
+        // How long the window's event loop goes unanswered while the output pours in.
+        qint64 maxStall = 0;
+        QElapsedTimer since;
+        since.start();
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout,
+                         [&] { maxStall = std::max(maxStall, since.restart()); });
+        probe.start(10);
+        const bool ended = RunUntil(
+            [&] {
+                return console.document()->lastBlock().previous().text() ==
+                       QStringLiteral("FLOOD-END");
+            },
+            600000);
+        probe.stop();
+        if (!ended) {
+            state.SkipWithError("the output did not arrive");
+            break;
+        }
+        state.counters["max_stall_ms"] = double(maxStall);
+        state.counters["lines_kept"] = console.document()->blockCount();
+        rusage usage = {};
+        getrusage(RUSAGE_SELF, &usage);
+        state.counters["peak_rss_mb"] = double(usage.ru_maxrss) / 1024;
+        console.hangUp();
+    }
+}
+BENCHMARK(BM_ConsoleFlood)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace

@@ -1,0 +1,230 @@
+#include "exercise/Compile.h"
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "common/Cp932.h"
+#include "common/delCommFunc.h"
+
+namespace vellaro {
+
+namespace {
+
+bool IsShellLiteral(unsigned char c) {
+    if (c >= 0x80) {
+        return true; // the bytes of a UTF-8 character are ordinary characters to the shell
+    }
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+        return true;
+    }
+    switch (c) {
+    case '_':
+    case '-':
+    case '.':
+    case '/':
+    case ',':
+    case ':':
+    case '@':
+    case '%':
+    case '+':
+    case '=':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The text between the outer double quotes of a command line: " and \ get a backslash, so that
+// SplitCommandLine gives the shell exactly the inner text.
+std::string InsideDoubleQuotes(std::string_view inner) {
+    std::string out;
+    out.reserve(inner.size());
+    for (char c : inner) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+} // namespace
+
+fs::path CapturePath() {
+    fs::path temp = TempPath();
+    if (temp.empty()) {
+        return {};
+    }
+    return temp / "Cmp.txt";
+}
+
+std::string ShellQuote(std::string_view word) {
+    bool plain = !word.empty();
+    for (char c : word) {
+        if (!IsShellLiteral(static_cast<unsigned char>(c))) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        return std::string(word);
+    }
+    std::string out = "'";
+    for (char c : word) {
+        if (c == '\'') {
+            out += "'\\''"; // close, an escaped quote, open again
+        } else {
+            out += c;
+        }
+    }
+    out += '\'';
+    return out;
+}
+
+std::string CompileCommandLine(std::string_view className, const fs::path& capture) {
+    std::string inner = "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 ";
+    inner += ShellQuote(std::string(className) + ".java");
+    inner += " 2>  ";
+    inner += ShellQuote(capture.string());
+    return std::string(kShellProgram) + " -c \"" + InsideDoubleQuotes(inner) + "\"";
+}
+
+std::string RunShellCommand(std::string_view className) {
+    std::string inner = "java -Dfile.encoding=UTF-8 ";
+    inner += ShellQuote(className);
+    inner += "; exec ";
+    inner += kShellProgram;
+    inner += " -i";
+    return " -c \"" + InsideDoubleQuotes(inner) + "\" ";
+}
+
+std::string ConsoleCommandLine(std::string_view shellCommand) {
+    return std::string(kShellProgram) + " " + std::string(shellCommand);
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (std::size_t i = 0; i < commandLine.size(); ++i) {
+        char c = commandLine[i];
+        if (quoted) {
+            if (c == '\\' && i + 1 < commandLine.size() &&
+                (commandLine[i + 1] == '"' || commandLine[i + 1] == '\\')) {
+                word += commandLine[++i];
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                word += c;
+            }
+        } else if (IsBlank(c)) {
+            if (inWord) {
+                words.push_back(std::move(word));
+                word.clear();
+                inWord = false;
+            }
+        } else if (c == '"') {
+            quoted = true;
+            inWord = true;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) {
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+std::vector<std::string> SplitCaptureLines(std::string_view bytes) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines.emplace_back(bytes.substr(start, i - start));
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+                ++i;
+            }
+            start = ++i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < bytes.size()) {
+        lines.emplace_back(bytes.substr(start));
+    }
+    return lines;
+}
+
+bool ClearCaptureFile(const fs::path& capture) {
+    std::error_code ec;
+    fs::remove(capture, ec); // a link is removed itself, never its target
+    ec.clear();
+    auto status = fs::symlink_status(capture, ec);
+    return status.type() == fs::file_type::not_found;
+}
+
+std::optional<std::vector<std::string>> ReadCaptureFile(const fs::path& capture) {
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(capture, ec))) {
+        return std::nullopt;
+    }
+    std::ifstream in(capture, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return SplitCaptureLines(bytes);
+}
+
+std::vector<std::string>
+CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int exitStatus) {
+    std::vector<std::string> lines;
+    if (captureLines) {
+        lines = *captureLines;
+    } else {
+        lines.push_back(Sjis(kCompileBrokenText));
+    }
+    if (exitStatus == kShellCommandNotFound) {
+        // The shell's own "not found" is terse English; say plainly what is missing.
+        lines.push_back(Sjis(kCompilerMissingText));
+    }
+    if (lines.empty()) {
+        // An empty capture means a clean compile only if the compiler also says so: one that
+        // was killed or failed silently must not be reported as a success.
+        lines.push_back(Sjis(exitStatus == 0 ? kCompileCleanText : kCompileBrokenText));
+    }
+    return lines;
+}
+
+CompileOutcome CompileSource(std::string_view className, const CommandRunner& run) {
+    CompileOutcome outcome;
+    fs::path capture = CapturePath();
+    if (className.empty()) {
+        outcome.classNameMissing = true;
+        return outcome;
+    }
+    if (capture.empty() || !ClearCaptureFile(capture)) {
+        // Without a private place for the capture, the redirection would land elsewhere.
+        outcome.lines.push_back(Sjis(kCompileBrokenText));
+        return outcome;
+    }
+    ShellCommand = CompileCommandLine(className, capture);
+    int status = run(ShellCommand);
+    outcome.lines = CompileMessages(ReadCaptureFile(capture), status);
+    return outcome;
+}
+
+} // namespace vellaro

@@ -1,0 +1,86 @@
+#pragma once
+// Compiling the exercise's Java source and running its class: the command lines handed to the
+// command interpreter, the capture file of the compiler's error output and how it is read.
+// Command lines are UTF-8 (they hold paths); the capture file's lines are CP932 bytes.
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellaro {
+
+namespace fs = std::filesystem;
+
+// The command interpreter that runs both command lines.
+inline constexpr std::string_view kShellProgram = "/bin/sh";
+
+// Fixed texts of the message pane (UTF-8).
+inline constexpr std::string_view kCompileBrokenText = "コンパイルが正しく動作していません。";
+inline constexpr std::string_view kCompileCleanText =
+    "コンパイルが終了しました　（エラーは有りません）";
+inline constexpr std::string_view kCompilerMissingText =
+    "javac が見つかりません。JDK をインストールしてください。";
+// The warning box when there is no class name.
+inline constexpr std::string_view kNoClassNameText = "クラス名を入力して下さい";
+
+// The exit status with which the shell reports a command it could not find.
+inline constexpr int kShellCommandNotFound = 127;
+
+// The capture file: the temporary folder followed by "Cmp.txt". Empty when there is no
+// temporary folder.
+fs::path CapturePath();
+
+// A word as the shell must see it: unchanged when it holds only characters the shell takes
+// literally, otherwise in single quotes.
+std::string ShellQuote(std::string_view word);
+
+// /bin/sh -c "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 <Class>.java 2>
+// <capture>" The compiler reads the CP932 source and writes its messages in Japanese and CP932,
+// whatever the desktop's locale.
+std::string CompileCommandLine(std::string_view className, const fs::path& capture);
+
+// What a run keeps in ShellCommand:
+//  -c "java -Dfile.encoding=UTF-8 <Class>; exec /bin/sh -i" (a blank first and last).
+// The class's output is UTF-8 whatever the locale; afterwards the learner is left at a prompt.
+std::string RunShellCommand(std::string_view className);
+
+// The console's command line: "/bin/sh " followed by the run's ShellCommand.
+std::string ConsoleCommandLine(std::string_view shellCommand);
+
+// The words of a command line: blanks separate words, double quotes group blanks into a word
+// and are removed; inside double quotes a backslash makes the next " or \ literal.
+std::vector<std::string> SplitCommandLine(std::string_view commandLine);
+
+// The lines of a capture file's text: CR LF, a lone CR and a lone LF each end a line; a final
+// line break does not start another line.
+std::vector<std::string> SplitCaptureLines(std::string_view bytes);
+
+// Removes what an earlier compile (or anyone else) left at the capture path, so that the
+// shell's redirection creates a fresh file and never follows a planted link. False when
+// something is still in the way.
+bool ClearCaptureFile(const fs::path& capture);
+
+// The capture file's lines; nullopt when it is not a regular file or cannot be read.
+std::optional<std::vector<std::string>> ReadCaptureFile(const fs::path& capture);
+
+// Starts a command line and waits for its end; answers its exit status, or -1 when it could not
+// be started or did not end normally.
+using CommandRunner = std::function<int(const std::string& commandLine)>;
+
+struct CompileOutcome {
+    bool classNameMissing = false;  // the warning box is due; nothing was started
+    std::vector<std::string> lines; // the message pane's lines, CP932
+};
+
+// Compiles <className>.java in the current folder, leaving the command line in ShellCommand,
+// and answers the message pane's lines.
+CompileOutcome CompileSource(std::string_view className, const CommandRunner& run);
+
+// The pane's lines for a capture file read (or not) after a compile that ended with exitStatus.
+std::vector<std::string>
+CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int exitStatus);
+
+} // namespace vellaro

@@ -1,0 +1,180 @@
+// The compile and run command lines, the capture file and the message pane's lines.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "../common/CommonTestSupport.h"
+#include "common/Cp932.h"
+#include "common/delCommFunc.h"
+#include "exercise/Compile.h"
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using vellaro::Sjis;
+
+namespace {
+
+void Put(const fs::path& p, std::string_view bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(CommandLines, CompileLineForHello) {
+    EXPECT_EQ(vellaro::CompileCommandLine("Hello", "/run/user/1000/vellaro/Cmp.txt"),
+              "/bin/sh -c \"javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 "
+              "Hello.java 2>  /run/user/1000/vellaro/Cmp.txt\"");
+}
+
+TEST(CommandLines, RunCommandAndConsoleLine) {
+    const std::string run = vellaro::RunShellCommand("Hello");
+    EXPECT_EQ(run, " -c \"java -Dfile.encoding=UTF-8 Hello; exec /bin/sh -i\" ");
+    EXPECT_EQ(vellaro::ConsoleCommandLine(run),
+              "/bin/sh  -c \"java -Dfile.encoding=UTF-8 Hello; exec /bin/sh -i\" ");
+}
+
+TEST(CommandLines, SplitGivesTheShellItsScript) {
+    EXPECT_THAT(
+        vellaro::SplitCommandLine(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Hello"))),
+        ElementsAre("/bin/sh", "-c", "java -Dfile.encoding=UTF-8 Hello; exec /bin/sh -i"));
+    EXPECT_THAT(vellaro::SplitCommandLine("  a  \"b c\"d \"\" \"x\\\"y\\\\z\\n\"  "),
+                ElementsAre("a", "b cd", "", "x\"y\\z\\n"));
+    EXPECT_TRUE(vellaro::SplitCommandLine("   ").empty());
+}
+
+TEST(CommandLines, AwkwardCapturePathIsQuotedForTheShell) {
+    const fs::path capture = "/tmp/it's a \"dir\" $HOME `x`\\/Cmp.txt";
+    const auto words = vellaro::SplitCommandLine(vellaro::CompileCommandLine("Hello", capture));
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_EQ(words[2], "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 "
+                        "Hello.java 2>  '/tmp/it'\\''s a \"dir\" $HOME `x`\\/Cmp.txt'");
+    // Paths of ordinary characters, Japanese ones included, stay as they are.
+    EXPECT_EQ(vellaro::ShellQuote("/home/学習者/tmp-1/Cmp.txt"), "/home/学習者/tmp-1/Cmp.txt");
+    EXPECT_EQ(vellaro::ShellQuote(""), "''");
+}
+
+TEST(CaptureLines, EveryKindOfLineBreakEndsALine) {
+    using vellaro::SplitCaptureLines;
+    EXPECT_TRUE(SplitCaptureLines("").empty());
+    EXPECT_THAT(SplitCaptureLines("\r\n"), ElementsAre(""));
+    EXPECT_THAT(SplitCaptureLines("\n"), ElementsAre(""));
+    EXPECT_THAT(SplitCaptureLines("\r\r\r"), ElementsAre("", "", ""));
+    EXPECT_THAT(SplitCaptureLines("a\rb\nc\r\nd"), ElementsAre("a", "b", "c", "d"));
+    EXPECT_THAT(SplitCaptureLines("a\r\n\r\n"), ElementsAre("a", ""));
+    EXPECT_THAT(SplitCaptureLines("\n\r"), ElementsAre("", ""));
+    const std::string japanese = Sjis("エラー: ';'がありません");
+    EXPECT_THAT(SplitCaptureLines(japanese + "\r\n" + japanese), ElementsAre(japanese, japanese));
+}
+
+TEST(CompileMessages, SuccessOnlyForAnEmptyCaptureOfACleanRun) {
+    using vellaro::CompileMessages;
+    const std::string clean = Sjis(vellaro::kCompileCleanText);
+    const std::string broken = Sjis(vellaro::kCompileBrokenText);
+    EXPECT_THAT(CompileMessages(std::vector<std::string>{}, 0), ElementsAre(clean));
+    EXPECT_THAT(CompileMessages(std::nullopt, 0), ElementsAre(broken));
+    // A compiler that died without a word did not succeed.
+    EXPECT_THAT(CompileMessages(std::vector<std::string>{}, -1), ElementsAre(broken));
+    EXPECT_THAT(CompileMessages(std::vector<std::string>{}, 1), ElementsAre(broken));
+    EXPECT_THAT(CompileMessages(std::vector<std::string>{""}, 0), ElementsAre(""));
+    EXPECT_THAT(CompileMessages(std::vector<std::string>{"/bin/sh: 1: javac: not found"}, 127),
+                ElementsAre("/bin/sh: 1: javac: not found", Sjis(vellaro::kCompilerMissingText)));
+}
+
+class CaptureFileTest : public vellaro::test::FolderTest {
+  protected:
+    fs::path capture() const { return vellaro::CapturePath(); }
+};
+
+TEST_F(CaptureFileTest, LivesInThePrivateTemporaryFolder) {
+    const fs::path p = capture();
+    EXPECT_EQ(p.filename(), "Cmp.txt");
+    EXPECT_EQ(p.parent_path(), fs::path(vellaro::TempPath()).parent_path());
+    EXPECT_EQ(fs::status(p.parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+}
+
+TEST_F(CaptureFileTest, ReadsOnlyARegularFile) {
+    EXPECT_FALSE(vellaro::ReadCaptureFile(capture()));
+    Put(capture(), "\r\n");
+    EXPECT_THAT(*vellaro::ReadCaptureFile(capture()), ElementsAre(""));
+    Put(capture(), "");
+    EXPECT_TRUE(vellaro::ReadCaptureFile(capture())->empty());
+
+    fs::remove(capture());
+    fs::create_directory(capture());
+    EXPECT_FALSE(vellaro::ReadCaptureFile(capture()));
+    fs::remove(capture());
+    Put(scratch / "elsewhere.txt", "planted\r\n");
+    fs::create_symlink(scratch / "elsewhere.txt", capture());
+    EXPECT_FALSE(vellaro::ReadCaptureFile(capture()));
+}
+
+TEST_F(CaptureFileTest, ClearingRemovesAPlantedLinkNotItsTarget) {
+    const fs::path victim = scratch / "victim.txt";
+    Put(victim, "keep me");
+    fs::create_symlink(victim, capture());
+    EXPECT_TRUE(vellaro::ClearCaptureFile(capture()));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(capture())));
+    EXPECT_EQ(Slurp(victim), "keep me");
+    EXPECT_TRUE(vellaro::ClearCaptureFile(capture())); // nothing there is fine too
+
+    fs::create_directories(capture() / "inside");
+    EXPECT_FALSE(vellaro::ClearCaptureFile(capture()));
+}
+
+TEST_F(CaptureFileTest, EmptyClassNameStartsNothing) {
+    vellaro::ShellCommand = "before";
+    int runs = 0;
+    const auto outcome = vellaro::CompileSource("", [&](const std::string&) {
+        ++runs;
+        return 0;
+    });
+    EXPECT_TRUE(outcome.classNameMissing);
+    EXPECT_TRUE(outcome.lines.empty());
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(vellaro::ShellCommand, "before");
+}
+
+TEST_F(CaptureFileTest, CaptureOfLineBreaksOnlyIsNoSuccess) {
+    for (const std::string& bytes : {std::string("\r\n"), std::string("\r\r")}) {
+        std::string seen;
+        const auto outcome = vellaro::CompileSource("Hello", [&](const std::string& line) {
+            seen = line;
+            Put(capture(), bytes);
+            return 0;
+        });
+        EXPECT_FALSE(outcome.classNameMissing);
+        EXPECT_EQ(seen, vellaro::CompileCommandLine("Hello", capture()));
+        EXPECT_EQ(vellaro::ShellCommand, seen);
+        EXPECT_EQ(outcome.lines, std::vector<std::string>(bytes == "\r\n" ? 1 : 2, ""));
+    }
+}
+
+TEST_F(CaptureFileTest, StaleCaptureIsGoneBeforeTheCompilerRuns) {
+    Put(capture(), "old messages\r\n");
+    bool existed = true;
+    const auto outcome = vellaro::CompileSource("Hello", [&](const std::string&) {
+        existed = fs::exists(fs::symlink_status(capture()));
+        return -1; // the interpreter could not be started: it wrote nothing
+    });
+    EXPECT_FALSE(existed);
+    // Old messages are never passed off as this compile's.
+    EXPECT_THAT(outcome.lines, ElementsAre(Sjis(vellaro::kCompileBrokenText)));
+}
+
+TEST_F(CaptureFileTest, CaptureThatCannotBeClearedStartsNothing) {
+    fs::create_directories(capture() / "inside");
+    int runs = 0;
+    const auto outcome = vellaro::CompileSource("Hello", [&](const std::string&) {
+        ++runs;
+        return 0;
+    });
+    EXPECT_EQ(runs, 0);
+    EXPECT_THAT(outcome.lines, ElementsAre(Sjis(vellaro::kCompileBrokenText)));
+}
+
+} // namespace

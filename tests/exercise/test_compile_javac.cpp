@@ -1,0 +1,173 @@
+// Compiling real sources with the JDK's javac through the real shell, as the compile page does.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "../common/CommonTestSupport.h"
+#include "common/Cp932.h"
+#include "common/delCommFunc.h"
+#include "exercise/Compile.h"
+#include "exercise/ExerciseFiles.h"
+#include "exercise/JavaComp.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using vellaro::Sjis;
+
+namespace {
+
+// Starts a command line as the program does (first word the program, the rest its arguments)
+// with the test's environment changed by `overrides` ("NAME=value"; "NAME=" alone unsets).
+int SpawnAndWait(const std::string& commandLine, const std::vector<std::string>& overrides) {
+    const std::vector<std::string> words = vellaro::SplitCommandLine(commandLine);
+    std::vector<char*> argv;
+    for (const std::string& w : words)
+        argv.push_back(const_cast<char*>(w.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        bool replaced = false;
+        for (const std::string& o : overrides)
+            replaced = replaced || entry.compare(0, o.find('=') + 1, o, 0, o.find('=') + 1) == 0;
+        if (!replaced)
+            env.push_back(entry);
+    }
+    for (const std::string& o : overrides)
+        if (o.back() != '=')
+            env.push_back(o);
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0)
+        return -1;
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class JavacTest : public vellaro::test::FolderTest {
+  protected:
+    void SetUp() override {
+        FolderTest::SetUp();
+        m_savedCwd = fs::current_path();
+        fs::create_directories(scratch / "work");
+        fs::current_path(scratch / "work");
+    }
+    void TearDown() override { fs::current_path(m_savedCwd); }
+
+    // Writes <name>.java from the learner's statements (UTF-8 here, CP932 in the file).
+    void WriteSource(const std::string& name, const std::vector<std::string>& statements) {
+        vellaro::TextLines lines;
+        for (const std::string& s : statements)
+            lines.push_back(Sjis(s));
+        std::ofstream out(scratch / "work" / (name + ".java"), std::ios::binary);
+        out << vellaro::JavaFileBytes(vellaro::MakeJavaSource(name, lines));
+    }
+
+    std::vector<std::string> Compile(const std::string& name,
+                                     const std::vector<std::string>& env = {}) {
+        const auto outcome = vellaro::CompileSource(
+            name, [&](const std::string& line) { return SpawnAndWait(line, env); });
+        EXPECT_FALSE(outcome.classNameMissing);
+        return outcome.lines;
+    }
+
+    static std::string Utf8(const std::string& cp932) {
+        return vellaro::Cp932ToUtf8(cp932).value_or("<not CP932>");
+    }
+
+    fs::path m_savedCwd;
+};
+
+const std::string kClean = Sjis(vellaro::kCompileCleanText);
+
+TEST_F(JavacTest, CleanHelloAndJapaneseLiteralsCompileUnderAnyLocale) {
+    WriteSource("Hello", {"?(\"Hello\");"});
+    EXPECT_THAT(Compile("Hello"), ElementsAre(kClean));
+    EXPECT_TRUE(fs::exists(scratch / "work" / "Hello.class"));
+    EXPECT_EQ(vellaro::ShellCommand,
+              "/bin/sh -c \"javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 "
+              "Hello.java 2>  " +
+                  vellaro::CapturePath().string() + "\"");
+
+    WriteSource("Nihongo", {"String s = \"日本語の文字列　～①髙\";", "?(s);"});
+    EXPECT_THAT(Compile("Nihongo", {"LC_ALL=C", "LANG=", "LANGUAGE="}), ElementsAre(kClean));
+    EXPECT_THAT(Compile("Nihongo", {"LC_ALL=C.UTF-8"}), ElementsAre(kClean));
+}
+
+TEST_F(JavacTest, MissingSemicolonIsReportedInJapaneseAtListingLine6) {
+    WriteSource("Bad", {"?(\"あいう\")", "int x = 1;"});
+    const auto listing = vellaro::MakeSourceListing(vellaro::MakeJavaSource("Bad", {"?(\"a\")"}));
+    ASSERT_THAT(listing[5], HasSubstr("System.out.println"));
+
+    const auto lines = Compile("Bad", {"LC_ALL=C", "LANG="});
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(Utf8(lines[0]), "Bad.java:6: エラー: ';'がありません");
+    EXPECT_THAT(Utf8(lines[1]), HasSubstr("System.out.println (\"あいう\")"));
+    EXPECT_THAT(lines, ::testing::Not(::testing::Contains(kClean)));
+}
+
+TEST_F(JavacTest, WarningsAloneAreShownWithoutTheSuccessLine) {
+    WriteSource("Warn", {"Integer i = new Integer(5);", "?(i);"});
+    const auto lines = Compile("Warn");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_THAT(Utf8(lines[0]), HasSubstr("Warn.java:6: 警告:"));
+    EXPECT_THAT(lines, ::testing::Not(::testing::Contains(kClean)));
+    EXPECT_TRUE(fs::exists(scratch / "work" / "Warn.class")); // it did compile
+}
+
+TEST_F(JavacTest, MissingSourceFileShowsTheCompilersComplaint) {
+    const auto lines = Compile("Hello");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_THAT(Utf8(lines[0]), HasSubstr("Hello.java"));
+    EXPECT_THAT(Utf8(lines[0]), HasSubstr("見つかりません"));
+    EXPECT_THAT(lines, ::testing::Not(::testing::Contains(kClean)));
+}
+
+TEST_F(JavacTest, MissingCompilerIsExplainedInJapanese) {
+    WriteSource("Hello", {"?(\"Hello\");"});
+    fs::create_directories(scratch / "nojdk");
+    const auto lines = Compile("Hello", {"PATH=" + (scratch / "nojdk").string()});
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_THAT(lines[0], HasSubstr("javac"));
+    EXPECT_EQ(Utf8(lines[1]), "javac が見つかりません。JDK をインストールしてください。");
+}
+
+TEST_F(JavacTest, PlantedCaptureLinkIsNotWrittenThrough) {
+    WriteSource("Bad", {"?(\"x\")"});
+    const fs::path victim = scratch / "victim.txt";
+    std::ofstream(victim) << "precious";
+    fs::create_symlink(victim, vellaro::CapturePath());
+    const auto lines = Compile("Bad");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_THAT(Utf8(lines[0]), HasSubstr("Bad.java:6:"));
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(vellaro::CapturePath())));
+}
+
+TEST_F(JavacTest, TemporaryFolderWithShellCharactersStillCaptures) {
+    const fs::path odd = scratch / "base" / "it's a \"temp\" $HOME `x` folder";
+    source.tempWish = odd;
+    vellaro::SetFolderSource(source);
+    ASSERT_EQ(vellaro::CapturePath().parent_path(), odd);
+    WriteSource("Bad", {"?(\"x\")"});
+    const auto lines = Compile("Bad");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_THAT(Utf8(lines[0]), HasSubstr("Bad.java:6:"));
+    EXPECT_TRUE(fs::is_regular_file(odd / "Cmp.txt"));
+}
+
+} // namespace

@@ -1,0 +1,466 @@
+// Compiling from the compile page and running the class in the program's own console.
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <unistd.h>
+
+#include "TestSupport.h"
+#include "app/frmMain.h"
+#include "common/Cp932.h"
+#include "common/delCommFunc.h"
+#include "exercise/Compile.h"
+#include "exercise/ExerciseFiles.h"
+#include "exercise/JavaComp.h"
+#include "exercise/qt/Process.h"
+#include "exercise/qt/PtyConsole.h"
+#include "exercise/qt/fmDosCall.h"
+
+namespace fs = std::filesystem;
+using vellaro::PtyConsole;
+
+namespace {
+
+PtyConsole* OpenConsole() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* c = qobject_cast<PtyConsole*>(w); c && c->isVisible())
+            return c;
+    return nullptr;
+}
+
+// The real processes, with a hook that runs inside the console's wait, once the console is up.
+class WatchedProcesses : public vellaro::ProcessSeam {
+  public:
+    int runHiddenAndWait(const std::string& commandLine) override {
+        hidden << QString::fromStdString(commandLine);
+        return m_real.runHiddenAndWait(commandLine);
+    }
+    int runAndWait(const std::string& commandLine) override {
+        consoles << QString::fromStdString(commandLine);
+        timerActiveAtStart = ShellDiasp && ShellDiasp->Timer1->isActive();
+        if (fake)
+            return fake();
+        if (scenario) {
+            QTimer::singleShot(0, qApp, [this] {
+                scenario();
+                // A failed check leaves the console up: close it, or the run never ends.
+                if (QTest::currentTestFailed())
+                    if (PtyConsole* c = OpenConsole())
+                        c->close();
+            });
+        }
+        return m_real.runAndWait(commandLine);
+    }
+    QStringList hidden;
+    QStringList consoles;
+    bool timerActiveAtStart = true;
+    std::function<void()> scenario; // runs once the real console stands
+    std::function<int()> fake;      // replaces the console altogether
+    vellaro::QtProcesses m_real;
+};
+
+QString LastLine(const PtyConsole* c) {
+    return c->screenText().section(QLatin1Char('\n'), -1);
+}
+
+// The interactive shell's prompt alone on the last line: no escape sequence, nothing else.
+bool AtPrompt(const PtyConsole* c) {
+    static const QRegularExpression prompt(QStringLiteral("^[#$] $"));
+    return prompt.match(LastLine(c)).hasMatch();
+}
+
+void TypeLine(QWidget* w, const QString& text) {
+    QTest::keyClicks(w, text);
+    QTest::keyClick(w, Qt::Key_Return);
+}
+
+bool ProcessGone(pid_t pid) {
+    return ::kill(pid, 0) != 0;
+}
+
+// How many live processes named `name` belong to the session `sid`.
+int CountInSession(pid_t sid, const std::string& name) {
+    int count = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+        std::ifstream in(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(in, line) || line.find('(') == std::string::npos)
+            continue;
+        const std::string comm =
+            line.substr(line.find('(') + 1, line.rfind(')') - line.find('(') - 1);
+        char state = 0;
+        long ppid = 0, pgrp = 0, session = 0;
+        if (std::sscanf(line.c_str() + line.rfind(')') + 1, " %c %ld %ld %ld", &state, &ppid, &pgrp,
+                        &session) == 4 &&
+            session == sid && comm == name && state != 'Z')
+            ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+class TestRun : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void compileShowsMessagesInThePane();
+    void compileWithoutClassNameWarnsAndStartsNothing();
+    void runWithoutClassNameStartsNothing();
+    void runWaitsForTheTimerAndKeepsTheCommandText();
+    void consoleRunsJapaneseDialogue();
+    void ctrlCEndsTheProgramAndLeavesThePrompt();
+    void hiddenRunInheritsFolderAndEnvironmentButNoFiles();
+    void consoleEditsLinesAndKeepsOutputBounded();
+
+  private:
+    QWidget* toolButton(QAction* action) const;
+    // Clicks a tool button through the window system, as the learner's mouse does.
+    void clickThroughWindow(QAction* action) const;
+    void setClassName(const QString& name) const { m_app.main->SrcClassName->setText(name); }
+    void writeSource(const std::string& name, const std::vector<std::string>& statements) const;
+
+    std::unique_ptr<vtest::TestFolders> m_folders;
+    AppWindows m_app;
+    WatchedProcesses m_processes;
+};
+
+void TestRun::initTestCase() {
+    m_folders = std::make_unique<vtest::TestFolders>();
+    m_folders->dialogs.answerAllMessages(std::nullopt);
+    m_app = vtest::StartProgram();
+    QVERIFY(m_app.shell);
+    vellaro::SetProcesses(&m_processes);
+    // The learner dismisses the start-up guidance and goes to the page to compile and run.
+    QTest::mouseClick(m_app.main->SpeedButton1, Qt::LeftButton);
+    vtest::ClickTab(m_app.main->PageControl1, 1);
+    QCOMPARE(m_app.main->PageControl1->currentWidget(), m_app.main->TabSheet2);
+    QTRY_VERIFY(toolButton(m_app.main->CompButton)->isVisible());
+
+    writeSource("Greet", {"Scanner sc = new Scanner(System.in);", "?(\"こんにちは、世界\");",
+                          "?(\"名前を入力してください:\");", "String name = sc.nextLine();",
+                          "?(\"入力: \" + name);"});
+    writeSource("Endless", {"int i = 0;", "while (true) {", "  ?(\"tick \" + i++);",
+                            "  try { Thread.sleep(50); } catch (InterruptedException e) {}", "}"});
+    QCOMPARE(vellaro::RunHiddenAndWait("/bin/sh -c \"javac -encoding MS932 Greet.java "
+                                       "Endless.java\""),
+             0);
+}
+
+void TestRun::init() {
+    m_processes.hidden.clear();
+    m_processes.consoles.clear();
+    m_processes.scenario = nullptr;
+    m_processes.fake = nullptr;
+    m_folders->dialogs.clear();
+}
+
+void TestRun::cleanup() {
+    // A failed scenario must not leave the run window up for the next test.
+    if (PtyConsole* c = OpenConsole())
+        c->close();
+    if (m_app.shell && m_app.shell->isVisible()) {
+        m_app.shell->Timer1->stop();
+        m_app.shell->close();
+    }
+}
+
+void TestRun::cleanupTestCase() {
+    vellaro::SetProcesses(nullptr);
+    m_app = AppWindows();
+    m_folders.reset();
+}
+
+QWidget* TestRun::toolButton(QAction* action) const {
+    for (QToolBar* bar : m_app.main->findChildren<QToolBar*>())
+        if (QWidget* w = bar->widgetForAction(action))
+            return w;
+    return nullptr;
+}
+
+void TestRun::clickThroughWindow(QAction* action) const {
+    QWidget* button = toolButton(action);
+    QVERIFY(button);
+    const QPoint at = button->mapTo(m_app.main.get(), button->rect().center());
+    QTest::mouseClick(m_app.main->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void TestRun::writeSource(const std::string& name,
+                          const std::vector<std::string>& statements) const {
+    vellaro::TextLines lines;
+    for (const std::string& s : statements)
+        lines.push_back(vellaro::Sjis(s));
+    std::ofstream out(fs::current_path() / (name + ".java"), std::ios::binary);
+    out << vellaro::JavaFileBytes(vellaro::MakeJavaSource(name, lines));
+}
+
+void TestRun::compileShowsMessagesInThePane() {
+    QPlainTextEdit* memo = m_app.main->Memo1;
+    writeSource("Hello", {"?(\"Hello\");"});
+    setClassName("Hello");
+    memo->setPlainText("old");
+    clickThroughWindow(m_app.main->CompButton);
+    QTRY_COMPARE(memo->toPlainText(), QString::fromUtf8(vellaro::kCompileCleanText.data()));
+    QCOMPARE(m_processes.hidden, QStringList{QString::fromStdString(vellaro::ShellCommand)});
+
+    // The crossed menu entry: "実行" compiles. The compiler's Japanese shows ungarbled.
+    writeSource("Bad", {"?(\"日本語\")"});
+    setClassName("Bad");
+    m_app.main->N7->trigger();
+    QCOMPARE(memo->toPlainText().section('\n', 0, 0),
+             QStringLiteral("Bad.java:6: エラー: ';'がありません"));
+    QVERIFY(memo->toPlainText().contains(QStringLiteral("System.out.println (\"日本語\")")));
+    QVERIFY(m_folders->dialogs.messages.isEmpty());
+}
+
+void TestRun::compileWithoutClassNameWarnsAndStartsNothing() {
+    setClassName("");
+    m_app.main->Memo1->setPlainText("old");
+    m_folders->dialogs.answerMessage(vellaro::MbYes);
+    m_app.main->CompButton->trigger();
+    QCOMPARE(m_folders->dialogs.messages.size(), 1);
+    QCOMPARE(m_folders->dialogs.messages[0].kind, vellaro::MsgKind::Warning);
+    QCOMPARE(m_folders->dialogs.messages[0].text, QStringLiteral("クラス名を入力して下さい"));
+    QCOMPARE(m_folders->dialogs.messages[0].buttons, int(vellaro::MbYes));
+    QCOMPARE(m_app.main->Memo1->toPlainText(), QString());
+    QVERIFY(m_processes.hidden.isEmpty());
+}
+
+void TestRun::runWithoutClassNameStartsNothing() {
+    setClassName("");
+    m_folders->dialogs.answerMessage(vellaro::MbYes);
+    m_processes.fake = [] { return 0; };
+    m_app.main->RunButton->trigger();
+    QCOMPARE(m_folders->dialogs.messageTexts(),
+             QStringList{QStringLiteral("クラス名を入力して下さい")});
+    QVERIFY(m_processes.consoles.isEmpty());
+    QVERIFY(!m_app.shell->isVisible());
+    QVERIFY(!m_app.shell->Timer1->isActive());
+}
+
+void TestRun::runWaitsForTheTimerAndKeepsTheCommandText() {
+    TShellDiasp* shell = m_app.shell.get();
+    QCOMPARE(shell->Timer1->objectName(), QStringLiteral("Timer1"));
+    QCOMPARE(shell->Timer1->interval(), 500);
+    QVERIFY(shell->Timer1->isSingleShot());
+    QVERIFY(!shell->Timer1->isActive());
+
+    setClassName("Hello");
+    bool armedChecked = false;
+    bool blocked = false;
+    // The test is the clock: it looks at the armed window, then lets the 500 ms pass at once.
+    QTimer::singleShot(0, this, [&] {
+        auto end = qScopeGuard([&] { QMetaObject::invokeMethod(shell->Timer1, "timeout"); });
+        QVERIFY(shell->isVisible());
+        QVERIFY(shell->Timer1->isActive());
+        QVERIFY(shell->Timer1->remainingTime() > 0);
+        QVERIFY(m_processes.consoles.isEmpty()); // nothing has started yet
+        // Never seen: no frame, fully transparent, its shape empty and outside every screen.
+        QVERIFY(shell->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(shell->windowOpacity(), 0.0);
+        QVERIFY(!shell->mask().intersects(shell->rect()));
+        for (QScreen* screen : QGuiApplication::screens())
+            QVERIFY(!screen->geometry().intersects(shell->frameGeometry()));
+        QCOMPARE(QApplication::activeModalWidget(), shell);
+        armedChecked = true;
+    });
+    m_processes.fake = [&] {
+        // While the run lasts, a click on the main window's compile button does nothing.
+        m_app.main->Memo1->setPlainText("untouched");
+        clickThroughWindow(m_app.main->CompButton);
+        QApplication::processEvents();
+        blocked = m_app.main->Memo1->toPlainText() == "untouched" && m_processes.hidden.isEmpty();
+        return 0;
+    };
+    m_app.main->RunButton->trigger();
+    QVERIFY(armedChecked);
+    QVERIFY(blocked);
+    QVERIFY(!m_processes.timerActiveAtStart); // one tick per run
+    QVERIFY(!shell->isVisible());
+    QCOMPARE(QString::fromStdString(vellaro::ShellCommand),
+             QStringLiteral(" -c \"java -Dfile.encoding=UTF-8 Hello; exec /bin/sh -i\" "));
+    QCOMPARE(m_processes.consoles,
+             QStringList{QStringLiteral(
+                 "/bin/sh  -c \"java -Dfile.encoding=UTF-8 Hello; exec /bin/sh -i\" ")});
+    // The crossed menu entry: "コンパイル" runs.
+    m_processes.consoles.clear();
+    QTimer::singleShot(0, this, [&] { QMetaObject::invokeMethod(shell->Timer1, "timeout"); });
+    m_app.main->N6->trigger();
+    QCOMPARE(m_processes.consoles.size(), 1);
+}
+
+void TestRun::consoleRunsJapaneseDialogue() {
+    setClassName("Greet");
+    QPointer<PtyConsole> console;
+    pid_t shellPid = 0;
+    bool done = false;
+    m_processes.scenario = [&] {
+        console = OpenConsole();
+        QVERIFY(console);
+        shellPid = console->pid();
+        QCOMPARE(QApplication::activeModalWidget(), console.data());
+        QCOMPARE(console->font().family(), m_app.main->SecEdit->font().family());
+        QVERIFY(console->windowTitle().contains("java -Dfile.encoding=UTF-8 Greet"));
+        QTRY_VERIFY(console->screenText().contains(QStringLiteral("こんにちは、世界")));
+        QTRY_VERIFY(console->screenText().contains(QStringLiteral("名前を入力してください:")));
+
+        // The main window takes no input but still repaints.
+        m_app.main->Memo1->setPlainText("untouched");
+        clickThroughWindow(m_app.main->CompButton);
+        QApplication::processEvents();
+        QCOMPARE(m_app.main->Memo1->toPlainText(), QStringLiteral("untouched"));
+        QVERIFY(m_processes.hidden.isEmpty());
+
+        // Typed letters, then Japanese through the input method.
+        QTest::keyClicks(console, "Taro ");
+        QInputMethodEvent preedit(QStringLiteral("やまだ"), {});
+        QApplication::sendEvent(console, &preedit);
+        QVERIFY(LastLine(console).endsWith(QStringLiteral("やまだ")));
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("山田"));
+        QApplication::sendEvent(console, &commit);
+        QTest::keyClick(console, Qt::Key_Return);
+        QTRY_VERIFY(console->screenText().contains(QStringLiteral("入力: Taro 山田")));
+        QVERIFY(!console->screenText().contains(QStringLiteral("やまだ")));
+
+        // The program has ended; the console stays, at a clean prompt, until `exit`.
+        QTRY_VERIFY(AtPrompt(console));
+        QVERIFY(console->isRunning());
+        QVERIFY(console->isVisible());
+        TypeLine(console, "exit");
+        done = true;
+    };
+    m_app.main->RunButton->trigger();
+    QVERIFY(done);
+    QVERIFY(!console); // gone with the run
+    QVERIFY(!m_app.shell->isVisible());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    QTRY_VERIFY(ProcessGone(shellPid));
+}
+
+void TestRun::ctrlCEndsTheProgramAndLeavesThePrompt() {
+    setClassName("Endless");
+    pid_t shellPid = 0;
+    bool done = false;
+    m_processes.scenario = [&] {
+        PtyConsole* console = OpenConsole();
+        QVERIFY(console);
+        shellPid = console->pid();
+        QTRY_VERIFY(console->screenText().contains(QStringLiteral("tick 3")));
+        QCOMPARE(CountInSession(shellPid, "java"), 1);
+        QTest::keyClick(console, Qt::Key_C, Qt::ControlModifier);
+        QTRY_VERIFY(AtPrompt(console));
+        // The program ended and the shell survived the interrupt.
+        QTRY_COMPARE(CountInSession(shellPid, "java"), 0);
+        TypeLine(console, "echo $((6*7))");
+        QTRY_VERIFY(console->screenText().contains(QStringLiteral("\n42\n")));
+        // Ctrl+C at the prompt reaches the interactive shell, which stays. (What is typed
+        // before it has answered is discarded, as in any terminal.)
+        const qsizetype interrupts = console->screenText().count(QStringLiteral("^C"));
+        QTest::keyClick(console, Qt::Key_C, Qt::ControlModifier);
+        QTRY_VERIFY(console->screenText().count(QStringLiteral("^C")) > interrupts &&
+                    AtPrompt(console));
+        TypeLine(console, "echo still-here");
+        QTRY_VERIFY(console->screenText().contains(QStringLiteral("\nstill-here\n")));
+        done = true;
+        console->close(); // the close box
+    };
+    m_app.main->RunButton->trigger();
+    QVERIFY(done);
+    // Closing returned control to the main window at once: a click compiles again.
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    clickThroughWindow(m_app.main->CompButton);
+    QTRY_COMPARE(m_processes.hidden.size(), 1);
+    QTRY_VERIFY(ProcessGone(shellPid));
+}
+
+void TestRun::hiddenRunInheritsFolderAndEnvironmentButNoFiles() {
+    // An open descriptor of the program that is not marked close-on-exec.
+    const int leaked = ::open("/dev/null", O_RDONLY);
+    QVERIFY(leaked > 2);
+    auto closeLeaked = qScopeGuard([&] { ::close(leaked); });
+    qputenv("VELLARO_RUN_MARK", "mark-1");
+    QCOMPARE(vellaro::RunHiddenAndWait("/bin/sh -c \"echo $VELLARO_RUN_MARK $(pwd); "
+                                       "ls /proc/$$/fd; cat; exit 7\" > out.txt"),
+             7);
+    // The command line's own words go to the program; the redirection above is not the shell's.
+    QVERIFY(!fs::exists("out.txt"));
+    QCOMPARE(vellaro::RunHiddenAndWait("/bin/sh -c \"(echo $VELLARO_RUN_MARK $(pwd); "
+                                       "ls /proc/$$/fd; cat) > out.txt\""),
+             0);
+    std::ifstream in("out.txt");
+    std::string first;
+    std::getline(in, first);
+    QCOMPARE(QString::fromStdString(first),
+             QStringLiteral("mark-1 ") + QString::fromStdString(fs::current_path().string()));
+    std::string fd;
+    QStringList fds;
+    while (std::getline(in, fd))
+        fds << QString::fromStdString(fd);
+    QVERIFY(!fds.contains(QString::number(leaked)));
+    QCOMPARE(vellaro::RunHiddenAndWait("/nonexistent/program"), -1);
+
+    // While a child runs, the window's timers go on ticking: the wait is the event loop.
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+    ticker.start(10);
+    QCOMPARE(vellaro::RunHiddenAndWait("/bin/sh -c \"sleep 0.3\""), 0);
+    QVERIFY(ticks > 3);
+}
+
+void TestRun::consoleEditsLinesAndKeepsOutputBounded() {
+    PtyConsole console;
+    QVERIFY(console.start({"/bin/sh", "-c",
+                           "echo \"term=$TERM\"; read a; echo \"got:$a\"; cat; echo EOF-SEEN; "
+                           "seq 1 20000; exit 3"}));
+    console.show();
+    QSignalSpy finished(&console, &PtyConsole::finished);
+    QTRY_VERIFY(console.screenText().contains("term=dumb"));
+    // Backspace erases a whole Japanese character, as the terminal reads UTF-8.
+    QTest::keyClicks(&console, "abc");
+    QTest::keyClick(&console, Qt::Key_Backspace);
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("日本"));
+    QApplication::sendEvent(&console, &commit);
+    QTest::keyClick(&console, Qt::Key_Backspace);
+    QTest::keyClick(&console, Qt::Key_Return);
+    QTRY_VERIFY(console.screenText().contains(QStringLiteral("got:ab日\n")));
+    // The echo of the erased characters is gone from the screen line too.
+    QVERIFY(console.screenText().contains(QStringLiteral("\nab日 \n")) ||
+            console.screenText().contains(QStringLiteral("\nab日\n")));
+    QTest::keyClick(&console, Qt::Key_D, Qt::ControlModifier);
+    // cat ended at Ctrl+D, so the script went on to its end.
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(console.exitStatus(), 3);
+    QVERIFY(!console.isRunning());
+    // Only the newest lines are kept.
+    QVERIFY(console.document()->blockCount() <= PtyConsole::kMaxLines);
+    QVERIFY(console.screenText().endsWith("\n19999\n20000\n"));
+    QVERIFY(!console.screenText().contains("term=dumb"));
+}
+
+QTEST_MAIN(TestRun)
+#include "tst_run.moc"

@@ -17,6 +17,8 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 mkdir -p build/fuzz/findings
 status=0
+passed=0
+failed=0
 for t in "${targets[@]}"; do
   work="build/fuzz/corpus/$t"
   mkdir -p "$work"
@@ -25,8 +27,12 @@ for t in "${targets[@]}"; do
   if ! "build/fuzz/fuzz/$t" -max_total_time="$secs" -print_final_stats=1 \
       -artifact_prefix="build/fuzz/findings/$t-" "$work" "fuzz/corpus/$t" 2>"build/fuzz/$t.log"; then
     status=1
+    failed=$((failed + 1))
     tail -n 30 "build/fuzz/$t.log"
+  else
+    passed=$((passed + 1))
   fi
   grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "build/fuzz/$t.log" || true
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status

@@ -75,6 +75,15 @@ shot() { # window id, file name
     import -window "$1" "$SHOTS/$2.png"
 }
 
+eventually() { # command...: true once the command succeeds within 30 s (the program may be slow)
+    local i
+    for ((i = 0; i < 300; i++)); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 geometry() { # prints "X Y W H" of the window
     local X Y WIDTH HEIGHT WINDOW SCREEN
     eval "$(xdotool getwindowgeometry --shell "$1")"
@@ -98,7 +107,7 @@ close_program() {
     local rc=0
     timeout 30 tail --pid="$APP" -f /dev/null || fail "the program did not end after WM_DELETE_WINDOW"
     wait "$APP" || rc=$?
-    [[ $rc == 0 ]] || fail "the program ended with $rc"
+    [[ $rc == 0 ]] || fail "the program ended with $rc (log: $(tail -n 60 "$WORK/vellaro.log"))"
 }
 
 # ---- first start: no settings file, no marker ----
@@ -126,12 +135,12 @@ sleep 0.5
 shot "$WIN" 1-input
 
 # ---- the other pages, chosen from the keyboard (Ctrl+Tab on the page control) ----
-xdotool mousemove --window "$WIN" 30 60 click 1 # the focus goes into the first page
+xdotool mousemove --window "$WIN" 180 70 click 1 # the focus goes into the class-name field
 for page in 2-compile 3-speed 4-settings; do
     xdotool key --window "$WIN" ctrl+Tab
     shot "$WIN" "$page"
 done
-[[ -f "$INI" ]] || fail "the page switch did not write the settings file"
+eventually test -f "$INI" || fail "the page switch did not write the settings file"
 xdotool key --window "$WIN" ctrl+Tab # back to the first page
 
 # ---- closing as a window manager does: the settings are stored ----

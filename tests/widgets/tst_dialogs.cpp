@@ -319,6 +319,9 @@ void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
     MakeFolder(refused);
     MakeFolder(chosen);
 
+    // The guidance panel of a first start covers the pages until the learner dismisses it.
+    w.main->SpeedButton1->click();
+    QVERIFY(w.main->BitBtn2->isEnabled());
     const QString shownBefore = w.main->sDisp_SrcPath->text();
     const fs::path curBefore = vellaro::CurSrcPath;
     const fs::path storedBefore = w.main->EnvSettings.PathSrc;

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "FuzzCheck.h"
+#include "common/Cp932.h"
 #include "exercise/Compile.h"
 #include "exercise/ExerciseFiles.h"
 
@@ -16,6 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string file = vellaro::ExerciseFileBytes(text);
     FUZZ_CHECK(vellaro::ExerciseTextFromFileBytes(file) == text);
     FUZZ_CHECK(vellaro::ExerciseFileBytes(vellaro::ExerciseTextFromFileBytes(file)) == file);
+
+    // What the exercise reader accepts as CP932 decodes to text that encodes back to CP932 and
+    // then decodes to the same text (CP932 has a few duplicate codes, so the bytes may differ).
+    if (const auto utf8 = vellaro::Cp932ToUtf8(bytes)) {
+        const auto again = vellaro::Utf8ToCp932(*utf8);
+        FUZZ_CHECK(again.has_value());
+        FUZZ_CHECK(vellaro::Cp932ToUtf8(*again) == utf8);
+    }
 
     // Capture lines hold no line-end characters and lose no other byte.
     const auto lines = vellaro::SplitCaptureLines(bytes);

@@ -28,15 +28,8 @@ using vellaro::MsgKind;
 
 namespace {
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Put(const fs::path& p, std::string_view bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using vtest::Put;
+using vtest::Slurp;
 
 std::string RandomBytes(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);

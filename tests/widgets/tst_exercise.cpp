@@ -27,15 +27,8 @@ using vellaro::MsgKind;
 
 namespace {
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Put(const fs::path& p, std::string_view bytes) {
-    std::ofstream out(p, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using vtest::Put;
+using vtest::Slurp;
 
 QString Path(const fs::path& p) {
     return vellaro::FromPath(p);

@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 
+#include <iterator>
+
+#include <fstream>
+
 #include <QApplication>
 #include <QFile>
 #include <QTabBar>
@@ -187,6 +191,16 @@ void ClickTab(QTabWidget* pages, int index) {
     QTabBar* bar = pages->tabBar();
     const QRect r = bar->tabRect(index);
     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, r.center());
+}
+
+std::string Slurp(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Put(const std::filesystem::path& p, std::string_view bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace vtest

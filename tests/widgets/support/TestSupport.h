@@ -9,6 +9,8 @@
 #include <deque>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "app/AppWindows.h"
 #include "common/delCommFunc.h"
@@ -112,6 +114,10 @@ class TestFolders {
 // Builds the program's windows as main() does and shows the main window (offscreen).
 // When start-up ended the program, the main window is returned unshown.
 AppWindows StartProgram();
+
+// A whole file's bytes, and a file made of exactly these bytes.
+std::string Slurp(const std::filesystem::path& p);
+void Put(const std::filesystem::path& p, std::string_view bytes);
 
 // Reads a whole settings file as CP932 bytes split into lines (CR LF or LF).
 QStringList ReadIniLines(const std::filesystem::path& file);

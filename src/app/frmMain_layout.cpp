@@ -82,10 +82,13 @@ void SetBackground(QWidget* w, const QColor& c) {
     w->setAutoFillBackground(true);
 }
 
+// The colour is for an enabled control only: a disabled Start button must look disabled.
 void SetTextColour(QWidget* w, const QColor& c) {
     QPalette pal = w->palette();
-    pal.setColor(QPalette::ButtonText, c);
-    pal.setColor(QPalette::WindowText, c);
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::ButtonText, c);
+        pal.setColor(group, QPalette::WindowText, c);
+    }
     w->setPalette(pal);
 }
 
@@ -312,6 +315,7 @@ void TMainCrt::BuildLayout() {
         Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         Memo1->setFocusPolicy(Qt::ClickFocus);
+        KeepTabStopsAtEightBlanks(Memo1);
         // However far the splitter is dragged, the message pane keeps 40 pixels.
         Memo1->setMinimumHeight(40);
         Memo1->setAccessibleName(U("コンパイルメッセージ"));

@@ -13,7 +13,7 @@ PACKAGES=(
   fp-utils
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool x11-utils imagemagick util-linux
+  xvfb xdotool x11-utils imagemagick util-linux libx11-dev
   clang libclang-rt-14-dev
 )
 

@@ -15,7 +15,6 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "app/frmMain_exerciseState.h"
 #include "app/frmMain_trainerState.h"
 #include "common/Cp932.h"
 #include "common/VellaroError.h"

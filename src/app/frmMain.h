@@ -274,12 +274,10 @@ class TMainCrt : public QMainWindow {
     bool m_ended = false;
     QSize m_pendingOuterSize; // outer size to reach once the frame is known
 
-    // State that only one area uses is defined in that area's header (frmMain_exerciseState.h,
-    // frmMain_trainerState.h), so the areas do not collide here.
-    std::unique_ptr<struct ExerciseState> m_exercise;
+    // The trainer's state is defined in its own header (frmMain_trainerState.h), so that the
+    // trainer's types stay out of this one.
     std::unique_ptr<struct TrainerState> m_trainer;
 
   public:
-    ExerciseState& exerciseState(); // created on first use
-    TrainerState& trainerState();
+    TrainerState& trainerState(); // created on first use
 };

@@ -6,7 +6,6 @@
 // learner typed even when a character has no CP932 form. The conversion to CP932 happens when a
 // file is written, and a character that CP932 cannot hold stops the write there, naming its line.
 #include "app/frmMain.h"
-#include "app/frmMain_exerciseState.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -86,12 +85,6 @@ QStringList EditorLines(const QPlainTextEdit* editor) {
 }
 
 } // namespace
-
-ExerciseState& TMainCrt::exerciseState() {
-    if (!m_exercise)
-        m_exercise = std::make_unique<ExerciseState>();
-    return *m_exercise;
-}
 
 // ---- class name ---------------------------------------------------------------------------------
 

@@ -101,16 +101,6 @@ std::size_t CountAscii(std::string_view utf8) {
     return n;
 }
 
-std::size_t Utf8CharLength(unsigned char b) {
-    if (b < 0x80)
-        return 1;
-    if ((b & 0xE0) == 0xC0)
-        return 2;
-    if ((b & 0xF0) == 0xE0)
-        return 3;
-    return 4;
-}
-
 // The table maps two characters that are not ASCII onto ASCII bytes (U+00A5 YEN SIGN to "\",
 // U+203E OVERLINE to "~"). Decoded again they come back as "\" and "~", which in a path or a
 // Java source is a different character, so they count as having no CP932 form. Returns the
@@ -120,7 +110,7 @@ std::size_t FindAsciiFolding(std::string_view utf8) {
     std::size_t dummy = 0;
     for (std::size_t i = 0; i < utf8.size();) {
         const std::size_t len =
-            std::min(Utf8CharLength(static_cast<unsigned char>(utf8[i])), utf8.size() - i);
+            std::min(Utf8SequenceLength(static_cast<unsigned char>(utf8[i])), utf8.size() - i);
         if (len > 1 && ToCp932().Convert(utf8.substr(i, len), one, dummy) && one.size() == 1 &&
             static_cast<unsigned char>(one[0]) < 0x80)
             return i;
@@ -182,6 +172,18 @@ std::string Sjis(std::string_view utf8) {
     if (!out)
         throw std::invalid_argument("fixed text without a CP932 form: " + std::string(utf8));
     return *out;
+}
+
+std::size_t Utf8SequenceLength(unsigned char lead) {
+    if (lead < 0x80)
+        return 1;
+    if ((lead & 0xE0) == 0xC0)
+        return 2;
+    if ((lead & 0xF0) == 0xE0)
+        return 3;
+    if ((lead & 0xF8) == 0xF0)
+        return 4;
+    return 1;
 }
 
 } // namespace vellaro

@@ -18,6 +18,9 @@ std::optional<std::string> Cp932ToUtf8(std::string_view cp932, CodecFailure* fai
 std::optional<std::string> Utf8ToCp932(std::string_view utf8, CodecFailure* failure = nullptr);
 // For showing bytes that may be damaged: undecodable bytes become U+FFFD.
 std::string Cp932ToUtf8Lossy(std::string_view cp932);
+// How many bytes the UTF-8 character that starts with this byte takes; 1 for a byte that cannot
+// start one, so a scan over damaged text still moves on.
+std::size_t Utf8SequenceLength(unsigned char lead);
 // For fixed texts written in the source as UTF-8 that are known to have a CP932 form.
 std::string Sjis(std::string_view utf8);
 

@@ -22,18 +22,6 @@ std::size_t LineOfOffset(std::string_view text, std::size_t offset) {
     return line;
 }
 
-std::size_t Utf8Length(unsigned char lead) {
-    if (lead < 0x80)
-        return 1;
-    if ((lead & 0xE0) == 0xC0)
-        return 2;
-    if ((lead & 0xF0) == 0xE0)
-        return 3;
-    if ((lead & 0xF8) == 0xF0)
-        return 4;
-    return 1;
-}
-
 // Decodes the UTF-8 character at the offset; 0xFFFD when the bytes are not one.
 char32_t DecodeUtf8At(std::string_view s, std::size_t at, std::size_t len) {
     if (at + len > s.size())
@@ -108,9 +96,9 @@ std::optional<std::string> EncodeTextCp932(std::string_view utf8, UnencodableCha
     if (failure) {
         const std::size_t at = std::min(codec.offset, utf8.size());
         const std::size_t len =
-            at < utf8.size()
-                ? std::min(Utf8Length(static_cast<unsigned char>(utf8[at])), utf8.size() - at)
-                : 0;
+            at < utf8.size() ? std::min(Utf8SequenceLength(static_cast<unsigned char>(utf8[at])),
+                                        utf8.size() - at)
+                             : 0;
         failure->line = LineOfOffset(utf8, at);
         failure->character.assign(utf8.substr(at, len));
         failure->codePoint = len > 0 ? DecodeUtf8At(utf8, at, len) : 0xFFFD;

@@ -1,6 +1,7 @@
 // lessonenc: builds the enciphered lesson text Java.txt from its readable source.
 //
 //   lessonenc SOURCE OUTPUT            UTF-8 text -> CP932 -> enciphered lines, CR LF after each
+//                                      (the source's marks, lines beginning with "#", are left out)
 //   lessonenc --decode JAVA_TXT OUTPUT enciphered file -> the UTF-8 text it holds
 //
 // Every source line must have a CP932 form and must not hold a byte that the program's decoder
@@ -14,6 +15,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Cp932.h"
+#include "trainer/LessonSource.h"
 #include "trainer/LessonText.h"
 
 namespace {
@@ -27,13 +29,14 @@ int Encode(const std::string& source, const std::string& output) {
     std::string text;
     if (!vellaro::ReadWholeFile(source, text))
         return Fail("cannot read " + source);
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.erase(0, 3);
-    const std::vector<std::string> utf8 = vellaro::SplitLessonLines(text);
+    const vellaro::LessonSource parsed = vellaro::ParseLessonSource(text);
+    if (!parsed.error.empty())
+        return Fail(source + ": " + parsed.error);
+    const std::vector<std::string>& utf8 = parsed.lines;
     std::vector<std::string> lines;
     lines.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const std::string where = source + ":" + std::to_string(i + 1) + ": ";
+        const std::string where = source + ": lesson line " + std::to_string(i + 1) + ": ";
         vellaro::CodecFailure failure;
         auto cp932 = vellaro::Utf8ToCp932(utf8[i], &failure);
         if (!cp932)

@@ -4,10 +4,11 @@
 
 #include <QPlainTextEdit>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QTabBar>
 
 #include <algorithm>
 
@@ -36,40 +37,25 @@ bool IsLearnerInput(QEvent::Type t) {
 
 // ---- PageControl ------------------------------------------------------------------------------
 
-// The tab bar counts every input event it handles as the learner acting; a current-page change
-// that happens inside one is the learner's choice.
-class LearnerTabBar : public QTabBar {
-  public:
-    LearnerTabBar(PageControl* owner) : QTabBar(owner), m_owner(owner) {}
-
-  protected:
-    bool event(QEvent* e) override {
-        if (!IsLearnerInput(e->type()))
-            return QTabBar::event(e);
-        ++m_owner->m_learnerActing;
-        const bool r = QTabBar::event(e);
-        --m_owner->m_learnerActing;
-        return r;
-    }
-
-  private:
-    PageControl* m_owner;
-};
-
 PageControl::PageControl(QWidget* parent) : QTabWidget(parent) {
-    setTabBar(new LearnerTabBar(this));
     connect(this, &QTabWidget::currentChanged, this, &PageControl::onCurrentChanged);
 }
 
-void PageControl::keyPressEvent(QKeyEvent* event) {
-    // Ctrl+Tab and Ctrl+PageUp/PageDown, handled by the page control itself.
-    ++m_learnerActing;
-    QTabWidget::keyPressEvent(event);
-    --m_learnerActing;
+PageControl::ProgramChange::ProgramChange(QTabWidget* pages)
+    : m_pages(qobject_cast<PageControl*>(pages)) {
+    if (m_pages)
+        ++m_pages->m_programDepth;
+}
+
+PageControl::ProgramChange::~ProgramChange() {
+    if (m_pages)
+        --m_pages->m_programDepth;
 }
 
 void PageControl::onCurrentChanged(int index) {
-    if (m_learnerActing > 0 && index >= 0)
+    m_previous = m_current;
+    m_current = index;
+    if (m_programDepth == 0 && index >= 0)
         emit learnerChanged(index);
 }
 
@@ -80,19 +66,35 @@ ClampSpinBox::ClampSpinBox(QWidget* parent) : QSpinBox(parent) {
     setKeyboardTracking(false);
 }
 
+bool ClampSpinBox::takes(QChar c) const {
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-') ||
+           c == QLatin1Char('+') || c == QLatin1Char('.') || QString(c) == locale().decimalPoint();
+}
+
 QValidator::State ClampSpinBox::validate(QString& input, int&) const {
     const QString t = input.trimmed();
-    if (t.isEmpty() || t == QLatin1String("-") || t == QLatin1String("+"))
-        return QValidator::Intermediate;
-    int i = (t[0] == '-' || t[0] == '+') ? 1 : 0;
-    for (; i < t.size(); ++i)
-        if (!t[i].isDigit() || t[i].unicode() > 0x7f)
+    for (const QChar c : t)
+        if (!takes(c))
             return QValidator::Invalid;
     bool ok = false;
     const qlonglong v = t.toLongLong(&ok);
     if (!ok)
-        return QValidator::Intermediate; // too long for a number: clamped on leaving
+        return QValidator::Intermediate; // not a whole number: read as the minimum on leaving
     return (v >= minimum() && v <= maximum()) ? QValidator::Acceptable : QValidator::Intermediate;
+}
+
+void ClampSpinBox::keyPressEvent(QKeyEvent* event) {
+    const bool command =
+        event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const QString typed = event->text();
+    if (!command && std::any_of(typed.begin(), typed.end(),
+                                [this](QChar c) { return c.isPrint() && !takes(c); })) {
+        event->accept();
+        QApplication::beep();
+        emit keyRefused();
+        return;
+    }
+    QSpinBox::keyPressEvent(event);
 }
 
 int ClampSpinBox::valueFromText(const QString& text) const {
@@ -172,6 +174,35 @@ class TabStopKeeper : public QObject {
 
 void KeepTabStopsAtEightBlanks(QPlainTextEdit* edit) {
     edit->installEventFilter(new TabStopKeeper(edit));
+}
+
+namespace {
+
+// Space presses a button already; Enter and Return press it too, as they do a push button.
+class EnterPresses : public QObject {
+  public:
+    explicit EnterPresses(QAbstractButton* button) : QObject(button), m_button(button) {}
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched != m_button || e->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        if (m_button->isEnabled())
+            m_button->click();
+        return true;
+    }
+
+  private:
+    QAbstractButton* m_button;
+};
+
+} // namespace
+
+void MakeKeyboardToolButton(QAbstractButton* button) {
+    button->setFocusPolicy(Qt::TabFocus);
+    button->installEventFilter(new EnterPresses(button));
 }
 
 } // namespace vellaro

@@ -5,42 +5,65 @@
 #include <QTabWidget>
 #include <QValidator>
 
+class QAbstractButton;
 class QPlainTextEdit;
 
 namespace vellaro {
 
-// A page control that tells the learner's tab choices (mouse, keyboard, wheel on the tab bar,
-// Ctrl+Tab) apart from pages the program sets: only the former raise learnerChanged.
+// A page control whose every change of the current page is the learner's, however it came
+// (mouse, keyboard, wheel, a screen reader pressing a tab), except the changes the program makes
+// itself while a ProgramChange guard is alive.
 class PageControl : public QTabWidget {
     Q_OBJECT
   public:
     explicit PageControl(QWidget* parent = nullptr);
 
+    // While one lives, changes of the current page are the program's and raise nothing.
+    class ProgramChange {
+      public:
+        explicit ProgramChange(QTabWidget* pages);
+        ~ProgramChange();
+        ProgramChange(const ProgramChange&) = delete;
+        ProgramChange& operator=(const ProgramChange&) = delete;
+
+      private:
+        PageControl* m_pages;
+    };
+
+    // The page that was current before the last change.
+    int previousIndex() const { return m_previous; }
+
   signals:
     // The learner made the page with this index current (it is current already).
     void learnerChanged(int index);
 
-  protected:
-    void keyPressEvent(QKeyEvent* event) override;
-
   private:
-    friend class LearnerTabBar;
     void onCurrentChanged(int index);
-    int m_learnerActing = 0;
+    int m_programDepth = 0;
+    int m_current = -1;
+    int m_previous = -1;
 };
 
 // A spin edit that clamps: a value set is clamped into the range (QSpinBox does that), a typed
 // value is clamped when the field loses the focus, and text that is not a number reads as the
-// minimum. Keys other than digits and a sign are refused.
+// minimum. It takes digits, a sign and the decimal separator; any other key is refused with a
+// beep.
 class ClampSpinBox : public QSpinBox {
     Q_OBJECT
   public:
     explicit ClampSpinBox(QWidget* parent = nullptr);
 
+  signals:
+    void keyRefused(); // a typed character was refused (and the beep sounded)
+
   protected:
     QValidator::State validate(QString& input, int& pos) const override;
     int valueFromText(const QString& text) const override;
     void fixup(QString& input) const override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    bool takes(QChar c) const;
 };
 
 // A line edit that limits what the learner types or pastes to a number of characters, while a
@@ -63,6 +86,10 @@ class TypedLimitEdit : public QLineEdit {
     int m_learnerDepth = 0; // > 0 while an input event of the learner is being handled
     QString m_before;       // the text when the outermost input event began
 };
+
+// Makes a tool button reachable by the Tab key and pressed by Space, Enter or Return, while a
+// mouse click still leaves the focus where it is.
+void MakeKeyboardToolButton(QAbstractButton* button);
 
 // Keeps a plain-text editor's tab stops at eight blanks of its current font, as a text box
 // of the desktop does; Qt's fixed 80 pixels push a listing's tabbed lines far to the right.

@@ -201,12 +201,12 @@ void DrawScreen(Grid& g, int mode) {
         g.fill(7, 4, 2, 8, kRed);
         g.fill(3, 7, 10, 2, kRed);
         break;
-    case 1: // vertical stripes
-        for (int x : {4, 7, 10})
+    case 1: // two vertical bars
+        for (int x : {5, 9})
             g.fill(x, 4, 2, 8, kRed);
         break;
-    default: // horizontal stripes
-        for (int y : {4, 7, 10})
+    default: // two horizontal bars
+        for (int y : {5, 9})
             g.fill(3, y, 10, 2, kRed);
         break;
     }

@@ -4,17 +4,21 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <QWindow>
 
+#include "app/Controls.h"
 #include "app/frmMain_trainerState.h"
 #include "common/Cp932.h"
 #include "common/VellaroError.h"
@@ -23,6 +27,7 @@
 #include "common/qt/QtEvents.h"
 #include "common/qt/QtText.h"
 #include "settings/IniFile.h"
+#include "settings/WindowPlacement.h"
 #include "trainer/qt/SpeedTextPanel.h"
 
 using namespace vellaro;
@@ -157,13 +162,7 @@ void TMainCrt::FormCreate() {
 
     LoadLessonText();
 
-    if (!ExistFolder(EnvSettings.PathSrc)) {
-        if (!ExistFolder(DefaultWorkFolder) && !MakeFolder(DefaultWorkFolder))
-            WorkFolderFailure();
-        EnvSettings.PathSrc = DefaultWorkFolder;
-        CurSrcPath = DefaultWorkFolder;
-        sDisp_SrcPath->setText(FromPath(DefaultWorkFolder));
-    }
+    ReplaceMissingWorkFolder();
     ChangeFolder(EnvSettings.PathSrc);
 
     SetMenus(true, true, false);
@@ -179,6 +178,18 @@ void TMainCrt::FormCreate() {
         PageControl1->setEnabled(false);
         ShowGuidance();
     }
+}
+
+// A work folder that is missing (or named by an empty text) is replaced by the default one, made
+// when need be; the folder it named is not created.
+void TMainCrt::ReplaceMissingWorkFolder() {
+    if (!EnvSettings.PathSrc.empty() && ExistFolder(EnvSettings.PathSrc))
+        return;
+    if (!ExistFolder(DefaultWorkFolder) && !MakeFolder(DefaultWorkFolder))
+        WorkFolderFailure();
+    EnvSettings.PathSrc = DefaultWorkFolder;
+    CurSrcPath = DefaultWorkFolder;
+    sDisp_SrcPath->setText(FromPath(DefaultWorkFolder));
 }
 
 void TMainCrt::ShowGuidance() {
@@ -213,19 +224,44 @@ void TMainCrt::SetMenus(bool file, bool edit, bool run) {
     Help1->menuAction()->setEnabled(true);
 }
 
-// The page control raises its change only for the learner's choices (vellaro::PageControl), so
-// pages set or hidden here run no page switch.
+// Every change of the current page is the learner's, however it comes, except those the program
+// makes under a guard: pages set or hidden here run no page switch.
 void TMainCrt::SetCurrentPage(QWidget* page) {
+    const PageControl::ProgramChange guard(PageControl1);
     PageControl1->setCurrentWidget(page);
 }
 
 void TMainCrt::SetSpeedPageVisible(bool visible) {
+    // Hiding the current page moves the page control on by itself.
+    const PageControl::ProgramChange guard(PageControl1);
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), visible);
+}
+
+bool TMainCrt::PutBackUnderGuidance(QTabWidget* pages) {
+    if (Panel8->isHidden())
+        return false;
+    // The guidance covers the pages: a switch that reaches them anyway (a screen reader can press
+    // a tab of a disabled page control) is undone, and nothing of a page switch runs.
+    const auto* control = static_cast<PageControl*>(pages);
+    const PageControl::ProgramChange guard(pages);
+    pages->setCurrentIndex(control->previousIndex());
+    return true;
+}
+
+void TMainCrt::OpenMenuBar() {
+    for (QAction* top : menuBar()->actions()) {
+        if (top->isEnabled() && top->isVisible() && top->menu()) {
+            menuBar()->setActiveAction(top);
+            return;
+        }
+    }
 }
 
 // ---- page switch -----------------------------------------------------------------------------
 
 void TMainCrt::PageControl1Change() {
+    if (PutBackUnderGuidance(PageControl1))
+        return;
     // A refused write is reported, and the switch still goes on: the menus must belong to the
     // page now shown and no trainer timer may keep running on a page out of view.
     try {
@@ -253,6 +289,9 @@ void TMainCrt::PageControl1Change() {
             CurPage = 3;
             if (ExistFile(SettingsFilePath)) {
                 LoadSettings();
+                // The file may still name the folder that start-up replaced: the page shows,
+                // and closing stores, the folder in use.
+                ReplaceMissingWorkFolder();
                 ShowSettings();
                 SetMenus(false, false, false);
             }
@@ -284,8 +323,16 @@ QFont TMainCrt::SettingsFont(const std::string& nameSjis, int points) const {
 }
 
 void TMainCrt::ApplySettings() {
-    SetOuterGeometry(EnvSettings.YokoPos, EnvSettings.TatePos, EnvSettings.YokoSize,
-                     EnvSettings.TateSize);
+    // A place stored on a screen that is gone would put the window out of reach.
+    std::vector<ScreenRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect a = screen->availableGeometry();
+        screens.push_back({a.x(), a.y(), a.width(), a.height()});
+    }
+    const ScreenRect place = PlaceOnScreens(
+        {EnvSettings.YokoPos, EnvSettings.TatePos, EnvSettings.YokoSize, EnvSettings.TateSize},
+        screens);
+    SetOuterGeometry(place.left, place.top, place.width, place.height);
     compList->setFont(SettingsFont(EnvSettings.FontName, EnvSettings.FontSize));
     Sppd_Text->setFont(SettingsFont(EnvSettings.spFontName, EnvSettings.spFontSize));
     SecEdit->setFont(compList->font());
@@ -408,24 +455,23 @@ void TMainCrt::BitBtn4Click() {
 
 namespace {
 
-// The two font choices: the dialog opens on the font the fields name, and a confirmed choice
-// replaces the name and size shown (style, colour and effects are not kept).
+// The two font choices: the dialog opens on the face the name field stands for, at the size
+// shown, and a confirmed choice replaces the name and size shown (style, colour and effects are
+// not kept; the name stays as it was when the same face was chosen).
 void ChooseFont(QWidget* parent, QLineEdit* name, QLineEdit* size) {
-    QFont initial(name->text());
-    const int points = TextToInt(SjisOf(size->text()));
-    if (points > 0)
-        initial.setPointSize(points);
+    const QFont initial = FontDialogStart(name->text(), TextToInt(SjisOf(size->text())));
     const std::optional<QFont> chosen = Dialogs().chooseFont(parent, initial);
     if (!chosen)
         return;
+    const QString chosenName = FontDialogChoice(name->text(), *chosen);
     // A face name that the settings file cannot hold (it is CP932) would be stored damaged;
     // such a choice is not taken.
-    if (!ToSjis(chosen->family()))
+    if (!ToSjis(chosenName))
         return;
     int chosenPoints = chosen->pointSize();
     if (chosenPoints <= 0)
         chosenPoints = qRound(chosen->pointSizeF());
-    name->setText(chosen->family());
+    name->setText(chosenName);
     size->setText(FromSjis(IntToText(chosenPoints)));
 }
 

@@ -202,6 +202,11 @@ class TMainCrt : public QMainWindow {
     // Pages that the program makes current or hides run no page switch.
     void SetCurrentPage(QWidget* page);
     void SetSpeedPageVisible(bool visible);
+    // While the guidance panel covers the pages, a page switch that reaches a page control anyway
+    // is put back: true when it was.
+    bool PutBackUnderGuidance(QTabWidget* pages);
+    // F10: the first usable menu of the menu bar opens.
+    void OpenMenuBar();
     // The main window's outer (frame) geometry, as the settings store it.
     QRect OuterGeometry() const;
     void SetOuterGeometry(int left, int top, int width, int height);
@@ -266,6 +271,9 @@ class TMainCrt : public QMainWindow {
     void ConnectEvents(); // frmMain_layout.cpp
     // The work folder could neither be found nor made: the error box, then the program ends.
     [[noreturn]] void WorkFolderFailure();
+    // A missing work folder in the record is replaced by the default one (start-up, and every
+    // load of the settings file on the settings page).
+    void ReplaceMissingWorkFolder();
     void FitGuidancePanel();
     QFont SettingsFont(const std::string& nameSjis, int points) const;
 

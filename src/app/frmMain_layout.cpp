@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
@@ -107,8 +108,7 @@ QLabel* Display(QWidget* parent, const char* name, const char* text, QSize size,
 QPushButton* Button(QWidget* parent, const char* name, const char* text, QSize size,
                     const QColor& colour = QColor(), int pixels = 0) {
     auto* b = Named(new QPushButton(U(text), parent), name);
-    b->setMinimumSize(size);
-    b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    b->setFixedSize(size);
     if (pixels > 0)
         b->setFont(PGothic(pixels));
     if (colour.isValid())
@@ -127,6 +127,13 @@ QLabel* Caption(QWidget* parent, const char* name, const char* text, QWidget* bu
     return l;
 }
 
+// A display that shows a value: a screen reader hears the value as its name, which follows every
+// change of the text, and the caption in front of it as its description.
+void ShowsValue(QWidget* display, const char* caption) {
+    display->setAccessibleName(QString());
+    display->setAccessibleDescription(U(caption));
+}
+
 // A tool button: its hint is the tooltip and the name a screen reader speaks.
 QAction* ToolAction(QToolBar* bar, const char* name, const QIcon& icon, const char* hint) {
     QAction* a = bar->addAction(icon, U(hint));
@@ -135,6 +142,8 @@ QAction* ToolAction(QToolBar* bar, const char* name, const QIcon& icon, const ch
     if (QWidget* w = bar->widgetForAction(a)) {
         w->setObjectName(QLatin1String(name));
         w->setAccessibleName(U(hint));
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            MakeKeyboardToolButton(button);
     }
     return a;
 }
@@ -280,6 +289,7 @@ void TMainCrt::BuildLayout() {
         SaveclassName->setTextFormat(Qt::PlainText);
         SetBackground(SaveclassName, kCream);
         Label3 = Caption(ToolBar2, "Label3", "クラス名 ", SaveclassName);
+        ShowsValue(SaveclassName, "クラス名");
         Label3->setFixedWidth(56);
         Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         ToolBar2->addWidget(Label3);
@@ -378,7 +388,7 @@ void TMainCrt::BuildLayout() {
         Select_Level->setTickPosition(QSlider::TicksBelow);
         Select_Level->setTickInterval(1);
         Select_Level->setAccessibleName(U("レベル"));
-        Disp_Lavel->setAccessibleName(U("レベル"));
+        ShowsValue(Disp_Lavel, "レベル");
         BitBtn9 = Button(panel14, "BitBtn9", "Start", QSize(61, 25), Qt::red, 13);
         BitBtn10 = Button(panel14, "BitBtn10", "Stop", QSize(61, 25), Qt::blue, 13);
         levelRow->addWidget(Label5);
@@ -396,7 +406,7 @@ void TMainCrt::BuildLayout() {
         Sppd_Text->setFrameShape(QFrame::StyledPanel);
         Sppd_Text->setFrameShadow(QFrame::Sunken);
         Sppd_Text->setFont(PGothic(13));
-        Sppd_Text->setAccessibleName(U("速読レッスン"));
+        Sppd_Text->setCaption(U("速読レッスン"));
         six->addWidget(Sppd_Text, 1);
         auto* panel17 = Panel(TabSheet6, "Panel17", QFrame::Panel, QFrame::Raised);
         panel17->setFixedHeight(11);
@@ -411,7 +421,7 @@ void TMainCrt::BuildLayout() {
         panel12->setFixedWidth(262);
         QHBoxLayout* countRow = HBox(panel12, 4, 6);
         dispcount = Display(panel12, "dispcount", "1", QSize(64, 17), 13);
-        dispcount->setAccessibleName(U("行"));
+        ShowsValue(dispcount, "行");
         Label13 = Caption(panel12, "Label13", "行");
         Label13->setFont(PGothic(13));
         BitBtn1 = Button(panel12, "BitBtn1", "Ｓｔａｒｔ", QSize(61, 25), Qt::red, 13);
@@ -479,6 +489,7 @@ void TMainCrt::BuildLayout() {
         fontRow->addWidget(Caption(group2, "Label8", "文字種別", spDisp_FontName));
         fontRow->addWidget(spDisp_FontName);
         fontRow->addWidget(Caption(group2, "Label12", "文字サイズ", spDisp_FontSize));
+        spDisp_FontSize->setAccessibleName(U("速読の文字サイズ"));
         fontRow->addWidget(spDisp_FontSize);
         fontRow->addWidget(BitBtn6);
         fontRow->addStretch();
@@ -487,9 +498,7 @@ void TMainCrt::BuildLayout() {
         box->addWidget(panel9);
 
         auto* panel11 = Panel(panel2, "Panel11");
-        panel11->setMinimumHeight(0);
-        panel11->setMaximumHeight(21);
-        panel11->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        panel11->setFixedHeight(21);
         box->addWidget(panel11);
 
         // Group "JAVA設定"
@@ -523,6 +532,7 @@ void TMainCrt::BuildLayout() {
         editFontRow->setSpacing(8);
         editFontRow->addWidget(sDisp_FontName);
         editFontRow->addWidget(Caption(group1, "Label7", "文字サイズ", sDisp_FontSize));
+        sDisp_FontSize->setAccessibleName(U("ソースの文字サイズ"));
         editFontRow->addWidget(sDisp_FontSize);
         editFontRow->addWidget(BitBtn3);
         editFontRow->addStretch();
@@ -708,6 +718,10 @@ void TMainCrt::ConnectEvents() {
     connect(BitBtn7, &QPushButton::clicked, this, on(&TMainCrt::BitBtn7Click));
     connect(BitBtn4, &QPushButton::clicked, this, on(&TMainCrt::BitBtn4Click));
     connect(TourokuButton, &QPushButton::clicked, this, on(&TMainCrt::TourokuButtonClick));
+
+    // F10 opens the menu bar, as on the other desktops' programs (Alt does so as well).
+    auto* f10 = Named(new QShortcut(QKeySequence(Qt::Key_F10), this), "MenuKey");
+    connect(f10, &QShortcut::activated, this, on(&TMainCrt::OpenMenuBar));
 
     // The pages and the guidance panel.
     connect(static_cast<PageControl*>(PageControl1), &PageControl::learnerChanged, this,

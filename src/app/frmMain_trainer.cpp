@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "app/Controls.h"
 #include "app/frmMain.h"
 #include "app/frmMain_trainerState.h"
 #include "common/delCommFunc.h"
@@ -206,8 +207,10 @@ void TMainCrt::EnterSpeedPage() {
     vellaro::PumpEvents();
     TrainerState& t = trainerState();
     // Set by program: the page control raises no learner change for it.
-    if (PageControl2 && TabSheet6)
+    if (PageControl2 && TabSheet6) {
+        const vellaro::PageControl::ProgramChange guard(PageControl2);
         PageControl2->setCurrentWidget(TabSheet6);
+    }
     t.page.enter(EnvSettings);
     ShowLesson(*this, t);
     ShowField(*this, t);
@@ -222,7 +225,7 @@ void TMainCrt::StopTrainerTimers() {
 
 void TMainCrt::PageControl2Change() {
     TrainerState& t = trainerState();
-    if (!PageControl2)
+    if (!PageControl2 || PutBackUnderGuidance(PageControl2))
         return;
     const bool field = TabSheet5 && PageControl2->currentWidget() == TabSheet5;
     t.page.subPageChosen(field ? vellaro::SpeedSubPage::VisualField : vellaro::SpeedSubPage::Lesson,

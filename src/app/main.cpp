@@ -9,6 +9,7 @@
 #include "app/AppWindows.h"
 #include "app/frmMain.h"
 #include "common/delCommFunc.h"
+#include "common/qt/Dialogs.h"
 #include "common/qt/QtEvents.h"
 #include "common/qt/QtText.h"
 
@@ -31,9 +32,7 @@ int main(int argc, char** argv) {
                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
 
-    // The face names the program and its settings use, rendered with the installed Japanese font.
-    QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
-    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+    vellaro::InstallFaceSubstitutions();
 
     vellaro::InstallQtEventSeam();
 

@@ -8,6 +8,8 @@
 //    assembled in another mount namespace, as a container's root is), it counts as a fixed disk:
 //    the kernel accepts as upper layer only local file systems, and what a learner works in on
 //    such a machine is the local disk behind it;
+//  - a ZFS dataset as a fixed disk (its pool's devices are not shown anywhere); bcachefs by the
+//    devices its source names, joined by ':', as a device mapper device by those below it;
 //  - otherwise by its block device: the device number of the mount, or, where the file system
 //    shows an anonymous number (btrfs, some FUSE block file systems), the device named as the
 //    mount's source. A bind mount carries the device of what it shows, so it counts as that disk.
@@ -169,6 +171,12 @@ class Classifier {
             return kOptical;
         if (t == "overlay")
             return classifyOverlay(m, depth);
+        // A ZFS dataset names its pool, and the pool's devices are nowhere in the mount table or
+        // in sysfs; a pool is made of the machine's own disks.
+        if (t == "zfs")
+            return kFixed;
+        if (t == "bcachefs")
+            return classifyDeviceList(m.source, depth);
 
         fs::path device;
         if (m.major != 0)
@@ -295,6 +303,28 @@ class Classifier {
         if (virtualDevice)
             return kUnknown;
         return kFixed;
+    }
+
+    // A file system over several devices names them all as its source, joined by ':'.
+    int classifyDeviceList(const std::string& source, int depth) const {
+        std::vector<fs::path> devices;
+        std::size_t start = 0;
+        while (start <= source.size()) {
+            std::size_t end = source.find(':', start);
+            if (end == std::string::npos)
+                end = source.size();
+            const std::string name = source.substr(start, end - start);
+            if (StartsWith(name, "/dev/")) {
+                fs::path device = blockDeviceBySource(name);
+                if (device.empty())
+                    return kUnknown; // a device we cannot see decides as much as the others
+                devices.push_back(std::move(device));
+            }
+            start = end + 1;
+        }
+        if (devices.empty())
+            return kUnknown;
+        return combineSlaves(devices, depth);
     }
 
     int combineSlaves(const std::vector<fs::path>& slaves, int depth) const {

@@ -19,6 +19,7 @@
 #include "common/delCommFunc.h"
 #include "common/qt/Dialogs.h"
 #include "common/qt/QtText.h"
+#include "settings/IniFile.h"
 
 TfromFileSelect* fromFileSelect = nullptr;
 
@@ -237,8 +238,11 @@ bool TfromFileSelect::FolderAccepted(const QString& folder) {
     if (folder.isEmpty())
         return false;
     const std::filesystem::path path = vellaro::ToPath(folder);
-    // The settings file stores the folder as CP932 text; a name it cannot hold would be lost.
-    if (!vellaro::Utf8ToCp932(path.string()))
+    // The settings file stores the folder as CP932 text; a name it cannot hold would be lost, and
+    // one that it would read back changed (blanks at either end, a line break, more than a value
+    // holds) would lead the next start to another folder.
+    const std::optional<std::string> stored = vellaro::Utf8ToCp932(path.string());
+    if (!stored || !vellaro::IniValueReadsBack(*stored))
         return false;
     // A folder renamed or removed since the tree read it is not a folder to work in.
     if (!vellaro::ExistFolder(path))

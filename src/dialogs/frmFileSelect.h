@@ -44,7 +44,7 @@ class TfromFileSelect : public QDialog {
     // folder, or the home folder when there is none.
     static QString StartFolder();
     // The folder test: a folder that exists, lies on a fixed disk and whose name the settings
-    // file (CP932) can hold.
+    // file (CP932) holds and gives back unchanged.
     static bool FolderAccepted(const QString& folder);
 
     void BitBtn3Click(); // "決　定"

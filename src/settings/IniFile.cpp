@@ -212,6 +212,10 @@ std::optional<std::int32_t> IniParseInteger(std::string_view value) {
     return ParseInteger(value);
 }
 
+bool IniValueReadsBack(std::string_view value) {
+    return !HasLineBreakOrNul(value) && Trim(value) == value && value.size() <= kMaxValueBytes;
+}
+
 std::optional<std::string> IniWithValue(std::string_view bytes, std::string_view section,
                                         std::string_view key, std::string_view value) {
     const std::string_view sec = Trim(section);

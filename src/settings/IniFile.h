@@ -21,6 +21,9 @@ std::optional<std::string> IniLookup(std::string_view bytes, std::string_view se
                                      std::string_view key);
 std::optional<std::string> IniWithValue(std::string_view bytes, std::string_view section,
                                         std::string_view key, std::string_view value);
+// Whether a value written to the file is read back as it is: it holds no line break or NUL,
+// neither begins nor ends with a blank, and is at most 2047 bytes long.
+bool IniValueReadsBack(std::string_view value);
 // Decimal, "0x"/"0X" (more than two characters) or "$" hexadecimal.
 std::optional<std::int32_t> IniParseInteger(std::string_view value);
 

@@ -102,6 +102,13 @@ const Case kCases[] = {
     {"container", "/dev/x", RamDisk},
     {"container", "/proc", Unknown},
     {"live", "/home/user", RamDisk},
+    // ZFS datasets are local disks; bcachefs goes by the devices it names.
+    {"zfs", "/", Fixed},
+    {"zfs", "/home/learner/java source", Fixed},
+    {"zfs", "/boot/efi", Fixed},
+    {"zfs", "/data/x", Fixed},
+    {"zfs", "/media/user/CACHE/x", Removable},
+    {"zfs", "/mnt/mixed/x", Removable},
 };
 
 TEST(DriveKindClassifier, PreparedMachines) {

@@ -7,6 +7,7 @@
 
 namespace fs = std::filesystem;
 using vellaro::IniFile;
+using vellaro::IniValueReadsBack;
 using vellaro::VellaroError;
 
 namespace {
@@ -118,6 +119,19 @@ TEST_F(IniFileTest, ValueIsCutAt2047BytesWithoutSplittingACharacter) {
     EXPECT_EQ(ini.ReadString("Bas", "Dbcs", ""), a2046);
     EXPECT_EQ(ini.ReadString("Bas", "Exact", ""), a2047);
     EXPECT_EQ(ini.ReadString("Bas", "Long", ""), a2047);
+}
+
+// What the settings page lets the learner choose must come back from the file as it was chosen.
+TEST(IniValueReadsBack, OnlyValuesTheFileGivesBackUnchanged) {
+    EXPECT_TRUE(IniValueReadsBack("/home/learner/java source"));
+    EXPECT_TRUE(IniValueReadsBack(""));
+    EXPECT_TRUE(IniValueReadsBack(std::string(2047, 'a')));
+    EXPECT_TRUE(IniValueReadsBack("/home/\x81\x40x")); // a full-width blank inside is kept
+    for (const std::string& changed :
+         {std::string("/home/learner/work "), std::string(" /home"), std::string("/a\tb\t"),
+          std::string("/a\nb"), std::string("/a\rb"), std::string("/a\0b", 4),
+          std::string(2048, 'a')})
+        EXPECT_FALSE(IniValueReadsBack(changed)) << changed;
 }
 
 TEST_F(IniFileTest, ExistingKeyIsReplacedWhereItStands) {

@@ -15,6 +15,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Cp932.h"
+#include "trainer/LessonSource.h"
 #include "trainer/LessonText.h"
 
 namespace fs = std::filesystem;
@@ -315,7 +316,7 @@ TEST(ShippedLesson, JavaTxtDecodesToTheLessonSource) {
     ASSERT_TRUE(ReadWholeFile(fs::path(VELLARO_TEST_DATA).parent_path().parent_path() /
                                   "resources" / "lesson" / "lesson.txt",
                               source));
-    const std::vector<std::string> utf8 = SplitLessonLines(source);
+    const std::vector<std::string> utf8 = LessonLinesOf(source); // the marks left out
     ASSERT_EQ(utf8.size(), lines.size());
     std::size_t tabLines = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -1,25 +1,35 @@
-// Walks the main window's accessibility tree: every control the learner can reach has a name
-// that a screen reader speaks. Also checks the drawn icons of the three image lists.
+// The main window as a screen reader and a keyboard learner reach it: every control has a name
+// that a screen reader speaks, value displays speak their values, a tab pressed through the
+// accessibility interfaces is a page switch, and every command can be reached without a mouse.
+// Also checks the drawn icons of the three image lists.
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSlider>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "TestSupport.h"
 #include "app/Icons.h"
 #include "app/frmMain.h"
+#include "app/frmMain_trainerState.h"
+#include "trainer/qt/SpeedTextPanel.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -71,6 +81,45 @@ Walk WalkPage(TMainCrt& w) {
     return walk;
 }
 
+QString NameOf(QObject* o) {
+    return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
+}
+
+// Presses the tab of a page control as a screen reader does, through the accessibility bus.
+void PressTab(QTabWidget* pages, int index) {
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(pages->tabBar());
+    QVERIFY(bar);
+    QAccessibleInterface* tab = bar->child(index);
+    QVERIFY(tab && tab->role() == QAccessible::PageTab);
+    QAccessibleActionInterface* action = tab->actionInterface();
+    QVERIFY(action);
+    QVERIFY(action->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    action->doAction(QAccessibleActionInterface::pressAction());
+}
+
+bool MenusAre(const TMainCrt& w, bool file, bool edit, bool run) {
+    return w.f1->menuAction()->isEnabled() == file && w.Edit2->menuAction()->isEnabled() == edit &&
+           w.N5->menuAction()->isEnabled() == run && w.Help1->menuAction()->isEnabled();
+}
+
+// The names of the widgets the Tab key visits from `from`, `count` presses long.
+QStringList TabWalk(QWidget* from, int count) {
+    from->setFocus(Qt::OtherFocusReason);
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        names << QApplication::focusWidget()->objectName();
+    }
+    return names;
+}
+
+bool Holds(const QStringList& walk, const QStringList& run) {
+    for (qsizetype i = 0; i + run.size() <= walk.size(); ++i)
+        if (walk.mid(i, run.size()) == run)
+            return true;
+    return false;
+}
+
 } // namespace
 
 class TestAccessibility : public QObject {
@@ -78,6 +127,10 @@ class TestAccessibility : public QObject {
 
   private slots:
     void everyReachableControlHasAName();
+    void tabPressedThroughTheBusIsAPageSwitch();
+    void tabPressedUnderTheGuidanceIsPutBack();
+    void toolButtonsAreReachedAndPressedFromTheKeyboard();
+    void valueDisplaysSpeakTheirValues();
     void menuEntriesHaveNames();
     void iconsAreDrawnAtEverySize();
 };
@@ -124,6 +177,141 @@ void TestAccessibility::everyReachableControlHasAName() {
              QStringLiteral("プログラム読込み"));
 }
 
+void TestAccessibility::tabPressedThroughTheBusIsAPageSwitch() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    w.SrcClassName->setText(QStringLiteral("Hello"));
+    w.SecEdit->setPlainText(QStringLiteral("?(1);"));
+
+    PressTab(w.PageControl1, 1);
+    QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet2);
+    QCOMPARE(w.CurPage, 1);
+    QVERIFY(MenusAre(w, false, false, true));
+    QVERIFY(w.compList->toPlainText().contains(QStringLiteral("System.out.println (1);")));
+    QCOMPARE(vtest::ReadIniLines(folders.settingsFile()),
+             (QStringList{"[Bas]", "Level=1", "JavaReadCount=1", "BasreadCount=1"}));
+
+    // The sub-pages too: the exercise's pace is set when it is chosen, and a main page switch
+    // stops a running animation.
+    PressTab(w.PageControl1, 2);
+    QCOMPARE(w.CurPage, 2);
+    QVERIFY(MenusAre(w, false, false, false));
+    w.MstLevel->setValue(10);
+    PressTab(w.PageControl2, 0);
+    QCOMPARE(w.Paint_Timer->interval(), 50);
+    w.BitBtn9->click();
+    QVERIFY(w.Paint_Timer->isActive());
+    PressTab(w.PageControl1, 3);
+    QCOMPARE(w.CurPage, 3);
+    QVERIFY(!w.Paint_Timer->isActive());
+    QVERIFY(w.BitBtn9->isEnabled());
+    PressTab(w.PageControl1, 0);
+    QCOMPARE(w.CurPage, 0);
+    QVERIFY(MenusAre(w, true, true, false));
+    QVERIFY(folders.dialogs.messages.isEmpty());
+}
+
+void TestAccessibility::tabPressedUnderTheGuidanceIsPutBack() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    QVERIFY(w.Panel8->isVisible());
+    PressTab(w.PageControl1, 2);
+    QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet1);
+    QCOMPARE(w.CurPage, 0);
+    QVERIFY(MenusAre(w, false, false, false)); // as the guidance left them
+    QVERIFY(!fs::exists(folders.settingsFile()));
+    PressTab(w.PageControl2, 0);
+    QCOMPARE(w.PageControl2->currentWidget(), w.TabSheet6);
+    // Once it is dismissed, the press counts.
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    PressTab(w.PageControl1, 2);
+    QCOMPARE(w.CurPage, 2);
+}
+
+void TestAccessibility::toolButtonsAreReachedAndPressedFromTheKeyboard() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+
+    // Tab visits the tool buttons in the order of their toolbar, the class-name field among them.
+    const QStringList input = TabWalk(w.PageControl1->tabBar(), 10);
+    QVERIFY2(Holds(input, {"ToolButton1", "SrcClassName", "ToolButton2", "ToolButton3",
+                           "ToolButton4", "ToolButton5", "ToolButton6"}),
+             qPrintable(input.join(' ')));
+    // A click on a tool button leaves the focus where it was.
+    w.SrcClassName->setFocus();
+    QTest::mouseClick(w.ToolBar1->widgetForAction(w.ToolButton5), Qt::LeftButton);
+    QVERIFY(w.SrcClassName->hasFocus());
+
+    // Writing the Java source needs no mouse: Tab to it, then Enter.
+    vtest::ClickTab(w.PageControl1, 1);
+    const QStringList compile = TabWalk(w.PageControl1->tabBar(), 6);
+    QVERIFY2(Holds(compile, {"ToolButton11", "CompButton", "RunButton"}),
+             qPrintable(compile.join(' ')));
+    QVERIFY(!compile.contains(QStringLiteral("ToolButton9"))); // disabled
+    w.SrcClassName->setText(QStringLiteral("Hello"));
+    QWidget* write = w.ToolBar2->widgetForAction(w.ToolButton11);
+    write->setFocus(Qt::TabFocusReason);
+    folders.dialogs.answerSaveFile(QString());
+    QTest::keyClick(write, Qt::Key_Return);
+    QCOMPARE(folders.dialogs.saveRequests.size(), 1);
+
+    // The eye exercise's directions: Space presses them.
+    vtest::ClickTab(w.PageControl1, 2);
+    vtest::ClickTab(w.PageControl2, 0);
+    QWidget* vertical = w.ToolBar3->widgetForAction(w.ToolButton17);
+    QVERIFY(vertical->focusPolicy() & Qt::TabFocus);
+    vertical->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(vertical, Qt::Key_Space);
+    QCOMPARE(w.trainerState().page.field.paintMode(), vellaro::kPaintVertical);
+
+    // F10 opens the menu bar at its first usable menu.
+    vtest::ClickTab(w.PageControl1, 0);
+    QTest::keyClick(&w, Qt::Key_F10);
+    QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(w.f1));
+    QTest::keyClick(w.f1, Qt::Key_Escape);
+    QTRY_VERIFY(!w.f1->isVisible());
+}
+
+void TestAccessibility::valueDisplaysSpeakTheirValues() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+
+    w.SrcClassName->setText(QStringLiteral("Hello"));
+    QCOMPARE(NameOf(w.SaveclassName), QStringLiteral("Hello"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(w.SaveclassName)->text(QAccessible::Description),
+             QStringLiteral("クラス名"));
+
+    w.Select_Level->setValue(7);
+    QCOMPARE(NameOf(w.Disp_Lavel), QStringLiteral("7"));
+
+    vtest::ClickTab(w.PageControl1, 2);
+    QCOMPARE(NameOf(w.Sppd_Text), QStringLiteral("速読レッスン")); // blank: its caption
+    w.BitBtn1->click();
+    w.Read_Timer->stop();
+    w.Read_TimerTimer();
+    QCOMPARE(NameOf(w.dispcount), QStringLiteral("1"));
+    QVERIFY(!w.Sppd_Text->text().isEmpty());
+    QCOMPARE(NameOf(w.Sppd_Text), w.Sppd_Text->text());
+
+    // The two size fields are told apart; their captions on the page stay as they are.
+    QCOMPARE(NameOf(w.spDisp_FontSize), QStringLiteral("速読の文字サイズ"));
+    QCOMPARE(NameOf(w.sDisp_FontSize), QStringLiteral("ソースの文字サイズ"));
+    QCOMPARE(w.findChild<QLabel*>(QStringLiteral("Label7"))->text(), QStringLiteral("文字サイズ"));
+    QAccessibleInterface* size = QAccessible::queryAccessibleInterface(w.sDisp_FontSize);
+    QVERIFY(size->textInterface());
+    QCOMPARE(size->textInterface()->text(0, size->textInterface()->characterCount()),
+             QStringLiteral("10"));
+}
+
 void TestAccessibility::menuEntriesHaveNames() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartProgram();
@@ -160,6 +348,20 @@ void TestAccessibility::iconsAreDrawnAtEverySize() {
     for (int i = 0; i < at16.size(); ++i)
         for (int j = i + 1; j < at16.size(); ++j)
             QVERIFY(at16[i] != at16[j]);
+    // The direction pictures hold two red bars each, across the screen's middle.
+    auto runs = [](const QImage& img, bool alongRow) {
+        int count = 0;
+        bool inside = false;
+        for (int i = 0; i < 16; ++i) {
+            const QRgb c = alongRow ? img.pixel(i, 8) : img.pixel(8, i);
+            const bool red = qRed(c) > 200 && qGreen(c) < 80 && qBlue(c) < 80;
+            count += red && !inside;
+            inside = red;
+        }
+        return count;
+    };
+    QCOMPARE(runs(vellaro::IconImage(IconId::ScreenVertical, 16), true), 2);
+    QCOMPARE(runs(vellaro::IconImage(IconId::ScreenHorizontal, 16), false), 2);
     // The lists hold their pictures with all three sizes.
     QCOMPARE(vellaro::EditImage(5).availableSizes().size(), 3);
     QVERIFY(vellaro::ImageList(4).isNull());

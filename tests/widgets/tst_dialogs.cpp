@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -26,6 +27,7 @@
 #include "app/frmMain.h"
 #include "common/Cp932.h"
 #include "common/delCommFunc.h"
+#include "common/qt/Dialogs.h"
 #include "common/qt/QtText.h"
 #include "dialogs/frVer.h"
 #include "dialogs/frmFileSelect.h"
@@ -170,6 +172,7 @@ class TestDialogs : public QObject {
     void helpFileFoundNextToTheExecutable();
     void helpFolderCountsAsMissing();
     void versionDialog();
+    void fontDialogOpensOnTheFaceInUse();
     void builtHelpFileHoldsJapanesePages();
 
   private:
@@ -288,10 +291,26 @@ void TestDialogs::refusesNamesTheSettingsFileCannotHold() {
     QVERIFY(QDir(vanishing).removeRecursively());
     QCOMPARE(dlg.SelectedFolder(), vanishing); // the tree does not follow the disk
     dlg.BitBtn3Click();
-    QCOMPARE(folders.dialogs.messageTexts(),
-             QStringList({QString::fromUtf8(kWrongFolder), QString::fromUtf8(kWrongFolder)}));
+    // Names the file would give back changed: a blank at the end, a line break.
+    for (const QString& changed :
+         {base + QStringLiteral("/作業 "), base + QStringLiteral("/a\nb")}) {
+        MakeFolder(changed);
+        QVERIFY(dlg.SelectFolder(changed));
+        dlg.BitBtn3Click();
+    }
+    QCOMPARE(folders.dialogs.messageTexts(), QStringList(4, QString::fromUtf8(kWrongFolder)));
     QVERIFY(dlg.isVisible());
     QCOMPARE(vellaro::CurSrcPath, fs::path("/sentinel/before"));
+    // A path longer than a settings value holds (2047 bytes), and one just short of it.
+    QString deep = base;
+    while (deep.toUtf8().size() < 2047 - 210)
+        deep += QLatin1Char('/') + QString(200, QLatin1Char('d'));
+    deep += QLatin1Char('/') + QString(2047 - int(deep.toUtf8().size()) - 1, QLatin1Char('e'));
+    MakeFolder(deep);
+    QCOMPARE(deep.toUtf8().size(), 2047);
+    QVERIFY(TfromFileSelect::FolderAccepted(deep));
+    MakeFolder(deep + QStringLiteral("/f"));
+    QVERIFY(!TfromFileSelect::FolderAccepted(deep + QStringLiteral("/f")));
 
     // Characters outside JIS X 0208 that CP932 still holds are fine.
     QVERIFY(dlg.SelectFolder(japanese));
@@ -557,6 +576,32 @@ void TestDialogs::versionDialog() {
 
 // The help file the build made: every page is in it, the language is Japanese and the pages and
 // the table of contents are CP932 text that says so.
+// The real font dialog behind the seam: a stored face name opens it on the face the window
+// renders that name with, and choosing that face keeps the name.
+void TestDialogs::fontDialogOpensOnTheFaceInUse() {
+    vellaro::InstallFaceSubstitutions();
+    const QString stored = QStringLiteral("ＭＳ ゴシック");
+    QFont shown;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        shown = dialog->currentFont();
+        dialog->accept();
+    });
+    vellaro::QtDialogs real;
+    const std::optional<QFont> chosen =
+        real.chooseFont(nullptr, vellaro::FontDialogStart(stored, 10));
+    QCOMPARE(shown.family(), QStringLiteral("IPAGothic"));
+    QCOMPARE(shown.pointSize(), 10);
+    QVERIFY(chosen);
+    QCOMPARE(vellaro::FontDialogChoice(stored, *chosen), stored);
+    QCOMPARE(vellaro::FontDialogChoice(stored, QFont(QStringLiteral("IPAPGothic"))),
+             QStringLiteral("IPAPGothic"));
+    // A name without a substitution stands for itself.
+    QCOMPARE(vellaro::FontDialogStart(QStringLiteral("IPAMincho"), 0).family(),
+             QStringLiteral("IPAMincho"));
+}
+
 void TestDialogs::builtHelpFileHoldsJapanesePages() {
     const QString chm = QStringLiteral(VELLARO_BUILD_DIR "/Vellaro.chm");
     if (!QFileInfo(chm).isFile())

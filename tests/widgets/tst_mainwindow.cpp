@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
@@ -18,8 +19,10 @@
 #include <QTimer>
 
 #include <fstream>
+#include <tuple>
 
 #include "TestSupport.h"
+#include "app/Controls.h"
 #include "app/frmMain.h"
 #include "common/Cp932.h"
 #include "common/delCommFunc.h"
@@ -84,6 +87,7 @@ class TestMainWindow : public QObject {
     void closingStoresSettingsAndNextStartRestoresWindow();
     void missingWorkFolderReplacedByDefault_data();
     void missingWorkFolderReplacedByDefault();
+    void offScreenPlaceIsBroughtBack();
     void fileWithOnlyCountersKeepsDefaults();
     void workFolderThatCannotBeMadeEndsTheProgram();
     void refusedWriteDuringPageSwitchStillSwitches();
@@ -353,6 +357,43 @@ void TestMainWindow::missingWorkFolderReplacedByDefault() {
         QVERIFY(!fs::exists(folders.root() / "gone"));
     // Read from the file, where the file has the key.
     QCOMPARE(w.MstLevel->value(), 3);
+
+    // The replacement stays: the settings page, which loads the file again, shows the folder in
+    // use, "元に戻す" keeps it, and closing stores it.
+    Dismiss(w);
+    vtest::ClickTab(w.PageControl1, 3);
+    QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
+    QTest::mouseClick(w.BitBtn4, Qt::LeftButton);
+    QVERIFY(folders.dialogs.messages.isEmpty());
+    QVERIFY(!w.ProgramEnded());
+    QCOMPARE(vellaro::CurSrcPath, folders.defaultWorkFolder());
+    if (!named.isEmpty())
+        QVERIFY(!fs::exists(folders.root() / "gone"));
+    w.close();
+    QCOMPARE(IniValue(folders.settingsFile(), "PathSrc"),
+             vellaro::FromPath(folders.defaultWorkFolder()));
+}
+
+void TestMainWindow::offScreenPlaceIsBroughtBack() {
+    vtest::TestFolders folders;
+    WriteIni(folders.settingsFile(),
+             {"[Bas]", "YokoSize=595", "TateSize=520", "YokoPos=5000", "TatePos=4000"});
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    const QRect screen = w.screen()->availableGeometry();
+    const QRect frame = w.frameGeometry();
+    QCOMPARE(frame.size(), QSize(595, 520));
+    QVERIFY2(screen.contains(frame), qPrintable(QStringLiteral("%1,%2 on %3x%4")
+                                                    .arg(frame.x())
+                                                    .arg(frame.y())
+                                                    .arg(screen.width())
+                                                    .arg(screen.height())));
+    // As near as it can be to where it was: against the screen's far corner.
+    QCOMPARE(frame.bottomRight(), screen.bottomRight());
+    // A place on the screen is applied unchanged.
+    WriteIni(folders.settingsFile(), {"[Bas]", "YokoPos=30", "TatePos=40"});
+    AppWindows again = vtest::StartProgram();
+    QCOMPARE(again.main->frameGeometry().topLeft(), QPoint(30, 40));
 }
 
 void TestMainWindow::fileWithOnlyCountersKeepsDefaults() {
@@ -476,17 +517,17 @@ void TestMainWindow::registerAppliesAndStoresThePage() {
     TMainCrt& w = *app.main;
     Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
-    QFont chosen(QStringLiteral("IPAGothic"));
+    QFont chosen(QStringLiteral("IPAPGothic"));
     chosen.setPointSize(14);
     folders.dialogs.answerFont(chosen);
     QTest::mouseClick(w.BitBtn6, Qt::LeftButton);
     w.MstLevel->setValue(6);
     w.spBasicCount->setValue(42);
     QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
-    QCOMPARE(w.Sppd_Text->font().family(), QStringLiteral("IPAGothic"));
+    QCOMPARE(w.Sppd_Text->font().family(), QStringLiteral("IPAPGothic"));
     QCOMPARE(w.Sppd_Text->font().pointSize(), 14);
     QCOMPARE(w.Select_Level->value(), 6);
-    QCOMPARE(IniValue(folders.settingsFile(), "spFontName"), QStringLiteral("IPAGothic"));
+    QCOMPARE(IniValue(folders.settingsFile(), "spFontName"), QStringLiteral("IPAPGothic"));
     QCOMPARE(IniValue(folders.settingsFile(), "spFontSize"), QStringLiteral("14"));
     QCOMPARE(IniValue(folders.settingsFile(), "Level"), QStringLiteral("6"));
     QCOMPARE(IniValue(folders.settingsFile(), "BasreadCount"), QStringLiteral("42"));
@@ -508,9 +549,26 @@ void TestMainWindow::fontChoiceUpdatesOnlyTheFields() {
     folders.dialogs.answerFont(std::nullopt); // cancelled
     QTest::mouseClick(w.BitBtn3, Qt::LeftButton);
     QCOMPARE(folders.dialogs.fontRequests.size(), 1);
-    QCOMPARE(folders.dialogs.fontRequests.front().family(), QStringLiteral("ＭＳ ゴシック"));
+    // The dialog opens on the face the stored name stands for, as the window renders it.
+    QCOMPARE(folders.dialogs.fontRequests.front().family(), QStringLiteral("IPAGothic"));
     QCOMPARE(folders.dialogs.fontRequests.front().pointSize(), 10);
     QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
+
+    // Both buttons: the same face at another size keeps the stored name.
+    for (auto [button, name, size] :
+         {std::tuple{w.BitBtn3, w.sDisp_FontName, w.sDisp_FontSize},
+          std::tuple{w.BitBtn6, w.spDisp_FontName, w.spDisp_FontSize}}) {
+        QFont same(QStringLiteral("IPAGothic"));
+        same.setPointSize(14);
+        folders.dialogs.answerFont(same);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(folders.dialogs.fontRequests.back().family(), QStringLiteral("IPAGothic"));
+        QCOMPARE(name->text(), QStringLiteral("ＭＳ ゴシック"));
+        QCOMPARE(size->text(), QStringLiteral("14"));
+    }
+    QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
+    QCOMPARE(IniValue(folders.settingsFile(), "FontName"), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(IniValue(folders.settingsFile(), "spFontSize"), QStringLiteral("14"));
 
     QFont bold(QStringLiteral("IPAPGothic"));
     bold.setPointSize(20);
@@ -519,8 +577,8 @@ void TestMainWindow::fontChoiceUpdatesOnlyTheFields() {
     QTest::mouseClick(w.BitBtn3, Qt::LeftButton);
     QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("IPAPGothic"));
     QCOMPARE(w.sDisp_FontSize->text(), QStringLiteral("20"));
-    QCOMPARE(w.SecEdit->font().pointSize(), 10);
-    QCOMPARE(w.EnvSettings.FontSize, 10);
+    QCOMPARE(w.SecEdit->font().pointSize(), 14);
+    QCOMPARE(w.EnvSettings.FontSize, 14);
 }
 
 void TestMainWindow::firstLineButtonKeepsZeroUntilRegister() {
@@ -565,8 +623,21 @@ void TestMainWindow::spinEditsClampTypedValues() {
     typeInto(w.MstLevel, "11");
     QCOMPARE(w.MstLevel->value(), 10);
     w.SpinEdit1->setValue(5);
+    auto* spin = static_cast<vellaro::ClampSpinBox*>(w.SpinEdit1);
+    QSignalSpy refused(spin, &vellaro::ClampSpinBox::keyRefused);
     typeInto(w.SpinEdit1, "abc"); // refused keys: the empty field reads as the minimum
+    QCOMPARE(refused.count(), 3);
     QCOMPARE(w.SpinEdit1->value(), 1);
+    // A sign and the decimal separator are taken; what is no whole number reads as the minimum.
+    w.SpinEdit1->setValue(5);
+    typeInto(w.SpinEdit1, "4.5");
+    QCOMPARE(refused.count(), 3);
+    QCOMPARE(w.SpinEdit1->value(), 1);
+    typeInto(w.SpinEdit1, "+7");
+    QCOMPARE(w.SpinEdit1->value(), 7);
+    typeInto(w.SpinEdit1, "-7");
+    QCOMPARE(w.SpinEdit1->value(), 1);
+    QCOMPARE(refused.count(), 3);
     typeInto(w.spBasicCount, "123456");
     QCOMPARE(w.spBasicCount->value(), 99999);
 
@@ -672,6 +743,17 @@ void TestMainWindow::layoutMatchesTheDesign() {
                              "Panel13", "Panel14", "Panel16", "Panel18", "Panel19", "GroupBox1",
                              "GroupBox2", "Label4", "Label15", "ToolButton12", "N14", "N1"})
         QVERIFY2(w.findChild<QObject*>(QLatin1String(name)), name);
+    // The push buttons at their designed sizes, and the spacer between the settings groups.
+    const std::pair<QWidget*, QSize> buttons[] = {
+        {w.BitBtn9, {61, 25}},       {w.BitBtn10, {61, 25}},    {w.BitBtn1, {61, 25}},
+        {w.BitBtn5, {61, 25}},       {w.BitBtn7, {75, 24}},     {w.BitBtn6, {75, 24}},
+        {w.BitBtn2, {75, 25}},       {w.BitBtn3, {75, 25}},     {w.BitBtn4, {75, 28}},
+        {w.TourokuButton, {75, 28}}, {w.SpeedButton1, {94, 25}}};
+    for (const auto& [button, size] : buttons)
+        QVERIFY2(button->size() == size, qPrintable(button->objectName()));
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    vtest::ClickTab(w.PageControl1, 3);
+    QCOMPARE(w.findChild<QWidget*>(QStringLiteral("Panel11"))->height(), 21);
     // The window fits its default size: nothing forces it larger.
     QVERIFY(w.minimumSizeHint().width() <= 595);
     QVERIFY(w.minimumSizeHint().height() <= 520);

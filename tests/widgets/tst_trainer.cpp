@@ -28,6 +28,7 @@
 #include "app/frmMain_trainerState.h"
 #include "common/qt/QtEvents.h"
 #include "trainer/DiscGeometry.h"
+#include "trainer/LessonSource.h"
 #include "trainer/qt/DiscSurface.h"
 #include "trainer/qt/SpeedTextPanel.h"
 
@@ -46,9 +47,11 @@ QStringList LessonSource() {
         QDir::cleanPath(QStringLiteral(VELLARO_TEST_DATA "/../../resources/lesson/lesson.txt")));
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.back().isEmpty())
-        lines.removeLast();
+    const QByteArray text = f.readAll();
+    QStringList lines;
+    for (const std::string& line :
+         vellaro::LessonLinesOf(std::string_view(text.constData(), std::size_t(text.size()))))
+        lines << QString::fromStdString(line);
     return lines;
 }
 
@@ -327,6 +330,29 @@ class TstTrainer : public QObject {
         QVERIFY(!w->BitBtn1->isEnabled());
         w->BitBtn5->click();
         QVERIFY(w->BitBtn1->isEnabled());
+    }
+
+    void clickOnTheDisplayDoesNotHaltTheLessonLater() {
+        QVERIFY(start());
+        enterSpeedPage();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        w->BitBtn1->click();
+        QTest::mouseClick(w->Sppd_Text, Qt::LeftButton);
+        QVERIFY(!w->Sppd_Text->hasFocus());
+        chooseSubPage(w->TabSheet5);
+        QVERIFY(w->Read_Timer->isActive());
+        QVERIFY(!w->BitBtn1->isEnabled());
+
+        // Reached by the Tab key, the display going out of view with its sub-page is no focus
+        // move of the learner either.
+        chooseSubPage(w->TabSheet6);
+        QVERIFY(w->Sppd_Text->focusPolicy() & Qt::TabFocus);
+        w->BitBtn1->click();
+        w->Sppd_Text->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(w->Sppd_Text->hasFocus());
+        chooseSubPage(w->TabSheet5);
+        QVERIFY(w->Read_Timer->isActive());
     }
 
     void displayCentresTheLineAndCutsBothEnds() {

@@ -4,11 +4,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+
+#include <algorithm>
 
 namespace vellaro {
 
@@ -139,6 +142,33 @@ std::optional<QFont> QtDialogs::chooseFont(QWidget* parent, const QFont& initial
     if (!ok)
         return std::nullopt;
     return font;
+}
+
+void InstallFaceSubstitutions() {
+    QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
+    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+}
+
+QFont FontDialogStart(const QString& faceName, int points) {
+    // The substitution table keeps its names in lower case; the dialog finds a face only as the
+    // font database spells it.
+    QString face = QFont::substitute(faceName);
+    const QStringList installed = QFontDatabase::families();
+    const auto spelt = std::find_if(installed.begin(), installed.end(), [&](const QString& f) {
+        return f.compare(face, Qt::CaseInsensitive) == 0;
+    });
+    if (spelt != installed.end())
+        face = *spelt;
+    QFont font(face);
+    if (points > 0)
+        font.setPointSize(points);
+    return font;
+}
+
+QString FontDialogChoice(const QString& faceName, const QFont& chosen) {
+    if (chosen.family().compare(QFont::substitute(faceName), Qt::CaseInsensitive) == 0)
+        return faceName;
+    return chosen.family();
 }
 
 DialogSeam& Dialogs() {

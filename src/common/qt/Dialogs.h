@@ -45,6 +45,15 @@ class QtDialogs : public DialogSeam {
     std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;
 };
 
+// The face names the program and its settings use ("ＭＳ ゴシック", "ＭＳ Ｐゴシック") rendered
+// with the installed Japanese faces. Installed once at start.
+void InstallFaceSubstitutions();
+// The font dialog lists installed faces. It opens on the face that a stored name stands for (the
+// face the window renders it with) at the stored size (none when points is not positive)...
+QFont FontDialogStart(const QString& faceName, int points);
+// ...and a choice of that same face keeps the stored name as it was, whatever size was chosen.
+QString FontDialogChoice(const QString& faceName, const QFont& chosen);
+
 // The process-wide seam in use (never null: QtDialogs until replaced). Not owned.
 DialogSeam& Dialogs();
 void SetDialogs(DialogSeam* seam);

@@ -16,14 +16,24 @@ SpeedTextPanel::SpeedTextPanel(QWidget* parent) : QFrame(parent) {
     setPalette(pal);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
-    setFocusPolicy(Qt::StrongFocus);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void SpeedTextPanel::setText(const QString& line) {
     if (line == m_text)
         return;
     m_text = line;
+    updateAccessibleName();
     update();
+}
+
+void SpeedTextPanel::setCaption(const QString& caption) {
+    setAccessibleDescription(caption);
+    updateAccessibleName();
+}
+
+void SpeedTextPanel::updateAccessibleName() {
+    setAccessibleName(m_text.isEmpty() ? accessibleDescription() : m_text);
 }
 
 QRect SpeedTextPanel::textBand() const {
@@ -69,10 +79,11 @@ void SpeedTextPanel::paintEvent(QPaintEvent* event) {
 
 void SpeedTextPanel::focusOutEvent(QFocusEvent* event) {
     QFrame::focusOutEvent(event);
-    // Only focus that moves to another control of the window counts: the window itself losing
-    // activation (another program in front) or a menu opening leaves the focus where it is.
+    // Only focus that the learner moves to another control of the window counts: the window
+    // itself losing activation (another program in front), a menu opening, or the panel going
+    // out of view with its sub-page leaves the lesson running.
     const Qt::FocusReason reason = event->reason();
-    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason || !isVisible())
         return;
     emit focusLost();
 }

@@ -234,3 +234,20 @@ mount_line '502 500 0:122 / /dev rw,nosuid - tmpfs tmpfs rw,size=65536k,mode=755
 begin live
 mount_line '1 0 0:30 / /run/live/overlay rw,relatime shared:2 - tmpfs tmpfs rw,mode=755'
 mount_line '2 1 0:31 / / rw,noatime shared:1 - overlay overlay rw,lowerdir=/run/live/rootfs/filesystem.squashfs/,upperdir=/run/live/overlay/rw,workdir=/run/live/overlay/work'
+
+# ZFS datasets name their pool, not a block device; bcachefs names its devices, joined by ':'.
+begin zfs
+disk "$NVME" 259:0 0
+part "$NVME" nvme0n1p1 259:1 1
+part "$NVME" nvme0n1p3 259:3 3
+disk "$SATA" 8:0 0
+part "$SATA" sda1 8:1 1
+part "$SATA" sda2 8:2 2
+disk "$USB2" 8:32 1
+part "$USB2" sdc1 8:33 1
+mount_line '1 0 0:23 / / rw,relatime shared:1 - zfs rpool/ROOT/debian rw,xattr,posixacl'
+mount_line '30 1 0:45 / /home rw,relatime shared:2 - zfs rpool/home rw,xattr,posixacl'
+mount_line '31 1 259:1 / /boot/efi rw,relatime shared:3 - vfat /dev/nvme0n1p1 rw'
+mount_line '32 1 0:50 / /data rw,relatime shared:4 - bcachefs /dev/nvme0n1p3:/dev/sda1 rw'
+mount_line '33 1 0:51 / /media/user/CACHE rw,relatime shared:5 - bcachefs /dev/sdc1 rw'
+mount_line '34 1 0:52 / /mnt/mixed rw,relatime shared:6 - bcachefs /dev/sda2:/dev/sdc1 rw'

@@ -162,6 +162,7 @@ void TestFolders::install() {
 // ---- program -----------------------------------------------------------------------------------
 
 AppWindows StartProgram() {
+    vellaro::InstallFaceSubstitutions(); // as main() does
     AppWindows w = CreateAppWindows();
     if (w.about) {
         w.main->show();

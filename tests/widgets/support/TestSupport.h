@@ -111,7 +111,8 @@ class TestFolders {
     std::filesystem::path m_savedCwd;
 };
 
-// Builds the program's windows as main() does and shows the main window (offscreen).
+// Builds the program's windows as main() does (the face substitutions included) and shows the
+// main window (offscreen).
 // When start-up ended the program, the main window is returned unshown.
 AppWindows StartProgram();
 

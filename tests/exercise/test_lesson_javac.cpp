@@ -1,0 +1,105 @@
+// Every Java example of the lesson text compiles with the JDK's javac, built and compiled as the
+// exercise bench builds and compiles the learner's statements; every compiler message the lesson
+// quotes is one that javac prints.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include "../common/CommonTestSupport.h"
+#include "common/AtomicFile.h"
+#include "common/Cp932.h"
+#include "common/delCommFunc.h"
+#include "exercise/Compile.h"
+#include "exercise/ExerciseFiles.h"
+#include "exercise/JavaComp.h"
+#include "trainer/LessonSource.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int RunCommand(const std::string& commandLine) {
+    const std::vector<std::string> words = vellaro::SplitCommandLine(commandLine);
+    std::vector<char*> argv;
+    for (const std::string& w : words)
+        argv.push_back(const_cast<char*>(w.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int status = 0;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0 ||
+        ::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+vellaro::TextLines Cp932Lines(const std::vector<std::string>& utf8) {
+    vellaro::TextLines out;
+    for (const std::string& line : utf8)
+        out.push_back(vellaro::Sjis(line));
+    return out;
+}
+
+// The program's file: a whole file as the lesson shows it, or the learner's statements wrapped as
+// the bench wraps them, with the lesson's methods inside that class and its other classes after.
+vellaro::TextLines SourceOf(const std::string& name, const vellaro::LessonProgram& p) {
+    if (!p.file.empty())
+        return Cp932Lines(p.file);
+    vellaro::TextLines source = vellaro::MakeJavaSource(name, Cp932Lines(p.main));
+    const vellaro::TextLines member = Cp932Lines(p.member);
+    source.insert(source.end() - 1, member.begin(), member.end()); // before the class's brace
+    const vellaro::TextLines top = Cp932Lines(p.top);
+    source.insert(source.end(), top.begin(), top.end());
+    return source;
+}
+
+class LessonJavac : public vellaro::test::FolderTest {
+  protected:
+    void SetUp() override {
+        FolderTest::SetUp();
+        m_savedCwd = fs::current_path();
+    }
+    void TearDown() override { fs::current_path(m_savedCwd); }
+    fs::path m_savedCwd;
+};
+
+TEST_F(LessonJavac, EveryExampleCompilesAndEveryQuotedMessageIsJavacs) {
+    std::string text;
+    ASSERT_TRUE(vellaro::ReadWholeFile(fs::path(VELLARO_TEST_DATA).parent_path().parent_path() /
+                                           "resources" / "lesson" / "lesson.txt",
+                                       text));
+    const vellaro::LessonSource lesson = vellaro::ParseLessonSource(text);
+    ASSERT_EQ(lesson.error, "");
+    ASSERT_GE(lesson.programs.size(), 15u);
+    // The class chapter builds its Book with the constructor the text adds.
+    ASSERT_TRUE(lesson.programs.count("Chapter8"));
+    EXPECT_NE(lesson.programs.at("Chapter8").main.at(0).find("new Book(\""), std::string::npos);
+
+    const std::string clean = vellaro::Sjis(vellaro::kCompileCleanText);
+    for (const auto& [name, program] : lesson.programs) {
+        SCOPED_TRACE(name);
+        const fs::path folder = scratch / "work" / name;
+        fs::create_directories(folder);
+        fs::current_path(folder);
+        {
+            std::ofstream out(folder / (program.fileStem + ".java"), std::ios::binary);
+            out << vellaro::JavaFileBytes(SourceOf(name, program));
+        }
+        const vellaro::CompileOutcome outcome =
+            vellaro::CompileSource(program.fileStem, RunCommand);
+        std::string shown;
+        for (const std::string& line : outcome.lines)
+            shown += vellaro::Cp932ToUtf8Lossy(line) + "\n";
+        if (program.javacSays.empty()) {
+            EXPECT_EQ(outcome.lines, std::vector<std::string>{clean}) << shown;
+            continue;
+        }
+        for (const std::string& quoted : program.javacSays)
+            EXPECT_NE(shown.find(quoted), std::string::npos) << quoted << " is not in:\n" << shown;
+    }
+}
+
+} // namespace

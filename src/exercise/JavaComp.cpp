@@ -44,7 +44,7 @@ std::string ExpandPrintShorthand(std::string_view line) {
 
 TextLines MakeJavaSource(std::string_view className, const TextLines& statements) {
     TextLines source;
-    source.reserve(statements.size() + 7);
+    source.reserve(statements.size() + kSourceLinesBeforeStatements + kSourceLinesAfterStatements);
     source.emplace_back("import java.io.*;");
     source.emplace_back("import java.util.*;");
     source.emplace_back();
@@ -58,6 +58,13 @@ TextLines MakeJavaSource(std::string_view className, const TextLines& statements
     source.emplace_back("\t}");
     source.emplace_back("}");
     return source;
+}
+
+std::size_t StatementOfSourceLine(std::size_t sourceLine, std::size_t statementCount) {
+    if (sourceLine <= kSourceLinesBeforeStatements)
+        return 0;
+    const std::size_t statement = sourceLine - kSourceLinesBeforeStatements;
+    return statement <= statementCount ? statement : 0;
 }
 
 std::string ListingLine(std::size_t number, std::string_view line) {

@@ -31,6 +31,15 @@ std::string ExpandPrintShorthand(std::string_view line);
 // closing braces. The class name is inserted as it is, even when empty.
 TextLines MakeJavaSource(std::string_view className, const TextLines& statements);
 
+// How many lines of the source stand before the first statement and after the last.
+inline constexpr std::size_t kSourceLinesBeforeStatements = 5;
+inline constexpr std::size_t kSourceLinesAfterStatements = 2;
+
+// The statement line (counted from 1) that made line `sourceLine` (counted from 1) of a source
+// generated from `statementCount` statements; 0 for the lines of the wrapper and for lines
+// beyond the source.
+std::size_t StatementOfSourceLine(std::size_t sourceLine, std::size_t statementCount);
+
 // One listing line: the number right-aligned in three columns (wider numbers are not cut),
 // " :  ", then the source line unchanged.
 std::string ListingLine(std::size_t number, std::string_view line);

@@ -2,20 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include "../common/CommonTestSupport.h"
-#include "common/Cp932.h"
+#include "JavacSupport.h"
 #include "common/delCommFunc.h"
-#include "exercise/Compile.h"
-#include "exercise/ExerciseFiles.h"
-#include "exercise/JavaComp.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
@@ -24,71 +14,11 @@ using vellaro::Sjis;
 
 namespace {
 
-// Starts a command line as the program does (first word the program, the rest its arguments)
-// with the test's environment changed by `overrides` ("NAME=value"; "NAME=" alone unsets).
-int SpawnAndWait(const std::string& commandLine, const std::vector<std::string>& overrides) {
-    const std::vector<std::string> words = vellaro::SplitCommandLine(commandLine);
-    std::vector<char*> argv;
-    for (const std::string& w : words)
-        argv.push_back(const_cast<char*>(w.c_str()));
-    argv.push_back(nullptr);
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        bool replaced = false;
-        for (const std::string& o : overrides)
-            replaced = replaced || entry.compare(0, o.find('=') + 1, o, 0, o.find('=') + 1) == 0;
-        if (!replaced)
-            env.push_back(entry);
-    }
-    for (const std::string& o : overrides)
-        if (o.back() != '=')
-            env.push_back(o);
-    std::vector<char*> envp;
-    for (std::string& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0)
-        return -1;
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-class JavacTest : public vellaro::test::FolderTest {
+class JavacTest : public vellaro::test::JavacFolderTest {
   protected:
-    void SetUp() override {
-        FolderTest::SetUp();
-        m_savedCwd = fs::current_path();
-        fs::create_directories(scratch / "work");
-        fs::current_path(scratch / "work");
-    }
-    void TearDown() override { fs::current_path(m_savedCwd); }
-
-    // Writes <name>.java from the learner's statements (UTF-8 here, CP932 in the file).
-    void WriteSource(const std::string& name, const std::vector<std::string>& statements) {
-        vellaro::TextLines lines;
-        for (const std::string& s : statements)
-            lines.push_back(Sjis(s));
-        std::ofstream out(scratch / "work" / (name + ".java"), std::ios::binary);
-        out << vellaro::JavaFileBytes(vellaro::MakeJavaSource(name, lines));
-    }
-
-    std::vector<std::string> Compile(const std::string& name,
-                                     const std::vector<std::string>& env = {}) {
-        const auto outcome = vellaro::CompileSource(
-            name, [&](const std::string& line) { return SpawnAndWait(line, env); });
-        EXPECT_FALSE(outcome.classNameMissing);
-        return outcome.lines;
-    }
-
     static std::string Utf8(const std::string& cp932) {
         return vellaro::Cp932ToUtf8(cp932).value_or("<not CP932>");
     }
-
-    fs::path m_savedCwd;
 };
 
 const std::string kClean = Sjis(vellaro::kCompileCleanText);

@@ -122,3 +122,18 @@ TEST(SourceListing, JoinLinesPutsBreaksOnlyBetweenLines) {
     EXPECT_EQ(vellaro::JoinLines({""}), "");
     EXPECT_EQ(vellaro::JoinLines({"a", "", "b"}), "a\n\nb");
 }
+
+TEST(JavaSource, OnlyStatementLinesMapBackToTheirStatement) {
+    const vellaro::TextLines statements = {"int a = 1;", "?(a);", ""};
+    const vellaro::TextLines source = vellaro::MakeJavaSource("Hello", statements);
+    for (std::size_t line = 0; line <= source.size() + 1; ++line) {
+        const std::size_t statement = vellaro::StatementOfSourceLine(line, statements.size());
+        if (line >= 6 && line <= 8) {
+            ASSERT_EQ(statement, line - 5);
+            EXPECT_EQ(source[line - 1],
+                      "\t\t" + vellaro::ExpandPrintShorthand(statements[statement - 1]));
+        } else {
+            EXPECT_EQ(statement, 0u) << line;
+        }
+    }
+}

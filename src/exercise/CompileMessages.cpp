@@ -1,0 +1,490 @@
+#include "exercise/CompileMessages.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "common/Cp932.h"
+
+namespace vellaro {
+
+namespace detail {
+// The data file's bytes, embedded at build time.
+extern const unsigned char kExplanationsBytes[];
+extern const std::size_t kExplanationsSize;
+} // namespace detail
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view SkipBlanks(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    return s;
+}
+
+// Blanks at either end, and the CR of a line that ended in CR LF.
+std::string_view Trim(std::string_view s) {
+    s = SkipBlanks(s);
+    while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Runs of blanks become one blank, and blanks at either end go: the compiler pads its detail
+// lines, and the data's authors need not count blanks.
+std::string NormalizeBlanks(std::string_view s) {
+    s = Trim(s);
+    std::string out;
+    out.reserve(s.size());
+    bool blank = false;
+    for (char c : s) {
+        if (IsBlank(c)) {
+            blank = true;
+            continue;
+        }
+        if (blank)
+            out += ' ';
+        blank = false;
+        out += c;
+    }
+    return out;
+}
+
+// A whole-text match where "*" stands for any text. The literal pieces between the stars are
+// found leftmost-first, which is enough for patterns without other wildcards.
+bool GlobMatches(std::string_view pattern, std::string_view text) {
+    std::size_t star = pattern.find('*');
+    if (star == std::string_view::npos)
+        return pattern == text;
+    const std::string_view head = pattern.substr(0, star);
+    if (text.substr(0, head.size()) != head)
+        return false;
+    std::size_t at = head.size();
+    for (;;) {
+        const std::size_t next = pattern.find('*', star + 1);
+        if (next == std::string_view::npos) {
+            const std::string_view tail = pattern.substr(star + 1);
+            return text.size() - at >= tail.size() &&
+                   text.substr(text.size() - tail.size()) == tail;
+        }
+        const std::string_view piece = pattern.substr(star + 1, next - star - 1);
+        const std::size_t found = text.find(piece, at);
+        if (found == std::string_view::npos)
+            return false;
+        at = found + piece.size();
+        star = next;
+    }
+}
+
+bool AnyMatches(const std::vector<std::string>& patterns, const std::vector<std::string>& texts) {
+    if (patterns.empty())
+        return true;
+    for (const std::string& pattern : patterns)
+        for (const std::string& text : texts)
+            if (GlobMatches(pattern, text))
+                return true;
+    return false;
+}
+
+// What follows a label such as "シンボル:" on a line below a message, or nullopt.
+std::optional<std::string> LabelledValue(const std::string& normalized, std::string_view label) {
+    if (normalized.compare(0, label.size(), label) != 0)
+        return std::nullopt;
+    return NormalizeBlanks(std::string_view(normalized).substr(label.size()));
+}
+
+constexpr std::string_view kSymbolLabel = "シンボル:";
+constexpr std::string_view kLocationLabel = "場所:";
+
+bool IsIdChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+// ---- Reading the data ----
+
+struct EntryBuilder {
+    Explanation entry;
+    std::size_t startLine = 0;
+};
+
+std::string* SingleField(Explanation& e, std::string_view key) {
+    if (key == "title")
+        return &e.title;
+    if (key == "summary")
+        return &e.summary;
+    if (key == "meaning")
+        return &e.meaning;
+    if (key == "cause")
+        return &e.cause;
+    if (key == "fix")
+        return &e.fix;
+    if (key == "example")
+        return &e.example;
+    return nullptr;
+}
+
+std::vector<std::string>* ListField(Explanation& e, std::string_view key) {
+    if (key == "message")
+        return &e.messages;
+    if (key == "symbol")
+        return &e.symbols;
+    if (key == "location")
+        return &e.locations;
+    return nullptr;
+}
+
+// The name of the first field an entry lacks, or empty.
+std::string_view MissingField(const Explanation& e) {
+    if (e.title.empty())
+        return "title";
+    if (e.messages.empty())
+        return "message";
+    if (e.summary.empty())
+        return "summary";
+    if (e.meaning.empty())
+        return "meaning";
+    if (e.cause.empty())
+        return "cause";
+    if (e.fix.empty())
+        return "fix";
+    if (e.example.empty())
+        return "example";
+    return {};
+}
+
+// ---- Reading the pane ----
+
+// Only the start of an undecodable line is decoded: such a line is no message of the compiler
+// (it writes CP932), and replacing byte after byte costs more the longer the line.
+constexpr std::size_t kLossyDecodeLimit = 1024;
+
+std::string Decode(std::string_view cp932) {
+    if (auto utf8 = Cp932ToUtf8(cp932))
+        return std::move(*utf8);
+    return Cp932ToUtf8Lossy(cp932.substr(0, kLossyDecodeLimit));
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+bool EndsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+// The compiler's words in its own code page. ASCII blanks, digits and ":" are never the second
+// byte of a CP932 character, so matching these at the start of a line or after such a byte
+// never matches inside a character.
+struct CompilerWords {
+    std::string error = Sjis("エラー:");
+    std::string warning = Sjis("警告:");
+    std::string note = Sjis("ノート:");
+    std::string symbol = Sjis(kSymbolLabel);
+    std::string location = Sjis(kLocationLabel);
+    std::string countError = Sjis("エラー");
+    std::string countWarning = Sjis("警告");
+    std::string countUnit = Sjis("個");
+    std::string totalHead = Sjis("合計");
+    std::string totalMiddle = Sjis("個のうち、最初の");
+    std::string totalErrors = Sjis("個のエラーのみ");
+    std::string totalWarnings = Sjis("個の警告のみ");
+};
+
+const CompilerWords& Words() {
+    static const CompilerWords words;
+    return words;
+}
+
+// Digits at the front of s as a number; consumes them. nullopt when there are none or the
+// number does not fit.
+std::optional<std::size_t> TakeNumber(std::string_view& s) {
+    std::size_t n = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
+    if (ec != std::errc() || end == s.data())
+        return std::nullopt;
+    s.remove_prefix(static_cast<std::size_t>(end - s.data()));
+    return n;
+}
+
+struct Header {
+    MessageKind kind = MessageKind::Error;
+    std::string_view file;
+    std::size_t line = 0;
+    std::string_view text;
+};
+
+// "エラー: text" or "警告:text" (the compiler puts no blank after the warning's colon).
+std::optional<Header> KindAndText(std::string_view rest) {
+    const CompilerWords& w = Words();
+    Header h;
+    if (StartsWith(rest, w.error)) {
+        h.kind = MessageKind::Error;
+        rest.remove_prefix(w.error.size());
+    } else if (StartsWith(rest, w.warning)) {
+        h.kind = MessageKind::Warning;
+        rest.remove_prefix(w.warning.size());
+    } else {
+        return std::nullopt;
+    }
+    h.text = SkipBlanks(rest);
+    return h;
+}
+
+// "<file>.java:<line>: <kind>: <text>", or "<kind>: <text>" for a message about no line.
+std::optional<Header> ParseHeader(std::string_view line) {
+    if (auto h = KindAndText(line))
+        return h;
+    for (std::size_t colon = line.find(':'); colon != std::string_view::npos;
+         colon = line.find(':', colon + 1)) {
+        const std::string_view file = line.substr(0, colon);
+        if (!EndsWith(file, ".java"))
+            continue;
+        std::string_view rest = line.substr(colon + 1);
+        const auto number = TakeNumber(rest);
+        if (!number || !StartsWith(rest, ": "))
+            continue;
+        auto h = KindAndText(rest.substr(2));
+        if (!h)
+            continue;
+        h->file = file;
+        h->line = *number;
+        return h;
+    }
+    return std::nullopt;
+}
+
+// "エラーN個" or "警告N個", alone on a line: the compiler's closing count.
+std::optional<std::size_t> CountLine(std::string_view line, std::string_view word) {
+    if (!StartsWith(line, word))
+        return std::nullopt;
+    line.remove_prefix(word.size());
+    const auto n = TakeNumber(line);
+    if (!n || line != Words().countUnit)
+        return std::nullopt;
+    return n;
+}
+
+// "合計N個のうち、最初のM個のエラーのみ表示しています。...": when the compiler stops showing
+// errors, the total it counted. `unit` tells errors from warnings.
+std::optional<std::size_t> TotalLine(std::string_view line, std::string_view unit) {
+    const CompilerWords& w = Words();
+    if (!StartsWith(line, w.totalHead))
+        return std::nullopt;
+    line.remove_prefix(w.totalHead.size());
+    const auto total = TakeNumber(line);
+    if (!total || !StartsWith(line, w.totalMiddle))
+        return std::nullopt;
+    line.remove_prefix(w.totalMiddle.size());
+    if (!TakeNumber(line) || !StartsWith(line, unit))
+        return std::nullopt;
+    return total;
+}
+
+bool IsClosingLine(std::string_view line) {
+    const CompilerWords& w = Words();
+    return CountLine(line, w.countError) || CountLine(line, w.countWarning) ||
+           TotalLine(line, w.totalErrors) || TotalLine(line, w.totalWarnings);
+}
+
+} // namespace
+
+std::string FullExplanation(const Explanation& e) {
+    return "意味: " + e.meaning + "\nよくある原因: " + e.cause + "\n直し方: " + e.fix +
+           "\n例: " + e.example;
+}
+
+ExplanationData ParseExplanations(std::string_view utf8) {
+    ExplanationData data;
+    auto fail = [&data](std::size_t line, std::string message) {
+        data.entries.clear();
+        data.error = std::move(message);
+        data.errorLine = line;
+        return data;
+    };
+    if (StartsWith(utf8, "\xEF\xBB\xBF"))
+        utf8.remove_prefix(3);
+
+    std::optional<EntryBuilder> current;
+    auto finish = [&]() -> std::string {
+        if (!current)
+            return {};
+        const std::string_view missing = MissingField(current->entry);
+        if (!missing.empty())
+            return "entry [" + current->entry.id + "] has no " + std::string(missing);
+        data.entries.push_back(std::move(current->entry));
+        current.reset();
+        return {};
+    };
+
+    std::size_t lineNo = 0;
+    std::size_t start = 0;
+    while (start <= utf8.size()) {
+        std::size_t end = utf8.find('\n', start);
+        if (end == std::string_view::npos)
+            end = utf8.size();
+        std::string_view line = utf8.substr(start, end - start);
+        start = end + 1;
+        ++lineNo;
+        line = Trim(line);
+        if (line.empty() || line.front() == '#')
+            continue;
+
+        if (line.front() == '[') {
+            if (line.back() != ']' || line.size() < 3)
+                return fail(lineNo, "an entry's first line is [id]");
+            const std::string_view id = line.substr(1, line.size() - 2);
+            if (!std::all_of(id.begin(), id.end(), IsIdChar))
+                return fail(lineNo, "an id holds only a-z, 0-9 and -");
+            if (std::string error = finish(); !error.empty())
+                return fail(current->startLine, error);
+            for (const Explanation& e : data.entries)
+                if (e.id == id)
+                    return fail(lineNo, "the id [" + std::string(id) + "] is taken");
+            current.emplace();
+            current->entry.id = std::string(id);
+            current->startLine = lineNo;
+            continue;
+        }
+
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos)
+            return fail(lineNo, "a line is \"key: value\"");
+        if (!current)
+            return fail(lineNo, "a field stands before the first [id]");
+        const std::string_view key = Trim(line.substr(0, colon));
+        const std::string_view value = Trim(line.substr(colon + 1));
+        if (value.empty())
+            return fail(lineNo, "the field " + std::string(key) + " is empty");
+        if (std::string* field = SingleField(current->entry, key)) {
+            if (!field->empty())
+                return fail(lineNo, "the field " + std::string(key) + " is given twice");
+            *field = std::string(value);
+        } else if (std::vector<std::string>* list = ListField(current->entry, key)) {
+            list->push_back(NormalizeBlanks(value));
+        } else {
+            return fail(lineNo, "unknown field " + std::string(key));
+        }
+    }
+    const std::size_t lastStart = current ? current->startLine : 0;
+    if (std::string error = finish(); !error.empty())
+        return fail(lastStart, error);
+    if (data.entries.empty())
+        return fail(lineNo, "no entries");
+    return data;
+}
+
+std::string_view BuiltInExplanationsText() {
+    return {reinterpret_cast<const char*>(detail::kExplanationsBytes), detail::kExplanationsSize};
+}
+
+const std::vector<Explanation>& BuiltInExplanations() {
+    static const std::vector<Explanation> entries =
+        ParseExplanations(BuiltInExplanationsText()).entries;
+    return entries;
+}
+
+const Explanation* FindExplanation(const std::vector<Explanation>& entries,
+                                   std::string_view messageText,
+                                   const std::vector<std::string>& linesBelow) {
+    const std::string text = NormalizeBlanks(messageText);
+    std::vector<std::string> symbols;
+    std::vector<std::string> locations;
+    for (const std::string& below : linesBelow) {
+        const std::string line = NormalizeBlanks(below);
+        if (auto v = LabelledValue(line, kSymbolLabel))
+            symbols.push_back(std::move(*v));
+        else if (auto l = LabelledValue(line, kLocationLabel))
+            locations.push_back(std::move(*l));
+    }
+    for (const Explanation& e : entries) {
+        const bool messageMatches =
+            std::any_of(e.messages.begin(), e.messages.end(),
+                        [&text](const std::string& p) { return GlobMatches(p, text); });
+        if (messageMatches && AnyMatches(e.symbols, symbols) && AnyMatches(e.locations, locations))
+            return &e;
+    }
+    return nullptr;
+}
+
+CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
+                                  std::string_view className) {
+    const CompilerWords& w = Words();
+    CompileReport report;
+
+    // The closing count lines, read from the end up.
+    std::size_t closing = paneLines.size();
+    std::optional<std::size_t> counted;
+    std::optional<std::size_t> total;
+    while (closing > 0 && IsClosingLine(paneLines[closing - 1])) {
+        const std::string_view line = paneLines[--closing];
+        if (auto n = CountLine(line, w.countError))
+            counted = n;
+        if (auto n = TotalLine(line, w.totalErrors))
+            total = n;
+    }
+    report.errorCount = total ? total : counted;
+
+    const std::string source = std::string(className) + ".java";
+    for (std::size_t i = 0; i < closing; ++i) {
+        const auto header = ParseHeader(paneLines[i]);
+        if (!header)
+            continue;
+        if (!report.messages.empty() && report.messages.back().endLine > i)
+            report.messages.back().endLine = i;
+        CompilerMessage m;
+        m.paneLine = i;
+        m.endLine = closing;
+        m.kind = header->kind;
+        m.file = Decode(header->file);
+        m.line = header->line;
+        m.inSource = m.line > 0 && (m.file == source || m.file == "./" + source);
+        m.text = Decode(header->text);
+        report.messages.push_back(std::move(m));
+    }
+
+    for (CompilerMessage& m : report.messages) {
+        std::vector<std::string> details;
+        for (std::size_t i = m.paneLine + 1; i < m.endLine; ++i) {
+            const std::string_view line = SkipBlanks(paneLines[i]);
+            if (StartsWith(line, w.note)) {
+                m.endLine = i; // the compiler's closing notes belong to no message
+                break;
+            }
+            if (StartsWith(line, w.symbol) || StartsWith(line, w.location))
+                details.push_back(Decode(line));
+        }
+        m.explanation = FindExplanation(BuiltInExplanations(), m.text, details);
+    }
+    return report;
+}
+
+const CompilerMessage* MessageStartingAt(const CompileReport& report, std::size_t paneLine) {
+    for (const CompilerMessage& m : report.messages)
+        if (m.paneLine == paneLine)
+            return &m;
+    return nullptr;
+}
+
+std::optional<std::size_t> NextSourceMessageLine(const CompileReport& report,
+                                                 std::optional<std::size_t> paneLine,
+                                                 bool forward) {
+    std::optional<std::size_t> found;
+    for (const CompilerMessage& m : report.messages) {
+        if (!m.inSource)
+            continue;
+        if (forward && (!paneLine || m.paneLine > *paneLine))
+            return m.paneLine;
+        if (!forward && (!paneLine || m.paneLine < *paneLine))
+            found = m.paneLine;
+    }
+    return found;
+}
+
+std::string ErrorCountText(std::size_t count) {
+    return "エラー " + std::to_string(count) + " 個";
+}
+
+} // namespace vellaro

@@ -1,0 +1,271 @@
+// Reading the compiler's messages: broken beginner programs compiled with the real javac, and
+// the reader on odd captures.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "JavacSupport.h"
+#include "common/Cp932.h"
+#include "exercise/CompileMessages.h"
+
+using ::testing::HasSubstr;
+using vellaro::CompileReport;
+using vellaro::Sjis;
+
+namespace {
+
+struct BrokenProgram {
+    const char* entry;                   // the explanation the first message must get
+    std::vector<std::string> statements; // as the learner types them into the bench
+    std::size_t statement;               // the statement the first message names; 0: the wrapper
+};
+
+// Friendlier test names than the index: the entry's id.
+std::string CaseName(const ::testing::TestParamInfo<BrokenProgram>& info) {
+    std::string name = std::to_string(info.index) + "_" + info.param.entry;
+    for (char& c : name)
+        if (c == '-')
+            c = '_';
+    return name;
+}
+
+class BrokenProgramTest : public vellaro::test::JavacFolderTest,
+                          public ::testing::WithParamInterface<BrokenProgram> {};
+
+TEST_P(BrokenProgramTest, FirstMessageIsExplainedAndLeadsToItsStatement) {
+    const BrokenProgram& p = GetParam();
+    WriteSource("Hello", p.statements);
+    const std::vector<std::string> pane = Compile("Hello");
+    const CompileReport report = vellaro::ReadCompileMessages(pane, "Hello");
+
+    ASSERT_FALSE(report.messages.empty()) << vellaro::Cp932ToUtf8Lossy(pane.front());
+    const vellaro::CompilerMessage& first = report.messages.front();
+    EXPECT_EQ(first.paneLine, 0u);
+    EXPECT_TRUE(first.inSource);
+    ASSERT_NE(first.explanation, nullptr) << first.text;
+    EXPECT_EQ(first.explanation->id, p.entry) << first.text;
+
+    // The listing line it names is the source line that holds the intended statement.
+    const vellaro::TextLines source = vellaro::MakeJavaSource("Hello", {});
+    const std::size_t n = p.statements.size();
+    ASSERT_GE(first.line, 1u);
+    ASSERT_LE(first.line, n + source.size());
+    EXPECT_EQ(vellaro::StatementOfSourceLine(first.line, n), p.statement) << first.text;
+
+    // The count the status bar shows is the count of the errors the pane holds.
+    std::size_t errors = 0;
+    for (const auto& m : report.messages)
+        errors += m.kind == vellaro::MessageKind::Error;
+    EXPECT_EQ(report.errorCount.value_or(0), errors);
+}
+
+// Each program is what a beginner types; its first message is the one the entry is written for.
+const BrokenProgram kBrokenPrograms[] = {
+    {"missing-semicolon", {"int x = 10", "?(x);"}, 1},
+    {"missing-close-paren", {"int a = 1;", "?(\"合計: \" + (a + 1);"}, 2},
+    {"missing-close-brace", {"int[] a = {1, 2;"}, 1},
+    {"end-of-file", {"for (int i = 0; i < 3; i++) {", "?(i);"}, 0},
+    {"variable-not-found", {"int count = 1;", "?(cont);"}, 2},
+    {"method-not-found", {"System.out.prinln(\"a\");"}, 1},
+    {"class-not-found", {"Scanner sc = new Scaner(System.in);"}, 1},
+    {"system-lower-case", {"system.out.println(\"a\");"}, 1},
+    {"class-name-lower-case", {"string s = \"a\";"}, 1},
+    {"class-in-java-time", {"LocalDate d = LocalDate.now();"}, 1},
+    {"class-in-java-math", {"int x = 1;", "?(BigInteger.ONE.add(BigInteger.TWO));"}, 2},
+    {"class-in-java-regex", {"Pattern p = Pattern.compile(\"[0-9]+\");"}, 1},
+    {"string-to-number", {"int n = \"123\";"}, 1},
+    {"possible-lossy-conversion", {"int x = Math.sqrt(9);"}, 1},
+    {"condition-not-boolean", {"int x = 1;", "if (x = 1) {", "?(x);", "}"}, 2},
+    {"variable-already-defined", {"int x = 1;", "int x = 2;"}, 2},
+    {"variable-not-initialised", {"int sum;", "sum = sum + 1;"}, 2},
+    {"unreachable-statement", {"return;", "?(\"終わり\");"}, 2},
+    {"unexpected-return-value", {"?(1);", "return 0;"}, 2},
+    {"missing-return-value", {"?(twice(2));", "}", "static int twice(int x) {", "return;"}, 4},
+    {"missing-return-statement",
+     {"?(twice(2));", "}", "static int twice(int x) {", "int y = x;"},
+     0},
+    {"not-a-statement", {"int x = 1;", "x + 1;"}, 2},
+    {"illegal-start-of-expression", {"int x = ;"}, 1},
+    {"class-expected", {"int x = 1;", "if (x > 0) ?(x); }"}, 0},
+    {"public-class-in-other-file",
+     {"?(1);", "}", "}", "public class Dog {", "int age;", "void bark() {"},
+     4},
+    {"unclosed-string-literal", {"String s = \"こんにちは;"}, 1},
+    {"illegal-char-ideographic-space", {"int　x = 1;"}, 1},
+    {"illegal-char-fullwidth", {"int x = 1；"}, 1},
+    {"illegal-char-curly-quote", {"String s = “abc”;"}, 1},
+    {"unreported-ioexception",
+     {"BufferedReader br = new BufferedReader(new InputStreamReader(System.in));",
+      "String s = br.readLine();"},
+     2},
+    {"deprecated-api", {"Integer i = new Integer(5);", "?(i);"}, 1},
+};
+
+INSTANTIATE_TEST_SUITE_P(Javac, BrokenProgramTest, ::testing::ValuesIn(kBrokenPrograms), CaseName);
+
+// ---- The reader on captures written by hand ----
+
+std::vector<std::string> Pane(const std::vector<std::string>& utf8Lines) {
+    std::vector<std::string> lines;
+    for (const std::string& l : utf8Lines)
+        lines.push_back(Sjis(l));
+    return lines;
+}
+
+TEST(CompileMessages, NothingToReadGivesNoMessagesAndNoCount) {
+    EXPECT_TRUE(vellaro::ReadCompileMessages({}, "Hello").messages.empty());
+    const auto clean = vellaro::ReadCompileMessages(
+        Pane({"コンパイルが終了しました　（エラーは有りません）"}), "Hello");
+    EXPECT_TRUE(clean.messages.empty());
+    EXPECT_FALSE(clean.errorCount);
+    // Lines that only look like part of a message.
+    const auto odd = vellaro::ReadCompileMessages(
+        Pane({"Hello.java:x: エラー: a", "Hello.java:7 エラー: a", ".java:", ":7: エラー: a",
+              "Hello.java:7: 注意: a", "エラー", "エラー個", "エラー1個 です"}),
+        "Hello");
+    EXPECT_TRUE(odd.messages.empty());
+    EXPECT_FALSE(odd.errorCount);
+}
+
+TEST(CompileMessages, WarningsAloneGiveNoErrorCount) {
+    const auto report = vellaro::ReadCompileMessages(
+        Pane({"Warn.java:6: 警告:[removal] IntegerのInteger(int)は推奨されておらず、"
+              "削除用にマークされています",
+              "\t\tInteger i = new Integer(5);", "\t\t            ^", "警告1個"}),
+        "Warn");
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0].kind, vellaro::MessageKind::Warning);
+    EXPECT_EQ(report.messages[0].line, 6u);
+    EXPECT_EQ(report.messages[0].endLine, 3u);
+    EXPECT_FALSE(report.errorCount);
+}
+
+TEST(CompileMessages, CountIsTheTotalTheCompilerCountedEvenPastItsLimit) {
+    auto pane = Pane({"Hello.java:6: エラー: 文ではありません",
+                      "ノート:一部のメッセージは簡略化されています。", "エラー2個", "警告1個"});
+    auto report = vellaro::ReadCompileMessages(pane, "Hello");
+    EXPECT_EQ(report.errorCount, 2u);
+    EXPECT_EQ(report.messages[0].endLine, 1u); // the note belongs to no message
+    pane = Pane({"Hello.java:6: エラー: 文ではありません", "エラー100個",
+                 "合計150個のうち、最初の100個のエラーのみ表示しています。さらに表示する場合は、"
+                 "-Xmaxerrsを使用してください"});
+    EXPECT_EQ(vellaro::ReadCompileMessages(pane, "Hello").errorCount, 150u);
+    EXPECT_EQ(vellaro::ErrorCountText(150), "エラー 150 個");
+}
+
+TEST(CompileMessages, MessagesOfOtherFilesAreExplainedButNotLinkedOrSteppedTo) {
+    const auto report = vellaro::ReadCompileMessages(
+        Pane({"./Dog.java:2: エラー: 不適合な型: Stringをintに変換できません:", "  int x = \"a\";",
+              "          ^", "Hello.java:7: エラー: シンボルを見つけられません", "\t\tDog d;",
+              "  シンボル:   クラス Dog", "  場所: クラス Hello",
+              "Hello.java:9: エラー: 文ではありません",
+              "エラー: ファイルが見つかりません: Other.java", "エラー3個"}),
+        "Hello");
+    ASSERT_EQ(report.messages.size(), 4u);
+    const auto& other = report.messages[0];
+    EXPECT_EQ(other.file, "./Dog.java");
+    EXPECT_EQ(other.line, 2u);
+    EXPECT_FALSE(other.inSource);
+    ASSERT_NE(other.explanation, nullptr);
+    EXPECT_EQ(other.explanation->id, "string-to-number");
+    EXPECT_EQ(report.messages[1].explanation->id, "class-not-found");
+    EXPECT_EQ(report.messages[1].endLine, 7u);
+    const auto& noLine = report.messages[3];
+    EXPECT_EQ(noLine.line, 0u);
+    EXPECT_FALSE(noLine.inSource);
+    EXPECT_EQ(noLine.explanation->id, "source-file-not-found");
+
+    EXPECT_EQ(vellaro::MessageStartingAt(report, 3), &report.messages[1]);
+    EXPECT_EQ(vellaro::MessageStartingAt(report, 4), nullptr);
+    using vellaro::NextSourceMessageLine;
+    EXPECT_EQ(NextSourceMessageLine(report, std::nullopt, true), 3u);
+    EXPECT_EQ(NextSourceMessageLine(report, 3u, true), 7u);
+    EXPECT_EQ(NextSourceMessageLine(report, 7u, true), std::nullopt);
+    EXPECT_EQ(NextSourceMessageLine(report, std::nullopt, false), 7u);
+    EXPECT_EQ(NextSourceMessageLine(report, 5u, false), 3u);
+    EXPECT_EQ(NextSourceMessageLine(report, 3u, false), std::nullopt);
+}
+
+TEST(CompileMessages, HugeLinesAndBytesThatAreNotCp932AreReadWithoutLoss) {
+    const std::string huge(1 << 20, 'x');
+    const std::string garbage(1 << 20, '\xFF');
+    const std::vector<std::string> pane = {
+        Sjis("Hello.java:6: エラー: ") + huge,
+        garbage,
+        Sjis("Hello.java:7: エラー: ") + "\x81\x20" + Sjis("文ではありません"),
+        "\x85\x40.java:3: " + Sjis("エラー: 文ではありません"),
+        Sjis("Hello.java:99999999999999999999999: エラー: 文ではありません"),
+        Sjis("エラー3個"),
+    };
+    const auto report = vellaro::ReadCompileMessages(pane, "Hello");
+    ASSERT_EQ(report.messages.size(), 3u);
+    EXPECT_EQ(report.messages[0].text.size(), huge.size());
+    EXPECT_EQ(report.messages[0].explanation, nullptr);
+    EXPECT_EQ(report.messages[0].endLine, 2u);
+    EXPECT_THAT(report.messages[1].text, HasSubstr("\xEF\xBF\xBD")); // shown as replaced
+    EXPECT_TRUE(report.messages[1].inSource);
+    EXPECT_FALSE(report.messages[2].inSource); // a file name that is not ours
+    EXPECT_EQ(report.messages[2].line, 3u);
+    EXPECT_EQ(report.errorCount, 3u);
+}
+
+// ---- The explanation data ----
+
+TEST(Explanations, BuiltInDataIsReadAndEveryTextHasACp932Form) {
+    const auto data = vellaro::ParseExplanations(vellaro::BuiltInExplanationsText());
+    ASSERT_EQ(data.error, "") << "line " << data.errorLine;
+    EXPECT_EQ(vellaro::BuiltInExplanations().size(), data.entries.size());
+    for (const auto& e : data.entries) {
+        EXPECT_TRUE(vellaro::Utf8ToCp932(vellaro::FullExplanation(e) + e.summary + e.title))
+            << e.id;
+        EXPECT_EQ(e.summary.find('\n'), std::string::npos);
+    }
+}
+
+TEST(Explanations, LabelledLinesChooseAmongEntriesForTheSameMessage) {
+    const auto data = vellaro::ParseExplanations("[class]\n"
+                                                 "title: t\nmessage: not found\n"
+                                                 "symbol: クラス *\nlocation: * Hello\n"
+                                                 "summary: s\nmeaning: m\ncause: c\nfix: f\n"
+                                                 "example: e\n"
+                                                 "[any]\n"
+                                                 "title: t\nmessage:   not  *\n"
+                                                 "summary: s\nmeaning: m\ncause: c\nfix: f\n"
+                                                 "example: e\n");
+    ASSERT_EQ(data.error, "");
+    const auto find = [&](std::vector<std::string> below) {
+        const auto* e = vellaro::FindExplanation(data.entries, "  not   found ", below);
+        return e ? e->id : "";
+    };
+    EXPECT_EQ(find({"  シンボル:   クラス Foo", "  場所: クラス Hello"}), "class");
+    EXPECT_EQ(find({"  シンボル:   変数 Foo", "  場所: クラス Hello"}), "any");
+    EXPECT_EQ(find({"  シンボル:   クラス Foo"}), "any"); // no location to match
+    EXPECT_EQ(vellaro::FindExplanation(data.entries, "found", {}), nullptr);
+}
+
+TEST(Explanations, FaultsInTheDataAreNamedWithTheirLine) {
+    const std::string whole = "title: t\nmessage: m\nsummary: s\nmeaning: m\ncause: c\nfix: f\n"
+                              "example: e\n";
+    const struct {
+        std::string text;
+        std::size_t line;
+    } cases[] = {
+        {"", 1},
+        {"title: t\n", 1},
+        {"# note\n[Bad_Id]\n", 2},
+        {"[a]\n" + whole + "[a]\n" + whole, 9},
+        {"[a]\ntitle: t\n[b]\n" + whole, 1},
+        {"[a]\n" + whole + "colour: red\n", 9},
+        {"[a]\n" + whole + "title: again\n", 9},
+        {"[a]\n" + whole + "no colon\n", 9},
+        {"[a]\n" + whole + "symbol:\n", 9},
+        {"[a]\n" + whole.substr(whole.find("summary")), 1},
+    };
+    for (const auto& c : cases) {
+        const auto data = vellaro::ParseExplanations(c.text);
+        EXPECT_NE(data.error, "") << c.text;
+        EXPECT_EQ(data.errorLine, c.line) << c.text << data.error;
+        EXPECT_TRUE(data.entries.empty());
+    }
+}
+
+} // namespace

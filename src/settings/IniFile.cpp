@@ -291,22 +291,36 @@ bool IniFile::ReadBool(const std::string& section, const std::string& key, bool 
 
 void IniFile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
+    WriteStrings(section, {{key, value}});
+}
+
+void IniFile::WriteStrings(const std::string& section, const Entries& entries) {
+    if (entries.empty())
+        return;
     std::string bytes;
-    bool readable = ReadWholeFile(m_path, bytes, kMaxFileBytes);
-    if (!readable) {
+    if (!ReadWholeFile(m_path, bytes, kMaxFileBytes)) {
         // A missing file is created; one that exists but cannot be read (a folder, too large,
-        // no read right) is left alone rather than replaced by a file holding one key.
+        // no read right) is left alone rather than replaced by a file holding only these keys.
         std::error_code ec;
-        readable =
-            std::filesystem::status(m_path, ec).type() == std::filesystem::file_type::not_found;
+        if (std::filesystem::status(m_path, ec).type() != std::filesystem::file_type::not_found)
+            ThrowRefused();
         bytes.clear();
     }
-    if (readable) {
-        const std::optional<std::string> out = IniWithValue(bytes, section, key, value);
-        if (out && AtomicWriteFile(m_path, *out))
-            return;
+    std::size_t applied = 0;
+    for (const auto& [key, value] : entries) {
+        std::optional<std::string> out = IniWithValue(bytes, section, key, value);
+        if (!out)
+            break;
+        bytes = std::move(*out);
+        ++applied;
     }
+    if (applied > 0 && !AtomicWriteFile(m_path, bytes))
+        ThrowRefused();
+    if (applied < entries.size())
+        ThrowRefused();
+}
 
+void IniFile::ThrowRefused() const {
     std::error_code ec;
     std::filesystem::path full = std::filesystem::absolute(m_path, ec);
     if (ec)

@@ -3,14 +3,16 @@
 // section and key names match without regard to case, the first of duplicate keys wins,
 // lines ending in CR LF or LF alone are read, values are trimmed and at most 2047 bytes long
 // (never splitting a double-byte character). Names and values are CP932 bytes.
-// Each write replaces the whole file atomically; a refused write throws
-// VellaroError("<full path> に書き込めません").
+// Each write replaces the whole file atomically, once per call however many keys it writes; a
+// refused write throws VellaroError("<full path> に書き込めません").
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace vellaro {
 
@@ -48,7 +50,16 @@ class IniFile {
     void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
     void WriteBool(const std::string& section, const std::string& key, bool value);
 
+    // Several keys of one section in one replacement of the file: the file on disk holds either
+    // none or all of them. Each is written as WriteString writes it, in the given order. When one
+    // cannot be written, the keys before it are still written (in that one replacement) and the
+    // refusal is thrown, as writing them one by one would leave the file.
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+    void WriteStrings(const std::string& section, const Entries& entries);
+
   private:
+    [[noreturn]] void ThrowRefused() const;
+
     std::filesystem::path m_path;
 };
 

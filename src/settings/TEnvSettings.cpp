@@ -79,32 +79,34 @@ void SaveSettings(IniFile& ini, const TEnvSettings& s) {
                            "」には設定ファイルに保存できない文字が含まれています。"
                            "別のフォルダを選んでください。");
 
-    const std::string sec = kSettingsSection;
-    ini.WriteInteger(sec, "spFontSize", s.spFontSize);
-    ini.WriteString(sec, "spFontName", s.spFontName);
-    ini.WriteString(sec, "FontName", s.FontName);
-    ini.WriteInteger(sec, "FontSize", s.FontSize);
-    ini.WriteInteger(sec, "FontColor", s.FontColor);
-    ini.WriteString(sec, "PathSrc", *pathSrc);
-    ini.WriteInteger(sec, "YokoSize", s.YokoSize);
-    ini.WriteInteger(sec, "TateSize", s.TateSize);
-    ini.WriteInteger(sec, "YokoPos", s.YokoPos);
-    ini.WriteInteger(sec, "TatePos", s.TatePos);
-    ini.WriteInteger(sec, "Level", s.Level);
-    ini.WriteInteger(sec, "LevelTextBas", s.LevelTextBas);
-    ini.WriteInteger(sec, "LevelTextJava", s.LevelTextJava);
-    ini.WriteInteger(sec, "JavaReadCount", s.JavaReadCount);
-    ini.WriteInteger(sec, "BasreadCount", s.BasreadCount);
-    ini.WriteBool(sec, "SwSpeedRead", s.SwSpeedRead);
-    ini.WriteBool(sec, "SwSpeedText", s.SwSpeedText);
-    ini.WriteBool(sec, "SpeedDisp", s.SpeedDisp);
+    // One replacement of the file for the whole record: a kill or a full disk never leaves a
+    // file that mixes this store with the one before.
+    const auto n = [](std::int32_t v) { return std::to_string(v); };
+    const auto b = [](bool v) { return std::string(v ? "1" : "0"); };
+    ini.WriteStrings(kSettingsSection, {{"spFontSize", n(s.spFontSize)},
+                                        {"spFontName", s.spFontName},
+                                        {"FontName", s.FontName},
+                                        {"FontSize", n(s.FontSize)},
+                                        {"FontColor", n(s.FontColor)},
+                                        {"PathSrc", *pathSrc},
+                                        {"YokoSize", n(s.YokoSize)},
+                                        {"TateSize", n(s.TateSize)},
+                                        {"YokoPos", n(s.YokoPos)},
+                                        {"TatePos", n(s.TatePos)},
+                                        {"Level", n(s.Level)},
+                                        {"LevelTextBas", n(s.LevelTextBas)},
+                                        {"LevelTextJava", n(s.LevelTextJava)},
+                                        {"JavaReadCount", n(s.JavaReadCount)},
+                                        {"BasreadCount", n(s.BasreadCount)},
+                                        {"SwSpeedRead", b(s.SwSpeedRead)},
+                                        {"SwSpeedText", b(s.SwSpeedText)},
+                                        {"SpeedDisp", b(s.SpeedDisp)}});
 }
 
 void SaveCounters(IniFile& ini, const TEnvSettings& s) {
-    const std::string sec = kSettingsSection;
-    ini.WriteInteger(sec, "Level", s.Level);
-    ini.WriteInteger(sec, "JavaReadCount", s.JavaReadCount);
-    ini.WriteInteger(sec, "BasreadCount", s.BasreadCount);
+    ini.WriteStrings(kSettingsSection, {{"Level", std::to_string(s.Level)},
+                                        {"JavaReadCount", std::to_string(s.JavaReadCount)},
+                                        {"BasreadCount", std::to_string(s.BasreadCount)}});
 }
 
 } // namespace vellaro

@@ -117,11 +117,16 @@ class TypedLimitEdit::Limiter : public QValidator {
         // Only what the learner inserts is limited; the program's own texts pass whole.
         if (m_edit->m_learnerDepth == 0)
             return Acceptable;
-        const int allowed = qMax(m_edit->m_limit, int(m_edit->m_before.size()));
-        const int excess = int(input.size()) - allowed;
+        // What the change kept of the text before it is the learner's to keep, whatever its
+        // length (a longer name the program set, shortened or not); the inserted text, which
+        // ends at the caret, is cut so that the field holds at most the limit, or no more than
+        // was kept when that is more already.
+        const int kept = m_edit->m_kept;
+        const int inserted = int(input.size()) - kept;
+        const int allowed = qMax(m_edit->m_limit, kept);
+        const int excess = qMin(int(input.size()) - allowed, inserted);
         if (excess <= 0)
             return Acceptable;
-        // The inserted text ends at the caret: its tail beyond the limit is dropped.
         const int from = qMax(0, pos - excess);
         input.remove(from, pos - from);
         pos = from;
@@ -142,8 +147,9 @@ TypedLimitEdit::TypedLimitEdit(int typedLimit, QWidget* parent)
 bool TypedLimitEdit::event(QEvent* e) {
     if (!IsLearnerInput(e->type()))
         return QLineEdit::event(e);
+    // An insertion replaces the selection: the rest of the text is what it keeps.
     if (m_learnerDepth == 0)
-        m_before = text();
+        m_kept = int(text().size() - selectedText().size());
     ++m_learnerDepth;
     const bool r = QLineEdit::event(e);
     --m_learnerDepth;

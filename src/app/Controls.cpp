@@ -3,6 +3,8 @@
 #include <QFontMetricsF>
 
 #include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -10,6 +12,8 @@
 #include <QTabBar>
 
 #include <algorithm>
+
+#include "common/Cp932.h"
 
 namespace vellaro {
 
@@ -174,10 +178,53 @@ class TabStopKeeper : public QObject {
     QPlainTextEdit* m_edit;
 };
 
+// Replaces the wave dash in what was just added. The document allows edits from inside its
+// change signal and folds them into the change it reports to the layout.
+class WaveDashKeeper : public QObject {
+  public:
+    explicit WaveDashKeeper(QPlainTextEdit* edit) : QObject(edit), m_edit(edit) {
+        connect(edit->document(), &QTextDocument::contentsChange, this, &WaveDashKeeper::changed);
+    }
+
+  private:
+    void changed(int from, int /*removed*/, int added) {
+        if (m_replacing || added <= 0)
+            return;
+        QTextDocument* document = m_edit->document();
+        QTextCursor cursor(document);
+        cursor.setPosition(qMin(from + added, document->characterCount() - 1));
+        cursor.setPosition(from, QTextCursor::KeepAnchor);
+        const QString text = cursor.selectedText();
+        const QChar waveDash{static_cast<char16_t>(kWaveDash)};
+        qsizetype at = text.indexOf(waveDash);
+        if (at < 0)
+            return;
+        m_replacing = true;
+        // One step for undo with the change that brought the wave dash, which undo would
+        // otherwise bring back only to have it replaced again.
+        cursor.joinPreviousEditBlock();
+        const QString tilde{QChar{static_cast<char16_t>(kFullwidthTilde)}};
+        for (; at >= 0; at = text.indexOf(waveDash, at + 1)) {
+            cursor.setPosition(from + int(at));
+            cursor.setPosition(from + int(at) + 1, QTextCursor::KeepAnchor);
+            cursor.insertText(tilde);
+        }
+        cursor.endEditBlock();
+        m_replacing = false;
+    }
+
+    QPlainTextEdit* m_edit;
+    bool m_replacing = false;
+};
+
 } // namespace
 
 void KeepTabStopsAtEightBlanks(QPlainTextEdit* edit) {
     edit->installEventFilter(new TabStopKeeper(edit));
+}
+
+void TakeWaveDashAsTilde(QPlainTextEdit* edit) {
+    new WaveDashKeeper(edit);
 }
 
 } // namespace vellaro

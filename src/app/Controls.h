@@ -69,4 +69,8 @@ class TypedLimitEdit : public QLineEdit {
 // of the desktop does; Qt's fixed 80 pixels push a listing's tabbed lines far to the right.
 void KeepTabStopsAtEightBlanks(QPlainTextEdit* edit);
 
+// Turns every U+301C WAVE DASH that enters the editor (typed, pasted, dropped, read, set by the
+// program) into U+FF5E FULLWIDTH TILDE at once, so that the text, the listing and the file agree.
+void TakeWaveDashAsTilde(QPlainTextEdit* edit);
+
 } // namespace vellaro

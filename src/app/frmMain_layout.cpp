@@ -264,6 +264,7 @@ void TMainCrt::BuildLayout() {
         SecEdit->setContextMenuPolicy(Qt::CustomContextMenu);
         SecEdit->setAccessibleName(U("プログラム入力"));
         KeepTabStopsAtEightBlanks(SecEdit);
+        TakeWaveDashAsTilde(SecEdit);
         box->addWidget(SecEdit, 1);
     }
 

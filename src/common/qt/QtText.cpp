@@ -17,7 +17,8 @@ std::optional<std::string> ToSjis(const QString& text) {
 }
 
 QString WithFullwidthTilde(QString text) {
-    text.replace(QChar(char16_t(kWaveDash)), QChar(char16_t(kFullwidthTilde)));
+    text.replace(QChar{static_cast<char16_t>(kWaveDash)},
+                 QChar{static_cast<char16_t>(kFullwidthTilde)});
     return text;
 }
 

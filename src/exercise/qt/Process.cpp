@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <csignal>
@@ -88,7 +89,14 @@ int QtProcesses::runHiddenAndWait(const std::string& commandLine) {
     // process group of its own, which a stop ends, and its shell at least ends with the program.
     const std::string supervisor = SupervisorProgram();
     const bool supervised = !supervisor.empty();
-    QString program = QString::fromStdString(supervised ? supervisor : words.front());
+    // A command that cannot be started is not started, under the supervisor or not.
+    const QString command = QString::fromStdString(words.front());
+    if (supervised &&
+        (command.contains(QLatin1Char('/')) ? ::access(words.front().c_str(), X_OK) != 0
+                                            : QStandardPaths::findExecutable(command).isEmpty())) {
+        return -1;
+    }
+    const QString program = supervised ? QString::fromStdString(supervisor) : command;
     QStringList args;
     for (std::size_t i = supervised ? 0 : 1; i < words.size(); ++i) {
         args << QString::fromStdString(words[i]);

@@ -8,8 +8,34 @@
 #include "exercise/Compile.h"
 #include "exercise/ExerciseFiles.h"
 
+namespace {
+
+// Any text that CP932 holds, written as the exercise writer writes it, reads back as the same
+// text (line ends aside, which become LF), taking the CP932 reading where the reader asks.
+// Text with NUL is no text: the reader refuses it as binary.
+void CheckWrittenTextReadsBack(std::string_view utf8) {
+    if (utf8.find('\0') != std::string_view::npos)
+        return;
+    vellaro::UnencodableChar failure;
+    const auto cp932 = vellaro::EncodeTextCp932(utf8, &failure);
+    if (!cp932)
+        return;
+    const vellaro::ExerciseRead read =
+        vellaro::ReadExerciseBytes(vellaro::ExerciseFileBytes(*cp932));
+    FUZZ_CHECK(read.status == vellaro::ExerciseReadStatus::Ok);
+    FUZZ_CHECK(read.encoding != vellaro::ExerciseEncoding::Utf8);
+    FUZZ_CHECK(vellaro::Cp932ToUtf8(read.text) == vellaro::ExerciseTextFromFileBytes(utf8));
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+    // The input as the learner's text, and the text of the input read as CP932.
+    CheckWrittenTextReadsBack(bytes);
+    if (const auto text = vellaro::Cp932ToUtf8(bytes))
+        CheckWrittenTextReadsBack(*text);
 
     // Reading an exercise file and writing the text again is stable after one round.
     const std::string text = vellaro::ExerciseTextFromFileBytes(bytes);

@@ -3,6 +3,8 @@
 #include <QFontMetricsF>
 
 #include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -11,6 +13,8 @@
 #include <QLineEdit>
 
 #include <algorithm>
+
+#include "common/Cp932.h"
 
 namespace vellaro {
 
@@ -119,11 +123,16 @@ class TypedLimitEdit::Limiter : public QValidator {
         // Only what the learner inserts is limited; the program's own texts pass whole.
         if (m_edit->m_learnerDepth == 0)
             return Acceptable;
-        const int allowed = qMax(m_edit->m_limit, int(m_edit->m_before.size()));
-        const int excess = int(input.size()) - allowed;
+        // What the change kept of the text before it is the learner's to keep, whatever its
+        // length (a longer name the program set, shortened or not); the inserted text, which
+        // ends at the caret, is cut so that the field holds at most the limit, or no more than
+        // was kept when that is more already.
+        const int kept = m_edit->m_kept;
+        const int inserted = int(input.size()) - kept;
+        const int allowed = qMax(m_edit->m_limit, kept);
+        const int excess = qMin(int(input.size()) - allowed, inserted);
         if (excess <= 0)
             return Acceptable;
-        // The inserted text ends at the caret: its tail beyond the limit is dropped.
         const int from = qMax(0, pos - excess);
         input.remove(from, pos - from);
         pos = from;
@@ -144,8 +153,9 @@ TypedLimitEdit::TypedLimitEdit(int typedLimit, QWidget* parent)
 bool TypedLimitEdit::event(QEvent* e) {
     if (!IsLearnerInput(e->type()))
         return QLineEdit::event(e);
+    // An insertion replaces the selection: the rest of the text is what it keeps.
     if (m_learnerDepth == 0)
-        m_before = text();
+        m_kept = int(text().size() - selectedText().size());
     ++m_learnerDepth;
     const bool r = QLineEdit::event(e);
     --m_learnerDepth;
@@ -168,6 +178,45 @@ class TabStopKeeper : public QObject {
         m_edit->setTabStopDistance(8 * QFontMetricsF(m_edit->font()).horizontalAdvance(QChar(' ')));
     }
     QPlainTextEdit* m_edit;
+};
+
+// Replaces the wave dash in what was just added. The document allows edits from inside its
+// change signal and folds them into the change it reports to the layout.
+class WaveDashKeeper : public QObject {
+  public:
+    explicit WaveDashKeeper(QPlainTextEdit* edit) : QObject(edit), m_edit(edit) {
+        connect(edit->document(), &QTextDocument::contentsChange, this, &WaveDashKeeper::changed);
+    }
+
+  private:
+    void changed(int from, int /*removed*/, int added) {
+        if (m_replacing || added <= 0)
+            return;
+        QTextDocument* document = m_edit->document();
+        QTextCursor cursor(document);
+        cursor.setPosition(qMin(from + added, document->characterCount() - 1));
+        cursor.setPosition(from, QTextCursor::KeepAnchor);
+        const QString text = cursor.selectedText();
+        const QChar waveDash{static_cast<char16_t>(kWaveDash)};
+        qsizetype at = text.indexOf(waveDash);
+        if (at < 0)
+            return;
+        m_replacing = true;
+        // One step for undo with the change that brought the wave dash, which undo would
+        // otherwise bring back only to have it replaced again.
+        cursor.joinPreviousEditBlock();
+        const QString tilde{QChar{static_cast<char16_t>(kFullwidthTilde)}};
+        for (; at >= 0; at = text.indexOf(waveDash, at + 1)) {
+            cursor.setPosition(from + int(at));
+            cursor.setPosition(from + int(at) + 1, QTextCursor::KeepAnchor);
+            cursor.insertText(tilde);
+        }
+        cursor.endEditBlock();
+        m_replacing = false;
+    }
+
+    QPlainTextEdit* m_edit;
+    bool m_replacing = false;
 };
 
 } // namespace
@@ -203,6 +252,10 @@ class EnterPresses : public QObject {
 void MakeKeyboardToolButton(QAbstractButton* button) {
     button->setFocusPolicy(Qt::TabFocus);
     button->installEventFilter(new EnterPresses(button));
+}
+
+void TakeWaveDashAsTilde(QPlainTextEdit* edit) {
+    new WaveDashKeeper(edit);
 }
 
 } // namespace vellaro

@@ -67,7 +67,8 @@ class ClampSpinBox : public QSpinBox {
 };
 
 // A line edit that limits what the learner types or pastes to a number of characters, while a
-// longer text that the program sets stays whole (and the learner may still shorten it).
+// longer text that the program sets stays whole until the learner changes it (deleting is always
+// allowed; an insertion never makes the field longer than the limit, or than what it kept).
 // Characters beyond the limit are cut from what was just inserted, as a length-limited edit of
 // the desktop does, before anything that watches the text sees them.
 class TypedLimitEdit : public QLineEdit {
@@ -84,7 +85,7 @@ class TypedLimitEdit : public QLineEdit {
     friend class Limiter;
     int m_limit;
     int m_learnerDepth = 0; // > 0 while an input event of the learner is being handled
-    QString m_before;       // the text when the outermost input event began
+    int m_kept = 0;         // characters an input event keeps: the text less its selection
 };
 
 // Makes a tool button reachable by the Tab key and pressed by Space, Enter or Return, while a
@@ -94,5 +95,9 @@ void MakeKeyboardToolButton(QAbstractButton* button);
 // Keeps a plain-text editor's tab stops at eight blanks of its current font, as a text box
 // of the desktop does; Qt's fixed 80 pixels push a listing's tabbed lines far to the right.
 void KeepTabStopsAtEightBlanks(QPlainTextEdit* edit);
+
+// Turns every U+301C WAVE DASH that enters the editor (typed, pasted, dropped, read, set by the
+// program) into U+FF5E FULLWIDTH TILDE at once, so that the text, the listing and the file agree.
+void TakeWaveDashAsTilde(QPlainTextEdit* edit);
 
 } // namespace vellaro

@@ -37,6 +37,9 @@ namespace {
 // Thrown after the work folder failure: it unwinds whatever was running, and nothing after it
 // may touch the settings.
 struct ProgramEnd {};
+// Thrown when the learner chose to stay instead of the program's own end: it unwinds the
+// operation that met the failure, and the program goes on.
+struct EndDeclined {};
 
 const char* const kWorkFolderFailure = "ＪＡＶＡソースを編集するフォルダを作成できません";
 const char* const kUnknownFailure = "予期しないエラーが発生しました";
@@ -100,6 +103,8 @@ TMainCrt::TMainCrt(QWidget* parent) : QMainWindow(parent) {
         FormCreate();
     } catch (const ProgramEnd&) {
         // The program ended during start-up; main() sees ProgramEnded() and shows nothing.
+    } catch (const EndDeclined&) {
+        // Nothing to keep at start-up asks nothing, so the learner cannot decline an end here.
     } catch (const std::exception& e) {
         ShowFailure(QString::fromUtf8(e.what()));
     } catch (...) {
@@ -116,6 +121,8 @@ void TMainCrt::Guarded(const std::function<void()>& handler) {
         handler();
     } catch (const ProgramEnd&) {
         // Ended on purpose: the request to end is posted, nothing else is to be done.
+    } catch (const EndDeclined&) {
+        // The failure has been shown; the learner stays with the exercise.
     } catch (const std::exception& e) {
         ShowFailure(QString::fromUtf8(e.what()));
     } catch (...) {
@@ -129,6 +136,8 @@ void TMainCrt::ShowFailure(const QString& text) {
 
 void TMainCrt::WorkFolderFailure() {
     Dialogs().message(this, MsgKind::Error, Utf8(kWorkFolderFailure), MbYes);
+    if (!ConfirmProgramEnd())
+        throw EndDeclined{};
     m_ended = true;
     AppTerminate();
     throw ProgramEnd{};
@@ -558,11 +567,23 @@ void TMainCrt::FormClose() {
 }
 
 void TMainCrt::closeEvent(QCloseEvent* event) {
-    // An end through AppTerminate or the work folder failure stores nothing. Otherwise the
-    // settings are stored; if that fails the learner sees why, and the window closes all the
-    // same, so the program can always be left.
-    if (!m_ended && !TerminateRequested())
+    // A compile still running ends first: a hung compiler must not keep the window open.
+    StopCompile();
+    // An end through AppTerminate or the work folder failure stores nothing. Otherwise a changed
+    // exercise is offered for saving (declining, or a save that did not write, keeps the window
+    // open), then the settings are stored; if that fails the learner sees why, and the window
+    // closes all the same, so the program can always be left.
+    if (!m_ended && !TerminateRequested()) {
+        bool goOn = false;
+        Guarded([this, &goOn] { goOn = KeepUnsavedExercise(); });
+        if (!goOn) {
+            event->ignore();
+            return;
+        }
+        m_closing = true;
         Guarded([this] { FormClose(); });
+        m_closing = false;
+    }
     event->accept();
 }
 

@@ -218,7 +218,7 @@ class TMainCrt : public QMainWindow {
     // ---- exercise bench (frmMain_exercise.cpp) ----
     void ToolButton1Click();     // new exercise
     void ToolButton2Click();     // load exercise file
-    void ToolButton3Click();     // save exercise file
+    void ToolButton3Click();     // save exercise file (SaveExercise)
     void ToolButton11Click();    // write Java source
     void SrcClassNameChange();   // class-name rule
     void MakeJavaSource();       // source and listing from the editor
@@ -226,10 +226,21 @@ class TMainCrt : public QMainWindow {
     void EditCopy(bool fromMenu);
     void EditPaste(bool fromMenu);
     void EditSelectAll(bool fromMenu);
+    // "プログラム書き込み": true when it wrote the file.
+    bool SaveExercise();
+    // True when the editor's text differs from what was last read, written or emptied by
+    // "新規作成".
+    bool ExerciseChanged() const;
+    // Before a changed exercise would be dropped, asks whether to save it: "はい" saves (and
+    // goes on only if that wrote), "いいえ" goes on, "キャンセル" stops. True when the caller may
+    // go on; nothing is asked for an unchanged exercise.
+    bool KeepUnsavedExercise();
 
     // ---- compile and run (frmMain_run.cpp) ----
     void CompButtonClick();
     void RunButtonClick();
+    // Ends a compile that is running (the close box, Esc); nothing when none runs.
+    void StopCompile();
 
     // ---- speed-reading trainer (frmMain_trainer.cpp) ----
     void LoadLessonText();
@@ -278,8 +289,15 @@ class TMainCrt : public QMainWindow {
     QFont SettingsFont(const std::string& nameSjis, int points) const;
 
     void ShowFailure(const QString& text); // the standard error box
+    // The program is about to end itself while the window is up: a changed exercise is offered
+    // for saving first. False when the learner chose to stay; the program then goes on.
+    bool ConfirmProgramEnd();
+    // The exercise as last read, written or emptied (lines separated by LF).
+    void MarkExerciseUnchanged();
+    QString m_exerciseBaseline;
 
     bool m_ended = false;
+    bool m_closing = false;   // the close box or "終了": the question has been asked
     QSize m_pendingOuterSize; // outer size to reach once the frame is known
 
     // The trainer's state is defined in its own header (frmMain_trainerState.h), so that the

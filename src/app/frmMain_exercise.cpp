@@ -108,8 +108,39 @@ void TMainCrt::ToolButton1Click() {
         return;
     SecEdit->clear();
     SecEdit->viewport()->update();
+    MarkExerciseUnchanged();
     SrcClassName->setText(QString());
     SrcClassName->setFocus();
+}
+
+// ---- unsaved text -------------------------------------------------------------------------------
+
+bool TMainCrt::ExerciseChanged() const {
+    return EditorText(SecEdit) != m_exerciseBaseline;
+}
+
+void TMainCrt::MarkExerciseUnchanged() {
+    m_exerciseBaseline = EditorText(SecEdit);
+}
+
+bool TMainCrt::KeepUnsavedExercise() {
+    if (!ExerciseChanged())
+        return true;
+    switch (Dialogs().message(this, MsgKind::Confirmation,
+                              QStringLiteral("プログラムが変更されています。保存しますか？"),
+                              vellaro::MbYes | vellaro::MbNo | vellaro::MbCancel)) {
+    case vellaro::MbYes:
+        return SaveExercise();
+    case vellaro::MbNo:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TMainCrt::ConfirmProgramEnd() {
+    // Closing has asked already.
+    return m_closing || KeepUnsavedExercise();
 }
 
 namespace {
@@ -173,29 +204,41 @@ void TMainCrt::MakeJavaSource() {
 // ---- files --------------------------------------------------------------------------------------
 
 void TMainCrt::ToolButton3Click() {
+    SaveExercise();
+}
+
+bool TMainCrt::SaveExercise() {
     const QString className = SrcClassName->text();
     if (className.isEmpty()) {
         ShowMessage(this, MsgKind::Warning, vellaro::kMsgEnterClassName);
-        return;
+        return false;
     }
     // Refused before the learner picks a file: a text that cannot be written as it stands.
     vellaro::UnencodableChar failure;
-    const auto text = vellaro::EncodeTextCp932(ToUtf8(EditorText(SecEdit)), &failure);
+    const QString editorText = EditorText(SecEdit);
+    const auto text = vellaro::EncodeTextCp932(ToUtf8(editorText), &failure);
     if (!text) {
         ShowMessage(this, MsgKind::Warning, vellaro::UnencodableMessage(failure));
-        return;
+        return false;
     }
     vellaro::FileDialogRequest request = SaveDialog1;
     request.folder = vellaro::FromPath(EnvSettings.PathSrc);
     request.fileName = className;
     const QString chosen = Dialogs().saveFile(this, request);
     if (chosen.isEmpty())
-        return;
-    if (!vellaro::WriteExerciseFile(TakeChosenFile(chosen), *text))
+        return false;
+    if (!vellaro::WriteExerciseFile(TakeChosenFile(chosen), *text)) {
         ShowMessage(this, MsgKind::Error, vellaro::kMsgCannotWrite);
+        return false;
+    }
+    m_exerciseBaseline = editorText;
+    return true;
 }
 
 void TMainCrt::ToolButton2Click() {
+    // Reading replaces the editor's text: a changed exercise is offered for saving first.
+    if (!KeepUnsavedExercise())
+        return;
     // The dialog opens in the work folder, showing the exercise files there.
     vellaro::FileDialogRequest request = OpenDialog1;
     request.folder = vellaro::FromPath(EnvSettings.PathSrc);
@@ -212,7 +255,18 @@ void TMainCrt::ToolButton2Click() {
         ShowMessage(this, MsgKind::Error, vellaro::ReadFailureMessage(read));
         return;
     }
-    SecEdit->setPlainText(vellaro::FromSjis(read.text));
+    bool asUtf8 = read.encoding == vellaro::ExerciseEncoding::Utf8;
+    if (read.encoding == vellaro::ExerciseEncoding::Either) {
+        const vellaro::MsgButton answer =
+            Dialogs().message(this, MsgKind::Confirmation, FromUtf8(vellaro::kMsgReadAsUtf8),
+                              vellaro::MbYes | vellaro::MbNo | vellaro::MbCancel);
+        if (answer != vellaro::MbYes && answer != vellaro::MbNo)
+            return;
+        asUtf8 = answer == vellaro::MbYes;
+    }
+    // Text that CP932 cannot hold stays in the editor; writing it refuses it, naming the line.
+    SecEdit->setPlainText(asUtf8 ? FromUtf8(read.utf8Text) : vellaro::FromSjis(read.text));
+    MarkExerciseUnchanged();
     // The class-name rule judges the stem; the typed-length limit does not apply to it.
     SrcClassName->setText(vellaro::FromPath(std::filesystem::path(vellaro::ExtractNameStem(file))));
 }

@@ -273,6 +273,7 @@ void TMainCrt::BuildLayout() {
         SecEdit->setContextMenuPolicy(Qt::CustomContextMenu);
         SecEdit->setAccessibleName(U("プログラム入力"));
         KeepTabStopsAtEightBlanks(SecEdit);
+        TakeWaveDashAsTilde(SecEdit);
         box->addWidget(SecEdit, 1);
     }
 
@@ -599,7 +600,7 @@ void TMainCrt::BuildLayout() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
     f1 = Named(bar->addMenu(U("ファイル")), "f1");
-    N10 = MenuEntry(f1, "N10", "新規柵瀬");
+    N10 = MenuEntry(f1, "N10", "新規作成");
     Separator(f1, "N14");
     N11 = MenuEntry(f1, "N11", "読込み");
     N12 = MenuEntry(f1, "N12", "書き込み");
@@ -612,7 +613,6 @@ void TMainCrt::BuildLayout() {
     Separator(Edit2, "N3");
     N4 = MenuEntry(Edit2, "N4", "総て選択");
     N5 = Named(bar->addMenu(U("実行")), "N5");
-    // The entries are crossed with respect to the tool buttons of the same words.
     N6 = MenuEntry(N5, "N6", "コンパイル");
     N7 = MenuEntry(N5, "N7", "実行");
     Help1 = Named(bar->addMenu(U("ヘルプ")), "Help1");
@@ -665,8 +665,8 @@ void TMainCrt::ConnectEvents() {
     connect(Copy2, &QAction::triggered, this, onEdit(&TMainCrt::EditCopy, true));
     connect(Paste2, &QAction::triggered, this, onEdit(&TMainCrt::EditPaste, true));
     connect(N4, &QAction::triggered, this, onEdit(&TMainCrt::EditSelectAll, true));
-    connect(N6, &QAction::triggered, this, on(&TMainCrt::RunButtonClick));
-    connect(N7, &QAction::triggered, this, on(&TMainCrt::CompButtonClick));
+    connect(N6, &QAction::triggered, this, on(&TMainCrt::CompButtonClick));
+    connect(N7, &QAction::triggered, this, on(&TMainCrt::RunButtonClick));
     connect(N8, &QAction::triggered, this, on(&TMainCrt::N8Click));
     connect(About1, &QAction::triggered, this, on(&TMainCrt::About1Click));
 

@@ -1,9 +1,14 @@
 // Compile and run handlers of the main window.
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QStringList>
+#include <QWindow>
 
 #include "app/frmMain.h"
+#include "common/Cp932.h"
 #include "common/delCommFunc.h"
 #include "common/qt/Dialogs.h"
 #include "common/qt/QtText.h"
@@ -13,9 +18,98 @@
 
 namespace {
 
-// A compile waits for the compiler while the window goes on handling events; a second press of
-// the compile command meanwhile would start a second compiler writing the same capture file.
-bool g_compiling = false;
+bool IsLearnerInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// While the compiler runs, the main window takes no input (a "実行" pressed meanwhile would run
+// the old class) and shows the busy cursor, as during a run. It still repaints, and Esc and the
+// close box reach it: both end the compiler, so that a hung one never traps the learner. Other
+// windows (a message box the close box brings up) take their input as usual.
+class CompileWait : public QObject {
+  public:
+    explicit CompileWait(TMainCrt* window) : m_window(window) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        qApp->installEventFilter(this);
+    }
+    ~CompileWait() override {
+        qApp->removeEventFilter(this);
+        restoreCursor();
+    }
+    CompileWait(const CompileWait&) = delete;
+    CompileWait& operator=(const CompileWait&) = delete;
+
+    bool stopped() const { return m_stopped; }
+    void stop() {
+        if (!m_stopped) {
+            m_stopped = true;
+            vellaro::Processes().stopHidden();
+        }
+        restoreCursor();
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!IsLearnerInput(event->type()) || !inMainWindow(watched))
+            return false;
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept(); // claimed, so that no shortcut of the window fires either
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            stop();
+        return true;
+    }
+
+  private:
+    bool inMainWindow(QObject* watched) const {
+        if (auto* widget = qobject_cast<QWidget*>(watched))
+            return widget->window() == m_window;
+        if (auto* window = qobject_cast<QWindow*>(watched))
+            return window == m_window->windowHandle();
+        return false;
+    }
+    void restoreCursor() {
+        if (m_cursorSet) {
+            m_cursorSet = false;
+            QApplication::restoreOverrideCursor();
+        }
+    }
+
+    TMainCrt* m_window;
+    bool m_stopped = false;
+    bool m_cursorSet = true;
+};
+
+// The compile being waited for; a second press of the compile command meanwhile would start a
+// second compiler writing the same capture file.
+CompileWait* g_compileWait = nullptr;
 
 void WarnNoClassName(QWidget* parent) {
     vellaro::Dialogs().message(
@@ -28,25 +122,28 @@ void WarnNoClassName(QWidget* parent) {
 } // namespace
 
 void TMainCrt::CompButtonClick() {
-    if (g_compiling) {
+    if (g_compileWait) {
         return;
     }
     Memo1->clear();
     const std::string className = SaveclassName->text().toStdString();
-    g_compiling = true;
-    vellaro::CompileOutcome outcome;
-    try {
-        outcome = vellaro::CompileSource(className, [](const std::string& commandLine) {
-            return vellaro::RunHiddenAndWait(commandLine);
+    bool stopped = false;
+    vellaro::CompileOutcome outcome =
+        vellaro::CompileSource(className, [this, &stopped](const std::string& commandLine) {
+            CompileWait wait(this);
+            g_compileWait = &wait;
+            const auto forget = qScopeGuard([] { g_compileWait = nullptr; });
+            const int status = vellaro::RunHiddenAndWait(commandLine);
+            stopped = wait.stopped();
+            return status;
         });
-    } catch (...) {
-        g_compiling = false;
-        throw;
-    }
-    g_compiling = false;
     if (outcome.classNameMissing) {
         WarnNoClassName(this);
         return;
+    }
+    if (stopped) {
+        // What the compiler left behind is not its verdict.
+        outcome.lines = {vellaro::Sjis(vellaro::kCompileStoppedText)};
     }
     QStringList lines;
     lines.reserve(static_cast<qsizetype>(outcome.lines.size()));
@@ -54,6 +151,12 @@ void TMainCrt::CompButtonClick() {
         lines << vellaro::FromSjis(line);
     }
     Memo1->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+void TMainCrt::StopCompile() {
+    if (g_compileWait) {
+        g_compileWait->stop();
+    }
 }
 
 void TMainCrt::RunButtonClick() {

@@ -92,6 +92,8 @@ void TMainCrt::LoadLessonText() {
         vellaro::Dialogs().message(this, vellaro::MsgKind::Error,
                                    QStringLiteral("速読テキストが有りません、処理を中止します"),
                                    vellaro::MbYes);
+        if (!ConfirmProgramEnd())
+            return;
         vellaro::AppTerminate();
     }
     const vellaro::LessonDecodeResult result = vellaro::DecodeLessonText(t.encoded, t.lines);
@@ -102,7 +104,8 @@ void TMainCrt::LoadLessonText() {
             this, vellaro::MsgKind::Information,
             QStringLiteral("テキストファイルが壊れています、プログラムを終了します。"),
             vellaro::MbYes);
-        vellaro::AppTerminate();
+        if (ConfirmProgramEnd())
+            vellaro::AppTerminate();
     }
 }
 

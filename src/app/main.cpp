@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QLockFile>
 #include <QTranslator>
+#include <filesystem>
+#include <memory>
 
 #include "app/AppWindows.h"
 #include "app/frmMain.h"
@@ -18,11 +20,17 @@ int main(int argc, char** argv) {
     vellaro::SetFolderSource(vellaro::SystemFolders());
 
     // One running copy per learner. The lock is freed by the system when the process ends,
-    // however it ends; a second copy leaves at once, without a word and without a window.
-    QLockFile mutex(vellaro::FromPath(vellaro::TempPath() / "EX_Mutex"));
-    mutex.setStaleLockTime(0);
-    if (!mutex.tryLock(0))
-        return 0;
+    // however it ends; a second copy leaves at once, without a word and without a window. Where
+    // no lock can be made at all, or the lock file cannot be written, the program still runs:
+    // a second copy is less harm than no program.
+    const std::filesystem::path lockPath = vellaro::InstanceLockPath();
+    std::unique_ptr<QLockFile> mutex;
+    if (!lockPath.empty()) {
+        mutex = std::make_unique<QLockFile>(vellaro::FromPath(lockPath));
+        mutex->setStaleLockTime(0);
+        if (!mutex->tryLock(0) && mutex->error() == QLockFile::LockFailedError)
+            return 0;
+    }
 
     QApplication::setApplicationName(QStringLiteral("Vellaro"));
 

@@ -75,44 +75,22 @@ Converter& ToCp932() {
     return c;
 }
 
-bool IsLeadByte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-// Number of single-byte ASCII characters in CP932 text (trail bytes of double-byte characters
-// may lie in the ASCII range and do not count).
-std::size_t CountAsciiCp932(std::string_view s) {
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if (IsLeadByte(b))
-            ++i;
-        else if (b < 0x80)
-            ++n;
-    }
-    return n;
-}
-
-std::size_t CountAscii(std::string_view utf8) {
-    std::size_t n = 0;
-    for (char c : utf8)
-        if (static_cast<unsigned char>(c) < 0x80)
-            ++n;
-    return n;
-}
-
-// The table maps two characters that are not ASCII onto ASCII bytes (U+00A5 YEN SIGN to "\",
-// U+203E OVERLINE to "~"). Decoded again they come back as "\" and "~", which in a path or a
-// Java source is a different character, so they count as having no CP932 form. Returns the
-// offset of the first such character.
-std::size_t FindAsciiFolding(std::string_view utf8) {
+// The table maps nine characters onto codes that decode to other characters: U+00A5 YEN SIGN
+// and U+203E OVERLINE onto "\" and "~", and seven onto their full-width look-alikes (U+301C WAVE
+// DASH onto ～, U+2212 MINUS SIGN onto －, U+2014 EM DASH onto ―, U+2016 onto ∥, ¢ £ ¬ onto ￠ ￡
+// ￢). The file would then hold another character than the text shows, so a character counts as
+// having a CP932 form only if its code decodes to it again. Returns the offset of the first
+// character that does not.
+std::size_t FindChangedCharacter(std::string_view utf8) {
     std::string one;
+    std::string back;
     std::size_t dummy = 0;
     for (std::size_t i = 0; i < utf8.size();) {
         const std::size_t len =
             std::min(Utf8SequenceLength(static_cast<unsigned char>(utf8[i])), utf8.size() - i);
-        if (len > 1 && ToCp932().Convert(utf8.substr(i, len), one, dummy) && one.size() == 1 &&
-            static_cast<unsigned char>(one[0]) < 0x80)
+        const std::string_view ch = utf8.substr(i, len);
+        if (len > 1 && (!ToCp932().Convert(ch, one, dummy) ||
+                        !FromCp932().Convert(one, back, dummy) || back != ch))
             return i;
         i += len;
     }
@@ -140,9 +118,10 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8, CodecFailure* fail
             failure->offset = failedAt;
         return std::nullopt;
     }
-    if (CountAsciiCp932(out) != CountAscii(utf8)) {
+    std::string back;
+    if (!FromCp932().Convert(out, back, failedAt) || back != utf8) {
         if (failure)
-            failure->offset = FindAsciiFolding(utf8);
+            failure->offset = FindChangedCharacter(utf8);
         return std::nullopt;
     }
     return out;

@@ -30,8 +30,15 @@ int DriveKind(const fs::path& p);
 fs::path ExePath();
 // The machine-wide system folder, no trailing separator.
 fs::path SysPath();
-// The learner's private temporary folder, ending in a separator (created on demand).
+// The learner's private temporary folder, ending in a separator (created on demand). A fresh
+// folder made because the usual one could not be trusted is removed when the program ends.
 fs::path TempPath();
+// The single-instance lock "EX_Mutex", at one path per learner that no other user can occupy:
+// $XDG_RUNTIME_DIR/vellaro/EX_Mutex when that variable names the learner's own 0700 folder,
+// else ~/.cache/vellaro/EX_Mutex-<host name> (a home shared over the network holds one lock per
+// machine); never the current folder, never the settings folder. The folders are made (0700)
+// as needed. Empty when neither place can be used.
+fs::path InstanceLockPath();
 void ChangeFolder(const fs::path& p);
 std::string IntToText(std::int32_t v);
 std::int32_t TextToInt(std::string_view text);

@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 #include "common/Cp932.h"
 #include "common/DriveKindLinux.h"
@@ -27,6 +29,8 @@ struct FreshTempFolder {
     fs::path wish;
     fs::path base;
     fs::path folder;
+    // Made for this run alone under an unpredictable name, so nothing else will ever use it.
+    ~FreshTempFolder();
 };
 FreshTempFolder& Fresh() {
     static FreshTempFolder fresh;
@@ -36,6 +40,13 @@ FreshTempFolder& Fresh() {
 bool IsPrivatePath(const fs::path& p) {
     struct stat st {};
     return ::lstat(p.c_str(), &st) == 0 && IsPrivateFolder(st, ::geteuid());
+}
+
+FreshTempFolder::~FreshTempFolder() {
+    if (!folder.empty() && IsPrivatePath(folder)) {
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
 }
 
 // Makes a folder that only we can use. The mode is set again after mkdir so that an unusual
@@ -64,6 +75,65 @@ bool ReadProcFile(const char* path, std::string& text) {
 
 bool IsPrivateFolder(const struct stat& st, uid_t owner) {
     return S_ISDIR(st.st_mode) && st.st_uid == owner && (st.st_mode & 0777) == 0700;
+}
+
+fs::path InstanceLockPathFor(const char* runtimeDir, const fs::path& home,
+                             const std::string& host) {
+    const uid_t me = ::geteuid();
+    // A folder of ours alone, made if it is missing.
+    const auto privateFolder = [](const fs::path& p) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0 && errno == ENOENT)
+            MakePrivateFolder(p);
+        return IsPrivatePath(p);
+    };
+    if (runtimeDir && runtimeDir[0] == '/' && IsPrivatePath(runtimeDir)) {
+        const fs::path folder = fs::path(runtimeDir) / "vellaro";
+        if (privateFolder(folder))
+            return folder / "EX_Mutex";
+    }
+    if (!home.is_absolute())
+        return {};
+    // The cache folder may be a link (to another disk, say); it must be the learner's.
+    const fs::path cache = home / ".cache";
+    struct stat st {};
+    if (::stat(cache.c_str(), &st) != 0 && errno == ENOENT && ::mkdir(cache.c_str(), 0700) != 0)
+        return {};
+    if (::stat(cache.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != me)
+        return {};
+    const fs::path folder = cache / "vellaro";
+    if (!privateFolder(folder))
+        return {};
+    std::string name = "EX_Mutex";
+    if (!host.empty())
+        name += "-" + host;
+    return folder / name;
+}
+
+fs::path InstanceLockPath() {
+    try {
+        fs::path home;
+        if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
+            home = h;
+        } else {
+            struct passwd pw {};
+            struct passwd* found = nullptr;
+            std::vector<char> buffer(16384);
+            if (::getpwuid_r(::geteuid(), &pw, buffer.data(), buffer.size(), &found) == 0 &&
+                found && found->pw_dir)
+                home = found->pw_dir;
+        }
+        char host[256] = {};
+        if (::gethostname(host, sizeof host - 1) != 0)
+            host[0] = '\0';
+        std::string hostName = host;
+        for (char& c : hostName)
+            if (c == '/')
+                c = '_';
+        return InstanceLockPathFor(std::getenv("XDG_RUNTIME_DIR"), home, hostName);
+    } catch (...) {
+        return {};
+    }
 }
 
 FolderSource SystemFolders() {

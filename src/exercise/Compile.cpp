@@ -95,7 +95,8 @@ std::string CompileCommandLine(std::string_view className, const fs::path& captu
 }
 
 std::string RunShellCommand(std::string_view className) {
-    std::string inner = "java -Dfile.encoding=UTF-8 ";
+    std::string inner = "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
+                        "-Dstderr.encoding=UTF-8 ";
     inner += ShellQuote(className);
     inner += "; exec ";
     inner += kShellProgram;

@@ -22,7 +22,9 @@ inline constexpr std::string_view kCompileBrokenText = "コンパイルが正し
 inline constexpr std::string_view kCompileCleanText =
     "コンパイルが終了しました　（エラーは有りません）";
 inline constexpr std::string_view kCompilerMissingText =
-    "javac が見つかりません。JDK をインストールしてください。";
+    "javac が見つかりません。JDK をインストールして下さい。";
+// The pane's line after the learner ended a compile that was still running.
+inline constexpr std::string_view kCompileStoppedText = "コンパイルを中止しました。";
 // The warning box when there is no class name.
 inline constexpr std::string_view kNoClassNameText = "クラス名を入力して下さい";
 
@@ -42,9 +44,12 @@ std::string ShellQuote(std::string_view word);
 // whatever the desktop's locale.
 std::string CompileCommandLine(std::string_view className, const fs::path& capture);
 
-// What a run keeps in ShellCommand:
-//  -c "java -Dfile.encoding=UTF-8 <Class>; exec /bin/sh -i" (a blank first and last).
-// The class's output is UTF-8 whatever the locale; afterwards the learner is left at a prompt.
+// What a run keeps in ShellCommand (a blank first and last):
+//  -c "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8
+//      -Dstderr.encoding=UTF-8 <Class>; exec /bin/sh -i"
+// The launcher's own messages are Japanese and the class's output is UTF-8 whatever the locale
+// (JDK 18 and later take the console's encoding from stdout.encoding; JDK 17 ignores it).
+// Afterwards the learner is left at a prompt.
 std::string RunShellCommand(std::string_view className);
 
 // The console's command line: "/bin/sh " followed by the run's ShellCommand.

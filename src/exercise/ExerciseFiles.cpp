@@ -131,30 +131,79 @@ std::string UnencodableMessage(const UnencodableChar& failure) {
     return text;
 }
 
-bool LooksLikeUtf8Text(std::string_view bytes) {
-    bool multiByte = false;
+Utf8Shape InspectUtf8(std::string_view bytes) {
+    Utf8Shape shape;
     for (std::size_t i = 0; i < bytes.size();) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
         if (lead < 0x80) {
             ++i;
             continue;
         }
+        // The second byte's range excludes overlong forms, surrogates and codes beyond U+10FFFF.
         std::size_t len = 0;
-        if (lead >= 0xC2 && lead <= 0xDF)
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
             len = 2;
-        else if (lead >= 0xE0 && lead <= 0xEF)
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
             len = 3;
-        else if (lead >= 0xF0 && lead <= 0xF4)
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
             len = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        }
         if (len == 0 || i + len > bytes.size())
-            return false;
-        for (std::size_t k = 1; k < len; ++k)
-            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80)
-                return false;
-        multiByte = true;
+            return {};
+        for (std::size_t k = 1; k < len; ++k) {
+            const auto b = static_cast<unsigned char>(bytes[i + k]);
+            if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF))
+                return {};
+        }
+        shape.longSequence = shape.longSequence || len > 2;
         i += len;
     }
-    return multiByte;
+    shape.valid = true;
+    return shape;
+}
+
+ExerciseRead ReadExerciseBytes(std::string_view bytes) {
+    ExerciseRead result;
+    if (const std::size_t nul = bytes.find('\0'); nul != std::string::npos) {
+        result.status = ExerciseReadStatus::Binary;
+        result.line = LineOfOffset(bytes, nul);
+        return result;
+    }
+    const Utf8Shape utf8 = InspectUtf8(bytes);
+    CodecFailure codec;
+    const bool cp932 = Cp932ToUtf8(bytes, &codec).has_value();
+    if (!cp932 && !utf8.valid) {
+        result.status = ExerciseReadStatus::NotCp932;
+        result.line = LineOfOffset(bytes, codec.offset);
+        return result;
+    }
+    result.status = ExerciseReadStatus::Ok;
+    // A file that is UTF-8 and nothing else is read as UTF-8 rather than refused, whatever the
+    // length of its characters.
+    if (!cp932)
+        result.encoding = ExerciseEncoding::Utf8;
+    else if (utf8.valid && utf8.longSequence)
+        result.encoding = ExerciseEncoding::Either;
+    else
+        result.encoding = ExerciseEncoding::Cp932;
+    if (result.encoding != ExerciseEncoding::Utf8)
+        result.text = ExerciseTextFromFileBytes(bytes);
+    if (result.encoding != ExerciseEncoding::Cp932) {
+        // A byte-order mark is a mark of UTF-8, not text. (EF BB is no CP932 character, so a
+        // file that starts with one is never read as CP932.)
+        constexpr std::string_view kBom = "\xEF\xBB\xBF";
+        std::string_view body = bytes;
+        if (body.substr(0, kBom.size()) == kBom)
+            body.remove_prefix(kBom.size());
+        result.utf8Text = ExerciseTextFromFileBytes(body);
+    }
+    return result;
 }
 
 ExerciseRead ReadExerciseFile(const std::filesystem::path& file) {
@@ -165,26 +214,7 @@ ExerciseRead ReadExerciseFile(const std::filesystem::path& file) {
         result.status = tooLarge ? ExerciseReadStatus::TooLarge : ExerciseReadStatus::CannotRead;
         return result;
     }
-    if (const std::size_t nul = bytes.find('\0'); nul != std::string::npos) {
-        result.status = ExerciseReadStatus::Binary;
-        result.line = LineOfOffset(bytes, nul);
-        return result;
-    }
-    // Most UTF-8 Japanese also reads as CP932 byte pairs, only as nonsense: a file saved in
-    // UTF-8 by another editor would open as garbage instead of being refused.
-    if (LooksLikeUtf8Text(bytes)) {
-        result.status = ExerciseReadStatus::Utf8Text;
-        return result;
-    }
-    CodecFailure codec;
-    if (!Cp932ToUtf8(bytes, &codec)) {
-        result.status = ExerciseReadStatus::NotCp932;
-        result.line = LineOfOffset(bytes, codec.offset);
-        return result;
-    }
-    result.status = ExerciseReadStatus::Ok;
-    result.text = ExerciseTextFromFileBytes(bytes);
-    return result;
+    return ReadExerciseBytes(bytes);
 }
 
 std::string ReadFailureMessage(const ExerciseRead& read) {
@@ -202,9 +232,6 @@ std::string ReadFailureMessage(const ExerciseRead& read) {
         text.append("\nテキストのファイルではありません（");
         text.append(std::to_string(read.line));
         text.append(" 行目に文字でないデータがあります）。");
-        break;
-    case ExerciseReadStatus::Utf8Text:
-        text.append("\nUTF-8 で書かれたファイルです。Shift-JIS で保存したファイルを開いて下さい。");
         break;
     case ExerciseReadStatus::NotCp932:
         text.append("\n");

@@ -56,20 +56,40 @@ enum class ExerciseReadStatus {
     CannotRead, // missing, not a regular file, or a read error
     TooLarge,   // larger than kMaxExerciseFileBytes
     Binary,     // holds NUL bytes: not a text file
-    NotCp932,   // holds a byte sequence that is not CP932 text
-    Utf8Text,   // well-formed UTF-8 with characters beyond ASCII: written by another editor
+    NotCp932,   // neither CP932 nor UTF-8 text
 };
 
-// True for well-formed UTF-8 that holds at least one character beyond ASCII. Real CP932
-// Japanese almost never passes: its lead bytes 0x81-0x9F cannot start a UTF-8 character.
-bool LooksLikeUtf8Text(std::string_view bytes);
+// How the bytes of an exercise file are taken. CP932 is the program's own; the half-width
+// katakana of CP932 (ﾃｽ: C3 BD) also happen to form two-byte UTF-8 characters, so only a UTF-8
+// character of three or four bytes (all Japanese ones) makes a file look written in UTF-8.
+enum class ExerciseEncoding {
+    Cp932,  // not UTF-8, or nothing beyond two-byte UTF-8 characters: CP932
+    Utf8,   // UTF-8 that is not CP932: written by another editor
+    Either, // valid both ways, with a UTF-8 character of three or four bytes: the learner decides
+};
+
+// The question for ExerciseEncoding::Either (UTF-8): "はい" UTF-8, "いいえ" CP932, "キャンセル".
+inline constexpr std::string_view kMsgReadAsUtf8 =
+    "このファイルは UTF-8 で書かれているようです。UTF-8 として読み込みますか？"
+    "（「いいえ」は Shift-JIS として読み込みます）";
+
+struct Utf8Shape {
+    bool valid = false;        // well-formed UTF-8 (no overlong form, surrogate or code beyond)
+    bool longSequence = false; // holds a character of three or four bytes
+};
+Utf8Shape InspectUtf8(std::string_view bytes);
 
 struct ExerciseRead {
     ExerciseReadStatus status = ExerciseReadStatus::CannotRead;
-    std::string text;     // CP932, lines separated by LF (when Ok)
+    ExerciseEncoding encoding = ExerciseEncoding::Cp932;
+    std::string text;     // the CP932 reading: CP932 bytes, lines separated by LF (Cp932, Either)
+    std::string utf8Text; // the UTF-8 reading, lines separated by LF, no byte-order mark (Utf8,
+                          // Either)
     std::size_t line = 0; // the offending line for Binary and NotCp932
 };
 
+// Judges the bytes of an exercise file (see ExerciseEncoding) and gives their readings.
+ExerciseRead ReadExerciseBytes(std::string_view bytes);
 ExerciseRead ReadExerciseFile(const std::filesystem::path& file);
 // The message for a failed read (UTF-8): kMsgCannotRead, with the reason on a second line when
 // there is more to say than that the file could not be read.

@@ -1,6 +1,8 @@
+#include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "CommonTestSupport.h"
@@ -111,6 +113,88 @@ TEST_F(TempPathTest, NothingUsableGivesEmptyText) {
     source.tempBase = scratch / "no-such-base";
     SetFolderSource(source);
     EXPECT_TRUE(TempPath().empty());
+}
+
+TEST_F(TempPathTest, AFreshFolderIsRemovedWhenTheProgramEnds) {
+    std::ofstream(source.tempWish) << "x";
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    std::fflush(nullptr); // the child ends with exit(), which would write the buffers again
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A program of its own: it uses the fresh folder, then ends as programs do.
+        const std::string folder = TempPath().string();
+        std::ofstream(folder + "Cmp.txt") << "capture";
+        (void)!::write(channel[1], folder.data(), folder.size());
+        std::exit(0);
+    }
+    ::close(channel[1]);
+    char buffer[4096];
+    const ssize_t n = ::read(channel[0], buffer, sizeof buffer);
+    ::close(channel[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_GT(n, 0);
+    const fs::path fresh(std::string(buffer, static_cast<std::size_t>(n)));
+    EXPECT_EQ(NoSeparator(fresh).parent_path(), source.tempBase);
+    EXPECT_FALSE(fs::exists(fresh));
+    EXPECT_TRUE(fs::is_regular_file(source.tempWish)); // what was planted stays
+}
+
+class InstanceLockTest : public FolderTest {
+  protected:
+    fs::path home() const { return scratch / "home"; }
+    fs::path runtime() const { return scratch / "run"; }
+    void SetUp() override {
+        FolderTest::SetUp();
+        fs::create_directory(home());
+        fs::create_directory(runtime());
+        ::chmod(runtime().c_str(), 0700);
+    }
+};
+
+TEST_F(InstanceLockTest, TheLearnersOwnRuntimeFolderHoldsTheLock) {
+    const fs::path lock = InstanceLockPathFor(runtime().c_str(), home(), "pc1");
+    EXPECT_EQ(lock, runtime() / "vellaro" / "EX_Mutex");
+    EXPECT_EQ(ModeOf(runtime() / "vellaro"), 0700u);
+    EXPECT_EQ(InstanceLockPathFor(runtime().c_str(), home(), "pc1"), lock); // the same again
+    EXPECT_FALSE(fs::exists(home() / ".cache"));
+}
+
+TEST_F(InstanceLockTest, OtherwiseTheCacheFolderWithTheHostName) {
+    const fs::path cacheLock = home() / ".cache" / "vellaro" / "EX_Mutex-pc1";
+    // No runtime folder, a relative one, one others may enter, a link to a private one.
+    EXPECT_EQ(InstanceLockPathFor(nullptr, home(), "pc1"), cacheLock);
+    EXPECT_EQ(ModeOf(home() / ".cache" / "vellaro"), 0700u);
+    EXPECT_EQ(InstanceLockPathFor("run", home(), "pc1"), cacheLock);
+    ::chmod(runtime().c_str(), 0755);
+    EXPECT_EQ(InstanceLockPathFor(runtime().c_str(), home(), "pc1"), cacheLock);
+    ::chmod(runtime().c_str(), 0700);
+    fs::create_directory_symlink(runtime(), scratch / "runlink");
+    EXPECT_EQ(InstanceLockPathFor((scratch / "runlink").c_str(), home(), "pc1"), cacheLock);
+    EXPECT_FALSE(fs::exists(runtime() / "vellaro"));
+    // A vellaro folder in the runtime folder that is not ours alone is not used either.
+    fs::create_directory(runtime() / "vellaro");
+    ::chmod((runtime() / "vellaro").c_str(), 0777);
+    EXPECT_EQ(InstanceLockPathFor(runtime().c_str(), home(), "pc1"), cacheLock);
+    // Each machine sharing the home has its own lock.
+    EXPECT_EQ(InstanceLockPathFor(nullptr, home(), "pc2").filename(), "EX_Mutex-pc2");
+}
+
+TEST_F(InstanceLockTest, NoUsablePlaceGivesNoLockRatherThanAnotherFolder) {
+    EXPECT_TRUE(InstanceLockPathFor(nullptr, "relative/home", "pc1").empty());
+    std::ofstream(home() / ".cache") << "a file";
+    EXPECT_TRUE(InstanceLockPathFor(nullptr, home(), "pc1").empty());
+    fs::remove(home() / ".cache");
+    fs::create_directories(home() / ".cache" / "vellaro");
+    ::chmod((home() / ".cache" / "vellaro").c_str(), 0755);
+    EXPECT_TRUE(InstanceLockPathFor(nullptr, home(), "pc1").empty());
+    if (::geteuid() == 0) {
+        ::chmod((home() / ".cache" / "vellaro").c_str(), 0700);
+        ASSERT_EQ(::chown((home() / ".cache" / "vellaro").c_str(), 12345, 12345), 0);
+        EXPECT_TRUE(InstanceLockPathFor(nullptr, home(), "pc1").empty());
+    }
 }
 
 TEST(IsPrivateFolder, NeedsAFolderOfTheOwnerWithModeExactly0700) {

@@ -64,11 +64,47 @@ TEST(Cp932, EncodingRefusesWhatHasNoFormWithItsOffset) {
     ExpectEncodeRefused("a‾", 1);
 }
 
-TEST(Cp932, WaveDashVariantEncodesToTheFullWidthTilde) {
-    // Input methods give U+301C where the code page has U+FF5E; both are the same glyph.
-    const auto encoded = Utf8ToCp932("〜");
-    ASSERT_TRUE(encoded.has_value());
-    EXPECT_EQ(*encoded, "\x81\x60");
+TEST(Cp932, LookAlikesOfTheTableAreRefusedNotReplaced) {
+    // The table would write these as ～ － ― ∥ ￠ ￡ ￢: another character than the text holds.
+    ExpectEncodeRefused("1〜3", 1);
+    ExpectEncodeRefused("x = 1 − 2", 6);
+    for (const char* c : {"—", "‖", "¢", "£", "¬"})
+        ExpectEncodeRefused(c, 0);
+    // Their look-alikes themselves are CP932 characters.
+    ExpectRoundTrip("～－―∥￠￡￢", "\x81\x60\x81\x7C\x81\x5C\x81\x61\x81\x91\x81\x92\x81\xCA");
+}
+
+// Every character of the Basic Multilingual Plane either comes back from CP932 as itself or is
+// refused. (The wave dash is among the refused ones; the editor and the console turn it into the
+// full-width tilde before any text reaches the codec.)
+TEST(Cp932, EveryBmpCharacterRoundTripsOrIsRefused) {
+    std::size_t held = 0;
+    for (char32_t cp = 0; cp <= 0xFFFF; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF)
+            continue;
+        std::string utf8;
+        if (cp < 0x80) {
+            utf8 += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (cp >> 6));
+            utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xE0 | (cp >> 12));
+            utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+        const auto encoded = Utf8ToCp932(utf8);
+        if (!encoded)
+            continue;
+        ++held;
+        const auto decoded = Cp932ToUtf8(*encoded);
+        ASSERT_TRUE(decoded.has_value()) << std::hex << static_cast<unsigned>(cp);
+        ASSERT_EQ(*decoded, utf8) << std::hex << static_cast<unsigned>(cp);
+    }
+    EXPECT_FALSE(Utf8ToCp932("〜").has_value());
+    EXPECT_EQ(Utf8ToCp932("～"), "\x81\x60");
+    // ASCII, the kana, the kanji of JIS X 0208, the vendor rows and the user area (about 9400).
+    EXPECT_GT(held, 9000u);
 }
 
 TEST(Cp932, DecodingRefusesInvalidBytesWithTheirOffset) {

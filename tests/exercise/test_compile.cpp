@@ -33,15 +33,17 @@ TEST(CommandLines, CompileLineForHello) {
 
 TEST(CommandLines, RunCommandAndConsoleLine) {
     const std::string run = vellaro::RunShellCommand("Hello");
-    EXPECT_EQ(run, " -c \"java -Dfile.encoding=UTF-8 Hello; exec /bin/sh -i\" ");
-    EXPECT_EQ(vellaro::ConsoleCommandLine(run),
-              "/bin/sh  -c \"java -Dfile.encoding=UTF-8 Hello; exec /bin/sh -i\" ");
+    EXPECT_EQ(run, " -c \"java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
+                   "-Dstderr.encoding=UTF-8 Hello; exec /bin/sh -i\" ");
+    EXPECT_EQ(vellaro::ConsoleCommandLine(run), "/bin/sh " + run);
 }
 
 TEST(CommandLines, SplitGivesTheShellItsScript) {
     EXPECT_THAT(
         vellaro::SplitCommandLine(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Hello"))),
-        ElementsAre("/bin/sh", "-c", "java -Dfile.encoding=UTF-8 Hello; exec /bin/sh -i"));
+        ElementsAre("/bin/sh", "-c",
+                    "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
+                    "-Dstderr.encoding=UTF-8 Hello; exec /bin/sh -i"));
     EXPECT_THAT(vellaro::SplitCommandLine("  a  \"b c\"d \"\" \"x\\\"y\\\\z\\n\"  "),
                 ElementsAre("a", "b cd", "", "x\"y\\z\\n"));
     EXPECT_TRUE(vellaro::SplitCommandLine("   ").empty());

@@ -72,7 +72,20 @@ TEST_F(JavacTest, MissingCompilerIsExplainedInJapanese) {
     const auto lines = Compile("Hello", {"PATH=" + (scratch / "nojdk").string()});
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_THAT(lines[0], HasSubstr("javac"));
-    EXPECT_EQ(Utf8(lines[1]), "javac が見つかりません。JDK をインストールしてください。");
+    EXPECT_EQ(Utf8(lines[1]), "javac が見つかりません。JDK をインストールして下さい。");
+}
+
+TEST_F(JavacTest, RunCommandGivesTheLaunchersMessagesInJapaneseUnderAnyLocale) {
+    // The run's script up to the prompt it leaves the learner at, with its errors kept.
+    const std::vector<std::string> words =
+        vellaro::SplitCommandLine(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Missing")));
+    ASSERT_EQ(words.size(), 3u);
+    const std::string script = words[2].substr(0, words[2].find("; exec"));
+    ASSERT_EQ(SpawnAndWait("/bin/sh -c \"" + script + " 2> err.txt\"", {"LC_ALL=C", "LANG="}), 1);
+    std::ifstream in(scratch / "work" / "err.txt");
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "エラー: メイン・クラスMissingを検出およびロードできませんでした");
 }
 
 TEST_F(JavacTest, PlantedCaptureLinkIsNotWrittenThrough) {

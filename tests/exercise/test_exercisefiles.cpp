@@ -10,6 +10,7 @@
 #include "exercise/ExerciseFiles.h"
 
 namespace fs = std::filesystem;
+using vellaro::ExerciseEncoding;
 using vellaro::ExerciseReadStatus;
 
 namespace {
@@ -137,17 +138,6 @@ TEST_F(ExerciseFilesTest, ReadFailuresSayWhy) {
         vellaro::ReadFailureMessage(read).rfind("Javaプログラムソースの読込みができません\n", 0),
         0u);
 
-    // Japanese saved as UTF-8 by another editor would read as CP932 nonsense; it is refused.
-    Put(dir() / "u8.sja", "int a = 1;\r\n?(\"こんにちは\");\r\n");
-    read = vellaro::ReadExerciseFile(dir() / "u8.sja");
-    EXPECT_EQ(read.status, ExerciseReadStatus::Utf8Text);
-    EXPECT_NE(vellaro::ReadFailureMessage(read).find("UTF-8"), std::string::npos);
-    // Real CP932 Japanese and plain ASCII are not taken for UTF-8.
-    EXPECT_FALSE(vellaro::LooksLikeUtf8Text("?(\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd);"));
-    EXPECT_FALSE(vellaro::LooksLikeUtf8Text("int a = 1;"));
-    Put(dir() / "sjis.sja", "?(\"\x82\xb1\x82\xf1\");\r\n");
-    EXPECT_EQ(vellaro::ReadExerciseFile(dir() / "sjis.sja").status, ExerciseReadStatus::Ok);
-
     // A huge file is refused from its size, without reading it.
     const fs::path huge = dir() / "huge.sja";
     Put(huge, "");
@@ -155,6 +145,44 @@ TEST_F(ExerciseFilesTest, ReadFailuresSayWhy) {
     read = vellaro::ReadExerciseFile(huge);
     EXPECT_EQ(read.status, ExerciseReadStatus::TooLarge);
     EXPECT_NE(vellaro::ReadFailureMessage(read).find("16 MB"), std::string::npos);
+}
+
+TEST(ExerciseFileEncoding, KatakanaPairsStayCp932AndLongUtf8CharactersMeanUtf8) {
+    // Half-width katakana whose byte pairs are also two-byte UTF-8 characters: CP932.
+    const std::string katakana = vellaro::Sjis("?(\"ﾃｽﾈｺﾊｲﾑｼ\");\n");
+    ASSERT_EQ(katakana.substr(3, 8), "\xC3\xBD\xC8\xBA\xCA\xB2\xD1\xBC");
+    vellaro::ExerciseRead read = vellaro::ReadExerciseBytes(vellaro::ExerciseFileBytes(katakana));
+    ASSERT_EQ(read.status, ExerciseReadStatus::Ok);
+    EXPECT_EQ(read.encoding, ExerciseEncoding::Cp932);
+    EXPECT_EQ(read.text, katakana);
+    // Real CP932 Japanese is no UTF-8 at all.
+    read = vellaro::ReadExerciseBytes("?(\"\x82\xb1\x82\xf1\");\r\n");
+    EXPECT_EQ(read.encoding, ExerciseEncoding::Cp932);
+
+    // Japanese saved as UTF-8 by another editor, with its byte-order mark: UTF-8 only.
+    read = vellaro::ReadExerciseBytes("\xEF\xBB\xBFint a = 1;\r\n?(\"こんにちは\");\r\n");
+    ASSERT_EQ(read.status, ExerciseReadStatus::Ok);
+    EXPECT_EQ(read.encoding, ExerciseEncoding::Utf8);
+    EXPECT_EQ(read.utf8Text, "int a = 1;\n?(\"こんにちは\");\n");
+    // UTF-8 that CP932 refuses is UTF-8, whatever the length of its characters.
+    read = vellaro::ReadExerciseBytes("?(\"\xC3\xA0\");"); // à
+    EXPECT_EQ(read.encoding, ExerciseEncoding::Utf8);
+    EXPECT_EQ(read.utf8Text, "?(\"à\");");
+
+    // Valid both ways with a three-byte character ("㒃A" in UTF-8, "纈ア" in CP932): both.
+    read = vellaro::ReadExerciseBytes("\xE3\x92\x83\x41");
+    ASSERT_EQ(read.status, ExerciseReadStatus::Ok);
+    EXPECT_EQ(read.encoding, ExerciseEncoding::Either);
+    EXPECT_EQ(read.utf8Text, "㒃A");
+    EXPECT_EQ(read.text, vellaro::Sjis("纈ア"));
+
+    // Not UTF-8 (an overlong form, a surrogate) and not CP932 either: refused.
+    for (const char* bytes : {"\xC0\xAF\x80", "\xED\xA0\x80\x80"}) {
+        EXPECT_FALSE(vellaro::InspectUtf8(bytes).valid) << bytes;
+        EXPECT_EQ(vellaro::ReadExerciseBytes(bytes).status, ExerciseReadStatus::NotCp932);
+    }
+    EXPECT_TRUE(vellaro::InspectUtf8("\xF4\x8F\xBF\xBF").longSequence);
+    EXPECT_FALSE(vellaro::InspectUtf8("\xF4\x90\x80\x80").valid);
 }
 
 TEST(Cp932ForWriting, TextCp932CannotHoldIsRefusedNamingTheLine) {

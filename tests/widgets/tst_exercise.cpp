@@ -3,12 +3,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextCursor>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -37,6 +39,7 @@ QString Path(const fs::path& p) {
 const QString kCannotRead = QStringLiteral("Javaプログラムソースの読込みができません");
 const QString kCannotWrite = QStringLiteral("Javaプログラムソースの書き出しができません");
 const QString kEnterClassName = QStringLiteral("クラス名を入力して下さい");
+const QString kChanged = QStringLiteral("プログラムが変更されています。保存しますか？");
 
 } // namespace
 
@@ -61,6 +64,10 @@ class TstExercise : public QObject {
     void writingNeedsAClassNameAndAWritableFolder();
     void javaSourceIsWrittenAsItStands();
     void textCp932CannotHoldIsRefusedBeforeAnyDialog();
+    void katakanaAndUtf8FilesReadBack();
+    void waveDashBecomesTheFullWidthTilde();
+    void unsavedTextIsOfferedForSavingBeforeReading();
+    void unsavedTextIsOfferedForSavingBeforeClosing();
 
   private:
     TMainCrt& w() { return *m_app.main; }
@@ -193,6 +200,19 @@ void TstExercise::eleventhTypedCharacterIsRefusedButAProgramSetStemIsNot() {
     QCOMPARE(field->text(), QString("TwentyCharClassName"));
     QTest::keyClicks(field, "Z");
     QCOMPARE(field->text(), QString("TwentyCharClassName"));
+    field->setCursorPosition(6);
+    QTest::keyClicks(field, "Z"); // nor in the middle
+    QCOMPARE(field->text(), QString("TwentyCharClassName"));
+    // What replaces a selection is cut to the limit, whatever the field held before.
+    field->setSelection(0, 6);
+    QApplication::clipboard()->setText("Short");
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(field->text(), QString("CharClassName")); // 13 kept: no room for more
+    field->selectAll();
+    QApplication::clipboard()->setText("FifteenCharName");
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(field->text(), QString("FifteenCha"));
+    QCOMPARE(w().SaveclassName->text(), QString("FifteenCha"));
 }
 
 // ---- editor and new exercise --------------------------------------------------------------------
@@ -412,13 +432,16 @@ void TstExercise::failedReadsKeepTheLearnersText() {
     setClassName("Mine");
     w().SecEdit->setPlainText("unsaved work");
 
+    // Each read first asks about the unsaved text; "いいえ" goes on without saving.
+    dialogs().answerMessage(vellaro::MbNo);
     dialogs().answerOpenFile(Path(work() / "missing.sja"));
     dialogs().answerMessage(vellaro::MbYes);
     w().ToolButton2->trigger();
-    QCOMPARE(dialogs().messages.size(), 1);
-    QCOMPARE(dialogs().messages[0].kind, MsgKind::Error);
-    QCOMPARE(dialogs().messages[0].text, kCannotRead);
-    QCOMPARE(dialogs().messages[0].buttons, int(vellaro::MbYes));
+    QCOMPARE(dialogs().messages.size(), 2);
+    QCOMPARE(dialogs().messages[0].text, kChanged);
+    QCOMPARE(dialogs().messages[1].kind, MsgKind::Error);
+    QCOMPARE(dialogs().messages[1].text, kCannotRead);
+    QCOMPARE(dialogs().messages[1].buttons, int(vellaro::MbYes));
     QCOMPARE(w().SecEdit->toPlainText(), QString("unsaved work"));
     QCOMPARE(w().SrcClassName->text(), QString("Mine"));
 
@@ -426,18 +449,20 @@ void TstExercise::failedReadsKeepTheLearnersText() {
     Put(work() / "Binary.sja", std::string("\x7f"
                                            "ELF\0\0\0",
                                            7));
+    dialogs().answerMessage(vellaro::MbNo);
     dialogs().answerOpenFile(Path(work() / "Binary.sja"));
     dialogs().answerMessage(vellaro::MbYes);
     w().ToolButton2->trigger();
-    QCOMPARE(dialogs().messages.size(), 2);
-    QVERIFY(dialogs().messages[1].text.startsWith(kCannotRead + "\n"));
+    QCOMPARE(dialogs().messages.size(), 4);
+    QVERIFY(dialogs().messages[3].text.startsWith(kCannotRead + "\n"));
     QCOMPARE(w().SecEdit->toPlainText(), QString("unsaved work"));
     QCOMPARE(w().SrcClassName->text(), QString("Mine"));
 
-    // Cancelling changes nothing and shows nothing.
+    // Cancelling the dialog changes nothing and shows nothing more.
+    dialogs().answerMessage(vellaro::MbNo);
     dialogs().answerOpenFile(QString());
     w().ToolButton2->trigger();
-    QCOMPARE(dialogs().messages.size(), 2);
+    QCOMPARE(dialogs().messages.size(), 5);
     QCOMPARE(w().SecEdit->toPlainText(), QString("unsaved work"));
 }
 
@@ -531,6 +556,189 @@ void TstExercise::textCp932CannotHoldIsRefusedBeforeAnyDialog() {
     QVERIFY(dialogs().saveRequests.isEmpty());
     for (const auto& entry : fs::directory_iterator(work()))
         QFAIL(qPrintable("written: " + Path(entry.path())));
+}
+
+void TstExercise::katakanaAndUtf8FilesReadBack() {
+    // Half-width katakana whose CP932 byte pairs also form UTF-8 characters, written by the
+    // program itself, read back without a question.
+    const QString katakana = QStringLiteral("?(\"ﾃｽﾄ\");\n?(\"ﾈｺ ﾊｲ ﾑｼ\");\n");
+    setClassName("Kana");
+    w().SecEdit->setPlainText(katakana);
+    dialogs().answerSaveFile(Path(work() / "Kana.sja"));
+    w().ToolButton3->trigger();
+    dialogs().answerOpenFile(Path(work() / "Kana.sja"));
+    w().ToolButton2->trigger();
+    QVERIFY2(dialogs().messages.isEmpty(), qPrintable(dialogs().messageTexts().join('\n')));
+    QCOMPARE(w().SecEdit->toPlainText(), katakana);
+
+    // UTF-8 from another editor, with a byte-order mark and a character CP932 cannot hold: read
+    // as UTF-8 without a question; the character stays, and writing names its line.
+    Put(work() / "Utf.sja", "\xEF\xBB\xBF?(\"こんにちは\");\r\n?(\"caf\xC3\xA9\");\r\n");
+    dialogs().answerOpenFile(Path(work() / "Utf.sja"));
+    w().ToolButton2->trigger();
+    QVERIFY(dialogs().messages.isEmpty());
+    QCOMPARE(w().SecEdit->toPlainText(), QStringLiteral("?(\"こんにちは\");\n?(\"café\");\n"));
+    QCOMPARE(w().SrcClassName->text(), QString("Utf"));
+    dialogs().answerMessage(vellaro::MbYes);
+    w().ToolButton3->trigger();
+    QVERIFY(dialogs().messages[0].text.startsWith(QStringLiteral("2 行目に")));
+    QVERIFY(dialogs().saveRequests.size() == 1); // only the katakana file's
+
+    // Valid both ways ("㒃A" in UTF-8, "纈ア" in CP932): the learner is asked.
+    Put(work() / "Both.sja", "\xE3\x92\x83\x41");
+    dialogs().clear();
+    dialogs().answerOpenFile(Path(work() / "Both.sja"));
+    dialogs().answerMessage(vellaro::MbCancel);
+    w().ToolButton2->trigger();
+    QCOMPARE(dialogs().messages.size(), 1);
+    QCOMPARE(dialogs().messages[0].kind, MsgKind::Confirmation);
+    QCOMPARE(dialogs().messages[0].text,
+             QStringLiteral("このファイルは UTF-8 で書かれているようです。UTF-8 として読み込み"
+                            "ますか？（「いいえ」は Shift-JIS として読み込みます）"));
+    QCOMPARE(dialogs().messages[0].buttons, vellaro::MbYes | vellaro::MbNo | vellaro::MbCancel);
+    QCOMPARE(w().SecEdit->toPlainText(), QStringLiteral("?(\"こんにちは\");\n?(\"café\");\n"));
+    QCOMPARE(w().SrcClassName->text(), QString("Utf"));
+    for (const auto& [answer, text] : {std::pair{vellaro::MbYes, QStringLiteral("㒃A")},
+                                       std::pair{vellaro::MbNo, QStringLiteral("纈ア")}}) {
+        dialogs().answerOpenFile(Path(work() / "Both.sja"));
+        dialogs().answerMessage(answer);
+        w().ToolButton2->trigger();
+        QCOMPARE(w().SecEdit->toPlainText(), text);
+        QCOMPARE(w().SrcClassName->text(), QString("Both"));
+    }
+}
+
+void TstExercise::waveDashBecomesTheFullWidthTilde() {
+    // Typed (key by key, and through an input method), pasted and read: ～ each time.
+    QPlainTextEdit* editor = w().SecEdit;
+    editor->setFocus();
+    QTest::keyClicks(editor, "?(\"1");
+    QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QStringLiteral("〜"),
+                        Qt::NoModifier);
+    QTest::keyClicks(editor, "3");
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("、4〜6"));
+    QApplication::sendEvent(editor, &commit);
+    QApplication::clipboard()->setText(QStringLiteral("、7〜9\");"));
+    w().ToolButton6->trigger();
+    QCOMPARE(editor->toPlainText(), QStringLiteral("?(\"1～3、4～6、7～9\");"));
+    // Undo takes the paste back as a whole, never showing the wave dash again.
+    editor->undo();
+    QCOMPARE(editor->toPlainText(), QStringLiteral("?(\"1～3、4～6"));
+    editor->redo();
+
+    // The listing and the file say what the editor says.
+    setClassName("Wave");
+    gotoPage(1);
+    QVERIFY(w().compList->toPlainText().contains(QStringLiteral("1～3、4～6、7～9")));
+    gotoPage(0);
+    dialogs().answerSaveFile(Path(work() / "Wave.sja"));
+    w().ToolButton3->trigger();
+    QVERIFY(dialogs().messages.isEmpty());
+    QCOMPARE(Slurp(work() / "Wave.sja"), vellaro::Sjis("?(\"1～3、4～6、7～9\");"));
+
+    Put(work() / "Read.sja", "?(\"1\xE3\x80\x9C"
+                             "3\");"); // UTF-8 with the wave dash
+    dialogs().answerOpenFile(Path(work() / "Read.sja"));
+    w().ToolButton2->trigger();
+    QCOMPARE(editor->toPlainText(), QStringLiteral("?(\"1～3\");"));
+    QVERIFY(!w().ExerciseChanged());
+}
+
+void TstExercise::unsavedTextIsOfferedForSavingBeforeReading() {
+    Put(work() / "Other.sja", "?(2);");
+    QPlainTextEdit* editor = w().SecEdit;
+    const auto read = [&] {
+        dialogs().answerOpenFile(Path(work() / "Other.sja"));
+        w().ToolButton2->trigger();
+        editor->moveCursor(QTextCursor::End);
+    };
+    // Typing and taking it back again leaves nothing to ask about.
+    editor->setFocus();
+    QTest::keyClicks(editor, "x");
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    read();
+    QVERIFY(dialogs().messages.isEmpty());
+    QCOMPARE(editor->toPlainText(), QString("?(2);"));
+
+    // "キャンセル" stops before the open dialog.
+    dialogs().clear();
+    QTest::keyClicks(editor, " // mine");
+    dialogs().answerMessage(vellaro::MbCancel);
+    w().ToolButton2->trigger();
+    QCOMPARE(dialogs().messages.size(), 1);
+    QCOMPARE(dialogs().messages[0].kind, MsgKind::Confirmation);
+    QCOMPARE(dialogs().messages[0].text, kChanged);
+    QCOMPARE(dialogs().messages[0].buttons, vellaro::MbYes | vellaro::MbNo | vellaro::MbCancel);
+    QVERIFY(dialogs().openRequests.isEmpty());
+    QCOMPARE(editor->toPlainText(), QString("?(2); // mine"));
+    QCOMPARE(w().SrcClassName->text(), QString("Other"));
+
+    // "はい" saves first; a save that does not write (the dialog cancelled) stops the read.
+    dialogs().answerMessage(vellaro::MbYes);
+    dialogs().answerSaveFile(QString());
+    w().ToolButton2->trigger();
+    QVERIFY(dialogs().openRequests.isEmpty());
+    dialogs().answerMessage(vellaro::MbYes);
+    dialogs().answerSaveFile(Path(work() / "Other2.sja"));
+    read();
+    QCOMPARE(Slurp(work() / "Other2.sja"), std::string("?(2); // mine"));
+    QCOMPARE(editor->toPlainText(), QString("?(2);"));
+
+    // "いいえ" reads without saving; a written text counts as unchanged, and so does an emptied.
+    QTest::keyClicks(editor, " // lost");
+    dialogs().answerMessage(vellaro::MbNo);
+    read();
+    QCOMPARE(editor->toPlainText(), QString("?(2);"));
+    QTest::keyClicks(editor, " // kept");
+    setClassName("Kept");
+    dialogs().answerSaveFile(Path(work() / "Kept.sja"));
+    w().ToolButton3->trigger();
+    read();
+    QTest::keyClicks(editor, "x");
+    dialogs().answerMessage(vellaro::MbYes);
+    w().ToolButton1->trigger(); // "新規作成" asks its own question only
+    read();
+    QCOMPARE(dialogs().messageTexts().size(), 5);
+    QCOMPARE(dialogs().messageTexts().back(), QStringLiteral("新規作成を行いますか？"));
+    QCOMPARE(editor->toPlainText(), QString("?(2);"));
+}
+
+void TstExercise::unsavedTextIsOfferedForSavingBeforeClosing() {
+    QPlainTextEdit* editor = w().SecEdit;
+    editor->setFocus();
+    QTest::keyClicks(editor, "?(1);");
+    // "キャンセル", and "はい" with a save that fails: the window stays open, nothing stored.
+    dialogs().answerMessage(vellaro::MbCancel);
+    QVERIFY(!w().close());
+    QVERIFY(w().isVisible());
+    setClassName("Closing");
+    Put(m_folders->root() / "plain", "not a folder");
+    dialogs().answerMessage(vellaro::MbYes);
+    dialogs().answerSaveFile(Path(m_folders->root() / "plain" / "Closing.sja"));
+    dialogs().answerMessage(vellaro::MbYes); // the write error
+    QVERIFY(!w().close());
+    QVERIFY(w().isVisible());
+    QCOMPARE(dialogs().messageTexts(), (QStringList{kChanged, kChanged, kCannotWrite}));
+    QVERIFY(!fs::exists(m_folders->settingsFile()));
+
+    // "はい" with a save that writes closes, storing the settings as always.
+    dialogs().answerMessage(vellaro::MbYes);
+    dialogs().answerSaveFile(Path(work() / "Closing.sja"));
+    QVERIFY(w().close());
+    QCOMPARE(Slurp(work() / "Closing.sja"), std::string("?(1);"));
+    QVERIFY(fs::exists(m_folders->settingsFile()));
+
+    // Unchanged text asks nothing; "いいえ" closes without saving.
+    w().show();
+    QVERIFY(w().close());
+    w().show();
+    QTest::keyClicks(editor, "x");
+    dialogs().answerMessage(vellaro::MbNo);
+    QVERIFY(w().close());
+    QCOMPARE(dialogs().messages.size(), 5);
+    QCOMPARE(dialogs().messages.back().text, kChanged);
+    QCOMPARE(Slurp(work() / "Closing.sja"), std::string("?(1);"));
 }
 
 QTEST_MAIN(TstExercise)

@@ -93,6 +93,7 @@ class TestMainWindow : public QObject {
     void refusedWriteDuringPageSwitchStillSwitches();
     void refusedWriteWhileClosingStillCloses();
     void restoreDefaultsWithoutAWorkFolderEndsTheProgram();
+    void theProgramsOwnEndOffersTheExerciseForSavingFirst();
     void registerAppliesAndStoresThePage();
     void fontChoiceUpdatesOnlyTheFields();
     void firstLineButtonKeepsZeroUntilRegister();
@@ -511,6 +512,44 @@ void TestMainWindow::restoreDefaultsWithoutAWorkFolderEndsTheProgram() {
     QVERIFY(!fs::exists(folders.settingsFile()));
 }
 
+void TestMainWindow::theProgramsOwnEndOffersTheExerciseForSavingFirst() {
+    const QString changed = QStringLiteral("プログラムが変更されています。保存しますか？");
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    Dismiss(w);
+    w.SrcClassName->setText(QStringLiteral("Mine"));
+    w.SecEdit->setPlainText(QStringLiteral("?(1);"));
+    vtest::ClickTab(w.PageControl1, 3);
+
+    // A work folder that cannot be made after "元に戻す": "キャンセル" stays in the program.
+    const fs::path blocker = folders.root() / "blocker";
+    std::ofstream(blocker) << "x";
+    vellaro::CurSrcPath = blocker / "work";
+    folders.dialogs.answerMessage(vellaro::MbYes);
+    folders.dialogs.answerMessage(vellaro::MbCancel);
+    QTest::mouseClick(w.BitBtn4, Qt::LeftButton);
+    QCOMPARE(folders.dialogs.messageTexts(), (QStringList{kWorkFolderFailure, changed}));
+    QVERIFY(!w.ProgramEnded());
+    QVERIFY(!vellaro::TerminateRequested());
+
+    // A lesson text damaged by the time of "登　録": "はい" saves the exercise, then it ends.
+    std::ofstream(folders.exe() / "Java.txt", std::ios::binary) << "BKBW\r\n7Q\r\n";
+    const fs::path saved = folders.root() / "Mine.sja";
+    folders.dialogs.answerMessage(vellaro::MbYes);
+    folders.dialogs.answerMessage(vellaro::MbYes);
+    folders.dialogs.answerSaveFile(vellaro::FromPath(saved));
+    w.sDisp_SrcPath->setText(vellaro::FromPath(folders.defaultWorkFolder()));
+    QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
+    QCOMPARE(
+        folders.dialogs.messageTexts().mid(2),
+        (QStringList{QStringLiteral("テキストファイルが壊れています、プログラムを終了します。"),
+                     changed}));
+    QCOMPARE(vtest::Slurp(saved), std::string("?(1);"));
+    QVERIFY(vellaro::TerminateRequested());
+    QVERIFY(folders.dialogs.allAnswersUsed());
+}
+
 void TestMainWindow::registerAppliesAndStoresThePage() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartProgram();
@@ -705,8 +744,8 @@ void TestMainWindow::layoutMatchesTheDesign() {
     QCOMPARE(tabs, (QStringList{"プログラム入力", "コンパイル", "速　読", "環境設定"}));
     QCOMPARE(w.PageControl2->tabText(0), QStringLiteral("視野拡大"));
     QCOMPARE(w.PageControl2->tabText(1), QStringLiteral("速読レッスン"));
-    // The crossed entries and the odd spelling.
-    QCOMPARE(w.N10->text(), QStringLiteral("新規柵瀬"));
+    // The menu entries say what they do.
+    QCOMPARE(w.N10->text(), QStringLiteral("新規作成"));
     QCOMPARE(w.ToolButton1->toolTip(), QStringLiteral("新規作成"));
     QCOMPARE(w.N6->text(), QStringLiteral("コンパイル"));
     QCOMPARE(w.N7->text(), QStringLiteral("実行"));

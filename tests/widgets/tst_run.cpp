@@ -68,6 +68,7 @@ class WatchedProcesses : public vellaro::ProcessSeam {
         }
         return m_real.runAndWait(commandLine);
     }
+    void stopHidden() override { m_real.stopHidden(); }
     QStringList hidden;
     QStringList consoles;
     bool timerActiveAtStart = true;
@@ -134,6 +135,7 @@ class TestRun : public QObject {
     void ctrlCEndsTheProgramAndLeavesThePrompt();
     void hiddenRunInheritsFolderAndEnvironmentButNoFiles();
     void consoleEditsLinesAndKeepsOutputBounded();
+    void compileWaitTakesNoInputAndEndsWithItsCompiler();
 
   private:
     QWidget* toolButton(QAction* action) const;
@@ -225,10 +227,10 @@ void TestRun::compileShowsMessagesInThePane() {
     QTRY_COMPARE(memo->toPlainText(), QString::fromUtf8(vellaro::kCompileCleanText.data()));
     QCOMPARE(m_processes.hidden, QStringList{QString::fromStdString(vellaro::ShellCommand)});
 
-    // The crossed menu entry: "実行" compiles. The compiler's Japanese shows ungarbled.
+    // The menu entry "コンパイル" compiles. The compiler's Japanese shows ungarbled.
     writeSource("Bad", {"?(\"日本語\")"});
     setClassName("Bad");
-    m_app.main->N7->trigger();
+    m_app.main->N6->trigger();
     QCOMPARE(memo->toPlainText().section('\n', 0, 0),
              QStringLiteral("Bad.java:6: エラー: ';'がありません"));
     QVERIFY(memo->toPlainText().contains(QStringLiteral("System.out.println (\"日本語\")")));
@@ -299,15 +301,15 @@ void TestRun::runWaitsForTheTimerAndKeepsTheCommandText() {
     QVERIFY(blocked);
     QVERIFY(!m_processes.timerActiveAtStart); // one tick per run
     QVERIFY(!shell->isVisible());
-    QCOMPARE(QString::fromStdString(vellaro::ShellCommand),
-             QStringLiteral(" -c \"java -Dfile.encoding=UTF-8 Hello; exec /bin/sh -i\" "));
-    QCOMPARE(m_processes.consoles,
-             QStringList{QStringLiteral(
-                 "/bin/sh  -c \"java -Dfile.encoding=UTF-8 Hello; exec /bin/sh -i\" ")});
-    // The crossed menu entry: "コンパイル" runs.
+    const QString command = QStringLiteral(
+        " -c \"java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
+        "-Dstderr.encoding=UTF-8 Hello; exec /bin/sh -i\" ");
+    QCOMPARE(QString::fromStdString(vellaro::ShellCommand), command);
+    QCOMPARE(m_processes.consoles, QStringList{"/bin/sh " + command});
+    // The menu entry "実行" runs.
     m_processes.consoles.clear();
     QTimer::singleShot(0, this, [&] { QMetaObject::invokeMethod(shell->Timer1, "timeout"); });
-    m_app.main->N6->trigger();
+    m_app.main->N7->trigger();
     QCOMPARE(m_processes.consoles.size(), 1);
 }
 
@@ -322,7 +324,7 @@ void TestRun::consoleRunsJapaneseDialogue() {
         shellPid = console->pid();
         QCOMPARE(QApplication::activeModalWidget(), console.data());
         QCOMPARE(console->font().family(), m_app.main->SecEdit->font().family());
-        QVERIFY(console->windowTitle().contains("java -Dfile.encoding=UTF-8 Greet"));
+        QVERIFY(console->windowTitle().contains("-Dstderr.encoding=UTF-8 Greet; exec /bin/sh -i"));
         QTRY_VERIFY(console->screenText().contains(QStringLiteral("こんにちは、世界")));
         QTRY_VERIFY(console->screenText().contains(QStringLiteral("名前を入力してください:")));
 
@@ -443,14 +445,15 @@ void TestRun::consoleEditsLinesAndKeepsOutputBounded() {
     QTest::keyClicks(&console, "abc");
     QTest::keyClick(&console, Qt::Key_Backspace);
     QInputMethodEvent commit;
-    commit.setCommitString(QStringLiteral("日本"));
+    // The wave dash an input method types for "から" reaches the program as ～.
+    commit.setCommitString(QStringLiteral("〜日本"));
     QApplication::sendEvent(&console, &commit);
     QTest::keyClick(&console, Qt::Key_Backspace);
     QTest::keyClick(&console, Qt::Key_Return);
-    QTRY_VERIFY(console.screenText().contains(QStringLiteral("got:ab日\n")));
+    QTRY_VERIFY(console.screenText().contains(QStringLiteral("got:ab～日\n")));
     // The echo of the erased characters is gone from the screen line too.
-    QVERIFY(console.screenText().contains(QStringLiteral("\nab日 \n")) ||
-            console.screenText().contains(QStringLiteral("\nab日\n")));
+    QVERIFY(console.screenText().contains(QStringLiteral("\nab～日 \n")) ||
+            console.screenText().contains(QStringLiteral("\nab～日\n")));
     QTest::keyClick(&console, Qt::Key_D, Qt::ControlModifier);
     // cat ended at Ctrl+D, so the script went on to its end.
     QTRY_COMPARE(finished.size(), 1);
@@ -460,6 +463,65 @@ void TestRun::consoleEditsLinesAndKeepsOutputBounded() {
     QVERIFY(console.document()->blockCount() <= PtyConsole::kMaxLines);
     QVERIFY(console.screenText().endsWith("\n19999\n20000\n"));
     QVERIFY(!console.screenText().contains("term=dumb"));
+}
+
+void TestRun::compileWaitTakesNoInputAndEndsWithItsCompiler() {
+    // A stand-in compiler that hangs, deaf to the hang-up, found first on the search path.
+    const fs::path bin = m_folders->root() / "slowbin";
+    const fs::path pidFile = bin / "javac.pid";
+    fs::create_directories(bin);
+    std::ofstream(bin / "javac") << "#!/bin/sh\ntrap '' HUP\necho $$ > '" << pidFile.string()
+                                 << "'\nwhile :; do sleep 1; done\n";
+    fs::permissions(bin / "javac", fs::perms::owner_all);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray(bin.c_str()) + ":" + path);
+    const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
+    const auto compilerStarted = [&] {
+        std::ifstream in(pidFile);
+        pid_t pid = 0;
+        return (in >> pid) ? pid : 0;
+    };
+    setClassName("Hello");
+    QPlainTextEdit* memo = m_app.main->Memo1;
+    m_processes.fake = [] { return 0; }; // a run that got through would be seen, and end
+
+    pid_t compiler = 0;
+    bool checked = false;
+    QTimer::singleShot(0, this, [&] {
+        // A failed check must not leave the compile waiting for ever.
+        const auto end = qScopeGuard([&] { m_app.main->StopCompile(); });
+        QTRY_VERIFY((compiler = compilerStarted()) > 0);
+        QVERIFY(QApplication::overrideCursor());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        // A click on "実行" and typing reach nothing; Esc ends the compiler.
+        clickThroughWindow(m_app.main->RunButton);
+        QTest::keyClick(m_app.main->windowHandle(), Qt::Key_R, Qt::AltModifier);
+        QApplication::processEvents();
+        QVERIFY(m_processes.consoles.isEmpty());
+        QVERIFY(!m_app.shell->isVisible());
+        QTest::keyClick(m_app.main->windowHandle(), Qt::Key_Escape);
+        checked = true;
+    });
+    m_app.main->CompButton->trigger();
+    QVERIFY(checked);
+    QCOMPARE(memo->toPlainText(), QStringLiteral("コンパイルを中止しました。"));
+    QVERIFY(ProcessGone(compiler));
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+    // The close box ends the compiler, and the window goes on closing.
+    fs::remove(pidFile);
+    checked = false;
+    QTimer::singleShot(0, this, [&] {
+        const auto end = qScopeGuard([&] { m_app.main->StopCompile(); });
+        QTRY_VERIFY((compiler = compilerStarted()) > 0);
+        QVERIFY(m_app.main->close());
+        checked = true;
+    });
+    m_app.main->CompButton->trigger();
+    QVERIFY(checked);
+    QVERIFY(!m_app.main->isVisible());
+    QVERIFY(ProcessGone(compiler));
+    m_app.main->show();
 }
 
 QTEST_MAIN(TestRun)

@@ -16,6 +16,12 @@ std::optional<std::string> ToSjis(const QString& text) {
     return Utf8ToCp932(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
+QString WithFullwidthTilde(QString text) {
+    text.replace(QChar{static_cast<char16_t>(kWaveDash)},
+                 QChar{static_cast<char16_t>(kFullwidthTilde)});
+    return text;
+}
+
 // Paths go through u8string so that the same code is right where the native form is UTF-8
 // bytes and where it is UTF-16.
 QString FromPath(const std::filesystem::path& p) {

@@ -12,6 +12,8 @@ namespace vellaro {
 QString FromSjis(std::string_view cp932);
 // A Qt string to CP932 bytes; nullopt when a character has no CP932 form.
 std::optional<std::string> ToSjis(const QString& text);
+// The text with every U+301C WAVE DASH turned into U+FF5E FULLWIDTH TILDE (see Cp932.h).
+QString WithFullwidthTilde(QString text);
 QString FromPath(const std::filesystem::path& p);
 std::filesystem::path ToPath(const QString& p);
 

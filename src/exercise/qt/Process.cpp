@@ -3,10 +3,13 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include "exercise/Compile.h"
@@ -20,8 +23,41 @@ QtProcesses g_realProcesses;
 ProcessSeam* g_processes = &g_realProcesses;
 QFont g_consoleFont;
 bool g_consoleFontSet = false;
+std::string g_supervisorOverride;
+
+// The command that runHiddenAndWait waits for, and whether the supervisor runs it.
+QProcess* g_hidden = nullptr;
+bool g_hiddenSupervised = false;
+
+// The supervisor gives what it ends two seconds before it kills it; a wait for it at the end of
+// the program is bounded a little above that.
+constexpr int kSupervisorEndMs = 5000;
 
 } // namespace
+
+void TieChildToParent(pid_t parent) noexcept {
+    prctl(PR_SET_PDEATHSIG, SIGHUP);
+    if (getppid() != parent) {
+        _exit(127);
+    }
+}
+
+std::string SupervisorProgram() {
+    std::string path = g_supervisorOverride;
+    if (path.empty()) {
+        std::error_code ec;
+        const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+        if (ec) {
+            return {};
+        }
+        path = (exe.parent_path() / kSupervisorName).string();
+    }
+    return ::access(path.c_str(), X_OK) == 0 ? path : std::string();
+}
+
+void SetSupervisorProgram(const std::string& path) {
+    g_supervisorOverride = path;
+}
 
 void PrepareChildBeforeExec() noexcept {
     sigset_t none;
@@ -48,8 +84,21 @@ int QtProcesses::runHiddenAndWait(const std::string& commandLine) {
     if (words.empty()) {
         return -1;
     }
+    // Under the supervisor the whole command (the compiler and whatever it started) ends when it
+    // is stopped and when this program ends, SIGKILL included. Without it, the command gets a
+    // process group of its own, which a stop ends, and its shell at least ends with the program.
+    const std::string supervisor = SupervisorProgram();
+    const bool supervised = !supervisor.empty();
+    // A command that cannot be started is not started, under the supervisor or not.
+    const QString command = QString::fromStdString(words.front());
+    if (supervised &&
+        (command.contains(QLatin1Char('/')) ? ::access(words.front().c_str(), X_OK) != 0
+                                            : QStandardPaths::findExecutable(command).isEmpty())) {
+        return -1;
+    }
+    const QString program = supervised ? QString::fromStdString(supervisor) : command;
     QStringList args;
-    for (std::size_t i = 1; i < words.size(); ++i) {
+    for (std::size_t i = supervised ? 0 : 1; i < words.size(); ++i) {
         args << QString::fromStdString(words[i]);
     }
 
@@ -59,7 +108,19 @@ int QtProcesses::runHiddenAndWait(const std::string& commandLine) {
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
-    process.setChildProcessModifier([] { PrepareChildBeforeExec(); });
+    const pid_t self = ::getpid();
+    process.setChildProcessModifier([self, supervised] {
+        PrepareChildBeforeExec();
+        if (supervised) {
+            TieChildToParent(self);
+        } else {
+            ::setpgid(0, 0);
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != self) {
+                _exit(127);
+            }
+        }
+    });
 
     int status = -1;
     bool ended = false;
@@ -76,13 +137,40 @@ int QtProcesses::runHiddenAndWait(const std::string& commandLine) {
             loop.quit();
         }
     });
-    process.start(QString::fromStdString(words.front()), args, QIODevice::ReadOnly);
+    QProcess* const outer = g_hidden;
+    const bool outerSupervised = g_hiddenSupervised;
+    g_hidden = &process;
+    g_hiddenSupervised = supervised;
+    process.start(program, args, QIODevice::ReadOnly);
     if (!ended) {
         // Events go on being handled here (the window repaints) until the process's end is
         // signalled; nothing polls.
         loop.exec();
     }
+    if (!ended) {
+        // The event loop was left while the command still runs: the program is ending. The
+        // command ends with it; the supervisor is given the time to end what it started.
+        stopHidden();
+        process.waitForFinished(kSupervisorEndMs);
+    }
+    g_hidden = outer;
+    g_hiddenSupervised = outerSupervised;
     return status;
+}
+
+void QtProcesses::stopHidden() {
+    if (!g_hidden || g_hidden->state() == QProcess::NotRunning) {
+        return;
+    }
+    const pid_t pid = static_cast<pid_t>(g_hidden->processId());
+    if (pid <= 0) {
+        return;
+    }
+    if (g_hiddenSupervised) {
+        ::kill(pid, SIGHUP);
+    } else {
+        ::kill(-pid, SIGKILL);
+    }
 }
 
 int QtProcesses::runAndWait(const std::string& commandLine) {

@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <string>
+#include <sys/types.h>
 
 namespace vellaro {
 
@@ -16,16 +17,23 @@ class ProcessSeam {
     // Runs the command line in a console window of its own; returns when the console has ended
     // (the learner closed it, or its program ended). Same answer as above.
     virtual int runAndWait(const std::string& commandLine) = 0;
+    // Ends the command that runHiddenAndWait waits for, and everything it started; the wait then
+    // returns. Nothing when none runs.
+    virtual void stopHidden() {}
 };
 
 // The real processes: the first word of the command line is the program, the others are its
 // arguments (see SplitCommandLine). The child inherits the environment and the current folder
 // and none of the program's open files. Each wait runs a nested event loop, so the window
 // repaints and no time is spent polling.
+//
+// Both run under the supervisor (SupervisorProgram), which ends everything the command started
+// when the command ends, when it is stopped or closed, and when this program ends in any way.
 class QtProcesses : public ProcessSeam {
   public:
     int runHiddenAndWait(const std::string& commandLine) override;
     int runAndWait(const std::string& commandLine) override;
+    void stopHidden() override;
 };
 
 // The seam in use (never null: QtProcesses until replaced). Not owned.
@@ -39,6 +47,17 @@ int RunAndWait(const std::string& commandLine);
 // ignored because the program blocked or ignored it, and no open file of the program survives
 // into the command. Only async-signal-safe calls.
 void PrepareChildBeforeExec() noexcept;
+// Called in a freshly forked child after PrepareChildBeforeExec: the child gets SIGHUP when the
+// program (parent, its process id taken before the fork) ends, however it ends; a child whose
+// parent is already gone ends at once. Only async-signal-safe calls.
+void TieChildToParent(pid_t parent) noexcept;
+
+// The name of the supervisor, which stands beside the program's real executable.
+inline constexpr const char* kSupervisorName = "vellaro-supervisor";
+// The supervisor's path; empty when it is missing or cannot be run.
+std::string SupervisorProgram();
+// For tests: the supervisor's path instead of the one beside the executable (empty: that one).
+void SetSupervisorProgram(const std::string& path);
 
 // The font of the console window (the editor font); set before a run.
 void SetConsoleFont(const QFont& font);

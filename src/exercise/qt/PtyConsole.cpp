@@ -22,8 +22,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -32,6 +30,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "common/qt/QtText.h"
+#include "exercise/ProcessTree.h"
 #include "exercise/qt/Process.h"
 
 extern char** environ;
@@ -42,8 +42,14 @@ namespace {
 
 // How often a child is looked at where the kernel gives no process descriptor to wait on.
 constexpr int kChildPollMs = 200;
-// How long a hung-up command may take to end before it is killed.
+// How long a hung-up command that runs without the supervisor may take to end before it is
+// killed. (The supervisor has a grace period of its own, and ends what the command started.)
 constexpr int kHangUpGraceMs = 3000;
+
+// Said first in a console whose command runs without the supervisor.
+const char* const kNoSupervisorNotice =
+    "（注意）vellaro-supervisor が見つかりません。このコンソールを閉じても、ここで起動した"
+    "プログラムが動き続けることがあります。Vellaro をインストールし直して下さい。\n";
 
 // A terminal as a fresh login gets it, with UTF-8 erasing and without the keys that would stop
 // the learner's program together with the shell that waits for it (Ctrl+Z, Ctrl+\) or freeze
@@ -72,45 +78,17 @@ termios ConsoleTermios() {
     return t;
 }
 
-// The processes of a process group, read from /proc.
-std::vector<pid_t> GroupMembers(pid_t group) {
-    std::vector<pid_t> members;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line)) {
-            continue;
-        }
-        // pid (comm) state ppid pgrp ...; comm may hold blanks and parentheses.
-        const std::size_t close = line.rfind(')');
-        if (close == std::string::npos) {
-            continue;
-        }
-        char state = 0;
-        long ppid = 0;
-        long pgrp = 0;
-        if (std::sscanf(line.c_str() + close + 1, " %c %ld %ld", &state, &ppid, &pgrp) == 3 &&
-            pgrp == group && state != 'Z') {
-            members.push_back(static_cast<pid_t>(std::stol(name)));
-        }
-    }
-    return members;
-}
-
 int StatusOf(int waitStatus) {
     return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
 }
 
-// Waits for a hung-up command after its console has gone: reaps it when it ends, and kills it
-// if it will not end.
+// Waits for a hung-up command after its console has gone: reaps it when it ends. A command that
+// runs without the supervisor is killed if it will not end; the supervisor ends by itself once
+// it has ended what it supervises.
 class ChildReaper : public QObject {
   public:
-    ChildReaper(pid_t pid, int pidfd) : QObject(QCoreApplication::instance()), m_pid(pid) {
+    ChildReaper(pid_t pid, int pidfd, bool killAfterGrace)
+        : QObject(QCoreApplication::instance()), m_pid(pid) {
         if (pidfd >= 0) {
             m_pidfd = pidfd;
             auto* notifier = new QSocketNotifier(pidfd, QSocketNotifier::Read, this);
@@ -120,12 +98,14 @@ class ChildReaper : public QObject {
             connect(poll, &QTimer::timeout, this, &ChildReaper::check);
             poll->start(kChildPollMs);
         }
-        QTimer::singleShot(kHangUpGraceMs, this, [this] {
-            if (m_pid > 0) {
-                ::kill(-m_pid, SIGKILL);
-                ::kill(m_pid, SIGKILL);
-            }
-        });
+        if (killAfterGrace) {
+            QTimer::singleShot(kHangUpGraceMs, this, [this] {
+                if (m_pid > 0) {
+                    ::kill(-m_pid, SIGKILL);
+                    ::kill(m_pid, SIGKILL);
+                }
+            });
+        }
         check();
     }
     ~ChildReaper() override {
@@ -193,11 +173,24 @@ bool PtyConsole::start(const std::vector<std::string>& argv) {
             return false;
         }
     }
+    // The command runs under the supervisor, which ends whatever it starts when the console
+    // closes or this program ends. Without one the console still works, and says what is amiss.
+    const std::string supervisor = SupervisorProgram();
+    m_supervised = !supervisor.empty();
     std::vector<char*> args;
-    for (const std::string& word : argv) {
-        args.push_back(const_cast<char*>(word.c_str()));
+    if (m_supervised) {
+        args.push_back(const_cast<char*>(supervisor.c_str()));
+        args.push_back(program.data());
+    } else {
+        args.push_back(const_cast<char*>(argv.front().c_str()));
+    }
+    for (std::size_t i = 1; i < argv.size(); ++i) {
+        args.push_back(const_cast<char*>(argv[i].c_str()));
     }
     args.push_back(nullptr);
+    const std::string& executable = m_supervised ? supervisor : program;
+    const pid_t self = ::getpid();
+    const bool supervised = m_supervised;
     static const char kTerm[] = "TERM=dumb"; // no escape sequences in the prompt
     std::vector<char*> env;
     for (char** e = environ; e && *e; ++e) {
@@ -220,7 +213,10 @@ bool PtyConsole::start(const std::vector<std::string>& argv) {
     if (pid == 0) {
         // The child: a new session whose controlling terminal is the console.
         PrepareChildBeforeExec();
-        ::execve(program.c_str(), args.data(), env.data());
+        if (supervised) {
+            TieChildToParent(self);
+        }
+        ::execve(executable.c_str(), args.data(), env.data());
         _exit(127);
     }
 
@@ -241,6 +237,9 @@ bool PtyConsole::start(const std::vector<std::string>& argv) {
         m_childPoll = new QTimer(this);
         connect(m_childPoll, &QTimer::timeout, this, &PtyConsole::childChanged);
         m_childPoll->start(kChildPollMs);
+    }
+    if (!m_supervised) {
+        feedText(QString::fromUtf8(kNoSupervisorNotice));
     }
     return true;
 }
@@ -314,17 +313,23 @@ void PtyConsole::interrupt() {
     // group; a Ctrl+C through the terminal would end the shell too, and with it the prompt the
     // learner should get back. So the program (and what it started) is interrupted, the shell
     // is not. Otherwise the terminal delivers Ctrl+C as usual (to the interactive shell, or to
-    // the job it runs in the foreground).
-    if (m_pid > 0 && ::tcgetpgrp(m_master) == m_pid) {
-        bool sent = false;
-        for (pid_t member : GroupMembers(m_pid)) {
-            if (member != m_pid) {
-                sent = ::kill(member, SIGINT) == 0 || sent;
+    // the job it runs in the foreground). The shell is the console's command, or the
+    // supervisor's one child.
+    const pid_t foreground = ::tcgetpgrp(m_master);
+    if (m_pid > 0 && foreground > 0) {
+        const std::vector<ProcessEntry> table = ReadProcessTable();
+        const auto leader = FindProcess(table, foreground);
+        if (leader && (leader->pid == m_pid || leader->ppid == m_pid)) {
+            bool sent = false;
+            for (const ProcessEntry& member : table) {
+                if (member.pgrp == foreground && member.pid != foreground && member.state != 'Z') {
+                    sent = ::kill(member.pid, SIGINT) == 0 || sent;
+                }
             }
-        }
-        if (sent) {
-            feedText(QStringLiteral("^C\n"));
-            return;
+            if (sent) {
+                feedText(QStringLiteral("^C\n"));
+                return;
+            }
         }
     }
     sendInput(QByteArray(1, '\x03'));
@@ -345,7 +350,7 @@ void PtyConsole::hangUp() {
         m_childNotifier = nullptr;
         delete m_childPoll;
         m_childPoll = nullptr;
-        new ChildReaper(m_pid, m_pidfd); // takes the process descriptor
+        new ChildReaper(m_pid, m_pidfd, !m_supervised); // takes the process descriptor
         m_pidfd = -1;
         m_pid = 0;
     }
@@ -585,7 +590,7 @@ void PtyConsole::keyPressEvent(QKeyEvent* event) {
         if (key == Qt::Key_C) {
             copy();
         } else if (key == Qt::Key_V) {
-            QString text = QGuiApplication::clipboard()->text();
+            QString text = WithFullwidthTilde(QGuiApplication::clipboard()->text());
             text.replace(QLatin1String("\r\n"), QLatin1String("\r"));
             text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
             sendInput(text.toUtf8());
@@ -620,13 +625,15 @@ void PtyConsole::keyPressEvent(QKeyEvent* event) {
     }
     const QString text = event->text();
     if (!text.isEmpty() && text.front() >= QLatin1Char(' ') && text.front() != QChar(0x7f)) {
-        sendInput(text.toUtf8());
+        sendInput(WithFullwidthTilde(text).toUtf8());
     }
 }
 
 void PtyConsole::inputMethodEvent(QInputMethodEvent* event) {
     if (!event->commitString().isEmpty()) {
-        sendInput(event->commitString().toUtf8());
+        // The wave dash an input method types for "から" is the full-width tilde here, as it is in
+        // the editor, so that what the learner types matches the program's own text.
+        sendInput(WithFullwidthTilde(event->commitString()).toUtf8());
     }
     if (event->preeditString() != m_preedit) {
         m_preedit = event->preeditString();

@@ -37,12 +37,16 @@ class PtyConsole : public QPlainTextEdit {
     ~PtyConsole() override;
 
     // Runs argv[0] with the other words as arguments on a new pseudo-terminal, in the current
-    // folder, with the program's environment and TERM=dumb. False when nothing could be started.
+    // folder, with the program's environment and TERM=dumb, under the supervisor (Process.h):
+    // closing the console, the command's end and the end of this program end everything the
+    // command started. Without the supervisor the console says so first, and runs the command
+    // all the same. False when nothing could be started.
     bool start(const std::vector<std::string>& argv);
     bool isRunning() const { return m_pid > 0; }
     // The command's exit status once it has ended; -1 unless it ended normally.
     int exitStatus() const { return m_exitStatus; }
-    // The process id of the command (the session leader), 0 when none runs.
+    // The process id of the session leader (the supervisor, or the command when it runs without
+    // one), 0 when none runs.
     pid_t pid() const { return m_pid; }
 
     // Sized for 80 columns by 25 rows of its font, centred on the active window, shown modal to
@@ -90,6 +94,7 @@ class PtyConsole : public QPlainTextEdit {
     int m_pidfd = -1;
     int m_exitStatus = -1;
     bool m_ended = false;
+    bool m_supervised = false;
     QSocketNotifier* m_outputNotifier = nullptr;
     QSocketNotifier* m_childNotifier = nullptr;
     QTimer* m_childPoll = nullptr; // only where the kernel offers no process descriptor

@@ -81,7 +81,9 @@ TEST_F(JavacTest, RunCommandGivesTheLaunchersMessagesInJapaneseUnderAnyLocale) {
         vellaro::SplitCommandLine(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Missing")));
     ASSERT_EQ(words.size(), 3u);
     const std::string script = words[2].substr(0, words[2].find("; exec"));
-    ASSERT_EQ(SpawnAndWait("/bin/sh -c \"" + script + " 2> err.txt\"", {"LC_ALL=C", "LANG="}), 1);
+    ASSERT_EQ(vellaro::test::SpawnAndWait("/bin/sh -c \"" + script + " 2> err.txt\"",
+                                          {"LC_ALL=C", "LANG="}),
+              1);
     std::ifstream in(scratch / "work" / "err.txt");
     std::string first;
     std::getline(in, first);

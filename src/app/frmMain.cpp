@@ -22,6 +22,7 @@
 #include "common/qt/Dialogs.h"
 #include "common/qt/QtEvents.h"
 #include "common/qt/QtText.h"
+#include "settings/EarlierSettings.h"
 #include "settings/IniFile.h"
 #include "trainer/qt/SpeedTextPanel.h"
 
@@ -133,10 +134,13 @@ void TMainCrt::WorkFolderFailure() {
 
 void TMainCrt::FormCreate() {
     CurPage = 0;
-    SettingsFilePath = SysPath() / "noprg.ini";
+    SettingsFilePath = SysPath() / kSettingsFileName;
     Ini = std::make_unique<IniFile>(SettingsFilePath);
-    DefaultWorkFolder = ExePath() / "java source";
+    DefaultWorkFolder = DefaultWorkPath();
     CurSrcPath = DefaultWorkFolder;
+    // A learner who used the earlier machine-wide layout keeps their settings.
+    const FolderSource& folders = CurrentFolderSource();
+    TakeOverEarlierSettings(folders.earlierSystem, folders.earlierWork, SysPath());
 
     SetSpeedPageVisible(true);
     EnvSettings.SpeedDisp = true;

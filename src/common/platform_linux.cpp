@@ -1,11 +1,12 @@
-// The Linux side of the common functions: the real folders, the private temporary folder, the
-// drive kind and the machine-wide value store.
+// The Linux side of the common functions: the learner's real folders, the private temporary
+// folder, the drive kind and the store of named values.
 #ifndef _WIN32
 
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include "common/Cp932.h"
 #include "common/DriveKindLinux.h"
 #include "common/PlatformLinux.h"
+#include "common/UserFolders.h"
 #include "common/ValueStore.h"
 #include "common/VellaroError.h"
 #include "common/delCommFunc.h"
@@ -47,6 +49,17 @@ bool MakePrivateFolder(const fs::path& p) {
     return true;
 }
 
+// The learner's home folder: $HOME when it is an absolute path, else the account's own.
+fs::path LearnerHome() {
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/')
+        return home;
+    const struct passwd* account = ::getpwuid(::geteuid());
+    if (account && account->pw_dir && account->pw_dir[0] == '/')
+        return account->pw_dir;
+    return "/";
+}
+
 fs::path WithSeparator(const fs::path& p) {
     return p.empty() ? p : p / "";
 }
@@ -66,9 +79,21 @@ bool IsPrivateFolder(const struct stat& st, uid_t owner) {
     return S_ISDIR(st.st_mode) && st.st_uid == owner && (st.st_mode & 0777) == 0700;
 }
 
+bool IsOwnFolder(const fs::path& p) {
+    struct stat st {};
+    return !p.empty() && ::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid();
+}
+
 FolderSource SystemFolders() {
     FolderSource s;
-    s.system = "/var/lib/vellaro";
+    const fs::path home = LearnerHome();
+    const fs::path config = ConfigFolder(std::getenv("XDG_CONFIG_HOME"), home);
+    s.system = config / "vellaro";
+    s.work = DefaultWorkFolderFor(home, config);
+    // Where the earlier set-up kept one machine-wide settings folder and the work folder.
+    s.earlierSystem = "/var/lib/vellaro";
+    s.earlierWork = "/opt/vellaro/java source";
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (!ec)

@@ -299,6 +299,14 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
     }
     if (readable) {
         const std::optional<std::string> out = IniWithValue(bytes, section, key, value);
+        // The file's folder is made at the first store; one that cannot be made (a file in its
+        // place) shows as the refused write below.
+        const std::filesystem::path folder = m_path.parent_path();
+        std::error_code ec;
+        if (out && !folder.empty() &&
+            std::filesystem::symlink_status(folder, ec).type() ==
+                std::filesystem::file_type::not_found)
+            MakePrivateFolders(folder);
         if (out && AtomicWriteFile(m_path, *out))
             return;
     }

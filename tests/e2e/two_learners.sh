@@ -47,6 +47,19 @@ if ! setpriv --reuid="$UID_A" --regid="$UID_A" --clear-groups test -x "$BIN"; th
     PROGRAM="$WORK/program/vellaro"
 fi
 
+# A sanitizer build's settings go along to the accounts, with their suppressions file copied
+# where the accounts can read it.
+SANITIZER_ENV=()
+for v in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
+    [[ -n "${!v:-}" ]] || continue
+    value=${!v}
+    if [[ $value =~ suppressions=([^:]+) ]]; then
+        cp "${BASH_REMATCH[1]}" "$WORK/$v.supp"
+        value=${value/"${BASH_REMATCH[1]}"/"$WORK/$v.supp"}
+    fi
+    SANITIZER_ENV+=("$v=$value")
+done
+
 HOME_A="$WORK/a"
 HOME_B="$WORK/b"
 for learner in "$UID_A:$HOME_A" "$UID_B:$HOME_B"; do
@@ -71,7 +84,7 @@ cp -a /var/lib/vellaro "$WORK/earlier"
 start_as() { # uid home name
     setpriv --reuid="$1" --regid="$1" --clear-groups \
         env -i HOME="$2" XDG_RUNTIME_DIR="$2/run" DISPLAY="$DISPLAY" PATH="$PATH" LANG=C.UTF-8 \
-        QT_QPA_PLATFORM=xcb "$PROGRAM" >"$WORK/$3.log" 2>&1 &
+        QT_QPA_PLATFORM=xcb "${SANITIZER_ENV[@]}" "$PROGRAM" >"$WORK/$3.log" 2>&1 &
     APP=$!
     PIDS+=($APP)
     WIN=$(find_window "$APP") || true

@@ -3,7 +3,6 @@
 // Usage: programicon <theme folder> <icon name> <size>...
 // writes <theme folder>/<size>x<size>/apps/<icon name>.png for every size.
 #include <QDir>
-#include <QGuiApplication>
 #include <QImage>
 #include <cstdio>
 
@@ -14,9 +13,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <theme folder> <icon name> <size>...\n", argv[0]);
         return 2;
     }
-    // A build step has no display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    // Painting into an image needs no application object, and so no display.
     const QString theme = QString::fromLocal8Bit(argv[1]);
     const QString name = QString::fromLocal8Bit(argv[2]);
     for (int i = 3; i < argc; ++i) {

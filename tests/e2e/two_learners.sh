@@ -97,14 +97,21 @@ no_message_box() { # pid name
     [[ $(windows_of "$1") == 1 ]] || fail "learner $2 sees a message box (log: $(cat "$WORK/$2.log"))"
 }
 
+modified() { # file: its modification time, or "none"
+    stat -c %y "$1" 2>/dev/null || echo none
+}
+
+changed_since() { # file time
+    [[ $(modified "$1") != "$2" ]]
+}
+
 # A page switch, chosen from the keyboard; it stores the counters, writing the file anew.
 switch_page() { # window settings-file
     local before
-    before=$(stat -c %y "$2" 2>/dev/null || echo none)
+    before=$(modified "$2")
     xdotool mousemove --window "$1" 180 70 click 1 # the focus goes into the class-name field
     xdotool key --window "$1" ctrl+Tab
-    eventually test "$(stat -c %y "$2" 2>/dev/null || echo none)" != "$before" ||
-        fail "the page switch did not store $2"
+    eventually changed_since "$2" "$before" || fail "the page switch did not store $2"
 }
 
 owned_by() { # path uid

@@ -38,12 +38,14 @@ done
 UID_A=${ids[0]}
 UID_B=${ids[1]}
 
-# The program as the accounts can reach it: a build folder below a private home is copied out.
+# The program as the accounts can reach it: from a build folder below a private home, the program
+# and what stands beside it (its files, its helper programs vellaro-*) are copied out.
 PROGRAM="$BIN"
 if ! setpriv --reuid="$UID_A" --regid="$UID_A" --clear-groups test -x "$BIN"; then
     real=$(dirname "$(readlink -f "$BIN")")
     mkdir -m 755 "$WORK/program"
     cp "$real/vellaro" "$real/Java.txt" "$real/Vellaro.chm" "$WORK/program/"
+    find "$real" -maxdepth 1 -type f -name 'vellaro-*' -perm -u+x -exec cp {} "$WORK/program/" \;
     PROGRAM="$WORK/program/vellaro"
 fi
 

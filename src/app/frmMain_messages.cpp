@@ -91,7 +91,9 @@ void TMainCrt::ShowMessageMarks() {
             continue;
         QTextEdit::ExtraSelection mark;
         mark.cursor = QTextCursor(block);
-        mark.cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        // A mark over the whole width of the pane is given by a caret on its line, not a range.
+        if (!selected)
+            mark.cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
         if (m.inSource) {
             mark.format.setForeground(link);
             mark.format.setFontUnderline(true);

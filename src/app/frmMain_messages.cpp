@@ -68,6 +68,7 @@ void TMainCrt::ForgetCompileMessages() {
     m_selectedMessage.reset();
     Memo1->setExtraSelections({});
     Memo1->setAccessibleDescription(QString());
+    SelectListingLine(0);
     StatusMessage->clear();
     StatusErrorCount->clear();
 }
@@ -113,8 +114,7 @@ void TMainCrt::SelectMessage(const vellaro::CompilerMessage* message, bool scrol
     m_selectedMessage.reset();
     if (message)
         m_selectedMessage = message->paneLine;
-    if (message && message->inSource)
-        SelectListingLine(message->line);
+    SelectListingLine(message && message->inSource ? message->line : 0);
     const vellaro::Explanation* explanation = message ? message->explanation : nullptr;
     StatusMessage->setText(explanation ? FromUtf8(explanation->summary) : QString());
     Memo1->setAccessibleDescription(explanation ? FromUtf8(vellaro::FullExplanation(*explanation))
@@ -127,15 +127,19 @@ void TMainCrt::SelectMessage(const vellaro::CompilerMessage* message, bool scrol
     }
 }
 
-// Selects a line of the listing (counted from 1) and scrolls it into view. The compiled file may
-// be longer than the listing (the learner compiled a file that differs): then nothing is selected.
+// Selects a line of the listing (counted from 1) and scrolls it into view; 0 selects nothing. The
+// compiled file may be longer than the listing (the learner compiled a file that differs): then
+// nothing is selected either.
 void TMainCrt::SelectListingLine(std::size_t line) {
     QTextDocument* listing = compList->document();
     QTextCursor cursor = compList->textCursor();
-    cursor.clearSelection();
     const QTextBlock block = listing->findBlockByNumber(static_cast<int>(line) - 1);
     if (line == 0 || listing->isEmpty() || !block.isValid()) {
-        compList->setTextCursor(cursor);
+        // Only a selection is taken away: setting the caret would scroll the listing.
+        if (cursor.hasSelection()) {
+            cursor.clearSelection();
+            compList->setTextCursor(cursor);
+        }
         return;
     }
     // The caret at the start of the line, so that the view shows its beginning.

@@ -93,6 +93,7 @@ class TstCompilePage : public QObject {
     void compileAsksToWriteASourceThatIsNotOnDisk_data();
     void compileAsksToWriteASourceThatIsNotOnDisk();
     void keysStepThroughTheLinkedMessagesAndExplainThem();
+    void messageBeyondTheListingSelectsNoListingLine();
     void paneShowsTheCompilersTextInTheSourceFont();
 
   private:
@@ -315,6 +316,20 @@ void TstCompilePage::keysStepThroughTheLinkedMessagesAndExplainThem() {
     QTest::keyClick(window, Qt::Key_F4);
     QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet1);
     QCOMPARE(QApplication::focusWidget(), w().SecEdit);
+}
+
+void TstCompilePage::messageBeyondTheListingSelectsNoListingLine() {
+    // The file on disk is longer than the listing, and the learner compiles it as it is.
+    std::vector<std::string> onDisk(12, "?(1);");
+    onDisk.back() = "int b = \"1\";";
+    vtest::Put(javaFile(), SourceBytes(onDisk));
+    compile({"?(1);"}, vellaro::MbNo);
+    QVERIFY(w().Memo1->toPlainText().startsWith(QStringLiteral("Hello.java:17: ")));
+    QTest::mouseClick(w().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
+    QCOMPARE(statusText(), U(Entry("string-to-number").summary));
+    QVERIFY(!w().compList->textCursor().hasSelection());
+    QTest::mouseDClick(w().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
+    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet2);
 }
 
 // ---- the pane ----------------------------------------------------------------------------------

@@ -28,7 +28,6 @@
 #include "exercise/CompileMessages.h"
 #include "exercise/ExerciseFiles.h"
 #include "exercise/JavaComp.h"
-#include "exercise/qt/Process.h"
 
 namespace fs = std::filesystem;
 
@@ -37,23 +36,6 @@ namespace {
 QString U(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
-
-// The real compiler, counted.
-class CountedProcesses : public vellaro::ProcessSeam {
-  public:
-    int runHiddenAndWait(const std::string& commandLine) override {
-        ++compiles;
-        return m_real.runHiddenAndWait(commandLine);
-    }
-    int runAndWait(const std::string& commandLine) override {
-        return m_real.runAndWait(commandLine);
-    }
-    void stopHidden() override { m_real.stopHidden(); }
-    int compiles = 0;
-
-  private:
-    vellaro::QtProcesses m_real;
-};
 
 const vellaro::Explanation& Entry(const char* id) {
     for (const vellaro::Explanation& e : vellaro::BuiltInExplanations())
@@ -109,14 +91,12 @@ class TstCompilePage : public QObject {
 
     std::unique_ptr<vtest::TestFolders> m_folders;
     AppWindows m_app;
-    CountedProcesses m_processes;
 };
 
 void TstCompilePage::initTestCase() {
     m_folders = std::make_unique<vtest::TestFolders>();
     m_app = vtest::StartProgram();
     QVERIFY(m_app.about);
-    vellaro::SetProcesses(&m_processes);
     QTest::mouseClick(w().SpeedButton1, Qt::LeftButton);
     w().activateWindow();
     w().SrcClassName->setText(QStringLiteral("Hello"));
@@ -124,7 +104,6 @@ void TstCompilePage::initTestCase() {
 
 void TstCompilePage::init() {
     dialogs().clear();
-    m_processes.compiles = 0;
     vtest::ClickTab(w().PageControl1, 0);
     std::error_code ec;
     fs::remove_all(javaFile(), ec);
@@ -136,7 +115,6 @@ void TstCompilePage::cleanup() {
 }
 
 void TstCompilePage::cleanupTestCase() {
-    vellaro::SetProcesses(nullptr);
     m_app = AppWindows();
     m_folders.reset();
 }
@@ -157,8 +135,7 @@ QPoint TstCompilePage::paneLine(int line) const {
     return m_app.main->Memo1->cursorRect(QTextCursor(block)).center() + QPoint(4, 0);
 }
 
-// ---- from a message to its line
-// ------------------------------------------------------------------
+// ---- from a message to its line ---------------------------------------------------------------
 
 void TstCompilePage::brokenProgramLeadsFromItsMessageToItsStatement_data() {
     QTest::addColumn<int>("index");
@@ -173,7 +150,6 @@ void TstCompilePage::brokenProgramLeadsFromItsMessageToItsStatement() {
     QFETCH(int, index);
     const vellaro::test::BrokenProgram& p = vellaro::test::kBrokenPrograms[index];
     compile(p.statements);
-    QCOMPARE(m_processes.compiles, 1);
 
     // The first line names the listing line, as the compiler wrote it.
     static const QRegularExpression header(QStringLiteral("^Hello\\.java:(\\d+): "));
@@ -259,7 +235,6 @@ void TstCompilePage::compileAsksToWriteASourceThatIsNotOnDisk() {
              warning.isEmpty() ? QStringList() : QStringList{warning});
     if (onDisk != "folder")
         QCOMPARE(vtest::Slurp(javaFile()), writes ? SourceBytes(shown) : before);
-    QCOMPARE(m_processes.compiles, compiles ? 1 : 0);
     const QString pane = w().Memo1->toPlainText();
     if (!compiles)
         QCOMPARE(pane, QString());

@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 
 #include <algorithm>
 
@@ -61,6 +62,29 @@ void PageControl::onCurrentChanged(int index) {
     m_current = index;
     if (m_programDepth == 0 && index >= 0)
         emit learnerChanged(index);
+}
+
+// ---- ElidedLabel ------------------------------------------------------------------------------
+
+ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+QSize ElidedLabel::minimumSizeHint() const {
+    return {0, QLabel::minimumSizeHint().height()};
+}
+
+QSize ElidedLabel::sizeHint() const {
+    return {0, QLabel::sizeHint().height()};
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(area, int(alignment()),
+                     fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
 }
 
 // ---- ClampSpinBox -----------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 // Small widgets with the behaviour the window's logic relies on.
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -86,6 +87,20 @@ class TypedLimitEdit : public QLineEdit {
     int m_limit;
     int m_learnerDepth = 0; // > 0 while an input event of the learner is being handled
     int m_kept = 0;         // characters an input event keeps: the text less its selection
+};
+
+// A one-line label that asks for no width of its own and shows what does not fit cut off with
+// "…"; its text stays whole for a screen reader. A long sentence in the status bar must not
+// widen the window.
+class ElidedLabel : public QLabel {
+    Q_OBJECT
+  public:
+    explicit ElidedLabel(QWidget* parent = nullptr);
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // Makes a tool button reachable by the Tab key and pressed by Space, Enter or Return, while a

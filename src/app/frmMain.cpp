@@ -275,6 +275,7 @@ void TMainCrt::OpenMenuBar() {
 void TMainCrt::PageControl1Change() {
     if (PutBackUnderGuidance(PageControl1))
         return;
+    ClearStatus();
     // A refused write is reported, and the switch still goes on: the menus must belong to the
     // page now shown and no trainer timer may keep running on a page out of view.
     try {
@@ -349,6 +350,7 @@ void TMainCrt::ApplySettings() {
     compList->setFont(SettingsFont(EnvSettings.FontName, EnvSettings.FontSize));
     Sppd_Text->setFont(SettingsFont(EnvSettings.spFontName, EnvSettings.spFontSize));
     SecEdit->setFont(compList->font());
+    Memo1->setFont(compList->font());
 }
 
 void TMainCrt::ShowSettings() {
@@ -392,6 +394,7 @@ void TMainCrt::DefaultSettings() {
 
     SecEdit->setFont(SrcList->font());
     compList->setFont(SrcList->font());
+    Memo1->setFont(SrcList->font());
 
     EnvSettings.SwSpeedText = true;
     SetSpeedPageVisible(true);
@@ -426,6 +429,7 @@ void TMainCrt::TourokuButtonClick() {
         editFont.setPointSize(editSize);
     SecEdit->setFont(editFont);
     compList->setFont(editFont);
+    Memo1->setFont(editFont);
 
     EnvSettings.FontColor = kWindowTextColor;
     EnvSettings.SwSpeedRead = CheckBox_Spped->isChecked();
@@ -599,5 +603,7 @@ bool TMainCrt::eventFilter(QObject* watched, QEvent* event) {
         Guarded([this] { TabSheet5Show(); });
     else if (watched == Panel16 && event->type() == QEvent::Resize)
         Guarded([this] { Panel16Resize(); });
+    else if ((watched == Memo1 || watched == Memo1->viewport()) && Memo1Event(watched, event))
+        return true;
     return QMainWindow::eventFilter(watched, event);
 }

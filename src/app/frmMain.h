@@ -4,6 +4,7 @@
 // The handlers of each area live in their own file: frmMain.cpp (lifecycle, page switch,
 // settings page), frmMain_layout.cpp (the controls and the map from their events to handlers),
 // frmMain_exercise.cpp (editor, class name, files), frmMain_run.cpp (compile, run),
+// frmMain_messages.cpp (the compiler's messages: their marks, links and explanations),
 // frmMain_trainer.cpp (reading lesson, visual field, speed page), frmMain_help.cpp (help,
 // version dialog, folder choice).
 
@@ -15,8 +16,10 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "common/qt/Dialogs.h"
+#include "exercise/CompileMessages.h"
 #include "settings/TEnvSettings.h"
 
 class QAction;
@@ -64,6 +67,10 @@ class TMainCrt : public QMainWindow {
     QWidget* TabSheet3 = nullptr;
     QWidget* TabSheet4 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
+    // In the status bar: the explanation of the message selected in Memo1, and the count of
+    // errors of the last compile.
+    QLabel* StatusMessage = nullptr;
+    QLabel* StatusErrorCount = nullptr;
 
     // ---- page "プログラム入力" ----
     QToolBar* ToolBar1 = nullptr;
@@ -241,6 +248,30 @@ class TMainCrt : public QMainWindow {
     void RunButtonClick();
     // Ends a compile that is running (the close box, Esc); nothing when none runs.
     void StopCompile();
+    // Before a compile: when <class>.java in the current folder is not the source on screen,
+    // asks whether to write it first ("はい" writes it, "いいえ" compiles the file as it is,
+    // "キャンセル" stops). True when the compile may go on (frmMain_exercise.cpp).
+    bool WriteSourceBeforeCompile();
+    // The number of statement lines in the editor (frmMain_exercise.cpp).
+    std::size_t StatementCount() const;
+
+    // ---- the compiler's messages (frmMain_messages.cpp) ----
+    // A click on a line of Memo1 selects the message it belongs to (none: no message); a double
+    // click then goes to its statement, as Enter does in the pane.
+    void Memo1Click(int paneLine);
+    void Memo1DblClick(int paneLine);
+    void Memo1KeyEnter();
+    // F4 / Shift+F4 on the compile page: the next / previous message that names a source line.
+    void SelectNextMessage(bool forward);
+    // The statement of the selected message: the page "プログラム入力" with the caret at its start.
+    void GoToMessageStatement();
+    // The pane's lines after a compile of <className>.java (CP932), with their marks and the
+    // error count in the status bar.
+    void ShowCompileMessages(const std::vector<std::string>& lines, const std::string& className);
+    // Empties the status bar (every page switch and every compile).
+    void ClearStatus();
+    const vellaro::CompileReport& compileReport() const { return m_compileReport; }
+    std::optional<std::size_t> selectedMessage() const { return m_selectedMessage; }
 
     // ---- speed-reading trainer (frmMain_trainer.cpp) ----
     void LoadLessonText();
@@ -295,6 +326,15 @@ class TMainCrt : public QMainWindow {
     // The exercise as last read, written or emptied (lines separated by LF).
     void MarkExerciseUnchanged();
     QString m_exerciseBaseline;
+
+    // What the compiler's messages in Memo1 say; forgotten whenever Memo1's text changes.
+    void ForgetCompileMessages();
+    void SelectMessage(const vellaro::CompilerMessage* message, bool scrollPane);
+    void SelectListingLine(std::size_t line);
+    void ShowMessageMarks();
+    bool Memo1Event(QObject* watched, QEvent* event);
+    vellaro::CompileReport m_compileReport;
+    std::optional<std::size_t> m_selectedMessage; // pane line of the selected message
 
     bool m_ended = false;
     bool m_closing = false;   // the close box or "終了": the question has been asked

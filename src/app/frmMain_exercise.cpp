@@ -58,21 +58,30 @@ std::filesystem::path TakeChosenFile(const QString& chosen) {
     return file;
 }
 
-// Encodes the lines for a file; on a character that CP932 cannot hold, shows which line and
-// answers nullopt, so that nothing is written.
-std::optional<vellaro::TextLines> EncodeLines(QWidget* parent, const QStringList& lines) {
+// Encodes the lines for a file; nullopt (with the line and character in `failure`) when a
+// character has no CP932 form.
+std::optional<vellaro::TextLines> EncodeLines(const QStringList& lines,
+                                              vellaro::UnencodableChar* failure) {
     vellaro::TextLines encoded;
     encoded.reserve(static_cast<std::size_t>(lines.size()));
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        vellaro::UnencodableChar failure;
-        auto bytes = vellaro::EncodeTextCp932(ToUtf8(lines[i]), &failure);
+        auto bytes = vellaro::EncodeTextCp932(ToUtf8(lines[i]), failure);
         if (!bytes) {
-            failure.line = static_cast<std::size_t>(i) + 1;
-            ShowMessage(parent, MsgKind::Warning, vellaro::UnencodableMessage(failure));
+            if (failure)
+                failure->line = static_cast<std::size_t>(i) + 1;
             return std::nullopt;
         }
         encoded.push_back(std::move(*bytes));
     }
+    return encoded;
+}
+
+// The same, showing which line cannot be written and answering nullopt, so that nothing is.
+std::optional<vellaro::TextLines> EncodeLines(QWidget* parent, const QStringList& lines) {
+    vellaro::UnencodableChar failure;
+    auto encoded = EncodeLines(lines, &failure);
+    if (!encoded)
+        ShowMessage(parent, MsgKind::Warning, vellaro::UnencodableMessage(failure));
     return encoded;
 }
 
@@ -190,6 +199,10 @@ void TMainCrt::EditSelectAll(bool fromMenu) {
 
 // ---- generation ---------------------------------------------------------------------------------
 
+std::size_t TMainCrt::StatementCount() const {
+    return vellaro::SplitStatementLines(ToUtf8(EditorText(SecEdit))).size();
+}
+
 void TMainCrt::MakeJavaSource() {
     const vellaro::TextLines statements = vellaro::SplitStatementLines(ToUtf8(EditorText(SecEdit)));
     // An empty editor leaves the previous source and listing in place.
@@ -289,4 +302,39 @@ void TMainCrt::ToolButton11Click() {
         return;
     if (!vellaro::WriteJavaFile(TakeChosenFile(chosen), *lines))
         ShowMessage(this, MsgKind::Error, vellaro::kMsgCannotWrite);
+}
+
+bool TMainCrt::WriteSourceBeforeCompile() {
+    // An empty editor generates nothing: the listing may belong to another exercise, and the
+    // file on disk is all there is to compile.
+    if (StatementCount() == 0)
+        return true;
+    const QString className = SaveclassName->text();
+    std::error_code ec;
+    std::filesystem::path file = vellaro::ToPath(className + QStringLiteral(".java"));
+    if (const auto here = std::filesystem::current_path(ec); !ec)
+        file = here / file;
+    const QStringList lines = EditorLines(SrcList);
+    if (const auto encoded = EncodeLines(lines, nullptr);
+        encoded && vellaro::JavaFileMatches(file, *encoded))
+        return true;
+    switch (Dialogs().message(this, MsgKind::Confirmation,
+                              FromUtf8(vellaro::UnwrittenSourceQuestion(ToUtf8(className))),
+                              vellaro::MbYes | vellaro::MbNo | vellaro::MbCancel)) {
+    case vellaro::MbYes:
+        break;
+    case vellaro::MbNo:
+        return true; // the file as it is
+    default:
+        return false;
+    }
+    // Written as "Ｊａｖａソース書出し" writes it; a source that cannot be written is not compiled.
+    const auto encoded = EncodeLines(this, lines);
+    if (!encoded)
+        return false;
+    if (!vellaro::WriteJavaFile(file, *encoded)) {
+        ShowMessage(this, MsgKind::Error, vellaro::kMsgCannotWrite);
+        return false;
+    }
+    return true;
 }

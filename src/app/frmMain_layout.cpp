@@ -16,6 +16,7 @@
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -240,6 +241,13 @@ void TMainCrt::BuildLayout() {
     StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
     StatusBar1->setFixedHeight(23);
     setStatusBar(StatusBar1);
+    // Labels rather than the bar's own message: pointing at a tool button or a menu entry
+    // clears that message, and the learner would lose the explanation on the way to a button.
+    StatusMessage = Named(new ElidedLabel(StatusBar1), "StatusMessage");
+    StatusBar1->addWidget(StatusMessage, 1);
+    StatusErrorCount = Named(new QLabel(StatusBar1), "StatusErrorCount");
+    StatusErrorCount->setTextFormat(Qt::PlainText);
+    StatusBar1->addPermanentWidget(StatusErrorCount);
 
     // ---- page "プログラム入力" ----
     {
@@ -320,12 +328,16 @@ void TMainCrt::BuildLayout() {
         compList->setFocusPolicy(Qt::ClickFocus);
         KeepTabStopsAtEightBlanks(compList);
         compList->setAccessibleName(U("ソースリスト"));
+        // The compiler's messages quote the source and point into it with "^": the pane takes
+        // the listing's font (the settings apply it to both) and its tab stops, does not wrap,
+        // and scrolls what does not fit.
         Memo1 = Named(new QPlainTextEdit(Splitter1), "Memo1");
         Memo1->setReadOnly(true);
-        Memo1->setFont(PGothic(13));
-        Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+        Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         Memo1->setFocusPolicy(Qt::ClickFocus);
+        Memo1->viewport()->setMouseTracking(true); // the pointer changes over a link
         KeepTabStopsAtEightBlanks(Memo1);
         // However far the splitter is dragged, the message pane keeps 40 pixels.
         Memo1->setMinimumHeight(40);
@@ -693,6 +705,17 @@ void TMainCrt::ConnectEvents() {
     connect(ToolButton11, &QAction::triggered, this, on(&TMainCrt::ToolButton11Click));
     connect(CompButton, &QAction::triggered, this, on(&TMainCrt::CompButtonClick));
     connect(RunButton, &QAction::triggered, this, on(&TMainCrt::RunButtonClick));
+    connect(Memo1->document(), &QTextDocument::contentsChanged, this,
+            [this] { ForgetCompileMessages(); });
+    Memo1->installEventFilter(this);
+    Memo1->viewport()->installEventFilter(this);
+    auto* nextMessage = Named(new QShortcut(QKeySequence(Qt::Key_F4), this), "NextMessageKey");
+    connect(nextMessage, &QShortcut::activated, this,
+            [this] { Guarded([this] { SelectNextMessage(true); }); });
+    auto* previousMessage =
+        Named(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4), this), "PreviousMessageKey");
+    connect(previousMessage, &QShortcut::activated, this,
+            [this] { Guarded([this] { SelectNextMessage(false); }); });
 
     // Page "速　読".
     connect(static_cast<PageControl*>(PageControl2), &PageControl::learnerChanged, this,

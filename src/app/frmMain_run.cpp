@@ -126,7 +126,12 @@ void TMainCrt::CompButtonClick() {
         return;
     }
     Memo1->clear();
+    ClearStatus();
     const std::string className = SaveclassName->text().toStdString();
+    // The compiler reads the file, not the screen: what it is to compile is settled first (the
+    // class-name check stays with the compile).
+    if (!className.empty() && !WriteSourceBeforeCompile())
+        return;
     bool stopped = false;
     vellaro::CompileOutcome outcome =
         vellaro::CompileSource(className, [this, &stopped](const std::string& commandLine) {
@@ -145,12 +150,7 @@ void TMainCrt::CompButtonClick() {
         // What the compiler left behind is not its verdict.
         outcome.lines = {vellaro::Sjis(vellaro::kCompileStoppedText)};
     }
-    QStringList lines;
-    lines.reserve(static_cast<qsizetype>(outcome.lines.size()));
-    for (const std::string& line : outcome.lines) {
-        lines << vellaro::FromSjis(line);
-    }
-    Memo1->setPlainText(lines.join(QLatin1Char('\n')));
+    ShowCompileMessages(outcome.lines, className);
 }
 
 void TMainCrt::StopCompile() {

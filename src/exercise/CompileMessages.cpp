@@ -468,6 +468,13 @@ const CompilerMessage* MessageStartingAt(const CompileReport& report, std::size_
     return nullptr;
 }
 
+const CompilerMessage* MessageOfLine(const CompileReport& report, std::size_t paneLine) {
+    for (const CompilerMessage& m : report.messages)
+        if (m.paneLine <= paneLine && paneLine < m.endLine)
+            return &m;
+    return nullptr;
+}
+
 std::optional<std::size_t> NextSourceMessageLine(const CompileReport& report,
                                                  std::optional<std::size_t> paneLine,
                                                  bool forward) {

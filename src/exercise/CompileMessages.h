@@ -84,6 +84,9 @@ CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
 // The message whose first line is pane line `paneLine`, or nullptr.
 const CompilerMessage* MessageStartingAt(const CompileReport& report, std::size_t paneLine);
 
+// The message that pane line `paneLine` belongs to (its first line or one below it), or nullptr.
+const CompilerMessage* MessageOfLine(const CompileReport& report, std::size_t paneLine);
+
 // For stepping through the messages that name a line of the source: the first line of the next
 // such message after pane line `paneLine` (forward) or of the previous one before it; from no
 // line, the first or the last one. nullopt when there is none that way.

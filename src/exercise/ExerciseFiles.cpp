@@ -252,4 +252,16 @@ bool WriteJavaFile(const std::filesystem::path& file, const TextLines& linesCp93
     return AtomicWriteFile(file, JavaFileBytes(linesCp932), reason);
 }
 
+bool JavaFileMatches(const std::filesystem::path& file, const TextLines& linesCp932) {
+    const std::string expected = JavaFileBytes(linesCp932);
+    std::string bytes;
+    // A longer file differs already; it is not read.
+    return ReadWholeFile(file, bytes, expected.size()) && bytes == expected;
+}
+
+std::string UnwrittenSourceQuestion(std::string_view className) {
+    return "表示中のソースは " + std::string(className) +
+           ".java にまだ書き出されていません。書き出してからコンパイルしますか？";
+}
+
 } // namespace vellaro

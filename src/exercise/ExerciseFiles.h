@@ -104,4 +104,13 @@ bool WriteExerciseFile(const std::filesystem::path& file, std::string_view edito
 bool WriteJavaFile(const std::filesystem::path& file, const TextLines& linesCp932,
                    std::string* reason = nullptr);
 
+// ---- compiling what is on screen ------------------------------------------------------------
+
+// True when `file` is a regular file holding exactly the bytes WriteJavaFile would write for
+// these lines; false when it is missing, cannot be read, or holds anything else.
+bool JavaFileMatches(const std::filesystem::path& file, const TextLines& linesCp932);
+
+// The question before a compile whose <class>.java is not the source on screen (UTF-8).
+std::string UnwrittenSourceQuestion(std::string_view className);
+
 } // namespace vellaro

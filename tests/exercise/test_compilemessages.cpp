@@ -85,6 +85,10 @@ TEST(CompileMessages, MessagesOfOtherFilesAreExplainedButNotLinkedOrSteppedTo) {
 
     EXPECT_EQ(vellaro::MessageStartingAt(report, 3), &report.messages[1]);
     EXPECT_EQ(vellaro::MessageStartingAt(report, 4), nullptr);
+    // The lines below a message belong to it; the closing count to none.
+    EXPECT_EQ(vellaro::MessageOfLine(report, 6), &report.messages[1]);
+    EXPECT_EQ(vellaro::MessageOfLine(report, 7), &report.messages[2]);
+    EXPECT_EQ(vellaro::MessageOfLine(report, 9), nullptr);
     using vellaro::NextSourceMessageLine;
     EXPECT_EQ(NextSourceMessageLine(report, std::nullopt, true), 3u);
     EXPECT_EQ(NextSourceMessageLine(report, 3u, true), 7u);

@@ -1,6 +1,7 @@
 // Exercise files and Java source files: contents, round trips, refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -98,6 +99,31 @@ TEST_F(ExerciseFilesTest, WritingReplacesTheWholeFileAndJavaHasNoOtherBytes) {
 
     ASSERT_TRUE(vellaro::WriteJavaFile(file, {}));
     EXPECT_EQ(fs::file_size(file), 0u);
+}
+
+TEST_F(ExerciseFilesTest, AJavaFileMatchesOnlyTheBytesTheWriterWouldWrite) {
+    const fs::path file = dir() / "Hello.java";
+    const vellaro::TextLines source =
+        vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);"));
+    EXPECT_FALSE(vellaro::JavaFileMatches(file, source)); // missing
+    ASSERT_TRUE(vellaro::WriteJavaFile(file, source));
+    EXPECT_TRUE(vellaro::JavaFileMatches(file, source));
+    const std::string written = vellaro::JavaFileBytes(source);
+    // LF line ends, a byte more, a byte less, another statement: each differs.
+    std::string lf = written;
+    lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
+    for (const std::string& other :
+         {lf, written + "\r\n", written.substr(0, written.size() - 1),
+          vellaro::JavaFileBytes(vellaro::MakeJavaSource("Hello", {"?(2);"}))}) {
+        Put(file, other);
+        EXPECT_FALSE(vellaro::JavaFileMatches(file, source));
+    }
+    fs::remove(file);
+    fs::create_directory(file);
+    EXPECT_FALSE(vellaro::JavaFileMatches(file, source));
+    EXPECT_EQ(vellaro::UnwrittenSourceQuestion("Hello"),
+              "表示中のソースは Hello.java にまだ書き出されていません。"
+              "書き出してからコンパイルしますか？");
 }
 
 TEST_F(ExerciseFilesTest, AFailedWriteReportsAndLeavesNothingBehind) {

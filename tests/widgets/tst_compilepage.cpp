@@ -1,0 +1,355 @@
+// The compile page with the real javac: the question before compiling a source that is not on
+// disk yet, and the way from a compiler message to its listing line and statement, by mouse and
+// by keyboard, with the explanation in the status bar, the tooltip and the accessible description.
+#include <QAccessible>
+#include <QApplication>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextBlock>
+#include <QToolTip>
+#include <QWindow>
+#include <filesystem>
+#include <memory>
+
+#include "../exercise/BrokenPrograms.h"
+#include "TestSupport.h"
+#include "app/frmMain.h"
+#include "common/Cp932.h"
+#include "common/qt/QtText.h"
+#include "exercise/Compile.h"
+#include "exercise/CompileMessages.h"
+#include "exercise/ExerciseFiles.h"
+#include "exercise/JavaComp.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString U(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+const vellaro::Explanation& Entry(const char* id) {
+    for (const vellaro::Explanation& e : vellaro::BuiltInExplanations())
+        if (e.id == id)
+            return e;
+    qFatal("no explanation %s", id);
+}
+
+// The bytes "Ｊａｖａソース書出し" writes for these statements (UTF-8 here).
+std::string SourceBytes(const std::vector<std::string>& statements) {
+    vellaro::TextLines lines;
+    for (const std::string& s : statements)
+        lines.push_back(vellaro::Sjis(s));
+    return vellaro::JavaFileBytes(vellaro::MakeJavaSource("Hello", lines));
+}
+
+QString Joined(const std::vector<std::string>& statements) {
+    QStringList lines;
+    for (const std::string& s : statements)
+        lines << U(s);
+    return lines.join('\n');
+}
+
+} // namespace
+
+class TstCompilePage : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void brokenProgramLeadsFromItsMessageToItsStatement_data();
+    void brokenProgramLeadsFromItsMessageToItsStatement();
+    void compileAsksToWriteASourceThatIsNotOnDisk_data();
+    void compileAsksToWriteASourceThatIsNotOnDisk();
+    void keysStepThroughTheLinkedMessagesAndExplainThem();
+    void messageBeyondTheListingSelectsNoListingLine();
+    void paneShowsTheCompilersTextInTheSourceFont();
+
+  private:
+    TMainCrt& w() { return *m_app.main; }
+    vtest::ScriptedDialogs& dialogs() { return m_folders->dialogs; }
+    fs::path javaFile() const { return fs::current_path() / "Hello.java"; }
+    // Types the statements, enters the compile page (which generates the source) and compiles,
+    // answering the question to write the source with `answer` when it comes.
+    void compile(const std::vector<std::string>& statements,
+                 std::optional<vellaro::MsgButton> answer = vellaro::MbYes);
+    QPoint paneLine(int line) const;
+    QString statusText() const { return m_app.main->StatusMessage->text(); }
+
+    std::unique_ptr<vtest::TestFolders> m_folders;
+    AppWindows m_app;
+};
+
+void TstCompilePage::initTestCase() {
+    m_folders = std::make_unique<vtest::TestFolders>();
+    m_app = vtest::StartProgram();
+    QVERIFY(m_app.about);
+    QTest::mouseClick(w().SpeedButton1, Qt::LeftButton);
+    w().activateWindow();
+    w().SrcClassName->setText(QStringLiteral("Hello"));
+}
+
+void TstCompilePage::init() {
+    dialogs().clear();
+    vtest::ClickTab(w().PageControl1, 0);
+    std::error_code ec;
+    fs::remove_all(javaFile(), ec);
+}
+
+void TstCompilePage::cleanup() {
+    QVERIFY2(dialogs().unexpected.isEmpty(), qPrintable(dialogs().unexpected.join('\n')));
+    QVERIFY(dialogs().allAnswersUsed());
+}
+
+void TstCompilePage::cleanupTestCase() {
+    m_app = AppWindows();
+    m_folders.reset();
+}
+
+void TstCompilePage::compile(const std::vector<std::string>& statements,
+                             std::optional<vellaro::MsgButton> answer) {
+    vtest::ClickTab(w().PageControl1, 0);
+    w().SecEdit->setPlainText(Joined(statements));
+    vtest::ClickTab(w().PageControl1, 1);
+    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet2);
+    if (answer)
+        dialogs().answerMessage(*answer);
+    w().CompButton->trigger();
+}
+
+QPoint TstCompilePage::paneLine(int line) const {
+    const QTextBlock block = m_app.main->Memo1->document()->findBlockByNumber(line);
+    return m_app.main->Memo1->cursorRect(QTextCursor(block)).center() + QPoint(4, 0);
+}
+
+// ---- from a message to its line ---------------------------------------------------------------
+
+void TstCompilePage::brokenProgramLeadsFromItsMessageToItsStatement_data() {
+    QTest::addColumn<int>("index");
+    int i = 0;
+    for (const auto& p : vellaro::test::kBrokenPrograms) {
+        QTest::addRow("%s", p.entry) << i;
+        ++i;
+    }
+}
+
+void TstCompilePage::brokenProgramLeadsFromItsMessageToItsStatement() {
+    QFETCH(int, index);
+    const vellaro::test::BrokenProgram& p = vellaro::test::kBrokenPrograms[index];
+    compile(p.statements);
+
+    // The first line names the listing line, as the compiler wrote it.
+    static const QRegularExpression header(QStringLiteral("^Hello\\.java:(\\d+): "));
+    const auto match = header.match(w().Memo1->document()->firstBlock().text());
+    QVERIFY2(match.hasMatch(), qPrintable(w().Memo1->toPlainText()));
+    const int line = match.captured(1).toInt();
+
+    QTest::mouseClick(w().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
+    QCOMPARE(statusText(), U(Entry(p.entry).summary));
+    const QTextCursor listing = w().compList->textCursor();
+    QCOMPARE(listing.blockNumber(), line - 1);
+    QCOMPARE(listing.positionInBlock(), 0);
+    QCOMPARE(listing.selectedText(), listing.block().text());
+    QVERIFY(!listing.selectedText().isEmpty());
+
+    QTest::mouseDClick(w().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
+    if (p.statement == 0) {
+        // A line of the wrapper: the listing selection is all.
+        QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet2);
+        return;
+    }
+    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet1);
+    QCOMPARE(w().CurPage, 0);
+    const QTextCursor caret = w().SecEdit->textCursor();
+    QCOMPARE(caret.blockNumber(), int(p.statement) - 1);
+    QCOMPARE(caret.positionInBlock(), 0);
+    QVERIFY(!caret.hasSelection());
+    QCOMPARE(QApplication::focusWidget(), w().SecEdit);
+    QCOMPARE(statusText(), QString()); // a page switch empties the status bar
+}
+
+// ---- the question before compiling -------------------------------------------------------------
+
+void TstCompilePage::compileAsksToWriteASourceThatIsNotOnDisk_data() {
+    QTest::addColumn<int>("answer");     // -1: no question expected
+    QTest::addColumn<QString>("onDisk"); // "old", "current", "none" or "folder"
+    QTest::addColumn<bool>("writes");
+    QTest::addColumn<bool>("compiles");
+    QTest::addColumn<QString>("warning"); // the box after "はい", if any
+    QTest::addRow("yes writes, then compiles")
+        << int(vellaro::MbYes) << "old" << true << true << "";
+    QTest::addRow("yes writes a missing file")
+        << int(vellaro::MbYes) << "none" << true << true << "";
+    QTest::addRow("no compiles the file as it is")
+        << int(vellaro::MbNo) << "old" << false << true << "";
+    QTest::addRow("cancel does nothing") << int(vellaro::MbCancel) << "old" << false << false << "";
+    QTest::addRow("an unchanged file asks nothing") << -1 << "current" << false << true << "";
+    QTest::addRow("a failed write compiles nothing")
+        << int(vellaro::MbYes) << "folder" << false << false
+        << "Javaプログラムソースの書き出しができません";
+}
+
+void TstCompilePage::compileAsksToWriteASourceThatIsNotOnDisk() {
+    QFETCH(int, answer);
+    QFETCH(QString, onDisk);
+    QFETCH(bool, writes);
+    QFETCH(bool, compiles);
+    QFETCH(QString, warning);
+    const std::vector<std::string> old = {"?(1);"};
+    const std::vector<std::string> shown = {"?(\"表示中\")"}; // a ';' is missing
+    if (onDisk == "old")
+        vtest::Put(javaFile(), SourceBytes(old));
+    else if (onDisk == "current")
+        vtest::Put(javaFile(), SourceBytes(shown));
+    else if (onDisk == "folder")
+        fs::create_directory(javaFile());
+    const std::string before = onDisk == "folder" ? std::string() : vtest::Slurp(javaFile());
+    if (!warning.isEmpty())
+        dialogs().answerMessage(vellaro::MbYes);
+
+    compile(shown, answer < 0 ? std::nullopt : std::optional(vellaro::MsgButton(answer)));
+
+    const QStringList asked = dialogs().messageTexts();
+    if (answer >= 0) {
+        QVERIFY(!asked.isEmpty());
+        QCOMPARE(asked[0], QStringLiteral("表示中のソースは Hello.java にまだ書き出されていません。"
+                                          "書き出してからコンパイルしますか？"));
+        QCOMPARE(dialogs().messages[0].kind, vellaro::MsgKind::Confirmation);
+        QCOMPARE(dialogs().messages[0].buttons,
+                 int(vellaro::MbYes | vellaro::MbNo | vellaro::MbCancel));
+    }
+    QCOMPARE(asked.mid(answer >= 0 ? 1 : 0),
+             warning.isEmpty() ? QStringList() : QStringList{warning});
+    if (onDisk != "folder")
+        QCOMPARE(vtest::Slurp(javaFile()), writes ? SourceBytes(shown) : before);
+    const QString pane = w().Memo1->toPlainText();
+    if (!compiles)
+        QCOMPARE(pane, QString());
+    else if (writes || onDisk == "current")
+        QVERIFY2(pane.startsWith(QStringLiteral("Hello.java:6: エラー: ';'がありません")),
+                 qPrintable(pane));
+    else
+        QCOMPARE(pane, U(vellaro::kCompileCleanText));
+}
+
+// ---- the keyboard, the explanation -------------------------------------------------------------
+
+void TstCompilePage::keysStepThroughTheLinkedMessagesAndExplainThem() {
+    // Three errors the compiler finds in one pass.
+    compile({"int a = \"1\";", "?(cont);", "String s = 5;"});
+    QCOMPARE(w().StatusErrorCount->text(), QStringLiteral("エラー 3 個"));
+    QWindow* window = w().windowHandle();
+    auto selectedListingLine = [this] { return w().compList->textCursor().blockNumber() + 1; };
+
+    // F4 steps forward from the first message, Shift+F4 back; at either end it stays.
+    QTest::keyClick(window, Qt::Key_F4);
+    QCOMPARE(QApplication::focusWidget(), w().Memo1);
+    QCOMPARE(selectedListingLine(), 6);
+    QCOMPARE(statusText(), U(Entry("string-to-number").summary));
+    QTest::keyClick(window, Qt::Key_F4);
+    QCOMPARE(selectedListingLine(), 7);
+    QTest::keyClick(window, Qt::Key_F4);
+    QCOMPARE(selectedListingLine(), 8);
+    QTest::keyClick(window, Qt::Key_F4);
+    QCOMPARE(selectedListingLine(), 8);
+    QTest::keyClick(window, Qt::Key_F4, Qt::ShiftModifier);
+    QCOMPARE(selectedListingLine(), 7);
+    QCOMPARE(statusText(), U(Entry("variable-not-found").summary));
+
+    // The whole explanation: the pane's accessible description and the line's tooltip.
+    const vellaro::Explanation& entry = Entry("variable-not-found");
+    QCOMPARE(QAccessible::queryAccessibleInterface(w().Memo1)->text(QAccessible::Description),
+             U(vellaro::FullExplanation(entry)));
+    const int selected = int(*w().selectedMessage());
+    QHelpEvent tip(QEvent::ToolTip, paneLine(selected),
+                   w().Memo1->viewport()->mapToGlobal(paneLine(selected)));
+    QApplication::sendEvent(w().Memo1->viewport(), &tip);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY(QToolTip::text().contains(U(entry.meaning).toHtmlEscaped()));
+    QToolTip::hideText();
+
+    // Enter goes to the statement, as a double click does; the status bar empties.
+    QTest::keyClick(window, Qt::Key_Return);
+    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet1);
+    QCOMPARE(w().SecEdit->textCursor().blockNumber(), 1);
+    QCOMPARE(statusText(), QString());
+    QCOMPARE(w().StatusErrorCount->text(), QString());
+    // Off the compile page F4 selects nothing.
+    QTest::keyClick(window, Qt::Key_F4);
+    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet1);
+    QCOMPARE(QApplication::focusWidget(), w().SecEdit);
+}
+
+void TstCompilePage::messageBeyondTheListingSelectsNoListingLine() {
+    // The file on disk is longer than the listing, and the learner compiles it as it is.
+    std::vector<std::string> onDisk(12, "?(1);");
+    onDisk.back() = "int b = \"1\";";
+    vtest::Put(javaFile(), SourceBytes(onDisk));
+    compile({"?(1);"}, vellaro::MbNo);
+    QVERIFY(w().Memo1->toPlainText().startsWith(QStringLiteral("Hello.java:17: ")));
+    QTest::mouseClick(w().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
+    QCOMPARE(statusText(), U(Entry("string-to-number").summary));
+    QVERIFY(!w().compList->textCursor().hasSelection());
+    QTest::mouseDClick(w().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
+    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet2);
+}
+
+// ---- the pane ----------------------------------------------------------------------------------
+
+void TstCompilePage::paneShowsTheCompilersTextInTheSourceFont() {
+    QPlainTextEdit* memo = w().Memo1;
+    QCOMPARE(memo->font(), w().compList->font());
+    QCOMPARE(memo->tabStopDistance(), w().compList->tabStopDistance());
+    QCOMPARE(memo->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QVERIFY(!(memo->focusPolicy() & Qt::TabFocus));
+
+    // Many errors: the pane scrolls; its text is the capture file's, unchanged.
+    std::vector<std::string> statements;
+    for (int i = 0; i < 12; ++i)
+        statements.push_back("int v" + std::to_string(i) + " = \"" + std::to_string(i) + "\";");
+    statements.push_back("?(\"この行は長いので、メッセージ欄には横のスクロールバーが出ます。"
+                         "ソースの文字で表示されるので、^ の印は指す文字の下に立ちます。\" + "
+                         "undefined);");
+    compile(statements);
+    QTRY_VERIFY(memo->verticalScrollBar()->isVisible());
+    QVERIFY(memo->horizontalScrollBar()->isVisible());
+    const auto capture = vellaro::ReadCaptureFile(vellaro::CapturePath());
+    QVERIFY(capture);
+    QStringList captured;
+    for (const std::string& line : *capture)
+        captured << vellaro::FromSjis(line);
+    QCOMPARE(memo->toPlainText(), captured.join('\n'));
+    QCOMPARE(w().StatusErrorCount->text(), QStringLiteral("エラー 13 個"));
+
+    // Each message naming a line of the source is underlined in the link colour.
+    int links = 0;
+    for (const QTextEdit::ExtraSelection& mark : memo->extraSelections()) {
+        QVERIFY(mark.format.fontUnderline());
+        QCOMPARE(mark.format.foreground().color(), memo->palette().color(QPalette::Link));
+        QVERIFY(mark.cursor.block().text().startsWith(QStringLiteral("Hello.java:")));
+        ++links;
+    }
+    QCOMPARE(links, 13);
+
+    // The settings' source font reaches the pane.
+    w().sDisp_FontSize->setText(QStringLiteral("14"));
+    w().TourokuButtonClick();
+    QCOMPARE(memo->font().pointSize(), 14);
+    QCOMPARE(memo->font(), w().compList->font());
+}
+
+QTEST_MAIN(TstCompilePage)
+#include "tst_compilepage.moc"

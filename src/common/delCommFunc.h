@@ -63,6 +63,7 @@ struct FolderSource {
     fs::path exe;      // ExePath, with or without trailing separator
     fs::path tempWish; // the preferred private temporary folder (TempPath checks and makes it)
     fs::path tempBase; // where a fresh private folder is made with mkdtemp when tempWish is unsafe
+    fs::path cache;    // the learner's cache folder of the program (made when first needed)
 };
 // The real folders of this machine: /var/lib/vellaro, the executable's folder, and
 // $XDG_RUNTIME_DIR/vellaro or /tmp/vellaro-<uid>.

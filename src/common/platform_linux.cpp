@@ -151,6 +151,11 @@ FolderSource SystemFolders() {
         s.tempBase = "/tmp";
         s.tempWish = "/tmp/vellaro-" + std::to_string(::geteuid());
     }
+    // What the program may make again at any time: $XDG_CACHE_HOME, or ~/.cache.
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
+        s.cache = fs::path(cache) / "vellaro";
+    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
+        s.cache = fs::path(home) / ".cache" / "vellaro";
     return s;
 }
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Vellaro need.
+# Installs the Debian packages that building, packaging, running and testing Vellaro need.
 # Only this step and the install step need root; they go through sudo for a learner.
 set -euo pipefail
 
@@ -11,6 +11,8 @@ PACKAGES=(
   qt6-translations-l10n fonts-ipafont-gothic default-jdk-headless xchm xdg-utils
   # help file
   fp-utils
+  # the Debian package and its checks
+  debhelper dpkg-dev lintian desktop-file-utils appstream
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick util-linux libx11-dev

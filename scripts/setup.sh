@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Vellaro in Release, installs it and starts it.
-# Running it again on a set-up machine rebuilds what changed and keeps the learner's
-# settings and exercises.
+# Installs what is missing, builds the Debian package, installs it with its dependencies, removes
+# the program files of the earlier layout (/opt/vellaro) and starts Vellaro as the learner.
+# Running it again builds and installs the package anew; every learner's settings and exercises
+# stay as they are.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,22 +12,35 @@ as_root() {
 
 bash scripts/deps.sh
 
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELLARO_TESTS=OFF \
-  -DVELLARO_BENCH=OFF >/dev/null
-cmake --build build/release
+deb=$(bash scripts/package.sh)
+as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --reinstall "./$deb"
+
+# The earlier layout installed the program in /opt/vellaro with a launcher link in /usr/local/bin
+# and a desktop entry. Its program files go; the work folder "/opt/vellaro/java source" with the
+# learners' exercises, and the settings in /var/lib/vellaro, stay where they are.
+remove_earlier_layout() {
+  local f
+  for f in /opt/vellaro/vellaro /opt/vellaro/Java.txt /opt/vellaro/Vellaro.chm; do
+    if [ -f "$f" ] && [ ! -L "$f" ]; then rm -f "$f"; fi
+  done
+  if [ -L /usr/local/bin/vellaro ] && [ "$(readlink /usr/local/bin/vellaro)" = /opt/vellaro/vellaro ]; then
+    rm -f /usr/local/bin/vellaro
+  fi
+  if grep -qx 'Exec=/opt/vellaro/vellaro' /usr/share/applications/vellaro.desktop 2>/dev/null; then
+    rm -f /usr/share/applications/vellaro.desktop
+  fi
+  # Only an empty folder goes; one that holds "java source" stays.
+  if [ -d /opt/vellaro ]; then rmdir /opt/vellaro 2>/dev/null || true; fi
+}
+as_root bash -c "$(declare -f remove_earlier_layout); remove_earlier_layout"
 
 # The learner is whoever ran the script, also when it was run through sudo.
 learner="${SUDO_USER:-$(id -un)}"
-as_root cmake --install build/release >/dev/null
-# The machine-wide folder and the default work folder belong to the learner who set up the
-# machine; install -d changes nothing inside them.
-as_root install -d -o "$learner" -m 0755 /var/lib/vellaro "/opt/vellaro/java source"
-
-echo "Vellaro is installed in /opt/vellaro; starting it."
+echo "Vellaro is installed ($deb); starting it."
 if [ "$(id -un)" != "$learner" ]; then
   # Never run the program as root on the learner's behalf.
   exec sudo -u "$learner" env DISPLAY="${DISPLAY:-}" XAUTHORITY="${XAUTHORITY:-}" \
     WAYLAND_DISPLAY="${WAYLAND_DISPLAY:-}" XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-}" \
-    /opt/vellaro/vellaro
+    /usr/bin/vellaro
 fi
-exec /opt/vellaro/vellaro
+exec /usr/bin/vellaro

@@ -26,6 +26,7 @@
 #include "common/qt/Dialogs.h"
 #include "common/qt/QtEvents.h"
 #include "common/qt/QtText.h"
+#include "settings/EarlierSettings.h"
 #include "settings/IniFile.h"
 #include "settings/WindowPlacement.h"
 #include "trainer/qt/SpeedTextPanel.h"
@@ -147,10 +148,13 @@ void TMainCrt::WorkFolderFailure() {
 
 void TMainCrt::FormCreate() {
     CurPage = 0;
-    SettingsFilePath = SysPath() / "noprg.ini";
+    SettingsFilePath = SysPath() / kSettingsFileName;
     Ini = std::make_unique<IniFile>(SettingsFilePath);
-    DefaultWorkFolder = ExePath() / "java source";
+    DefaultWorkFolder = DefaultWorkPath();
     CurSrcPath = DefaultWorkFolder;
+    // A learner who used the earlier machine-wide layout keeps their settings.
+    const FolderSource& folders = CurrentFolderSource();
+    TakeOverEarlierSettings(folders.earlierSystem, folders.earlierWork, SysPath());
 
     SetSpeedPageVisible(true);
     EnvSettings.SpeedDisp = true;

@@ -170,7 +170,7 @@ class TMainCrt : public QMainWindow {
     vellaro::FileDialogRequest SaveDialog2;
     QFont FontDialog1; // the font dialog's initial font
 
-    // ---- the guidance marker in the machine-wide value store (CP932 texts) ----
+    // ---- the guidance marker in the value store (CP932 texts) ----
     static const char* const kGuidanceKey;
     static const char* const kGuidanceValueName;
     static const char* const kGuidanceMarker;

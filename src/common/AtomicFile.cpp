@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace vellaro {
@@ -85,6 +86,24 @@ bool AtomicWriteFile(const std::filesystem::path& target, std::string_view bytes
         ::close(dfd);
     }
     return true;
+}
+
+bool MakePrivateFolders(const std::filesystem::path& folder) {
+    std::error_code ec;
+    if (folder.empty())
+        return false;
+    if (std::filesystem::is_directory(folder, ec))
+        return true;
+    const std::filesystem::path parent = folder.parent_path();
+    if (!parent.empty() && parent != folder && !MakePrivateFolders(parent))
+        return false;
+    if (::mkdir(folder.c_str(), 0700) == 0) {
+        // Set again after mkdir, so that an unusual umask cannot leave the folder unusable.
+        ::chmod(folder.c_str(), 0700);
+        return true;
+    }
+    // Made meanwhile by someone else: good if it is a folder.
+    return errno == EEXIST && std::filesystem::is_directory(folder, ec);
 }
 
 bool ReadWholeFile(const std::filesystem::path& file, std::string& bytes, std::size_t maxBytes,

@@ -18,4 +18,10 @@ bool AtomicWriteFile(const std::filesystem::path& target, std::string_view bytes
 bool ReadWholeFile(const std::filesystem::path& file, std::string& bytes,
                    std::size_t maxBytes = std::size_t(-1), bool* tooLarge = nullptr);
 
+// Makes a missing folder for files the program keeps for the learner alone, and every missing
+// folder above it, each with mode 0700, so that a folder made on the learner's behalf (even a
+// fresh ~/.config) is theirs alone. Folders that exist are left as they are. True when the folder
+// is there afterwards.
+bool MakePrivateFolders(const std::filesystem::path& folder);
+
 } // namespace vellaro

@@ -142,12 +142,15 @@ StoreResult WriteStoredValue(const fs::path& systemFolder, std::string_view key,
                              std::string_view name, const StoredValue& value,
                              std::string* errorText) {
     using namespace std::string_view_literals;
-    // Opening the key: the system folder must be there and ours to write, and so must the file
-    // when it exists. This is where another account, or a machine without the folder, stops.
-    std::error_code ec;
-    if (systemFolder.empty() || !fs::is_directory(systemFolder, ec) || !CanWrite(systemFolder))
+    // Opening the key: the system folder is made when it is missing, and it must be ours to
+    // write, and so must the file when it exists. A folder that cannot be made (a file in its
+    // place) or is not ours stops here.
+    if (systemFolder.empty() || HasAny(key, "\r\n\0"sv))
         return StoreResult::KeyUnavailable;
-    if (HasAny(key, "\r\n\0"sv))
+    std::error_code ec;
+    if (fs::symlink_status(systemFolder, ec).type() == fs::file_type::not_found)
+        MakePrivateFolders(systemFolder);
+    if (!fs::is_directory(systemFolder, ec) || !CanWrite(systemFolder))
         return StoreResult::KeyUnavailable;
     const fs::path file = MachineValuesFile(systemFolder);
     std::string bytes;

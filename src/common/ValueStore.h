@@ -1,6 +1,6 @@
 #pragma once
-// The machine-wide store of named values behind RegWriteStr/RegReadStr on a system without a
-// registry: one small file in the system folder, apart from the settings file.
+// The store of named values behind RegWriteStr/RegReadStr on a system without a registry: one
+// small file in the system folder, apart from the settings file.
 //
 // The file is CP932 text with CR LF line ends, one section per key and one typed value a line:
 //
@@ -37,7 +37,8 @@ enum class StoreResult {
     Refused,        // the store was open but the value could not be written
 };
 
-// Writes one typed value, keeping every other line of the file. A key holding CR, LF or a zero
+// Writes one typed value, keeping every other line of the file. A missing system folder is made
+// first (MakePrivateFolders). A key holding CR, LF or a zero
 // byte cannot be opened; a name holding '=', CR or LF and data holding CR or
 // LF are refused (they would corrupt the file). Data is cut at its first zero byte, as a string
 // value of the registry is. errorText receives the system's reason for a refused write (UTF-8).

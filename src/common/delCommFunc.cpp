@@ -97,6 +97,10 @@ fs::path SysPath() {
     return WithoutTrailingSeparators(CurrentFolderSource().system);
 }
 
+fs::path DefaultWorkPath() {
+    return WithoutTrailingSeparators(CurrentFolderSource().work);
+}
+
 void ChangeFolder(const fs::path& p) {
     if (p.empty())
         return;

@@ -28,8 +28,11 @@ bool MakeFolder(const fs::path& p);
 int DriveKind(const fs::path& p);
 // Folder of the running executable, ending in a separator.
 fs::path ExePath();
-// The machine-wide system folder, no trailing separator.
+// The system folder, no trailing separator: the learner's own folder that holds the settings file
+// and the store of named values. Reading never creates it; the first store does (mode 0700).
 fs::path SysPath();
+// The learner's default work folder ("java source"), no trailing separator.
+fs::path DefaultWorkPath();
 // The learner's private temporary folder, ending in a separator (created on demand). A fresh
 // folder made because the usual one could not be trusted is removed when the program ends.
 fs::path TempPath();
@@ -49,9 +52,9 @@ void PumpEvents();
 void AppTerminate();
 // target: a local path (UTF-8) or an address such as "https://...".
 void ShellOpen(const std::string& target);
-// Machine-wide named text values (a small store in the system folder). Key, name and value are
-// CP932 texts. A key that cannot be opened or created on writing is silent; a refused write after
-// that throws VellaroError("'%s' の設定に失敗しました").
+// Named text values (a small store in the system folder, made on the first write). Key, name and
+// value are CP932 texts. A key that cannot be opened or created on writing is silent; a refused
+// write after that throws VellaroError("'%s' の設定に失敗しました").
 void RegWriteStr(const std::string& key, const std::string& name, const std::string& value);
 std::string RegReadStr(const std::string& key, const std::string& name);
 
@@ -63,13 +66,23 @@ struct FolderSource {
     fs::path exe;      // ExePath, with or without trailing separator
     fs::path tempWish; // the preferred private temporary folder (TempPath checks and makes it)
     fs::path tempBase; // where a fresh private folder is made with mkdtemp when tempWish is unsafe
-    fs::path cache;    // the learner's cache folder of the program (made when first needed)
+    fs::path work;     // DefaultWorkPath
+    // The earlier layout, whose settings a learner without settings of their own takes over
+    // once: its machine-wide system folder and its default work folder (empty: none).
+    fs::path earlierSystem;
+    fs::path earlierWork;
+    fs::path cache; // the learner's cache folder of the program (made when first needed)
 };
-// The real folders of this machine: /var/lib/vellaro, the executable's folder, and
-// $XDG_RUNTIME_DIR/vellaro or /tmp/vellaro-<uid>.
+// The real folders of the learner who runs the program: $XDG_CONFIG_HOME/vellaro (or
+// ~/.config/vellaro), the folder of the real executable, $XDG_RUNTIME_DIR/vellaro or
+// /tmp/vellaro-<uid>, "java source" in a "Vellaro" folder of the documents folder (or home), and
+// $XDG_CACHE_HOME/vellaro (or ~/.cache/vellaro).
 FolderSource SystemFolders();
 void SetFolderSource(const FolderSource& source);
 const FolderSource& CurrentFolderSource();
+// True when the path is a folder (not a link to one) that belongs to the account the program
+// runs as.
+bool IsOwnFolder(const fs::path& p);
 
 // What only the event loop and the desktop can do. The Qt layer installs the real one.
 class EventSeam {

@@ -1,5 +1,5 @@
-// The Linux side of the common functions: the real folders, the private temporary folder, the
-// drive kind and the machine-wide value store.
+// The Linux side of the common functions: the learner's real folders, the private temporary
+// folder, the drive kind and the store of named values.
 #ifndef _WIN32
 
 #include <cerrno>
@@ -15,6 +15,7 @@
 #include "common/Cp932.h"
 #include "common/DriveKindLinux.h"
 #include "common/PlatformLinux.h"
+#include "common/UserFolders.h"
 #include "common/ValueStore.h"
 #include "common/VellaroError.h"
 #include "common/delCommFunc.h"
@@ -56,6 +57,17 @@ bool MakePrivateFolder(const fs::path& p) {
         return false;
     ::chmod(p.c_str(), 0700);
     return true;
+}
+
+// The learner's home folder: $HOME when it is an absolute path, else the account's own.
+fs::path LearnerHome() {
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/')
+        return home;
+    const struct passwd* account = ::getpwuid(::geteuid());
+    if (account && account->pw_dir && account->pw_dir[0] == '/')
+        return account->pw_dir;
+    return "/";
 }
 
 fs::path WithSeparator(const fs::path& p) {
@@ -112,17 +124,7 @@ fs::path InstanceLockPathFor(const char* runtimeDir, const fs::path& home,
 
 fs::path InstanceLockPath() {
     try {
-        fs::path home;
-        if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
-            home = h;
-        } else {
-            struct passwd pw {};
-            struct passwd* found = nullptr;
-            std::vector<char> buffer(16384);
-            if (::getpwuid_r(::geteuid(), &pw, buffer.data(), buffer.size(), &found) == 0 &&
-                found && found->pw_dir)
-                home = found->pw_dir;
-        }
+        const fs::path home = LearnerHome();
         char host[256] = {};
         if (::gethostname(host, sizeof host - 1) != 0)
             host[0] = '\0';
@@ -136,9 +138,21 @@ fs::path InstanceLockPath() {
     }
 }
 
+bool IsOwnFolder(const fs::path& p) {
+    struct stat st {};
+    return !p.empty() && ::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid();
+}
+
 FolderSource SystemFolders() {
     FolderSource s;
-    s.system = "/var/lib/vellaro";
+    const fs::path home = LearnerHome();
+    const fs::path config = ConfigFolder(std::getenv("XDG_CONFIG_HOME"), home);
+    s.system = config / "vellaro";
+    s.work = DefaultWorkFolderFor(home, config);
+    // Where the earlier set-up kept one machine-wide settings folder and the work folder.
+    s.earlierSystem = "/var/lib/vellaro";
+    s.earlierWork = "/opt/vellaro/java source";
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (!ec)
@@ -154,8 +168,8 @@ FolderSource SystemFolders() {
     // What the program may make again at any time: $XDG_CACHE_HOME, or ~/.cache.
     if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
         s.cache = fs::path(cache) / "vellaro";
-    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        s.cache = fs::path(home) / ".cache" / "vellaro";
+    else
+        s.cache = home / ".cache" / "vellaro";
     return s;
 }
 

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <algorithm>
 #include <cmath>
 
 #include "common/delCommFunc.h"
@@ -47,7 +48,9 @@ void PaintProgramIcon(QPainter& painter) {
     painter.drawPath(Diamond(17, 39, 11));
 
     QPen outline(QColor(0x80, 0x80, 0x80)); // white with a grey outline, at the right
-    outline.setWidthF(1.5);
+    // At least one device pixel wide, so that the outline stays visible in a 16-pixel icon.
+    const qreal scale = painter.transform().m11();
+    outline.setWidthF(scale > 0 ? std::max(1.5, 1.0 / scale) : 1.5);
     outline.setJoinStyle(Qt::MiterJoin);
     painter.setPen(outline);
     painter.setBrush(Qt::white);

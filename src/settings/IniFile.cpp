@@ -314,8 +314,17 @@ void IniFile::WriteStrings(const std::string& section, const Entries& entries) {
         bytes = std::move(*out);
         ++applied;
     }
-    if (applied > 0 && !AtomicWriteFile(m_path, bytes))
-        ThrowRefused();
+    if (applied > 0) {
+        // The file's folder is made at the first store; one that cannot be made (a file in its
+        // place) shows as the refused write below.
+        const std::filesystem::path folder = m_path.parent_path();
+        std::error_code ec;
+        if (!folder.empty() && std::filesystem::symlink_status(folder, ec).type() ==
+                                   std::filesystem::file_type::not_found)
+            MakePrivateFolders(folder);
+        if (!AtomicWriteFile(m_path, bytes))
+            ThrowRefused();
+    }
     if (applied < entries.size())
         ThrowRefused();
 }

@@ -44,8 +44,9 @@ class IniFile {
                              std::int32_t def) const;
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
 
-    // An existing key is replaced where it stands, a new key is appended to its section,
-    // and file and section are created when missing. A value holding CR or LF is refused.
+    // An existing key is replaced where it stands, a new key is appended to its section, and
+    // file and section are created when missing, the file's folder too (MakePrivateFolders).
+    // A value holding CR or LF is refused.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
     void WriteBool(const std::string& section, const std::string& key, bool value);

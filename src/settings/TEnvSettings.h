@@ -40,6 +40,8 @@ inline constexpr std::int32_t kWindowTextColor = -2147483647 - 1 + 8; // 0x80000
 TEnvSettings DefaultEnvSettings(const std::filesystem::path& defaultWorkFolder);
 
 inline constexpr const char* kSettingsSection = "Bas";
+// The settings file in the system folder.
+inline constexpr const char* kSettingsFileName = "noprg.ini";
 
 // file -> record: each key read with the field's current value as its default.
 void LoadSettings(const IniFile& ini, TEnvSettings& s);

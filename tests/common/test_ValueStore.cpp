@@ -67,6 +67,15 @@ TEST_F(ValueStoreTest, WrittenValuesReadBackAndLeaveOthersAlone) {
                              "[Another]\r\nGuide=sz:x\r\n");
 }
 
+TEST_F(ValueStoreTest, TheFirstWriteMakesTheSystemFolderPrivate) {
+    source.system = scratch / "config" / "vellaro";
+    SetFolderSource(source);
+    RegWriteStr("Vellaro", "Guide", "done");
+    EXPECT_EQ(RegReadStr("Vellaro", "Guide"), "done");
+    for (const fs::path& made : {scratch / "config", source.system})
+        EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all) << made;
+}
+
 TEST_F(ValueStoreTest, DoubleByteNamesAreComparedExactly) {
     // The second byte of a double-byte character may look like an ASCII letter ('A' vs 'a').
     const std::string upper = "\x83\x41"; // a katakana letter
@@ -114,11 +123,11 @@ TEST_F(ValueStoreTest, AKeyThatCannotBeOpenedIsSilent) {
     EXPECT_EQ(Slurp(scratch / "sysfile"), "x");
     EXPECT_EQ(RegReadStr("Vellaro", "Guide"), "");
 
-    // The system folder is missing: it is not made.
-    source.system = scratch / "missing";
+    // A file above the system folder: it cannot be made.
+    source.system = scratch / "sysfile" / "vellaro";
     SetFolderSource(source);
     EXPECT_NO_THROW(RegWriteStr("Vellaro", "Guide", "done"));
-    EXPECT_FALSE(fs::exists(source.system));
+    EXPECT_EQ(Slurp(scratch / "sysfile"), "x");
 
     // The store's file is a folder.
     source.system = scratch / "system";

@@ -189,8 +189,6 @@ TEST(SystemFolders, AreTheMachinesOwn) {
 
     ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
     FolderSource s = SystemFolders();
-    EXPECT_EQ(s.system, "/var/lib/vellaro");
-    EXPECT_EQ(fs::canonical(s.exe), fs::canonical(VELLARO_BUILD_DIR)); // where this test runs
     EXPECT_EQ(s.tempWish, runtime / "vellaro");
     EXPECT_EQ(s.tempBase, runtime.path());
 

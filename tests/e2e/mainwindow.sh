@@ -3,99 +3,48 @@
 # window manager closes a window, the settings file written at closing, and the window restored
 # at the next start. Screenshots of every page go to /tmp/vellaro-shots (outside the repository).
 #
-# Usage: bash mainwindow.sh <vellaro binary> <build folder>
+# Usage: bash mainwindow.sh <vellaro binary> [<build folder>]
 #
-# The program keeps its settings in /var/lib/vellaro. The test runs it in a private mount
-# namespace with a fresh tmpfs over /var/lib, so the machine's own folder is never touched.
+# The program keeps its settings in the learner's configuration folder and its work folder in the
+# learner's documents folder: the test gives it a fresh HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR,
+# and starts it through a link, as /usr/bin/vellaro does. It runs in a private mount namespace with
+# a fresh tmpfs over /var/lib, so the machine's own earlier-layout folder is never seen.
 set -euo pipefail
 
-BIN=$(readlink -f "$1")
-BUILD=$(readlink -f "$2")
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$HERE/support.bash"
+BIN=$(absolute "$1")
 SHOTS=/tmp/vellaro-shots
-
-if [[ "${VELLARO_E2E_INSIDE:-}" != 1 ]]; then
-    if [[ $(id -u) == 0 ]]; then
-        exec env VELLARO_E2E_INSIDE=1 unshare -m --propagation private bash "$0" "$@"
-    else
-        exec env VELLARO_E2E_INSIDE=1 unshare -Urm bash "$0" "$@"
-    fi
-fi
-mount -t tmpfs tmpfs /var/lib
-mkdir -p /var/lib/vellaro
-INI=/var/lib/vellaro/noprg.ini
+private_var_lib "$@"
 
 WORK=$(mktemp -d)
-mkdir -p "$SHOTS"
-# A private per-user temporary folder, so a copy of the program that the developer runs at the
-# same time does not count as "another instance".
-export XDG_RUNTIME_DIR="$WORK/run"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-
-PIDS=()
-cleanup() {
-    local p
-    for p in "${PIDS[@]}"; do
-        kill "$p" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$WORK"
-}
 trap cleanup EXIT
+mkdir -p "$SHOTS"
+# The learner's own folders. A private temporary folder too, so that a copy of the program that
+# the developer runs at the same time does not count as "another instance".
+export HOME="$WORK/home"
+export XDG_CONFIG_HOME="$WORK/config"
+export XDG_RUNTIME_DIR="$WORK/run"
+mkdir -p "$HOME/ドキュメント" "$XDG_CONFIG_HOME"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+# A Japanese desktop names its documents folder in user-dirs.dirs.
+echo 'XDG_DOCUMENTS_DIR="$HOME/ドキュメント"' >"$XDG_CONFIG_HOME/user-dirs.dirs"
+INI="$XDG_CONFIG_HOME/vellaro/noprg.ini"
+WORKFOLDER="$HOME/ドキュメント/Vellaro/java source"
+mkdir "$WORK/bin"
+ln -s "$BIN" "$WORK/bin/vellaro"
+PROGRAM="$WORK/bin/vellaro"
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-cc -O1 -o "$WORK/wm_delete" "$HERE/wm_delete.c" -lX11 || fail "cannot build the WM_DELETE_WINDOW helper"
-
-# ---- X server on a free display ----
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
-PIDS+=($!)
-for _ in $(seq 100); do
-    [[ -s "$WORK/display" ]] && break
-    sleep 0.1
-done
-[[ -s "$WORK/display" ]] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$WORK/display")"
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb
-
-find_window() { # prints the id of the window titled exactly "Vellaro", waiting up to 30 s
-    timeout 30 xdotool search --sync --onlyvisible --name '^Vellaro$' 2>/dev/null | head -n1
-}
-
-count_windows() {
-    xdotool search --onlyvisible --name '^Vellaro$' 2>/dev/null | wc -l
-}
+build_wm_delete
+start_x
 
 shot() { # window id, file name
     sleep 0.5 # let the page paint; only for the picture, nothing is asserted on timing
     import -window "$1" "$SHOTS/$2.png"
 }
 
-eventually() { # command...: true once the command succeeds within 30 s (the program may be slow)
-    local i
-    for ((i = 0; i < 300; i++)); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-geometry() { # prints "X Y W H" of the window
-    local X Y WIDTH HEIGHT WINDOW SCREEN
-    eval "$(xdotool getwindowgeometry --shell "$1")"
-    echo "$X $Y $WIDTH $HEIGHT"
-}
-
-ini_value() {
-    tr -d '\r' <"$INI" | sed -n "s/^$1=//p" | head -n1
-}
-
 start_program() {
-    "$BIN" >"$WORK/vellaro.log" 2>&1 &
+    "$PROGRAM" >"$WORK/vellaro.log" 2>&1 &
     APP=$!
     PIDS+=($APP)
     WIN=$(find_window) || true
@@ -103,17 +52,17 @@ start_program() {
 }
 
 close_program() {
-    "$WORK/wm_delete" "$WIN" || fail "cannot send WM_DELETE_WINDOW"
-    local rc=0
-    timeout 30 tail --pid="$APP" -f /dev/null || fail "the program did not end after WM_DELETE_WINDOW"
-    wait "$APP" || rc=$?
-    [[ $rc == 0 ]] || fail "the program ended with $rc (log: $(tail -n 60 "$WORK/vellaro.log"))"
+    close_window "$WIN" "$APP" "$WORK/vellaro.log"
+}
+
+val() { # key: its value in the settings file
+    ini_value "$INI" "$1"
 }
 
 # ---- first start: no settings file, no marker ----
 start_program
-[[ -d "$BUILD/java source" ]] || fail "the work folder 'java source' is not next to the program"
-[[ ! -e "$INI" ]] || fail "start-up wrote the settings file"
+[[ -d "$WORKFOLDER" ]] || fail "the work folder is not in the documents folder"
+[[ ! -e "$XDG_CONFIG_HOME/vellaro" ]] || fail "start-up made the settings folder"
 read -r X Y W H < <(geometry "$WIN")
 [[ "$W $H" == "595 520" ]] || fail "first window is ${W}x${H}, expected 595x520"
 shot "$WIN" 0-guidance
@@ -121,17 +70,18 @@ shot "$WIN" 0-guidance
 # ---- a second copy ends at once, without a window ----
 start=$(date +%s)
 rc=0
-timeout 20 "$BIN" >"$WORK/second.log" 2>&1 || rc=$?
+timeout 20 "$PROGRAM" >"$WORK/second.log" 2>&1 || rc=$?
 [[ $rc == 0 ]] || fail "the second copy ended with $rc"
 (($(date +%s) - start < 10)) || fail "the second copy did not end at once"
 [[ ! -s "$WORK/second.log" ]] || fail "the second copy said something: $(cat "$WORK/second.log")"
 [[ $(count_windows) == 1 ]] || fail "a second window appeared"
 kill -0 "$APP" || fail "the first copy ended"
 
-# ---- "表示しない": the button lies 474 px into the strip at the bottom of the guidance panel,
-# which sits right of a 27 px margin and above the 23 px status bar ----
-xdotool mousemove --window "$WIN" $((27 + 474 + 47)) $((H - 23 - 41 + 10 + 12)) click 1
-sleep 0.5
+# ---- "表示しない" ----
+dismiss_guidance "$WIN"
+eventually test -f "$XDG_CONFIG_HOME/vellaro/machine-values.ini" ||
+    fail "表示しない did not store the guidance marker"
+[[ $(stat -c %a "$XDG_CONFIG_HOME/vellaro") == 700 ]] || fail "the settings folder is not private"
 shot "$WIN" 1-input
 
 # ---- the other pages, chosen from the keyboard (Ctrl+Tab on the page control) ----
@@ -154,12 +104,12 @@ lines=$(tr -d '\r' <"$INI" | wc -l)
 [[ $lines == 19 ]] || fail "noprg.ini holds $lines lines, expected 19: $(cat "$INI")"
 [[ $(head -n1 "$INI") == $'[Bas]\r' ]] || fail "noprg.ini does not start with [Bas]"
 [[ $(grep -c $'\r$' "$INI") == 19 ]] || fail "noprg.ini has lines that do not end in CR LF"
-[[ $(ini_value PathSrc) == "$BUILD/java source" ]] || fail "PathSrc is $(ini_value PathSrc)"
-[[ $(ini_value SpeedDisp) == 0 ]] || fail "SpeedDisp is $(ini_value SpeedDisp) after 表示しない"
-[[ $(ini_value YokoSize) == "$W" && $(ini_value TateSize) == "$H" ]] ||
-    fail "stored size $(ini_value YokoSize)x$(ini_value TateSize), window was ${W}x${H}"
-[[ $(ini_value YokoPos) == "$X" && $(ini_value TatePos) == "$Y" ]] ||
-    fail "stored place $(ini_value YokoPos),$(ini_value TatePos), window was at $X,$Y"
+[[ $(val PathSrc) == "$WORKFOLDER" ]] || fail "PathSrc is $(val PathSrc)"
+[[ $(val SpeedDisp) == 0 ]] || fail "SpeedDisp is $(val SpeedDisp) after 表示しない"
+[[ $(val YokoSize) == "$W" && $(val TateSize) == "$H" ]] ||
+    fail "stored size $(val YokoSize)x$(val TateSize), window was ${W}x${H}"
+[[ $(val YokoPos) == "$X" && $(val TatePos) == "$Y" ]] ||
+    fail "stored place $(val YokoPos),$(val TatePos), window was at $X,$Y"
 
 # ---- the next start puts the window back where it was ----
 start_program

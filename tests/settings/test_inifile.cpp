@@ -156,6 +156,16 @@ TEST_F(IniFileTest, NewKeysGoToTheEndOfTheirSectionAndNewSectionsToTheEnd) {
     EXPECT_EQ(ReadBytes(m_dir / "fresh.ini"), "[Bas]\r\nK=v\r\n");
 }
 
+TEST_F(IniFileTest, TheFirstWriteMakesTheFoldersPrivate) {
+    IniFile ini(m_dir / "config" / "vellaro" / "noprg.ini");
+    EXPECT_FALSE(ini.ReadRaw("Bas", "Level").has_value());
+    EXPECT_FALSE(fs::exists(m_dir / "config")); // reading makes nothing
+    ini.WriteInteger("Bas", "Level", 3);
+    EXPECT_EQ(ini.ReadInteger("Bas", "Level", 0), 3);
+    for (const auto& made : {m_dir / "config", m_dir / "config" / "vellaro"})
+        EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all) << made;
+}
+
 TEST_F(IniFileTest, RefusedWriteNamesTheFullPath) {
     // Running as root, permissions cannot refuse a write: a regular file where the folder
     // should be does.

@@ -89,6 +89,7 @@ class TestMainWindow : public QObject {
     void missingWorkFolderReplacedByDefault();
     void offScreenPlaceIsBroughtBack();
     void fileWithOnlyCountersKeepsDefaults();
+    void earlierSettingsAreTakenOver();
     void workFolderThatCannotBeMadeEndsTheProgram();
     void refusedWriteDuringPageSwitchStillSwitches();
     void refusedWriteWhileClosingStillCloses();
@@ -123,7 +124,7 @@ void TestMainWindow::firstStartShowsDefaultsAndGuidance() {
     QCOMPARE(w.EnvSettings.Level, 1);
     QCOMPARE(w.EnvSettings.BasreadCount, 1);
 
-    // The work folder next to the executable, now the current folder.
+    // The default work folder in the documents folder, now the current folder.
     QVERIFY(fs::is_directory(folders.defaultWorkFolder()));
     QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QCOMPARE(fs::current_path(), fs::canonical(folders.defaultWorkFolder()));
@@ -412,12 +413,33 @@ void TestMainWindow::fileWithOnlyCountersKeepsDefaults() {
     QCOMPARE(w.MstLevel->value(), 2);
 }
 
+void TestMainWindow::earlierSettingsAreTakenOver() {
+    vtest::TestFolders folders;
+    // The earlier layout: the learner's settings and guidance marker in the machine-wide folder,
+    // exercises in the earlier default work folder.
+    fs::create_directories(folders.earlierSystem());
+    fs::create_directories(folders.earlierWork());
+    WriteIni(folders.earlierSystem() / "noprg.ini",
+             {"[Bas]", "PathSrc=" + vellaro::FromPath(folders.earlierWork()), "Level=3"});
+    vtest::Put(folders.earlierSystem() / "machine-values.ini",
+               "[Vellaro]\r\nGuidanceDismissed=sz:Dismissed\r\n");
+    AppWindows app = vtest::StartProgram();
+    TMainCrt& w = *app.main;
+    QVERIFY(folders.dialogs.messages.isEmpty());
+    QVERIFY(!w.Panel8->isVisible());
+    QCOMPARE(w.MstLevel->value(), 3);
+    QCOMPARE(w.EnvSettings.PathSrc, folders.earlierWork());
+    QCOMPARE(fs::current_path(), fs::canonical(folders.earlierWork()));
+    QVERIFY(!fs::exists(folders.defaultWorkFolder()));
+    QCOMPARE(IniValue(folders.settingsFile(), "Level"), QStringLiteral("3"));
+}
+
 void TestMainWindow::workFolderThatCannotBeMadeEndsTheProgram() {
     vtest::TestFolders folders;
-    // The executable's folder lies below a regular file: no folder can be made there.
+    // The documents folder lies below a regular file: no folder can be made there.
     const fs::path blocker = folders.root() / "blocker";
     std::ofstream(blocker) << "x";
-    folders.setExe(blocker / "exe");
+    folders.setWork(blocker / "Vellaro" / "java source");
     folders.dialogs.answerMessage(vellaro::MbYes);
     AppWindows app = vtest::StartProgram();
     QCOMPARE(folders.dialogs.messages.size(), 1);

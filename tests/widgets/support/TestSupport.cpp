@@ -116,6 +116,9 @@ TestFolders::TestFolders(const Options& options) {
     m_source.exe = r / "exe";
     m_source.tempBase = r / "temp";
     m_source.tempWish = r / "temp" / "vellaro";
+    m_source.work = r / "documents" / "Vellaro" / "java source";
+    m_source.earlierSystem = r / "earlier" / "system";
+    m_source.earlierWork = r / "earlier" / "work";
     if (options.makeSystem)
         fs::create_directories(m_source.system, ec);
     if (options.makeExe)
@@ -152,6 +155,11 @@ void TestFolders::setSystem(const fs::path& p) {
 
 void TestFolders::setExe(const fs::path& p) {
     m_source.exe = p;
+    install();
+}
+
+void TestFolders::setWork(const fs::path& p) {
+    m_source.work = p;
     install();
 }
 

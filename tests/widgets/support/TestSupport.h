@@ -75,6 +75,8 @@ class ScriptedDialogs : public vellaro::DialogSeam {
 //   <root>/system  SysPath (noprg.ini and the value store live here)
 //   <root>/exe     ExePath (Java.txt is copied here from the build folder when it exists)
 //   <root>/temp    where TempPath makes its private folder
+//   <root>/documents/Vellaro/java source  the default work folder (not made)
+//   <root>/earlier/system, <root>/earlier/work  the earlier layout's folders (not made)
 // It installs a ScriptedDialogs as the dialog seam and restores the seam, the folder source and
 // the current folder when it ends.
 class TestFolders {
@@ -95,10 +97,13 @@ class TestFolders {
     std::filesystem::path system() const { return m_source.system; }
     std::filesystem::path exe() const { return m_source.exe; }
     std::filesystem::path settingsFile() const { return m_source.system / "noprg.ini"; }
-    std::filesystem::path defaultWorkFolder() const { return m_source.exe / "java source"; }
-    // Points the folders elsewhere (e.g. an exe folder below a regular file) and reinstalls them.
+    std::filesystem::path defaultWorkFolder() const { return m_source.work; }
+    std::filesystem::path earlierSystem() const { return m_source.earlierSystem; }
+    std::filesystem::path earlierWork() const { return m_source.earlierWork; }
+    // Points the folders elsewhere (e.g. a work folder below a regular file) and reinstalls them.
     void setSystem(const std::filesystem::path& p);
     void setExe(const std::filesystem::path& p);
+    void setWork(const std::filesystem::path& p);
 
     ScriptedDialogs dialogs;
 

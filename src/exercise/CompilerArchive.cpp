@@ -15,7 +15,7 @@ namespace {
 // The first four bytes of an archive the JVM wrote at exit (little-endian), and a size below
 // which no such archive of javac's classes can be: a file failing either was cut short or
 // replaced, and mapping it could crash the JVM, so it is made anew instead.
-constexpr std::array<unsigned char, 4> kArchiveMagic = {0xa8, 0xba, 0x0b, 0xf0};
+constexpr std::array<unsigned char, 4> kArchiveMagic = {0xa8, 0xab, 0x0b, 0xf0};
 constexpr std::uintmax_t kArchiveMinimumBytes = 64 * 1024;
 
 // The value of KEY="value" in a JDK's release file.
@@ -132,7 +132,8 @@ CompilerArchivePlan PlanCompilerArchive(const fs::path& cacheFolder,
     }
     options += " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off";
     if (!crashLogFolder.empty())
-        options += " -J-XX:ErrorFile=" + ShellQuote((crashLogFolder / "javac-crash-%p.log").string());
+        options +=
+            " -J-XX:ErrorFile=" + ShellQuote((crashLogFolder / "javac-crash-%p.log").string());
     plan.options = options;
     return plan;
 }

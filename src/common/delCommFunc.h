@@ -71,10 +71,12 @@ struct FolderSource {
     // once: its machine-wide system folder and its default work folder (empty: none).
     fs::path earlierSystem;
     fs::path earlierWork;
+    fs::path cache; // the learner's cache folder of the program (made when first needed)
 };
 // The real folders of the learner who runs the program: $XDG_CONFIG_HOME/vellaro (or
 // ~/.config/vellaro), the folder of the real executable, $XDG_RUNTIME_DIR/vellaro or
-// /tmp/vellaro-<uid>, and "java source" in a "Vellaro" folder of the documents folder (or home).
+// /tmp/vellaro-<uid>, "java source" in a "Vellaro" folder of the documents folder (or home), and
+// $XDG_CACHE_HOME/vellaro (or ~/.cache/vellaro).
 FolderSource SystemFolders();
 void SetFolderSource(const FolderSource& source);
 const FolderSource& CurrentFolderSource();

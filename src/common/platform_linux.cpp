@@ -165,6 +165,11 @@ FolderSource SystemFolders() {
         s.tempBase = "/tmp";
         s.tempWish = "/tmp/vellaro-" + std::to_string(::geteuid());
     }
+    // What the program may make again at any time: $XDG_CACHE_HOME, or ~/.cache.
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
+        s.cache = fs::path(cache) / "vellaro";
+    else
+        s.cache = home / ".cache" / "vellaro";
     return s;
 }
 

@@ -1,11 +1,13 @@
 #include "exercise/Compile.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
 #include "common/Cp932.h"
 #include "common/delCommFunc.h"
+#include "exercise/CompilerArchive.h"
 
 namespace vellaro {
 
@@ -49,6 +51,16 @@ std::string InsideDoubleQuotes(std::string_view inner) {
     return out;
 }
 
+// A class file's modification time, or nullopt when there is none: a compile wrote the class
+// when this changed.
+std::optional<fs::file_time_type> FileStamp(const fs::path& file) {
+    std::error_code ec;
+    const auto stamp = fs::last_write_time(file, ec);
+    if (ec)
+        return std::nullopt;
+    return stamp;
+}
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -86,8 +98,14 @@ std::string ShellQuote(std::string_view word) {
     return out;
 }
 
-std::string CompileCommandLine(std::string_view className, const fs::path& capture) {
-    std::string inner = "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 ";
+std::string CompileCommandLine(std::string_view className, const fs::path& capture,
+                               std::string_view jvmOptions) {
+    std::string inner = "javac ";
+    if (!jvmOptions.empty()) {
+        inner += jvmOptions;
+        inner += ' ';
+    }
+    inner += "-J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 ";
     inner += ShellQuote(std::string(className) + ".java");
     inner += " 2>  ";
     inner += ShellQuote(capture.string());
@@ -222,9 +240,32 @@ CompileOutcome CompileSource(std::string_view className, const CommandRunner& ru
         outcome.lines.push_back(Sjis(kCompileBrokenText));
         return outcome;
     }
-    ShellCommand = CompileCommandLine(className, capture);
+    const char* path = std::getenv("PATH");
+    const CompilerArchivePlan plan = PlanCompilerArchive(
+        CurrentFolderSource().cache, FindJdk(path ? path : ""), capture.parent_path());
+    const fs::path classFile = fs::path(std::string(className) + ".class");
+    const auto classBefore = FileStamp(classFile);
+
+    ShellCommand = CompileCommandLine(className, capture, plan.options);
     int status = run(ShellCommand);
-    outcome.lines = CompileMessages(ReadCaptureFile(capture), status);
+    auto lines = ReadCaptureFile(capture);
+    if (plan.step != ArchiveStep::None) {
+        const bool refused = JvmRefusedOptions(status, lines.value_or(std::vector<std::string>{}),
+                                               FileStamp(classFile) != classBefore);
+        if (refused || JvmCrashed(status)) {
+            ForgetCompilerArchive(plan, refused);
+            if (!ClearCaptureFile(capture)) {
+                outcome.lines.push_back(Sjis(kCompileBrokenText));
+                return outcome;
+            }
+            ShellCommand = CompileCommandLine(className, capture);
+            status = run(ShellCommand);
+            lines = ReadCaptureFile(capture);
+        } else {
+            FinishCompilerArchive(plan, status);
+        }
+    }
+    outcome.lines = CompileMessages(lines, status);
     return outcome;
 }
 

@@ -42,7 +42,9 @@ std::string ShellQuote(std::string_view word);
 // /bin/sh -c "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 <Class>.java 2>
 // <capture>" The compiler reads the CP932 source and writes its messages in Japanese and CP932,
 // whatever the desktop's locale.
-std::string CompileCommandLine(std::string_view className, const fs::path& capture);
+// jvmOptions (the compiler archive's, see CompilerArchive.h) go first when not empty.
+std::string CompileCommandLine(std::string_view className, const fs::path& capture,
+                               std::string_view jvmOptions = {});
 
 // What a run keeps in ShellCommand (a blank first and last):
 //  -c "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8
@@ -81,7 +83,9 @@ struct CompileOutcome {
 };
 
 // Compiles <className>.java in the current folder, leaving the command line in ShellCommand,
-// and answers the message pane's lines.
+// and answers the message pane's lines. The compiler starts from its class-data archive in the
+// learner's cache folder when it can (CompilerArchive.h); a JVM that refuses or crashes on the
+// archive's options compiles again with the plain command, which ShellCommand then holds.
 CompileOutcome CompileSource(std::string_view className, const CommandRunner& run);
 
 // The pane's lines for a capture file read (or not) after a compile that ended with exitStatus.

@@ -50,7 +50,8 @@ inline int SpawnAndWait(const std::string& commandLine,
     int status = 0;
     if (::waitpid(pid, &status, 0) != pid)
         return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // As the program's runner reports it: a command killed by a signal ends with 128 + signal.
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 class JavacFolderTest : public FolderTest {

@@ -53,7 +53,7 @@ class WatchedProcesses : public vellaro::ProcessSeam {
         hidden << QString::fromStdString(commandLine);
         return m_real.runHiddenAndWait(commandLine);
     }
-    int runAndWait(const std::string& commandLine) override {
+    int runAndWait(const std::string& commandLine, const QFont& consoleFont) override {
         consoles << QString::fromStdString(commandLine);
         timerActiveAtStart = ShellDiasp && ShellDiasp->Timer1->isActive();
         if (fake)
@@ -67,7 +67,7 @@ class WatchedProcesses : public vellaro::ProcessSeam {
                         c->close();
             });
         }
-        return m_real.runAndWait(commandLine);
+        return m_real.runAndWait(commandLine, consoleFont);
     }
     void stopHidden() override { m_real.stopHidden(); }
     QStringList hidden;

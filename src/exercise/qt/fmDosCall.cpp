@@ -60,11 +60,12 @@ void TShellDiasp::showEvent(QShowEvent* event) {
 
 void TShellDiasp::Timer1Timer() {
     Timer1->stop(); // one run per arming
-    vellaro::RunAndWait(vellaro::ConsoleCommandLine(vellaro::ShellCommand));
+    vellaro::RunAndWait(vellaro::ConsoleCommandLine(vellaro::ShellCommand), m_consoleFont);
     close();
 }
 
-void TShellDiasp::ExecuteRun() {
+void TShellDiasp::ExecuteRun(const QFont& consoleFont) {
+    m_consoleFont = consoleFont;
     Timer1->start();
     // Modal to the whole application: until the run ends, the main window takes no input but
     // keeps repainting.

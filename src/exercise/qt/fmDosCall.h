@@ -2,6 +2,7 @@
 // The run console window: never seen, shown modally while a run lasts so that the main window
 // takes no input, and its timer starts the run half a second after the run command.
 #include <QDialog>
+#include <QFont>
 
 class QTimer;
 
@@ -18,11 +19,15 @@ class TShellDiasp : public QDialog {
     // console to end, then closes this window.
     void Timer1Timer();
 
-    // Arms Timer1 and shows this window modally; returns when the run has ended.
-    void ExecuteRun();
+    // Arms Timer1 and shows this window modally; returns when the run has ended. The console
+    // shows its text in the font given (the editor's).
+    void ExecuteRun(const QFont& consoleFont);
 
   protected:
     void showEvent(QShowEvent* event) override;
+
+  private:
+    QFont m_consoleFont; // of the run that ExecuteRun has armed
 };
 
 // The one instance, created at start-up after the version dialog.

@@ -9,7 +9,7 @@
 #include "exercise/Compile.h"
 #include "exercise/qt/Process.h"
 
-TShellDiasp* ShellDiasp = nullptr;
+QPointer<TShellDiasp> ShellDiasp;
 
 namespace {
 
@@ -44,12 +44,6 @@ TShellDiasp::TShellDiasp(QWidget* parent)
     Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &TShellDiasp::Timer1Timer);
     ShellDiasp = this;
-}
-
-TShellDiasp::~TShellDiasp() {
-    if (ShellDiasp == this) {
-        ShellDiasp = nullptr;
-    }
 }
 
 void TShellDiasp::showEvent(QShowEvent* event) {

@@ -3,6 +3,7 @@
 // takes no input, and its timer starts the run half a second after the run command.
 #include <QDialog>
 #include <QFont>
+#include <QPointer>
 
 class QTimer;
 
@@ -10,7 +11,6 @@ class TShellDiasp : public QDialog {
     Q_OBJECT
   public:
     explicit TShellDiasp(QWidget* parent = nullptr);
-    ~TShellDiasp() override;
 
     // Interval 500 ms, one tick per run, stopped until a run arms it.
     QTimer* Timer1 = nullptr;
@@ -30,5 +30,5 @@ class TShellDiasp : public QDialog {
     QFont m_consoleFont; // of the run that ExecuteRun has armed
 };
 
-// The one instance, created at start-up after the version dialog.
-extern TShellDiasp* ShellDiasp;
+// The one instance, created at start-up after the version dialog; null once it is gone.
+extern QPointer<TShellDiasp> ShellDiasp;

@@ -67,7 +67,8 @@ bool AnyDescendant() {
 }
 
 // Puts the command's process group in the terminal's foreground. The command and this program
-// both do it, as either may run first; this program then stays out of the way of the terminal.
+// both do it, as either may run first. SIGTTOU is ignored for it: a process outside the
+// foreground that hands the terminal over would otherwise be stopped.
 void TakeForeground(pid_t group) {
     signal(SIGTTOU, SIG_IGN);
     tcsetpgrp(STDIN_FILENO, group);

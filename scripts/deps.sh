@@ -17,6 +17,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick util-linux libx11-dev
   clang libclang-rt-14-dev
+  # the check that the core builds for Windows (scripts/portable.sh)
+  g++-mingw-w64-x86-64-posix
 )
 
 as_root() {

@@ -169,6 +169,5 @@ void TMainCrt::RunButtonClick() {
     if (!ShellDiasp) {
         return;
     }
-    vellaro::SetConsoleFont(SecEdit->font());
-    ShellDiasp->ExecuteRun();
+    ShellDiasp->ExecuteRun(SecEdit->font());
 }

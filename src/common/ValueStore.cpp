@@ -3,11 +3,8 @@
 #include <system_error>
 #include <vector>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 #include "common/AtomicFile.h"
+#include "common/Platform.h"
 
 namespace vellaro {
 namespace {
@@ -104,15 +101,6 @@ std::size_t SectionEnd(const std::vector<std::string>& lines, std::size_t begin)
     return i;
 }
 
-bool CanWrite(const fs::path& p) {
-#ifndef _WIN32
-    return ::access(p.c_str(), W_OK) == 0;
-#else
-    (void)p;
-    return true;
-#endif
-}
-
 } // namespace
 
 fs::path MachineValuesFile(const fs::path& systemFolder) {
@@ -150,13 +138,13 @@ StoreResult WriteStoredValue(const fs::path& systemFolder, std::string_view key,
     std::error_code ec;
     if (fs::symlink_status(systemFolder, ec).type() == fs::file_type::not_found)
         MakePrivateFolders(systemFolder);
-    if (!fs::is_directory(systemFolder, ec) || !CanWrite(systemFolder))
+    if (!fs::is_directory(systemFolder, ec) || !platform::IsWritable(systemFolder))
         return StoreResult::KeyUnavailable;
     const fs::path file = MachineValuesFile(systemFolder);
     std::string bytes;
     const auto st = fs::symlink_status(file, ec);
     if (!ec && fs::exists(st)) {
-        if (!ReadWholeFile(file, bytes, kMaxStoreBytes) || !CanWrite(file))
+        if (!ReadWholeFile(file, bytes, kMaxStoreBytes) || !platform::IsWritable(file))
             return StoreResult::KeyUnavailable;
     }
 

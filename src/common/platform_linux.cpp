@@ -14,6 +14,7 @@
 
 #include "common/Cp932.h"
 #include "common/DriveKindLinux.h"
+#include "common/Platform.h"
 #include "common/PlatformLinux.h"
 #include "common/UserFolders.h"
 #include "common/ValueStore.h"
@@ -48,15 +49,6 @@ FreshTempFolder::~FreshTempFolder() {
         std::error_code ec;
         fs::remove_all(folder, ec);
     }
-}
-
-// Makes a folder that only we can use. The mode is set again after mkdir so that an unusual
-// umask cannot leave it unusable.
-bool MakePrivateFolder(const fs::path& p) {
-    if (::mkdir(p.c_str(), 0700) != 0)
-        return false;
-    ::chmod(p.c_str(), 0700);
-    return true;
 }
 
 // The learner's home folder: $HOME when it is an absolute path, else the account's own.
@@ -96,7 +88,7 @@ fs::path InstanceLockPathFor(const char* runtimeDir, const fs::path& home,
     const auto privateFolder = [](const fs::path& p) {
         struct stat st {};
         if (::lstat(p.c_str(), &st) != 0 && errno == ENOENT)
-            MakePrivateFolder(p);
+            platform::MakePrivateFolder(p);
         return IsPrivatePath(p);
     };
     if (runtimeDir && runtimeDir[0] == '/' && IsPrivatePath(runtimeDir)) {
@@ -185,7 +177,7 @@ fs::path TempPath() {
         if (fresh.folder.empty() && !src.tempWish.empty()) {
             struct stat st {};
             if (::lstat(src.tempWish.c_str(), &st) != 0 && errno == ENOENT)
-                MakePrivateFolder(src.tempWish);
+                platform::MakePrivateFolder(src.tempWish);
             if (IsPrivatePath(src.tempWish))
                 return WithSeparator(src.tempWish);
         }

@@ -1,11 +1,11 @@
 #include "exercise/Compile.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
 #include "common/Cp932.h"
+#include "common/Platform.h"
 #include "common/delCommFunc.h"
 #include "exercise/CompilerArchive.h"
 
@@ -240,9 +240,8 @@ CompileOutcome CompileSource(std::string_view className, const CommandRunner& ru
         outcome.lines.push_back(Sjis(kCompileBrokenText));
         return outcome;
     }
-    const char* path = std::getenv("PATH");
     const CompilerArchivePlan plan = PlanCompilerArchive(
-        CurrentFolderSource().cache, FindJdk(path ? path : ""), capture.parent_path());
+        CurrentFolderSource().cache, FindJdk(platform::ProgramSearchPath()), capture.parent_path());
     const fs::path classFile = fs::path(std::string(className) + ".class");
     const auto classBefore = FileStamp(classFile);
 

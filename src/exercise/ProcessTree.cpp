@@ -40,6 +40,7 @@ std::optional<ProcessEntry> ParseProcStat(std::string_view line) {
         return std::nullopt;
     ProcessEntry entry;
     entry.pid = static_cast<pid_t>(pid);
+    entry.name = line.substr(open + 2, close - open - 2);
     entry.state = rest[1];
     rest.remove_prefix(2);
     long ppid = 0;
@@ -53,6 +54,22 @@ std::optional<ProcessEntry> ParseProcStat(std::string_view line) {
     return entry;
 }
 
+namespace {
+
+std::optional<ProcessEntry> ReadStatFile(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    if (!std::getline(in, line))
+        return std::nullopt;
+    return ParseProcStat(line);
+}
+
+} // namespace
+
+std::optional<ProcessEntry> ReadProcess(pid_t pid, const std::filesystem::path& procRoot) {
+    return ReadStatFile(procRoot / std::to_string(pid) / "stat");
+}
+
 std::vector<ProcessEntry> ReadProcessTable(const std::filesystem::path& procRoot) {
     std::vector<ProcessEntry> table;
     std::error_code ec;
@@ -60,11 +77,7 @@ std::vector<ProcessEntry> ReadProcessTable(const std::filesystem::path& procRoot
         const std::string name = dir.path().filename().string();
         if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
             continue;
-        std::ifstream in(dir.path() / "stat");
-        std::string line;
-        if (!std::getline(in, line))
-            continue;
-        if (const auto entry = ParseProcStat(line))
+        if (const auto entry = ReadStatFile(dir.path() / "stat"))
             table.push_back(*entry);
     }
     return table;

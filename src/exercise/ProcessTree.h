@@ -4,23 +4,26 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <sys/types.h>
 #include <vector>
 
 namespace vellaro {
 
+// A process as its line of /proc/<pid>/stat shows it.
 struct ProcessEntry {
-    pid_t pid = 0;
-    pid_t ppid = 0;
-    pid_t pgrp = 0;
-    pid_t session = 0;
-    char state = 0; // 'R', 'S', 'D', 'T', ...; 'Z' for one that has ended and awaits its reaping
+    pid_t pid = 0, ppid = 0, pgrp = 0, session = 0;
+    char state = 0;   // 'R', 'S', 'D', 'T', ...; 'Z' for one that has ended and awaits its reaping
+    std::string name; // the command name, as the kernel keeps it (at most 15 bytes)
 };
 
 // One line of /proc/<pid>/stat; nullopt when it is not one. The command name between the
-// parentheses may itself hold blanks and parentheses.
+// parentheses may itself hold blanks and parentheses. The one reader of these lines: the
+// supervisor, the console and their tests all go through it.
 std::optional<ProcessEntry> ParseProcStat(std::string_view line);
+// One process of the table; nullopt when it is not there (or no longer).
+std::optional<ProcessEntry> ReadProcess(pid_t pid, const std::filesystem::path& procRoot = "/proc");
 // Every process the table lists. A process that ends while the table is read is left out.
 std::vector<ProcessEntry> ReadProcessTable(const std::filesystem::path& procRoot = "/proc");
 // The processes whose chain of parents leads to root (root itself not included).

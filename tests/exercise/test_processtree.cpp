@@ -29,6 +29,7 @@ TEST(ProcessTree, StatLinesParseWhateverTheCommandNameHolds) {
     EXPECT_EQ(e->ppid, 17);
     EXPECT_EQ(e->pgrp, 4242);
     EXPECT_EQ(e->session, 4000);
+    EXPECT_EQ(e->name, "my (odd) prog");
     EXPECT_EQ(vellaro::ParseProcStat("7 () Z 1 7 7")->state, 'Z');
     for (const char* bad : {"", "x (a) S 1 2 3", "12 (a) S 1 2", "12 (a)S 1 2 3", "12 a S 1 2 3",
                             "-3 (a) S 1 2 3", "12 (a) S 1x 2 3"})
@@ -37,11 +38,12 @@ TEST(ProcessTree, StatLinesParseWhateverTheCommandNameHolds) {
 
 TEST(ProcessTree, DescendantsFollowTheChainOfParents) {
     // 10 ─ 11 ─ 12 ─ 13;  10 ─ 14;  20 ─ 21 (not below 10); a loop of reused ids 30 ⇄ 31 below 14.
-    const std::vector<ProcessEntry> table = {
-        {10, 1, 10, 10, 'S'},  {11, 10, 11, 10, 'S'}, {12, 11, 11, 10, 'R'}, {13, 12, 13, 13, 'Z'},
-        {14, 10, 14, 10, 'S'}, {20, 1, 20, 20, 'S'},  {21, 20, 20, 20, 'S'}, {30, 31, 30, 30, 'S'},
-        {31, 30, 30, 30, 'S'}, {32, 14, 32, 32, 'S'},
-    };
+    std::vector<ProcessEntry> table;
+    for (const char* line :
+         {"10 (a) S 1 10 10", "11 (a) S 10 11 10", "12 (a) R 11 11 10", "13 (a) Z 12 13 13",
+          "14 (a) S 10 14 10", "20 (a) S 1 20 20", "21 (a) S 20 20 20", "30 (a) S 31 30 30",
+          "31 (a) S 30 30 30", "32 (a) S 14 32 32"})
+        table.push_back(*vellaro::ParseProcStat(line));
     EXPECT_EQ(Pids(vellaro::Descendants(table, 10)), (std::vector<pid_t>{11, 12, 13, 14, 32}));
     EXPECT_EQ(Pids(vellaro::Descendants(table, 12)), (std::vector<pid_t>{13}));
     EXPECT_EQ(Pids(vellaro::Descendants(table, 30)), (std::vector<pid_t>{31}));
@@ -58,5 +60,7 @@ TEST(ProcessTree, TheRealTableListsThisProcessWithItsParent) {
     EXPECT_EQ(self->pgrp, ::getpgrp());
     EXPECT_EQ(self->session, ::getsid(0));
     EXPECT_EQ(self->state, 'R');
+    EXPECT_EQ(vellaro::ReadProcess(::getpid())->ppid, ::getppid());
+    EXPECT_FALSE(vellaro::ReadProcess(0).has_value());
     EXPECT_THAT(Pids(vellaro::Descendants(table, ::getppid())), ::testing::Contains(::getpid()));
 }

@@ -14,8 +14,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
 #include <csignal>
-#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
@@ -29,6 +29,7 @@
 #include "exercise/Compile.h"
 #include "exercise/ExerciseFiles.h"
 #include "exercise/JavaComp.h"
+#include "exercise/ProcessTree.h"
 #include "exercise/qt/Process.h"
 #include "exercise/qt/PtyConsole.h"
 #include "exercise/qt/fmDosCall.h"
@@ -52,7 +53,7 @@ class WatchedProcesses : public vellaro::ProcessSeam {
         hidden << QString::fromStdString(commandLine);
         return m_real.runHiddenAndWait(commandLine);
     }
-    int runAndWait(const std::string& commandLine) override {
+    int runAndWait(const std::string& commandLine, const QFont& consoleFont) override {
         consoles << QString::fromStdString(commandLine);
         timerActiveAtStart = ShellDiasp && ShellDiasp->Timer1->isActive();
         if (fake)
@@ -66,7 +67,7 @@ class WatchedProcesses : public vellaro::ProcessSeam {
                         c->close();
             });
         }
-        return m_real.runAndWait(commandLine);
+        return m_real.runAndWait(commandLine, consoleFont);
     }
     void stopHidden() override { m_real.stopHidden(); }
     QStringList hidden;
@@ -98,23 +99,10 @@ bool ProcessGone(pid_t pid) {
 
 // How many live processes named `name` belong to the session `sid`.
 int CountInSession(pid_t sid, const std::string& name) {
-    int count = 0;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
-        std::ifstream in(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(in, line) || line.find('(') == std::string::npos)
-            continue;
-        const std::string comm =
-            line.substr(line.find('(') + 1, line.rfind(')') - line.find('(') - 1);
-        char state = 0;
-        long ppid = 0, pgrp = 0, session = 0;
-        if (std::sscanf(line.c_str() + line.rfind(')') + 1, " %c %ld %ld %ld", &state, &ppid, &pgrp,
-                        &session) == 4 &&
-            session == sid && comm == name && state != 'Z')
-            ++count;
-    }
-    return count;
+    const std::vector<vellaro::ProcessEntry> table = vellaro::ReadProcessTable();
+    return static_cast<int>(std::count_if(table.begin(), table.end(), [&](const auto& p) {
+        return p.session == sid && p.name == name && p.state != 'Z';
+    }));
 }
 
 } // namespace

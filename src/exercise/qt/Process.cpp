@@ -1,6 +1,7 @@
 #include "exercise/qt/Process.h"
 
 #include <QEventLoop>
+#include <QFont>
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
@@ -21,8 +22,6 @@ namespace {
 
 QtProcesses g_realProcesses;
 ProcessSeam* g_processes = &g_realProcesses;
-QFont g_consoleFont;
-bool g_consoleFontSet = false;
 std::string g_supervisorOverride;
 
 // The command that runHiddenAndWait waits for, and whether the supervisor runs it.
@@ -173,7 +172,7 @@ void QtProcesses::stopHidden() {
     }
 }
 
-int QtProcesses::runAndWait(const std::string& commandLine) {
+int QtProcesses::runAndWait(const std::string& commandLine, const QFont& consoleFont) {
     const std::vector<std::string> words = SplitCommandLine(commandLine);
     if (words.empty()) {
         return -1;
@@ -181,7 +180,7 @@ int QtProcesses::runAndWait(const std::string& commandLine) {
     QPointer<PtyConsole> console = new PtyConsole;
     console->setAttribute(Qt::WA_DeleteOnClose, false);
     console->setWindowTitle(QString::fromStdString(commandLine).trimmed());
-    console->setFont(ConsoleFont());
+    console->setFont(consoleFont);
     if (!console->start(words)) {
         delete console.data();
         return -1;
@@ -212,22 +211,8 @@ int RunHiddenAndWait(const std::string& commandLine) {
     return Processes().runHiddenAndWait(commandLine);
 }
 
-int RunAndWait(const std::string& commandLine) {
-    return Processes().runAndWait(commandLine);
-}
-
-void SetConsoleFont(const QFont& font) {
-    g_consoleFont = font;
-    g_consoleFontSet = true;
-}
-
-QFont ConsoleFont() {
-    if (g_consoleFontSet) {
-        return g_consoleFont;
-    }
-    QFont font("IPAGothic");
-    font.setStyleHint(QFont::Monospace);
-    return font;
+int RunAndWait(const std::string& commandLine, const QFont& consoleFont) {
+    return Processes().runAndWait(commandLine, consoleFont);
 }
 
 } // namespace vellaro

@@ -2,9 +2,10 @@
 // Starting a command line and waiting for its end while the window goes on handling its events.
 // main() uses the real processes; tests install their own seam.
 
-#include <QFont>
 #include <string>
 #include <sys/types.h>
+
+class QFont;
 
 namespace vellaro {
 
@@ -14,9 +15,9 @@ class ProcessSeam {
     // Runs the command line without a window. Answers the exit status, or -1 when the process
     // could not be started or did not end normally.
     virtual int runHiddenAndWait(const std::string& commandLine) = 0;
-    // Runs the command line in a console window of its own; returns when the console has ended
-    // (the learner closed it, or its program ended). Same answer as above.
-    virtual int runAndWait(const std::string& commandLine) = 0;
+    // Runs the command line in a console window of its own, in the font given; returns when the
+    // console has ended (the learner closed it, or its program ended). Same answer as above.
+    virtual int runAndWait(const std::string& commandLine, const QFont& consoleFont) = 0;
     // Ends the command that runHiddenAndWait waits for, and everything it started; the wait then
     // returns. Nothing when none runs.
     virtual void stopHidden() {}
@@ -32,7 +33,7 @@ class ProcessSeam {
 class QtProcesses : public ProcessSeam {
   public:
     int runHiddenAndWait(const std::string& commandLine) override;
-    int runAndWait(const std::string& commandLine) override;
+    int runAndWait(const std::string& commandLine, const QFont& consoleFont) override;
     void stopHidden() override;
 };
 
@@ -41,7 +42,7 @@ ProcessSeam& Processes();
 void SetProcesses(ProcessSeam* seam);
 
 int RunHiddenAndWait(const std::string& commandLine);
-int RunAndWait(const std::string& commandLine);
+int RunAndWait(const std::string& commandLine, const QFont& consoleFont);
 
 // Called in a freshly forked child just before it runs the command: no signal stays blocked or
 // ignored because the program blocked or ignored it, and no open file of the program survives
@@ -58,9 +59,5 @@ inline constexpr const char* kSupervisorName = "vellaro-supervisor";
 std::string SupervisorProgram();
 // For tests: the supervisor's path instead of the one beside the executable (empty: that one).
 void SetSupervisorProgram(const std::string& path);
-
-// The font of the console window (the editor font); set before a run.
-void SetConsoleFont(const QFont& font);
-QFont ConsoleFont();
 
 } // namespace vellaro

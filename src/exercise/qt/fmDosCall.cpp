@@ -9,7 +9,7 @@
 #include "exercise/Compile.h"
 #include "exercise/qt/Process.h"
 
-TShellDiasp* ShellDiasp = nullptr;
+QPointer<TShellDiasp> ShellDiasp;
 
 namespace {
 
@@ -46,12 +46,6 @@ TShellDiasp::TShellDiasp(QWidget* parent)
     ShellDiasp = this;
 }
 
-TShellDiasp::~TShellDiasp() {
-    if (ShellDiasp == this) {
-        ShellDiasp = nullptr;
-    }
-}
-
 void TShellDiasp::showEvent(QShowEvent* event) {
     // The screens may have changed since start-up.
     move(OffScreen());
@@ -60,11 +54,12 @@ void TShellDiasp::showEvent(QShowEvent* event) {
 
 void TShellDiasp::Timer1Timer() {
     Timer1->stop(); // one run per arming
-    vellaro::RunAndWait(vellaro::ConsoleCommandLine(vellaro::ShellCommand));
+    vellaro::RunAndWait(vellaro::ConsoleCommandLine(vellaro::ShellCommand), m_consoleFont);
     close();
 }
 
-void TShellDiasp::ExecuteRun() {
+void TShellDiasp::ExecuteRun(const QFont& consoleFont) {
+    m_consoleFont = consoleFont;
     Timer1->start();
     // Modal to the whole application: until the run ends, the main window takes no input but
     // keeps repainting.

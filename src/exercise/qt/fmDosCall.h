@@ -2,6 +2,8 @@
 // The run console window: never seen, shown modally while a run lasts so that the main window
 // takes no input, and its timer starts the run half a second after the run command.
 #include <QDialog>
+#include <QFont>
+#include <QPointer>
 
 class QTimer;
 
@@ -9,7 +11,6 @@ class TShellDiasp : public QDialog {
     Q_OBJECT
   public:
     explicit TShellDiasp(QWidget* parent = nullptr);
-    ~TShellDiasp() override;
 
     // Interval 500 ms, one tick per run, stopped until a run arms it.
     QTimer* Timer1 = nullptr;
@@ -18,12 +19,16 @@ class TShellDiasp : public QDialog {
     // console to end, then closes this window.
     void Timer1Timer();
 
-    // Arms Timer1 and shows this window modally; returns when the run has ended.
-    void ExecuteRun();
+    // Arms Timer1 and shows this window modally; returns when the run has ended. The console
+    // shows its text in the font given (the editor's).
+    void ExecuteRun(const QFont& consoleFont);
 
   protected:
     void showEvent(QShowEvent* event) override;
+
+  private:
+    QFont m_consoleFont; // of the run that ExecuteRun has armed
 };
 
-// The one instance, created at start-up after the version dialog.
-extern TShellDiasp* ShellDiasp;
+// The one instance, created at start-up after the version dialog; null once it is gone.
+extern QPointer<TShellDiasp> ShellDiasp;

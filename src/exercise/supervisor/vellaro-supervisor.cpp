@@ -66,96 +66,103 @@ bool AnyDescendant() {
     return !vellaro::Descendants(vellaro::ReadProcessTable(), getpid()).empty();
 }
 
-} // namespace
+// Puts the command's process group in the terminal's foreground. The command and this program
+// both do it, as either may run first. SIGTTOU is ignored for it: a process outside the
+// foreground that hands the terminal over would otherwise be stopped.
+void TakeForeground(pid_t group) {
+    signal(SIGTTOU, SIG_IGN);
+    tcsetpgrp(STDIN_FILENO, group);
+}
 
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs("usage: vellaro-supervisor PROGRAM [ARGUMENT...]\n", stderr);
-        return 2;
-    }
-    prctl(PR_SET_CHILD_SUBREAPER, 1);
-
-    // The signals are taken one at a time from the loop below, never by a handler.
-    sigset_t watched;
-    sigemptyset(&watched);
-    for (int sig : {SIGCHLD, SIGHUP, SIGTERM, SIGINT, SIGQUIT})
-        sigaddset(&watched, sig);
-    sigset_t original;
-    sigprocmask(SIG_BLOCK, &watched, &original);
-    const bool terminal = isatty(STDIN_FILENO) == 1;
-
+// Starts the command in a process group of its own (in the terminal's foreground on a terminal),
+// with the signal mask this program was started with. Its process id, or -1.
+pid_t StartCommand(char** argv, bool terminal, const sigset_t& original) {
     const pid_t command = fork();
-    if (command < 0) {
-        std::perror("vellaro-supervisor: fork");
-        return 126;
+    if (command != 0) {
+        return command;
     }
-    if (command == 0) {
-        setpgid(0, 0);
-        if (terminal) {
-            signal(SIGTTOU, SIG_IGN);
-            tcsetpgrp(STDIN_FILENO, getpid());
-            signal(SIGTTOU, SIG_DFL);
-        }
-        sigprocmask(SIG_SETMASK, &original, nullptr);
-        execvp(argv[1], argv + 1);
-        const int error = errno;
-        std::fprintf(stderr, "vellaro-supervisor: %s: %s\n", argv[1], std::strerror(error));
-        _exit(error == ENOENT ? 127 : 126);
-    }
-    // Either side may run first; both put the command into its group and the foreground.
-    setpgid(command, command);
+    setpgid(0, 0);
     if (terminal) {
-        signal(SIGTTOU, SIG_IGN);
-        tcsetpgrp(STDIN_FILENO, command);
+        TakeForeground(getpid());
+        signal(SIGTTOU, SIG_DFL);
+    }
+    sigprocmask(SIG_SETMASK, &original, nullptr);
+    execvp(argv[0], argv);
+    const int error = errno;
+    std::fprintf(stderr, "vellaro-supervisor: %s: %s\n", argv[0], std::strerror(error));
+    _exit(error == ENOENT ? 127 : 126);
+}
+
+// Watches the command and whatever it starts, and ends them all when their time has come.
+class Supervision {
+  public:
+    explicit Supervision(pid_t command) : m_command(command) {}
+
+    // Runs until the command has ended and no descendant is left (or none left can be reached);
+    // the command's wait status.
+    int run(const sigset_t& watched) {
+        for (;;) {
+            reapEnded();
+            if (m_commandEnded)
+                beginEnding();
+            if (m_ending && doneEnding())
+                return m_status;
+            siginfo_t info{};
+            int sig = 0;
+            if (m_ending) {
+                const timespec poll{0, kPollMs * 1000000};
+                sig = sigtimedwait(&watched, &info, &poll);
+            } else {
+                sig = sigwaitinfo(&watched, &info);
+            }
+            if (sig == SIGHUP || sig == SIGTERM)
+                beginEnding();
+        }
     }
 
-    int status = 0;
-    bool commandEnded = false;
-    bool ending = false;
-    long endingSince = 0;
-    for (;;) {
+  private:
+    // Reaps whatever has ended: the command, and orphans that came to this subreaper.
+    void reapEnded() {
         int childStatus = 0;
         pid_t ended = 0;
         while ((ended = waitpid(-1, &childStatus, WNOHANG)) > 0) {
-            if (ended == command) {
-                status = childStatus;
-                commandEnded = true;
+            if (ended == m_command) {
+                m_status = childStatus;
+                m_commandEnded = true;
             }
-        }
-        if (commandEnded && !ending) {
-            ending = true;
-            endingSince = NowMs();
-            SignalDescendants(SIGHUP);
-            SignalDescendants(SIGCONT);
-        }
-        if (ending) {
-            if (!AnyDescendant())
-                break;
-            if (NowMs() - endingSince >= kGraceMs) {
-                const Left left = SignalDescendants(SIGKILL);
-                // What no signal can reach (a program that changed its user) cannot be ended
-                // from here; waiting for it would never end.
-                if (left.alive > 0 && left.signalled == 0 && commandEnded)
-                    break;
-            }
-        }
-
-        siginfo_t info{};
-        int sig = 0;
-        if (ending) {
-            const timespec poll{0, kPollMs * 1000000};
-            sig = sigtimedwait(&watched, &info, &poll);
-        } else {
-            sig = sigwaitinfo(&watched, &info);
-        }
-        if ((sig == SIGHUP || sig == SIGTERM) && !ending) {
-            ending = true;
-            endingSince = NowMs();
-            SignalDescendants(SIGHUP);
-            SignalDescendants(SIGCONT);
         }
     }
 
+    void beginEnding() {
+        if (m_ending)
+            return;
+        m_ending = true;
+        m_endingSince = NowMs();
+        SignalDescendants(SIGHUP);
+        SignalDescendants(SIGCONT);
+    }
+
+    // True when nothing is left to wait for; after the grace period, kills what is left.
+    bool doneEnding() const {
+        if (!AnyDescendant())
+            return true;
+        if (NowMs() - m_endingSince < kGraceMs)
+            return false;
+        const Left left = SignalDescendants(SIGKILL);
+        // What no signal can reach (a program that changed its user) cannot be ended from here;
+        // waiting for it would never end.
+        return left.alive > 0 && left.signalled == 0 && m_commandEnded;
+    }
+
+    const pid_t m_command;
+    int m_status = 0;
+    bool m_commandEnded = false;
+    bool m_ending = false;
+    long m_endingSince = 0;
+};
+
+// Leaves as the command left: with its exit status, or by its signal.
+int ExitAs(int status) {
     if (WIFSIGNALED(status)) {
         const int sig = WTERMSIG(status);
         signal(sig, SIG_DFL);
@@ -168,4 +175,33 @@ int main(int argc, char** argv) {
         return 128 + sig;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs("usage: vellaro-supervisor PROGRAM [ARGUMENT...]\n", stderr);
+        return 2;
+    }
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+
+    // The signals are taken one at a time from the supervision loop, never by a handler.
+    sigset_t watched;
+    sigemptyset(&watched);
+    for (int sig : {SIGCHLD, SIGHUP, SIGTERM, SIGINT, SIGQUIT})
+        sigaddset(&watched, sig);
+    sigset_t original;
+    sigprocmask(SIG_BLOCK, &watched, &original);
+    const bool terminal = isatty(STDIN_FILENO) == 1;
+
+    const pid_t command = StartCommand(argv + 1, terminal, original);
+    if (command < 0) {
+        std::perror("vellaro-supervisor: fork");
+        return 126;
+    }
+    setpgid(command, command);
+    if (terminal)
+        TakeForeground(command);
+    return ExitAs(Supervision(command).run(watched));
 }

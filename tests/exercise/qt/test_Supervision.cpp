@@ -28,11 +28,7 @@ namespace {
 constexpr int kEndMs = 15000;
 
 bool Alive(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(in, line))
-        return false;
-    const auto entry = vellaro::ParseProcStat(line);
+    const auto entry = vellaro::ReadProcess(pid);
     return entry && entry->state != 'Z';
 }
 

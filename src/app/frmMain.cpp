@@ -100,17 +100,8 @@ TMainCrt::TMainCrt(QWidget* parent) : QMainWindow(parent) {
     ConnectEvents();
     // The designed place and size, until the settings give theirs.
     SetOuterGeometry(254, 122, 632, 539);
-    try {
-        FormCreate();
-    } catch (const ProgramEnd&) {
-        // The program ended during start-up; main() sees ProgramEnded() and shows nothing.
-    } catch (const EndDeclined&) {
-        // Nothing to keep at start-up asks nothing, so the learner cannot decline an end here.
-    } catch (const std::exception& e) {
-        ShowFailure(QString::fromUtf8(e.what()));
-    } catch (...) {
-        ShowFailure(Utf8(kUnknownFailure));
-    }
+    // When the program ends during start-up, main() sees ProgramEnded() and shows nothing.
+    Guarded([this] { FormCreate(); });
 }
 
 TMainCrt::~TMainCrt() = default;
@@ -226,8 +217,7 @@ void TMainCrt::SpeedButton1Click() {
 }
 
 void TMainCrt::FitGuidancePanel() {
-    if (Panel8 && PageControl1)
-        Panel8->setGeometry(PageControl1->geometry());
+    Panel8->setGeometry(PageControl1->geometry());
 }
 
 void TMainCrt::SetMenus(bool file, bool edit, bool run) {
@@ -250,14 +240,13 @@ void TMainCrt::SetSpeedPageVisible(bool visible) {
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), visible);
 }
 
-bool TMainCrt::PutBackUnderGuidance(QTabWidget* pages) {
+bool TMainCrt::PutBackUnderGuidance(PageControl* pages) {
     if (Panel8->isHidden())
         return false;
     // The guidance covers the pages: a switch that reaches them anyway (a screen reader can press
     // a tab of a disabled page control) is undone, and nothing of a page switch runs.
-    const auto* control = static_cast<PageControl*>(pages);
     const PageControl::ProgramChange guard(pages);
-    pages->setCurrentIndex(control->previousIndex());
+    pages->setCurrentIndex(pages->previousIndex());
     return true;
 }
 

@@ -42,6 +42,7 @@ class QWidget;
 
 namespace vellaro {
 class IniFile;
+class PageControl;
 class SpeedTextPanel;
 class DiscSurface;
 } // namespace vellaro
@@ -61,7 +62,7 @@ class TMainCrt : public QMainWindow {
 
     // ---- strip, pages, status bar ----
     QWidget* Panel1 = nullptr;
-    QTabWidget* PageControl1 = nullptr;
+    vellaro::PageControl* PageControl1 = nullptr;
     QWidget* TabSheet1 = nullptr;
     QWidget* TabSheet2 = nullptr;
     QWidget* TabSheet3 = nullptr;
@@ -98,7 +99,7 @@ class TMainCrt : public QMainWindow {
     QPlainTextEdit* Memo1 = nullptr;
 
     // ---- page "速　読" ----
-    QTabWidget* PageControl2 = nullptr;
+    vellaro::PageControl* PageControl2 = nullptr;
     QWidget* TabSheet5 = nullptr; // "視野拡大"
     QWidget* TabSheet6 = nullptr; // "速読レッスン"
     QFrame* Panel16 = nullptr;
@@ -211,7 +212,7 @@ class TMainCrt : public QMainWindow {
     void SetSpeedPageVisible(bool visible);
     // While the guidance panel covers the pages, a page switch that reaches a page control anyway
     // is put back: true when it was.
-    bool PutBackUnderGuidance(QTabWidget* pages);
+    bool PutBackUnderGuidance(vellaro::PageControl* pages);
     // F10: the first usable menu of the menu bar opens.
     void OpenMenuBar();
     // The main window's outer (frame) geometry, as the settings store it.
@@ -309,8 +310,29 @@ class TMainCrt : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void BuildLayout();   // frmMain_layout.cpp
-    void ConnectEvents(); // frmMain_layout.cpp
+    // The controls, one builder per page and area, and the map from their events to the
+    // handlers (frmMain_layout.cpp).
+    void BuildLayout();
+    void BuildStatusBar();
+    void BuildInputPage();
+    void BuildCompilePage();
+    void BuildSpeedPage();
+    void BuildFieldSheet();
+    void BuildLessonSheet();
+    void BuildSettingsPage();
+    QWidget* BuildSpeedSettings(QWidget* parent);
+    QWidget* BuildJavaSettings(QWidget* parent);
+    QWidget* BuildSettingsButtons(QWidget* parent);
+    void BuildGuidancePanel(QWidget* client);
+    void BuildMenus();
+    void BuildTimersAndDialogs();
+    void ConnectEvents();
+    void ConnectMenus();
+    void ConnectExercisePages();
+    void ConnectSpeedPage();
+    void ConnectSettingsPage();
+    std::function<void()> Handler(void (TMainCrt::*handler)());
+    std::function<void()> EditHandler(void (TMainCrt::*handler)(bool), bool fromMenu);
     // The work folder could neither be found nor made: the error box, then the program ends.
     [[noreturn]] void WorkFolderFailure();
     // A missing work folder in the record is replaced by the default one (start-up, and every

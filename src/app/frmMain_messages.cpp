@@ -10,11 +10,11 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QStringList>
-#include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QToolTip>
 
+#include "app/Controls.h"
 #include "app/frmMain.h"
 #include "common/qt/QtText.h"
 #include "exercise/JavaComp.h"

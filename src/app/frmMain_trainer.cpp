@@ -24,8 +24,6 @@ namespace {
 // Brings a window timer in line with the core without restarting it needlessly: QTimer restarts
 // on setInterval and on start, which would stretch the interval being run.
 void SyncTimer(QTimer* timer, bool on, int intervalMs) {
-    if (!timer)
-        return;
     if (timer->interval() != intervalMs)
         timer->setInterval(intervalMs);
     if (on && !timer->isActive()) {
@@ -43,13 +41,13 @@ QString Latin(const std::string& ascii) {
 
 void ShowLesson(TMainCrt& w, TrainerState& t) {
     const vellaro::ReadingLesson& lesson = t.page.lesson;
-    if (w.Sppd_Text && lesson.display() != t.shown.display)
+    if (lesson.display() != t.shown.display)
         w.Sppd_Text->setText(vellaro::FromSjis(lesson.display()));
     t.shown.display = lesson.display();
-    if (w.dispcount && lesson.counter() != t.shown.counter)
+    if (lesson.counter() != t.shown.counter)
         w.dispcount->setText(Latin(lesson.counter()));
     t.shown.counter = lesson.counter();
-    if (w.BitBtn1 && lesson.startEnabled() != t.shown.lessonStart)
+    if (lesson.startEnabled() != t.shown.lessonStart)
         w.BitBtn1->setEnabled(lesson.startEnabled());
     t.shown.lessonStart = lesson.startEnabled();
     SyncTimer(w.Read_Timer, lesson.timerOn(), lesson.intervalMs());
@@ -57,7 +55,7 @@ void ShowLesson(TMainCrt& w, TrainerState& t) {
 
 void ShowField(TMainCrt& w, TrainerState& t) {
     const vellaro::VisualField& field = t.page.field;
-    if (w.BitBtn9 && field.startEnabled() != t.shown.fieldStart)
+    if (field.startEnabled() != t.shown.fieldStart)
         w.BitBtn9->setEnabled(field.startEnabled());
     t.shown.fieldStart = field.startEnabled();
     SyncTimer(w.Paint_Timer, field.timerOn(), field.intervalMs());
@@ -85,8 +83,7 @@ void TMainCrt::LoadLessonText() {
     TrainerState& t = trainerState();
     const auto status =
         vellaro::ReadLessonFile(vellaro::ExePath() / vellaro::kLessonFileName, t.encoded);
-    if (ReadText_Buffer)
-        ReadText_Buffer->setPlainText(JoinLines(t.encoded, false));
+    ReadText_Buffer->setPlainText(JoinLines(t.encoded, false));
     if (status != vellaro::LessonReadStatus::Ok) {
         // Missing, unreadable, or too large to be a lesson: the buffer stays empty.
         vellaro::Dialogs().message(this, vellaro::MsgKind::Error,
@@ -97,8 +94,7 @@ void TMainCrt::LoadLessonText() {
         vellaro::AppTerminate();
     }
     const vellaro::LessonDecodeResult result = vellaro::DecodeLessonText(t.encoded, t.lines);
-    if (SreadText)
-        SreadText->setPlainText(JoinLines(t.lines, true));
+    SreadText->setPlainText(JoinLines(t.lines, true));
     if (result.damaged) {
         vellaro::Dialogs().message(
             this, vellaro::MsgKind::Information,
@@ -127,7 +123,7 @@ void TMainCrt::Read_TimerTimer() {
     TrainerState& t = trainerState();
     t.page.lesson.tick(EnvSettings, t.lines);
     ShowLesson(*this, t);
-    if (EnvSettings.SwSpeedText && spBasicCount) {
+    if (EnvSettings.SwSpeedText) {
         // The spin edit only shows the position (clamped to its range); the record keeps it as
         // it is, -1 included.
         const QSignalBlocker quiet(spBasicCount);
@@ -171,22 +167,15 @@ void TMainCrt::ToolButton19Click() {
 
 void TMainCrt::Select_LevelChange() {
     TrainerState& t = trainerState();
-    if (!Select_Level)
-        return;
     EnvSettings.Level = Select_Level->value();
-    if (Disp_Lavel)
-        Disp_Lavel->setText(Latin(vellaro::IntToText(EnvSettings.Level)));
-    if (MstLevel) {
-        MstLevel->setValue(EnvSettings.Level); // the spin edit clamps to 1..10
-        t.page.field.setPace(MstLevel->value());
-    }
+    Disp_Lavel->setText(Latin(vellaro::IntToText(EnvSettings.Level)));
+    MstLevel->setValue(EnvSettings.Level); // the spin edit clamps to 1..10
+    t.page.field.setPace(MstLevel->value());
     ShowField(*this, t);
 }
 
 void TMainCrt::Paint_TimerTimer() {
     TrainerState& t = trainerState();
-    if (!BasImage)
-        return;
     BasImage->paintFrame(t.page.field.tick(BasImage->width(), BasImage->height()));
     // Button commands and the repaint run here; what they change shows from the next tick on.
     vellaro::PumpEvents();
@@ -199,8 +188,7 @@ void TMainCrt::TabSheet5Show() {
 void TMainCrt::Panel16Resize() {
     vellaro::PumpEvents();
     // The layout fits the paint surface below the tool bar; its image follows, plain white.
-    if (BasImage)
-        BasImage->fitToWidget();
+    BasImage->fitToWidget();
     vellaro::PumpEvents();
 }
 
@@ -210,7 +198,7 @@ void TMainCrt::EnterSpeedPage() {
     vellaro::PumpEvents();
     TrainerState& t = trainerState();
     // Set by program: the page control raises no learner change for it.
-    if (PageControl2 && TabSheet6) {
+    {
         const vellaro::PageControl::ProgramChange guard(PageControl2);
         PageControl2->setCurrentWidget(TabSheet6);
     }
@@ -228,11 +216,11 @@ void TMainCrt::StopTrainerTimers() {
 
 void TMainCrt::PageControl2Change() {
     TrainerState& t = trainerState();
-    if (!PageControl2 || PutBackUnderGuidance(PageControl2))
+    if (PutBackUnderGuidance(PageControl2))
         return;
-    const bool field = TabSheet5 && PageControl2->currentWidget() == TabSheet5;
+    const bool field = PageControl2->currentWidget() == TabSheet5;
     t.page.subPageChosen(field ? vellaro::SpeedSubPage::VisualField : vellaro::SpeedSubPage::Lesson,
-                         MstLevel ? MstLevel->value() : 1);
+                         MstLevel->value());
     ShowLesson(*this, t);
     ShowField(*this, t);
 }

@@ -51,6 +51,10 @@ class TfromFileSelect : public QDialog {
     void BitBtn2Click(); // "キャンセル"
 
   private:
+    void BuildModels();
+    void BuildViews();
+    void BuildButtons();
+    void ConnectEvents();
     void ShellTreeView1Change(const QModelIndex& current);
     void ShellListView1DblClick(const QModelIndex& index);
     void ShellTreeView1RightClick(const QPoint& pos);

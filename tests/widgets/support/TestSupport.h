@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "app/AppWindows.h"
+#include "app/Controls.h"
 #include "common/delCommFunc.h"
 #include "common/qt/Dialogs.h"
 

@@ -45,14 +45,6 @@ struct EndDeclined {};
 const char* const kWorkFolderFailure = "ＪＡＶＡソースを編集するフォルダを作成できません";
 const char* const kUnknownFailure = "予期しないエラーが発生しました";
 
-QString Utf8(const char* text) {
-    return QString::fromUtf8(text);
-}
-
-std::string SjisOf(const QString& text) {
-    return ToSjis(text).value_or(std::string());
-}
-
 // The start-up guidance, one entry per line.
 const char* const kGuidanceLines[] = {
     "",
@@ -91,7 +83,7 @@ const char* const TMainCrt::kGuidanceMarker = "Dismissed";
 QString TMainCrt::GuidanceText() {
     QStringList lines;
     for (const char* line : kGuidanceLines)
-        lines << Utf8(line);
+        lines << FromUtf8(line);
     return lines.join(QChar(13));
 }
 
@@ -116,9 +108,9 @@ void TMainCrt::Guarded(const std::function<void()>& handler) {
     } catch (const EndDeclined&) {
         // The failure has been shown; the learner stays with the exercise.
     } catch (const std::exception& e) {
-        ShowFailure(QString::fromUtf8(e.what()));
+        ShowFailure(FromUtf8(e.what()));
     } catch (...) {
-        ShowFailure(Utf8(kUnknownFailure));
+        ShowFailure(FromUtf8(kUnknownFailure));
     }
 }
 
@@ -127,7 +119,7 @@ void TMainCrt::ShowFailure(const QString& text) {
 }
 
 void TMainCrt::WorkFolderFailure() {
-    Dialogs().message(this, MsgKind::Error, Utf8(kWorkFolderFailure), MbYes);
+    Dialogs().message(this, MsgKind::Error, FromUtf8(kWorkFolderFailure), MbYes);
     if (!ConfirmProgramEnd())
         throw EndDeclined{};
     m_ended = true;
@@ -270,7 +262,7 @@ void TMainCrt::PageControl1Change() {
     try {
         SaveCounters();
     } catch (const std::exception& e) {
-        ShowFailure(QString::fromUtf8(e.what()));
+        ShowFailure(FromUtf8(e.what()));
     }
 
     const QWidget* page = PageControl1->currentWidget();
@@ -362,7 +354,7 @@ void TMainCrt::DefaultSettings() {
     ClearReadRunning();
     SetOuterSize(595, 520);
 
-    QFont listFont(Utf8("ＭＳ ゴシック"));
+    QFont listFont(FromUtf8(kGothicFace));
     listFont.setPointSize(10);
     SrcList->setFont(listFont);
 
@@ -372,7 +364,7 @@ void TMainCrt::DefaultSettings() {
     EnvSettings.YokoPos = outer.x();
     EnvSettings.TatePos = outer.y();
 
-    EnvSettings.FontName = SjisOf(SrcList->font().family());
+    EnvSettings.FontName = ToSjisOrEmpty(SrcList->font().family());
     EnvSettings.FontSize = SrcList->font().pointSize();
     EnvSettings.FontColor = kWindowTextColor;
 
@@ -413,7 +405,7 @@ void TMainCrt::DefaultSettings() {
 void TMainCrt::TourokuButtonClick() {
     QFont editFont = SecEdit->font();
     editFont.setFamily(sDisp_FontName->text());
-    const int editSize = TextToInt(SjisOf(sDisp_FontSize->text()));
+    const int editSize = TextToInt(ToSjisOrEmpty(sDisp_FontSize->text()));
     if (editSize > 0)
         editFont.setPointSize(editSize);
     SecEdit->setFont(editFont);
@@ -434,16 +426,16 @@ void TMainCrt::TourokuButtonClick() {
 
     Select_Level->setValue(MstLevel->value());
 
-    EnvSettings.FontName = SjisOf(sDisp_FontName->text());
+    EnvSettings.FontName = ToSjisOrEmpty(sDisp_FontName->text());
     EnvSettings.FontSize = editSize;
 
     QFont speedFont = Sppd_Text->font();
     speedFont.setFamily(spDisp_FontName->text());
-    const int speedSize = TextToInt(SjisOf(spDisp_FontSize->text()));
+    const int speedSize = TextToInt(ToSjisOrEmpty(spDisp_FontSize->text()));
     if (speedSize > 0)
         speedFont.setPointSize(speedSize);
     Sppd_Text->setFont(speedFont);
-    EnvSettings.spFontName = SjisOf(spDisp_FontName->text());
+    EnvSettings.spFontName = ToSjisOrEmpty(spDisp_FontName->text());
     EnvSettings.spFontSize = speedSize;
 
     EnvSettings.PathSrc = ToPath(sDisp_SrcPath->text());
@@ -465,7 +457,7 @@ namespace {
 // shown, and a confirmed choice replaces the name and size shown (style, colour and effects are
 // not kept; the name stays as it was when the same face was chosen).
 void ChooseFont(QWidget* parent, QLineEdit* name, QLineEdit* size) {
-    const QFont initial = FontDialogStart(name->text(), TextToInt(SjisOf(size->text())));
+    const QFont initial = FontDialogStart(name->text(), TextToInt(ToSjisOrEmpty(size->text())));
     const std::optional<QFont> chosen = Dialogs().chooseFont(parent, initial);
     if (!chosen)
         return;

@@ -21,18 +21,11 @@
 #include "exercise/JavaComp.h"
 
 using vellaro::Dialogs;
+using vellaro::FromUtf8;
 using vellaro::MsgKind;
+using vellaro::ToUtf8;
 
 namespace {
-
-QString FromUtf8(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-std::string ToUtf8(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 // The editor's text exactly as it stands, lines separated by LF. toPlainText() would turn
 // no-break spaces into blanks, and a file must never differ from the editor behind the

@@ -25,6 +25,11 @@
 #include "app/Controls.h"
 #include "app/Icons.h"
 #include "app/frmMain.h"
+#include "common/delCommFunc.h"
+#include "common/qt/Dialogs.h"
+#include "common/qt/QtText.h"
+#include "dialogs/frVer.h"
+#include "exercise/ClassName.h"
 #include "trainer/qt/DiscSurface.h"
 #include "trainer/qt/SpeedTextPanel.h"
 
@@ -32,20 +37,24 @@ using namespace vellaro;
 
 namespace {
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
+// Captions that more than one control shows.
+constexpr const char* kInputPage = "プログラム入力";
+constexpr const char* kCompile = "コンパイル";
+constexpr const char* kRun = "実行";
+constexpr const char* kLessonSheet = "速読レッスン";
+constexpr const char* kNew = "新規作成";
+constexpr const char* kCut = "切り取り";
+constexpr const char* kCopy = "コピー";
+constexpr const char* kPaste = "貼り付け";
+constexpr const char* kSelectAll = "総て選択";
+constexpr const char* kClassName = "クラス名 ";
+constexpr const char* kChoose = "設　定";
+constexpr const char* kFontSize = "文字サイズ";
 
 const QColor kCream(255, 251, 240);
 
-QFont PixelFont(const char* family, int pixels) {
-    QFont f(U(family));
-    f.setPixelSize(pixels);
-    return f;
-}
-
 QFont PGothic(int pixels) {
-    return PixelFont("ＭＳ Ｐゴシック", pixels);
+    return PixelFont(kPGothicFace, pixels);
 }
 
 template <class W> W* Named(W* w, const char* name) {
@@ -96,7 +105,7 @@ void SetTextColour(QWidget* w, const QColor& c) {
 
 // A static text with a sunken border on cream, its text centred (the level and line displays).
 QLabel* Display(QWidget* parent, const char* name, const char* text, QSize size, int pixels) {
-    auto* l = Named(new QLabel(U(text), parent), name);
+    auto* l = Named(new QLabel(FromUtf8(text), parent), name);
     l->setFixedSize(size);
     l->setAlignment(Qt::AlignCenter);
     l->setFrameShape(QFrame::Panel);
@@ -108,7 +117,7 @@ QLabel* Display(QWidget* parent, const char* name, const char* text, QSize size,
 
 QPushButton* Button(QWidget* parent, const char* name, const char* text, QSize size,
                     const QColor& colour = QColor(), int pixels = 0) {
-    auto* b = Named(new QPushButton(U(text), parent), name);
+    auto* b = Named(new QPushButton(FromUtf8(text), parent), name);
     b->setFixedSize(size);
     if (pixels > 0)
         b->setFont(PGothic(pixels));
@@ -120,7 +129,7 @@ QPushButton* Button(QWidget* parent, const char* name, const char* text, QSize s
 
 // A label placed before (or over) the control it names; the control takes it as its spoken name.
 QLabel* Caption(QWidget* parent, const char* name, const char* text, QWidget* buddy = nullptr) {
-    auto* l = Named(new QLabel(U(text), parent), name);
+    auto* l = Named(new QLabel(FromUtf8(text), parent), name);
     if (buddy) {
         l->setBuddy(buddy);
         buddy->setAccessibleName(l->text().trimmed());
@@ -130,19 +139,19 @@ QLabel* Caption(QWidget* parent, const char* name, const char* text, QWidget* bu
 
 // A display that shows a value: a screen reader hears the value as its name, which follows every
 // change of the text, and the caption in front of it as its description.
-void ShowsValue(QWidget* display, const char* caption) {
+void ShowsValue(QWidget* display, const QString& caption) {
     display->setAccessibleName(QString());
-    display->setAccessibleDescription(U(caption));
+    display->setAccessibleDescription(caption);
 }
 
 // A tool button: its hint is the tooltip and the name a screen reader speaks.
 QAction* ToolAction(QToolBar* bar, const char* name, const QIcon& icon, const char* hint) {
-    QAction* a = bar->addAction(icon, U(hint));
+    QAction* a = bar->addAction(icon, FromUtf8(hint));
     a->setObjectName(QLatin1String(name));
-    a->setToolTip(U(hint));
+    a->setToolTip(FromUtf8(hint));
     if (QWidget* w = bar->widgetForAction(a)) {
         w->setObjectName(QLatin1String(name));
-        w->setAccessibleName(U(hint));
+        w->setAccessibleName(FromUtf8(hint));
         if (auto* button = qobject_cast<QAbstractButton*>(w))
             MakeKeyboardToolButton(button);
     }
@@ -162,9 +171,17 @@ QAction* Separator(QMenu* menu, const char* name) {
 }
 
 QAction* MenuEntry(QMenu* menu, const char* name, const char* text) {
-    QAction* a = menu->addAction(U(text));
+    QAction* a = menu->addAction(FromUtf8(text));
     a->setObjectName(QLatin1String(name));
     return a;
+}
+
+// What the open and the save dialog of one kind of file ask for.
+void FileDialogs(FileDialogRequest& open, FileDialogRequest& save, const char* filter,
+                 const char* suffix) {
+    open = {FromUtf8("開く"), {}, {}, FromUtf8(filter), QLatin1String(suffix)};
+    save = open;
+    save.caption = FromUtf8("名前を付けて保存");
 }
 
 QToolBar* PageToolBar(QWidget* parent, const char* name, int height) {
@@ -209,7 +226,7 @@ QGroupBox* GroupOnPanel(QWidget* parent, const char* panelName, const char* name
     auto* panel = Panel(parent, panelName);
     QHBoxLayout* row = HBox(panel);
     row->addSpacing(12);
-    auto* group = Named(new QGroupBox(U(title), panel), name);
+    auto* group = Named(new QGroupBox(FromUtf8(title), panel), name);
     group->setMinimumHeight(minimumHeight);
     group->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     row->addWidget(group, 1);
@@ -250,10 +267,10 @@ void TMainCrt::BuildLayout() {
     TabSheet2 = Named(new QWidget, "TabSheet2");
     TabSheet3 = Named(new QWidget, "TabSheet3");
     TabSheet4 = Named(new QWidget, "TabSheet4");
-    PageControl1->addTab(TabSheet1, U("プログラム入力"));
-    PageControl1->addTab(TabSheet2, U("コンパイル"));
-    PageControl1->addTab(TabSheet3, U("速　読"));
-    PageControl1->addTab(TabSheet4, U("環境設定"));
+    PageControl1->addTab(TabSheet1, FromUtf8(kInputPage));
+    PageControl1->addTab(TabSheet2, FromUtf8(kCompile));
+    PageControl1->addTab(TabSheet3, FromUtf8("速　読"));
+    PageControl1->addTab(TabSheet4, FromUtf8("環境設定"));
 
     BuildStatusBar();
     BuildInputPage();
@@ -283,11 +300,11 @@ void TMainCrt::BuildStatusBar() {
 void TMainCrt::BuildInputPage() {
     QVBoxLayout* box = VBox(TabSheet1);
     ToolBar1 = PageToolBar(TabSheet1, "ToolBar1", 29);
-    ToolButton1 = ToolAction(ToolBar1, "ToolButton1", EditImage(0), "新規作成");
-    SrcClassName = Named(new TypedLimitEdit(10), "SrcClassName");
+    ToolButton1 = ToolAction(ToolBar1, "ToolButton1", EditImage(0), kNew);
+    SrcClassName = Named(new TypedLimitEdit(kClassNameTypedLimit), "SrcClassName");
     SrcClassName->setFixedWidth(185);
     SrcClassName->setFont(PGothic(13));
-    Label1 = Caption(ToolBar1, "Label1", "クラス名 ", SrcClassName);
+    Label1 = Caption(ToolBar1, "Label1", kClassName, SrcClassName);
     Label1->setFixedWidth(56);
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ToolBar1->addWidget(Label1);
@@ -297,8 +314,8 @@ void TMainCrt::BuildInputPage() {
     ToolButton3 = ToolAction(ToolBar1, "ToolButton3", EditImage(2), "プログラム書き込み");
     Separator(ToolBar1, "ToolButton15");
     ToolButton4 = ToolAction(ToolBar1, "ToolButton4", EditImage(3), "カット");
-    ToolButton5 = ToolAction(ToolBar1, "ToolButton5", EditImage(4), "コピー");
-    ToolButton6 = ToolAction(ToolBar1, "ToolButton6", EditImage(5), "貼り付け");
+    ToolButton5 = ToolAction(ToolBar1, "ToolButton5", EditImage(4), kCopy);
+    ToolButton6 = ToolAction(ToolBar1, "ToolButton6", EditImage(5), kPaste);
     Separator(ToolBar1, "ToolButton8");
     box->addWidget(ToolBar1);
 
@@ -309,7 +326,7 @@ void TMainCrt::BuildInputPage() {
     SecEdit->setTabChangesFocus(false);      // the Tab key inserts a tab
     SecEdit->setFocusPolicy(Qt::ClickFocus); // and the focus never tabs into it
     SecEdit->setContextMenuPolicy(Qt::CustomContextMenu);
-    SecEdit->setAccessibleName(U("プログラム入力"));
+    SecEdit->setAccessibleName(FromUtf8(kInputPage));
     KeepTabStopsAtEightBlanks(SecEdit);
     TakeWaveDashAsTilde(SecEdit);
     box->addWidget(SecEdit, 1);
@@ -328,8 +345,8 @@ void TMainCrt::BuildCompilePage() {
     SaveclassName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     SaveclassName->setTextFormat(Qt::PlainText);
     SetBackground(SaveclassName, kCream);
-    Label3 = Caption(ToolBar2, "Label3", "クラス名 ", SaveclassName);
-    ShowsValue(SaveclassName, "クラス名");
+    Label3 = Caption(ToolBar2, "Label3", kClassName, SaveclassName);
+    ShowsValue(SaveclassName, Label3->text().trimmed());
     Label3->setFixedWidth(56);
     Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ToolBar2->addWidget(Label3);
@@ -339,12 +356,12 @@ void TMainCrt::BuildCompilePage() {
     ToolButton9->setEnabled(false);
     ToolButton11 = ToolAction(ToolBar2, "ToolButton11", ImageList(1), "Ｊａｖａソース書出し");
     Separator(ToolBar2, "ToolButton18");
-    CompButton = ToolAction(ToolBar2, "CompButton", ImageList(2), "コンパイル");
-    RunButton = ToolAction(ToolBar2, "RunButton", ImageList(3), "実行");
+    CompButton = ToolAction(ToolBar2, "CompButton", ImageList(2), kCompile);
+    RunButton = ToolAction(ToolBar2, "RunButton", ImageList(3), kRun);
     box->addWidget(ToolBar2);
 
     SrcList = Buffer(TabSheet2, "SrcList");
-    SrcList->setFont(PixelFont("ＭＳ ゴシック", 13));
+    SrcList->setFont(PixelFont(kGothicFace, 13));
     SrcList->setContextMenuPolicy(Qt::CustomContextMenu);
     box->addWidget(SrcList);
 
@@ -358,7 +375,7 @@ void TMainCrt::BuildCompilePage() {
     compList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     compList->setFocusPolicy(Qt::ClickFocus);
     KeepTabStopsAtEightBlanks(compList);
-    compList->setAccessibleName(U("ソースリスト"));
+    compList->setAccessibleName(FromUtf8("ソースリスト"));
     // The compiler's messages quote the source and point into it with "^": the pane takes the
     // listing's font (the settings apply it to both) and its tab stops, does not wrap, and
     // scrolls what does not fit.
@@ -372,7 +389,7 @@ void TMainCrt::BuildCompilePage() {
     KeepTabStopsAtEightBlanks(Memo1);
     // However far the splitter is dragged, the message pane keeps 40 pixels.
     Memo1->setMinimumHeight(40);
-    Memo1->setAccessibleName(U("コンパイルメッセージ"));
+    Memo1->setAccessibleName(FromUtf8("コンパイルメッセージ"));
     Splitter1->addWidget(compList);
     Splitter1->addWidget(Memo1);
     Splitter1->setStretchFactor(0, 1);
@@ -389,8 +406,8 @@ void TMainCrt::BuildSpeedPage() {
     box->addWidget(PageControl2);
     TabSheet5 = Named(new QWidget, "TabSheet5");
     TabSheet6 = Named(new QWidget, "TabSheet6");
-    PageControl2->addTab(TabSheet5, U("視野拡大"));
-    PageControl2->addTab(TabSheet6, U("速読レッスン"));
+    PageControl2->addTab(TabSheet5, FromUtf8("視野拡大"));
+    PageControl2->addTab(TabSheet6, FromUtf8(kLessonSheet));
     BuildFieldSheet();
     BuildLessonSheet();
     PageControl2->setCurrentWidget(TabSheet6);
@@ -436,8 +453,8 @@ void TMainCrt::BuildFieldSheet() {
     Select_Level->setPageStep(1);
     Select_Level->setTickPosition(QSlider::TicksBelow);
     Select_Level->setTickInterval(1);
-    Select_Level->setAccessibleName(U("レベル"));
-    ShowsValue(Disp_Lavel, "レベル");
+    Select_Level->setAccessibleName(Label5->text());
+    ShowsValue(Disp_Lavel, Label5->text());
     BitBtn9 = Button(panel14, "BitBtn9", "Start", QSize(61, 25), Qt::red, 13);
     BitBtn10 = Button(panel14, "BitBtn10", "Stop", QSize(61, 25), Qt::blue, 13);
     levelRow->addWidget(Label5);
@@ -457,7 +474,7 @@ void TMainCrt::BuildLessonSheet() {
     Sppd_Text->setFrameShape(QFrame::StyledPanel);
     Sppd_Text->setFrameShadow(QFrame::Sunken);
     Sppd_Text->setFont(PGothic(13));
-    Sppd_Text->setCaption(U("速読レッスン"));
+    Sppd_Text->setCaption(FromUtf8(kLessonSheet));
     six->addWidget(Sppd_Text, 1);
     auto* panel17 = Panel(TabSheet6, "Panel17", QFrame::Panel, QFrame::Raised);
     panel17->setFixedHeight(11);
@@ -472,9 +489,9 @@ void TMainCrt::BuildLessonSheet() {
     panel12->setFixedWidth(262);
     QHBoxLayout* countRow = HBox(panel12, 4, 6);
     dispcount = Display(panel12, "dispcount", "1", QSize(64, 17), 13);
-    ShowsValue(dispcount, "行");
     Label13 = Caption(panel12, "Label13", "行");
     Label13->setFont(PGothic(13));
+    ShowsValue(dispcount, Label13->text());
     BitBtn1 = Button(panel12, "BitBtn1", "Ｓｔａｒｔ", QSize(61, 25), Qt::red, 13);
     BitBtn5 = Button(panel12, "BitBtn5", "Ｓｔｏｐ", QSize(61, 25), Qt::blue, 13);
     countRow->addWidget(dispcount);
@@ -511,8 +528,9 @@ QWidget* TMainCrt::BuildSpeedSettings(QWidget* parent) {
     QGridLayout* g2 = new QGridLayout(group2);
     g2->setHorizontalSpacing(8);
     g2->setVerticalSpacing(4);
-    CheckBox_Spped = Named(new QCheckBox(U("速読レッスンを行う　（速読ページの表示）"), group2),
-                           "CheckBox_Spped");
+    CheckBox_Spped =
+        Named(new QCheckBox(FromUtf8("速読レッスンを行う　（速読ページの表示）"), group2),
+              "CheckBox_Spped");
     CheckBox_Spped->setChecked(true);
     CheckBox_Spped->setAccessibleName(CheckBox_Spped->text());
     g2->addWidget(CheckBox_Spped, 0, 0, 1, 5);
@@ -534,12 +552,12 @@ QWidget* TMainCrt::BuildSpeedSettings(QWidget* parent) {
     fontRow->setSpacing(8);
     spDisp_FontName = ReadOnlyField(group2, "spDisp_FontName", 121);
     spDisp_FontSize = ReadOnlyField(group2, "spDisp_FontSize", 73);
-    BitBtn6 = Button(group2, "BitBtn6", "設　定", QSize(75, 24), Qt::blue);
-    BitBtn6->setAccessibleName(U("速読設定 設定"));
+    BitBtn6 = Button(group2, "BitBtn6", kChoose, QSize(75, 24), Qt::blue);
+    BitBtn6->setAccessibleName(FromUtf8("速読設定 設定"));
     fontRow->addWidget(Caption(group2, "Label8", "文字種別", spDisp_FontName));
     fontRow->addWidget(spDisp_FontName);
-    fontRow->addWidget(Caption(group2, "Label12", "文字サイズ", spDisp_FontSize));
-    spDisp_FontSize->setAccessibleName(U("速読の文字サイズ"));
+    fontRow->addWidget(Caption(group2, "Label12", kFontSize, spDisp_FontSize));
+    spDisp_FontSize->setAccessibleName(FromUtf8("速読の文字サイズ"));
     fontRow->addWidget(spDisp_FontSize);
     fontRow->addWidget(BitBtn6);
     fontRow->addStretch();
@@ -565,13 +583,13 @@ QWidget* TMainCrt::BuildJavaSettings(QWidget* parent) {
     g1->addLayout(pathRow, 0, 1);
     sDisp_FontName = ReadOnlyField(group1, "sDisp_FontName", 121);
     sDisp_FontSize = ReadOnlyField(group1, "sDisp_FontSize", 63);
-    BitBtn3 = Button(group1, "BitBtn3", "設　定", QSize(75, 25), Qt::blue);
-    BitBtn3->setAccessibleName(U("JAVA設定 設定"));
+    BitBtn3 = Button(group1, "BitBtn3", kChoose, QSize(75, 25), Qt::blue);
+    BitBtn3->setAccessibleName(FromUtf8("JAVA設定 設定"));
     auto* editFontRow = new QHBoxLayout;
     editFontRow->setSpacing(8);
     editFontRow->addWidget(sDisp_FontName);
-    editFontRow->addWidget(Caption(group1, "Label7", "文字サイズ", sDisp_FontSize));
-    sDisp_FontSize->setAccessibleName(U("ソースの文字サイズ"));
+    editFontRow->addWidget(Caption(group1, "Label7", kFontSize, sDisp_FontSize));
+    sDisp_FontSize->setAccessibleName(FromUtf8("ソースの文字サイズ"));
     editFontRow->addWidget(sDisp_FontSize);
     editFontRow->addWidget(BitBtn3);
     editFontRow->addStretch();
@@ -640,33 +658,33 @@ void TMainCrt::BuildGuidancePanel(QWidget* client) {
 void TMainCrt::BuildMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
-    f1 = Named(bar->addMenu(U("ファイル")), "f1");
-    N10 = MenuEntry(f1, "N10", "新規作成");
+    f1 = Named(bar->addMenu(FromUtf8("ファイル")), "f1");
+    N10 = MenuEntry(f1, "N10", kNew);
     Separator(f1, "N14");
     N11 = MenuEntry(f1, "N11", "読込み");
     N12 = MenuEntry(f1, "N12", "書き込み");
     Separator(f1, "N13");
     Exit1 = MenuEntry(f1, "Exit1", "終了");
-    Edit2 = Named(bar->addMenu(U("編集")), "Edit2");
-    Cut2 = MenuEntry(Edit2, "Cut2", "切り取り");
-    Copy2 = MenuEntry(Edit2, "Copy2", "コピー");
-    Paste2 = MenuEntry(Edit2, "Paste2", "貼り付け");
+    Edit2 = Named(bar->addMenu(FromUtf8("編集")), "Edit2");
+    Cut2 = MenuEntry(Edit2, "Cut2", kCut);
+    Copy2 = MenuEntry(Edit2, "Copy2", kCopy);
+    Paste2 = MenuEntry(Edit2, "Paste2", kPaste);
     Separator(Edit2, "N3");
-    N4 = MenuEntry(Edit2, "N4", "総て選択");
-    N5 = Named(bar->addMenu(U("実行")), "N5");
-    N6 = MenuEntry(N5, "N6", "コンパイル");
-    N7 = MenuEntry(N5, "N7", "実行");
-    Help1 = Named(bar->addMenu(U("ヘルプ")), "Help1");
+    N4 = MenuEntry(Edit2, "N4", kSelectAll);
+    N5 = Named(bar->addMenu(FromUtf8(kRun)), "N5");
+    N6 = MenuEntry(N5, "N6", kCompile);
+    N7 = MenuEntry(N5, "N7", kRun);
+    Help1 = Named(bar->addMenu(FromUtf8("ヘルプ")), "Help1");
     N8 = MenuEntry(Help1, "N8", "操作説明");
     Separator(Help1, "N9");
-    About1 = MenuEntry(Help1, "About1", "バージョン情報");
+    About1 = MenuEntry(Help1, "About1", TAboutBox::Title);
 
     PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
-    Cut1 = MenuEntry(PopupMenu1, "Cut1", "切り取り");
-    Copy1 = MenuEntry(PopupMenu1, "Copy1", "コピー");
-    Paste1 = MenuEntry(PopupMenu1, "Paste1", "貼り付け");
+    Cut1 = MenuEntry(PopupMenu1, "Cut1", kCut);
+    Copy1 = MenuEntry(PopupMenu1, "Copy1", kCopy);
+    Paste1 = MenuEntry(PopupMenu1, "Paste1", kPaste);
     Separator(PopupMenu1, "N1");
-    N2 = MenuEntry(PopupMenu1, "N2", "総て選択");
+    N2 = MenuEntry(PopupMenu1, "N2", kSelectAll);
     // Menus are windows of their own and take no font from the main window.
     for (QMenu* m : {f1, Edit2, N5, Help1, PopupMenu1})
         m->setFont(font());
@@ -680,11 +698,8 @@ void TMainCrt::BuildTimersAndDialogs() {
     Paint_Timer = Named(new QTimer(this), "Paint_Timer");
     Paint_Timer->setInterval(100);
 
-    OpenDialog1 = {U("開く"), {}, {}, U("ソースファイル (*.sja)"), QStringLiteral("sja")};
-    SaveDialog1 = {
-        U("名前を付けて保存"), {}, {}, U("ソースファイル (*.sja)"), QStringLiteral("sja")};
-    OpenDialog2 = {U("開く"), {}, {}, U("Javaソース (*.java)"), QStringLiteral("java")};
-    SaveDialog2 = {U("名前を付けて保存"), {}, {}, U("Javaソース (*.java)"), QStringLiteral("java")};
+    FileDialogs(OpenDialog1, SaveDialog1, "ソースファイル (*.sja)", "sja");
+    FileDialogs(OpenDialog2, SaveDialog2, "Javaソース (*.java)", "java");
     FontDialog1 = PGothic(12);
 }
 

@@ -19,11 +19,9 @@
 #include "common/qt/QtText.h"
 #include "exercise/JavaComp.h"
 
-namespace {
+using vellaro::FromUtf8;
 
-QString FromUtf8(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
+namespace {
 
 // The pane line under a point of the pane's viewport.
 int PaneLineAt(const QPlainTextEdit* pane, const QPoint& at) {

@@ -12,6 +12,7 @@
 #include "common/delCommFunc.h"
 #include "common/qt/Dialogs.h"
 #include "common/qt/QtText.h"
+#include "exercise/ClassName.h"
 #include "exercise/Compile.h"
 #include "exercise/qt/Process.h"
 #include "exercise/qt/fmDosCall.h"
@@ -112,11 +113,8 @@ class CompileWait : public QObject {
 CompileWait* g_compileWait = nullptr;
 
 void WarnNoClassName(QWidget* parent) {
-    vellaro::Dialogs().message(
-        parent, vellaro::MsgKind::Warning,
-        QString::fromUtf8(vellaro::kNoClassNameText.data(),
-                          static_cast<qsizetype>(vellaro::kNoClassNameText.size())),
-        vellaro::MbYes);
+    vellaro::Dialogs().message(parent, vellaro::MsgKind::Warning,
+                               vellaro::FromUtf8(vellaro::kMsgEnterClassName), vellaro::MbYes);
 }
 
 } // namespace
@@ -127,7 +125,7 @@ void TMainCrt::CompButtonClick() {
     }
     Memo1->clear();
     ClearStatus();
-    const std::string className = SaveclassName->text().toStdString();
+    const std::string className = vellaro::ToUtf8(SaveclassName->text());
     // The compiler reads the file, not the screen: what it is to compile is settled first (the
     // class-name check stays with the compile).
     if (!className.empty() && !WriteSourceBeforeCompile())
@@ -160,7 +158,7 @@ void TMainCrt::StopCompile() {
 }
 
 void TMainCrt::RunButtonClick() {
-    const std::string className = SaveclassName->text().toStdString();
+    const std::string className = vellaro::ToUtf8(SaveclassName->text());
     if (className.empty()) {
         WarnNoClassName(this);
         return;

@@ -35,17 +35,13 @@ void SyncTimer(QTimer* timer, bool on, int intervalMs) {
     }
 }
 
-QString Latin(const std::string& ascii) {
-    return QString::fromLatin1(ascii);
-}
-
 void ShowLesson(TMainCrt& w, TrainerState& t) {
     const vellaro::ReadingLesson& lesson = t.page.lesson;
     if (lesson.display() != t.shown.display)
         w.Sppd_Text->setText(vellaro::FromSjis(lesson.display()));
     t.shown.display = lesson.display();
     if (lesson.counter() != t.shown.counter)
-        w.dispcount->setText(Latin(lesson.counter()));
+        w.dispcount->setText(vellaro::FromUtf8(lesson.counter()));
     t.shown.counter = lesson.counter();
     if (lesson.startEnabled() != t.shown.lessonStart)
         w.BitBtn1->setEnabled(lesson.startEnabled());
@@ -65,7 +61,7 @@ QString JoinLines(const std::vector<std::string>& lines, bool sjis) {
     QStringList out;
     out.reserve(static_cast<qsizetype>(lines.size()));
     for (const auto& line : lines)
-        out << (sjis ? vellaro::FromSjis(line) : Latin(line));
+        out << (sjis ? vellaro::FromSjis(line) : vellaro::FromUtf8(line));
     return out.join(QLatin1Char('\n'));
 }
 
@@ -168,7 +164,7 @@ void TMainCrt::ToolButton19Click() {
 void TMainCrt::Select_LevelChange() {
     TrainerState& t = trainerState();
     EnvSettings.Level = Select_Level->value();
-    Disp_Lavel->setText(Latin(vellaro::IntToText(EnvSettings.Level)));
+    Disp_Lavel->setText(vellaro::FromUtf8(vellaro::IntToText(EnvSettings.Level)));
     MstLevel->setValue(EnvSettings.Level); // the spin edit clamps to 1..10
     t.page.field.setPace(MstLevel->value());
     ShowField(*this, t);

@@ -28,18 +28,12 @@ namespace {
 // Fixed disk, as DriveKind reports it.
 constexpr int kFixedDisk = 3;
 
-QFont DialogFont(int pixels) {
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(pixels);
-    return font;
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         const QColor& color) {
     auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
+    button->setObjectName(QLatin1String(name));
     button->setFixedSize(75, 25);
-    button->setFont(DialogFont(13));
+    button->setFont(vellaro::PixelFont(vellaro::kPGothicFace, 13));
     QPalette palette = button->palette();
     palette.setColor(QPalette::ButtonText, color);
     button->setPalette(palette);
@@ -77,7 +71,7 @@ TfromFileSelect::TfromFileSelect(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("fromFileSelect"));
     setWindowTitle(QStringLiteral("fromFileSelect"));
-    setFont(DialogFont(12));
+    setFont(vellaro::PixelFont(vellaro::kPGothicFace, 12));
     setSizeGripEnabled(false);
 
     BuildModels();
@@ -166,7 +160,7 @@ void TfromFileSelect::BuildViews() {
 }
 
 void TfromFileSelect::BuildButtons() {
-    BitBtn2 = MakeButton(this, "BitBtn2", QStringLiteral("キャンセル"), Qt::red);
+    BitBtn2 = MakeButton(this, "BitBtn2", vellaro::FromUtf8(vellaro::kCancelCaption), Qt::red);
     BitBtn3 = MakeButton(this, "BitBtn3", QStringLiteral("決　定"), Qt::blue);
 
     // At the designed size (client 646 x 410) the panel is 358 pixels high and the buttons sit

@@ -2,6 +2,7 @@
 
 #include "common/Cp932.h"
 #include "common/VellaroError.h"
+#include "common/delCommFunc.h"
 #include "settings/IniFile.h"
 
 namespace vellaro {
@@ -21,7 +22,7 @@ std::filesystem::path Utf8ToPath(const std::string& utf8) {
 
 TEnvSettings DefaultEnvSettings(const std::filesystem::path& defaultWorkFolder) {
     TEnvSettings s;
-    s.FontName = Sjis("ＭＳ ゴシック");
+    s.FontName = Sjis(kGothicFace);
     s.FontSize = 10;
     s.FontColor = kWindowTextColor;
     s.spFontName = s.FontName;

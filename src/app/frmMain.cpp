@@ -87,7 +87,8 @@ QString TMainCrt::GuidanceText() {
     return lines.join(QChar(13));
 }
 
-TMainCrt::TMainCrt(QWidget* parent) : QMainWindow(parent) {
+TMainCrt::TMainCrt(QWidget* parent)
+    : QMainWindow(parent), m_trainer(std::make_unique<TrainerState>()) {
     BuildLayout();
     ConnectEvents();
     // The designed place and size, until the settings give theirs.
@@ -130,25 +131,25 @@ void TMainCrt::WorkFolderFailure() {
 // ---- start-up --------------------------------------------------------------------------------
 
 void TMainCrt::FormCreate() {
-    CurPage = 0;
-    SettingsFilePath = SysPath() / kSettingsFileName;
-    Ini = std::make_unique<IniFile>(SettingsFilePath);
-    DefaultWorkFolder = DefaultWorkPath();
-    CurSrcPath = DefaultWorkFolder;
+    m_curPage = 0;
+    m_settingsFile = SysPath() / kSettingsFileName;
+    m_ini = std::make_unique<IniFile>(m_settingsFile);
+    m_defaultWorkFolder = DefaultWorkPath();
+    CurSrcPath = m_defaultWorkFolder;
     // A learner who used the earlier machine-wide layout keeps their settings.
     const FolderSource& folders = CurrentFolderSource();
     TakeOverEarlierSettings(folders.earlierSystem, folders.earlierWork, SysPath());
 
     SetSpeedPageVisible(true);
-    EnvSettings.SpeedDisp = true;
+    m_settings.SpeedDisp = true;
 
-    if (ExistFile(SettingsFilePath)) {
+    if (ExistFile(m_settingsFile)) {
         // The defaults first, so that a key the file lacks keeps its default value instead of
         // zero (a file holding only the three counters would otherwise give a 0 × 0 window).
-        EnvSettings = DefaultEnvSettings(DefaultWorkFolder);
+        m_settings = DefaultEnvSettings(m_defaultWorkFolder);
         const QRect outer = OuterGeometry();
-        EnvSettings.YokoPos = outer.x();
-        EnvSettings.TatePos = outer.y();
+        m_settings.YokoPos = outer.x();
+        m_settings.TatePos = outer.y();
         LoadSettings();
         ApplySettings();
     } else {
@@ -159,7 +160,7 @@ void TMainCrt::FormCreate() {
     LoadLessonText();
 
     ReplaceMissingWorkFolder();
-    ChangeFolder(EnvSettings.PathSrc);
+    ChangeFolder(m_settings.PathSrc);
 
     SetMenus(true, true, false);
     SetCurrentPage(TabSheet1);
@@ -179,13 +180,13 @@ void TMainCrt::FormCreate() {
 // A work folder that is missing (or named by an empty text) is replaced by the default one, made
 // when need be; the folder it named is not created.
 void TMainCrt::ReplaceMissingWorkFolder() {
-    if (!EnvSettings.PathSrc.empty() && ExistFolder(EnvSettings.PathSrc))
+    if (!m_settings.PathSrc.empty() && ExistFolder(m_settings.PathSrc))
         return;
-    if (!ExistFolder(DefaultWorkFolder) && !MakeFolder(DefaultWorkFolder))
+    if (!ExistFolder(m_defaultWorkFolder) && !MakeFolder(m_defaultWorkFolder))
         WorkFolderFailure();
-    EnvSettings.PathSrc = DefaultWorkFolder;
-    CurSrcPath = DefaultWorkFolder;
-    sDisp_SrcPath->setText(FromPath(DefaultWorkFolder));
+    m_settings.PathSrc = m_defaultWorkFolder;
+    CurSrcPath = m_defaultWorkFolder;
+    sDisp_SrcPath->setText(FromPath(m_defaultWorkFolder));
 }
 
 void TMainCrt::ShowGuidance() {
@@ -198,7 +199,7 @@ void TMainCrt::ShowGuidance() {
 }
 
 void TMainCrt::SpeedButton1Click() {
-    EnvSettings.SpeedDisp = false;
+    m_settings.SpeedDisp = false;
     Panel8->hide();
     PageControl1->setEnabled(true);
     BitBtn1->setEnabled(true);
@@ -268,10 +269,10 @@ void TMainCrt::PageControl1Change() {
     const QWidget* page = PageControl1->currentWidget();
     Guarded([this, page] {
         if (page == TabSheet1) {
-            CurPage = 0;
+            m_curPage = 0;
             SetMenus(true, true, false);
         } else if (page == TabSheet2) {
-            CurPage = 1;
+            m_curPage = 1;
             SetMenus(false, false, true);
             Memo1->clear();
             if (!SecEdit->document()->isEmpty())
@@ -279,10 +280,10 @@ void TMainCrt::PageControl1Change() {
         } else if (page == TabSheet3) {
             SetMenus(false, false, false);
             EnterSpeedPage();
-            CurPage = 2;
+            m_curPage = 2;
         } else if (page == TabSheet4) {
-            CurPage = 3;
-            if (ExistFile(SettingsFilePath)) {
+            m_curPage = 3;
+            if (ExistFile(m_settingsFile)) {
                 LoadSettings();
                 // The file may still name the folder that start-up replaced: the page shows,
                 // and closing stores, the folder in use.
@@ -299,15 +300,15 @@ void TMainCrt::PageControl1Change() {
 // ---- settings --------------------------------------------------------------------------------
 
 void TMainCrt::LoadSettings() {
-    vellaro::LoadSettings(*Ini, EnvSettings);
+    vellaro::LoadSettings(*m_ini, m_settings);
 }
 
 void TMainCrt::SaveSettings() {
-    vellaro::SaveSettings(*Ini, EnvSettings);
+    vellaro::SaveSettings(*m_ini, m_settings);
 }
 
 void TMainCrt::SaveCounters() {
-    vellaro::SaveCounters(*Ini, EnvSettings);
+    vellaro::SaveCounters(*m_ini, m_settings);
 }
 
 QFont TMainCrt::SettingsFont(const std::string& nameSjis, int points) const {
@@ -325,29 +326,29 @@ void TMainCrt::ApplySettings() {
         screens.push_back({a.x(), a.y(), a.width(), a.height()});
     }
     const ScreenRect place = PlaceOnScreens(
-        {EnvSettings.YokoPos, EnvSettings.TatePos, EnvSettings.YokoSize, EnvSettings.TateSize},
+        {m_settings.YokoPos, m_settings.TatePos, m_settings.YokoSize, m_settings.TateSize},
         screens);
     SetOuterGeometry(place.left, place.top, place.width, place.height);
-    compList->setFont(SettingsFont(EnvSettings.FontName, EnvSettings.FontSize));
-    Sppd_Text->setFont(SettingsFont(EnvSettings.spFontName, EnvSettings.spFontSize));
+    compList->setFont(SettingsFont(m_settings.FontName, m_settings.FontSize));
+    Sppd_Text->setFont(SettingsFont(m_settings.spFontName, m_settings.spFontSize));
     SecEdit->setFont(compList->font());
     Memo1->setFont(compList->font());
 }
 
 void TMainCrt::ShowSettings() {
-    sDisp_SrcPath->setText(FromPath(EnvSettings.PathSrc));
-    sDisp_FontName->setText(FromSjis(EnvSettings.FontName));
-    sDisp_FontSize->setText(FromSjis(IntToText(EnvSettings.FontSize)));
-    CheckBox_Spped->setChecked(EnvSettings.SwSpeedRead);
-    MstLevel->setValue(EnvSettings.Level);
-    SpinEdit1->setValue(EnvSettings.LevelTextBas);
-    SetSpeedPageVisible(EnvSettings.SwSpeedRead);
+    sDisp_SrcPath->setText(FromPath(m_settings.PathSrc));
+    sDisp_FontName->setText(FromSjis(m_settings.FontName));
+    sDisp_FontSize->setText(FromSjis(IntToText(m_settings.FontSize)));
+    CheckBox_Spped->setChecked(m_settings.SwSpeedRead);
+    MstLevel->setValue(m_settings.Level);
+    SpinEdit1->setValue(m_settings.LevelTextBas);
+    SetSpeedPageVisible(m_settings.SwSpeedRead);
     CurSrcPath = ToPath(sDisp_SrcPath->text());
     // Moving the track bar runs its change handling; setting the position it has runs nothing.
     Select_Level->setValue(MstLevel->value());
-    spDisp_FontName->setText(FromSjis(EnvSettings.spFontName));
-    spDisp_FontSize->setText(FromSjis(IntToText(EnvSettings.spFontSize)));
-    spBasicCount->setValue(EnvSettings.BasreadCount);
+    spDisp_FontName->setText(FromSjis(m_settings.spFontName));
+    spDisp_FontSize->setText(FromSjis(IntToText(m_settings.spFontSize)));
+    spBasicCount->setValue(m_settings.BasreadCount);
 }
 
 void TMainCrt::DefaultSettings() {
@@ -359,47 +360,47 @@ void TMainCrt::DefaultSettings() {
     SrcList->setFont(listFont);
 
     const QRect outer = OuterGeometry();
-    EnvSettings.YokoSize = outer.width();
-    EnvSettings.TateSize = outer.height();
-    EnvSettings.YokoPos = outer.x();
-    EnvSettings.TatePos = outer.y();
+    m_settings.YokoSize = outer.width();
+    m_settings.TateSize = outer.height();
+    m_settings.YokoPos = outer.x();
+    m_settings.TatePos = outer.y();
 
-    EnvSettings.FontName = ToSjisOrEmpty(SrcList->font().family());
-    EnvSettings.FontSize = SrcList->font().pointSize();
-    EnvSettings.FontColor = kWindowTextColor;
+    m_settings.FontName = ToSjisOrEmpty(SrcList->font().family());
+    m_settings.FontSize = SrcList->font().pointSize();
+    m_settings.FontColor = kWindowTextColor;
 
     QFont speedFont = Sppd_Text->font();
-    speedFont.setFamily(FromSjis(EnvSettings.FontName));
+    speedFont.setFamily(FromSjis(m_settings.FontName));
     Sppd_Text->setFont(speedFont);
-    EnvSettings.spFontName = EnvSettings.FontName;
+    m_settings.spFontName = m_settings.FontName;
 
     SecEdit->setFont(SrcList->font());
     compList->setFont(SrcList->font());
     Memo1->setFont(SrcList->font());
 
-    EnvSettings.SwSpeedText = true;
+    m_settings.SwSpeedText = true;
     SetSpeedPageVisible(true);
-    EnvSettings.SwSpeedRead = true;
+    m_settings.SwSpeedRead = true;
 
     spBasicCount->setValue(1);
-    EnvSettings.BasreadCount = 1;
-    EnvSettings.JavaReadCount = 1;
-    EnvSettings.Level = 1;
+    m_settings.BasreadCount = 1;
+    m_settings.JavaReadCount = 1;
+    m_settings.Level = 1;
 
-    EnvSettings.spFontSize = 12;
+    m_settings.spFontSize = 12;
     speedFont = Sppd_Text->font();
     speedFont.setPointSize(12);
     Sppd_Text->setFont(speedFont);
 
     SpinEdit1->setValue(1);
-    EnvSettings.LevelTextBas = 1;
-    EnvSettings.LevelTextJava = 1;
+    m_settings.LevelTextBas = 1;
+    m_settings.LevelTextJava = 1;
 
-    EnvSettings.SpeedDisp = true;
+    m_settings.SpeedDisp = true;
 
     if (!ExistFolder(CurSrcPath) && !MakeFolder(CurSrcPath))
         WorkFolderFailure();
-    EnvSettings.PathSrc = CurSrcPath;
+    m_settings.PathSrc = CurSrcPath;
 }
 
 void TMainCrt::TourokuButtonClick() {
@@ -412,22 +413,22 @@ void TMainCrt::TourokuButtonClick() {
     compList->setFont(editFont);
     Memo1->setFont(editFont);
 
-    EnvSettings.FontColor = kWindowTextColor;
-    EnvSettings.SwSpeedRead = CheckBox_Spped->isChecked();
-    EnvSettings.Level = MstLevel->value();
-    EnvSettings.LevelTextBas = SpinEdit1->value();
-    SetSpeedPageVisible(EnvSettings.SwSpeedRead);
+    m_settings.FontColor = kWindowTextColor;
+    m_settings.SwSpeedRead = CheckBox_Spped->isChecked();
+    m_settings.Level = MstLevel->value();
+    m_settings.LevelTextBas = SpinEdit1->value();
+    SetSpeedPageVisible(m_settings.SwSpeedRead);
 
     const QRect outer = OuterGeometry();
-    EnvSettings.YokoSize = outer.width();
-    EnvSettings.TateSize = outer.height();
-    EnvSettings.YokoPos = outer.x();
-    EnvSettings.TatePos = outer.y();
+    m_settings.YokoSize = outer.width();
+    m_settings.TateSize = outer.height();
+    m_settings.YokoPos = outer.x();
+    m_settings.TatePos = outer.y();
 
     Select_Level->setValue(MstLevel->value());
 
-    EnvSettings.FontName = ToSjisOrEmpty(sDisp_FontName->text());
-    EnvSettings.FontSize = editSize;
+    m_settings.FontName = ToSjisOrEmpty(sDisp_FontName->text());
+    m_settings.FontSize = editSize;
 
     QFont speedFont = Sppd_Text->font();
     speedFont.setFamily(spDisp_FontName->text());
@@ -435,15 +436,15 @@ void TMainCrt::TourokuButtonClick() {
     if (speedSize > 0)
         speedFont.setPointSize(speedSize);
     Sppd_Text->setFont(speedFont);
-    EnvSettings.spFontName = ToSjisOrEmpty(spDisp_FontName->text());
-    EnvSettings.spFontSize = speedSize;
+    m_settings.spFontName = ToSjisOrEmpty(spDisp_FontName->text());
+    m_settings.spFontSize = speedSize;
 
-    EnvSettings.PathSrc = ToPath(sDisp_SrcPath->text());
-    EnvSettings.BasreadCount = spBasicCount->value();
+    m_settings.PathSrc = ToPath(sDisp_SrcPath->text());
+    m_settings.BasreadCount = spBasicCount->value();
 
     SaveSettings();
     LoadLessonText();
-    ChangeFolder(EnvSettings.PathSrc);
+    ChangeFolder(m_settings.PathSrc);
 }
 
 void TMainCrt::BitBtn4Click() {
@@ -485,7 +486,7 @@ void TMainCrt::BitBtn6Click() {
 
 void TMainCrt::BitBtn7Click() {
     spBasicCount->setValue(0); // shows its minimum, 1
-    EnvSettings.BasreadCount = 0;
+    m_settings.BasreadCount = 0;
 }
 
 // ---- window geometry -------------------------------------------------------------------------

@@ -40,6 +40,9 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 
+class CompileWait;
+struct TrainerState;
+
 namespace vellaro {
 class IniFile;
 class PageControl;
@@ -53,12 +56,13 @@ class TMainCrt : public QMainWindow {
     explicit TMainCrt(QWidget* parent = nullptr);
     ~TMainCrt() override;
 
-    // ---- state ----
-    int CurPage = 0;
-    vellaro::TEnvSettings EnvSettings;
-    std::filesystem::path SettingsFilePath;
-    std::filesystem::path DefaultWorkFolder;
-    std::unique_ptr<vellaro::IniFile> Ini;
+    // ---- state: changed only by the handlers, read under the names the window is known by ----
+    // The index of the current main page (0 to 3).
+    int CurPage() const { return m_curPage; }
+    // The settings record.
+    const vellaro::TEnvSettings& EnvSettings() const { return m_settings; }
+    // The speed-reading trainer's state (frmMain_trainerState.h).
+    const TrainerState& trainerState() const;
 
     // ---- strip, pages, status bar ----
     QWidget* Panel1 = nullptr;
@@ -362,10 +366,16 @@ class TMainCrt : public QMainWindow {
     bool m_closing = false;   // the close box or "終了": the question has been asked
     QSize m_pendingOuterSize; // outer size to reach once the frame is known
 
+    int m_curPage = 0;
+    vellaro::TEnvSettings m_settings;
+    std::filesystem::path m_settingsFile;
+    std::filesystem::path m_defaultWorkFolder;
+    std::unique_ptr<vellaro::IniFile> m_ini; // the settings file
     // The trainer's state is defined in its own header (frmMain_trainerState.h), so that the
     // trainer's types stay out of this one.
-    std::unique_ptr<struct TrainerState> m_trainer;
-
-  public:
-    TrainerState& trainerState(); // created on first use
+    std::unique_ptr<TrainerState> m_trainer;
+    // The compile being waited for (frmMain_run.cpp), set while a compile runs: a second press
+    // of the compile command meanwhile would start a second compiler writing the same capture
+    // file.
+    CompileWait* m_compileWait = nullptr;
 };

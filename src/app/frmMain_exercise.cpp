@@ -150,7 +150,7 @@ namespace {
 // The editor that the menu and pop-up commands act on: the exercise editor on the
 // program-input page, the hidden source buffer on the compile page, none elsewhere.
 QPlainTextEdit* EditorOfPage(const TMainCrt& window) {
-    switch (window.CurPage) {
+    switch (window.CurPage()) {
     case 0:
         return window.SecEdit;
     case 1:
@@ -228,7 +228,7 @@ bool TMainCrt::SaveExercise() {
         return false;
     }
     vellaro::FileDialogRequest request = SaveDialog1;
-    request.folder = vellaro::FromPath(EnvSettings.PathSrc);
+    request.folder = vellaro::FromPath(m_settings.PathSrc);
     request.fileName = className;
     const QString chosen = Dialogs().saveFile(this, request);
     if (chosen.isEmpty())
@@ -247,7 +247,7 @@ void TMainCrt::ToolButton2Click() {
         return;
     // The dialog opens in the work folder, showing the exercise files there.
     vellaro::FileDialogRequest request = OpenDialog1;
-    request.folder = vellaro::FromPath(EnvSettings.PathSrc);
+    request.folder = vellaro::FromPath(m_settings.PathSrc);
     request.fileName.clear();
     const QString chosen = Dialogs().openFile(this, request);
     if (chosen.isEmpty())
@@ -288,7 +288,7 @@ void TMainCrt::ToolButton11Click() {
     if (!lines)
         return;
     vellaro::FileDialogRequest request = SaveDialog2;
-    request.folder = vellaro::FromPath(EnvSettings.PathSrc);
+    request.folder = vellaro::FromPath(m_settings.PathSrc);
     request.fileName = className;
     const QString chosen = Dialogs().saveFile(this, request);
     if (chosen.isEmpty())

@@ -3,7 +3,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QStringList>
 #include <QWindow>
 
@@ -47,6 +47,8 @@ bool IsLearnerInput(QEvent::Type type) {
         return false;
     }
 }
+
+} // namespace
 
 // While the compiler runs, the main window takes no input (a "実行" pressed meanwhile would run
 // the old class) and shows the busy cursor, as during a run. It still repaints, and Esc and the
@@ -108,9 +110,7 @@ class CompileWait : public QObject {
     bool m_cursorSet = true;
 };
 
-// The compile being waited for; a second press of the compile command meanwhile would start a
-// second compiler writing the same capture file.
-CompileWait* g_compileWait = nullptr;
+namespace {
 
 void WarnNoClassName(QWidget* parent) {
     vellaro::Dialogs().message(parent, vellaro::MsgKind::Warning,
@@ -120,9 +120,8 @@ void WarnNoClassName(QWidget* parent) {
 } // namespace
 
 void TMainCrt::CompButtonClick() {
-    if (g_compileWait) {
+    if (m_compileWait)
         return;
-    }
     Memo1->clear();
     ClearStatus();
     const std::string className = vellaro::ToUtf8(SaveclassName->text());
@@ -134,8 +133,7 @@ void TMainCrt::CompButtonClick() {
     vellaro::CompileOutcome outcome =
         vellaro::CompileSource(className, [this, &stopped](const std::string& commandLine) {
             CompileWait wait(this);
-            g_compileWait = &wait;
-            const auto forget = qScopeGuard([] { g_compileWait = nullptr; });
+            const QScopedValueRollback running(m_compileWait, &wait);
             const int status = vellaro::RunHiddenAndWait(commandLine);
             stopped = wait.stopped();
             return status;
@@ -152,9 +150,8 @@ void TMainCrt::CompButtonClick() {
 }
 
 void TMainCrt::StopCompile() {
-    if (g_compileWait) {
-        g_compileWait->stop();
-    }
+    if (m_compileWait)
+        m_compileWait->stop();
 }
 
 void TMainCrt::RunButtonClick() {

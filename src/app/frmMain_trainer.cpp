@@ -67,16 +67,14 @@ QString JoinLines(const std::vector<std::string>& lines, bool sjis) {
 
 } // namespace
 
-TrainerState& TMainCrt::trainerState() {
-    if (!m_trainer)
-        m_trainer = std::make_unique<TrainerState>();
+const TrainerState& TMainCrt::trainerState() const {
     return *m_trainer;
 }
 
 // ---- lesson text ----------------------------------------------------------------------------
 
 void TMainCrt::LoadLessonText() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     const auto status =
         vellaro::ReadLessonFile(vellaro::ExePath() / vellaro::kLessonFileName, t.encoded);
     ReadText_Buffer->setPlainText(JoinLines(t.encoded, false));
@@ -104,81 +102,81 @@ void TMainCrt::LoadLessonText() {
 // ---- reading lesson -------------------------------------------------------------------------
 
 void TMainCrt::BitBtn1Click() {
-    TrainerState& t = trainerState();
-    t.page.lesson.start(EnvSettings, t.lines.size());
+    TrainerState& t = *m_trainer;
+    t.page.lesson.start(m_settings, t.lines.size());
     ShowLesson(*this, t);
 }
 
 void TMainCrt::BitBtn5Click() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     t.page.lesson.stop();
     ShowLesson(*this, t);
 }
 
 void TMainCrt::Read_TimerTimer() {
-    TrainerState& t = trainerState();
-    t.page.lesson.tick(EnvSettings, t.lines);
+    TrainerState& t = *m_trainer;
+    t.page.lesson.tick(m_settings, t.lines);
     ShowLesson(*this, t);
-    if (EnvSettings.SwSpeedText) {
+    if (m_settings.SwSpeedText) {
         // The spin edit only shows the position (clamped to its range); the record keeps it as
         // it is, -1 included.
         const QSignalBlocker quiet(spBasicCount);
-        spBasicCount->setValue(EnvSettings.BasreadCount);
+        spBasicCount->setValue(m_settings.BasreadCount);
     }
 }
 
 void TMainCrt::Sppd_TextExit() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     t.page.lesson.focusLost();
     ShowLesson(*this, t);
 }
 
 void TMainCrt::ClearReadRunning() {
-    trainerState().page.lesson.clearRunning();
+    m_trainer->page.lesson.clearRunning();
 }
 
 // ---- visual field expansion -----------------------------------------------------------------
 
 void TMainCrt::BitBtn9Click() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     t.page.field.start();
     ShowField(*this, t);
 }
 
 void TMainCrt::BitBtn10Click() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     t.page.field.stop();
     ShowField(*this, t);
 }
 
 void TMainCrt::ToolButton10Click() {
-    trainerState().page.field.setMode(vellaro::kPaintAllDirections);
+    m_trainer->page.field.setMode(vellaro::kPaintAllDirections);
 }
 void TMainCrt::ToolButton17Click() {
-    trainerState().page.field.setMode(vellaro::kPaintVertical);
+    m_trainer->page.field.setMode(vellaro::kPaintVertical);
 }
 void TMainCrt::ToolButton19Click() {
-    trainerState().page.field.setMode(vellaro::kPaintHorizontal);
+    m_trainer->page.field.setMode(vellaro::kPaintHorizontal);
 }
 
 void TMainCrt::Select_LevelChange() {
-    TrainerState& t = trainerState();
-    EnvSettings.Level = Select_Level->value();
-    Disp_Lavel->setText(vellaro::FromUtf8(vellaro::IntToText(EnvSettings.Level)));
-    MstLevel->setValue(EnvSettings.Level); // the spin edit clamps to 1..10
+    TrainerState& t = *m_trainer;
+    m_settings.Level = Select_Level->value();
+    Disp_Lavel->setText(vellaro::FromUtf8(vellaro::IntToText(m_settings.Level)));
+    MstLevel->setValue(m_settings.Level); // the spin edit clamps to 1..10
     t.page.field.setPace(MstLevel->value());
     ShowField(*this, t);
 }
 
 void TMainCrt::Paint_TimerTimer() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     BasImage->paintFrame(t.page.field.tick(BasImage->width(), BasImage->height()));
     // Button commands and the repaint run here; what they change shows from the next tick on.
     vellaro::PumpEvents();
 }
 
 void TMainCrt::TabSheet5Show() {
-    trainerState().page.field.sheetShown();
+    m_trainer->page.field.sheetShown();
 }
 
 void TMainCrt::Panel16Resize() {
@@ -192,26 +190,26 @@ void TMainCrt::Panel16Resize() {
 
 void TMainCrt::EnterSpeedPage() {
     vellaro::PumpEvents();
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     // Set by program: the page control raises no learner change for it.
     {
         const vellaro::PageControl::ProgramChange guard(PageControl2);
         PageControl2->setCurrentWidget(TabSheet6);
     }
-    t.page.enter(EnvSettings);
+    t.page.enter(m_settings);
     ShowLesson(*this, t);
     ShowField(*this, t);
 }
 
 void TMainCrt::StopTrainerTimers() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     t.page.stopTimers();
     ShowLesson(*this, t);
     ShowField(*this, t);
 }
 
 void TMainCrt::PageControl2Change() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     if (PutBackUnderGuidance(PageControl2))
         return;
     const bool field = PageControl2->currentWidget() == TabSheet5;

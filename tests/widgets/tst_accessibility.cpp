@@ -187,7 +187,7 @@ void TestAccessibility::tabPressedThroughTheBusIsAPageSwitch() {
 
     PressTab(w.PageControl1, 1);
     QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet2);
-    QCOMPARE(w.CurPage, 1);
+    QCOMPARE(w.CurPage(), 1);
     QVERIFY(MenusAre(w, false, false, true));
     QVERIFY(w.compList->toPlainText().contains(QStringLiteral("System.out.println (1);")));
     QCOMPARE(vtest::ReadIniLines(folders.settingsFile()),
@@ -196,7 +196,7 @@ void TestAccessibility::tabPressedThroughTheBusIsAPageSwitch() {
     // The sub-pages too: the exercise's pace is set when it is chosen, and a main page switch
     // stops a running animation.
     PressTab(w.PageControl1, 2);
-    QCOMPARE(w.CurPage, 2);
+    QCOMPARE(w.CurPage(), 2);
     QVERIFY(MenusAre(w, false, false, false));
     w.MstLevel->setValue(10);
     PressTab(w.PageControl2, 0);
@@ -204,11 +204,11 @@ void TestAccessibility::tabPressedThroughTheBusIsAPageSwitch() {
     w.BitBtn9->click();
     QVERIFY(w.Paint_Timer->isActive());
     PressTab(w.PageControl1, 3);
-    QCOMPARE(w.CurPage, 3);
+    QCOMPARE(w.CurPage(), 3);
     QVERIFY(!w.Paint_Timer->isActive());
     QVERIFY(w.BitBtn9->isEnabled());
     PressTab(w.PageControl1, 0);
-    QCOMPARE(w.CurPage, 0);
+    QCOMPARE(w.CurPage(), 0);
     QVERIFY(MenusAre(w, true, true, false));
     QVERIFY(folders.dialogs.messages.isEmpty());
 }
@@ -220,7 +220,7 @@ void TestAccessibility::tabPressedUnderTheGuidanceIsPutBack() {
     QVERIFY(w.Panel8->isVisible());
     PressTab(w.PageControl1, 2);
     QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet1);
-    QCOMPARE(w.CurPage, 0);
+    QCOMPARE(w.CurPage(), 0);
     QVERIFY(MenusAre(w, false, false, false)); // as the guidance left them
     QVERIFY(!fs::exists(folders.settingsFile()));
     PressTab(w.PageControl2, 0);
@@ -228,7 +228,7 @@ void TestAccessibility::tabPressedUnderTheGuidanceIsPutBack() {
     // Once it is dismissed, the press counts.
     QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
     PressTab(w.PageControl1, 2);
-    QCOMPARE(w.CurPage, 2);
+    QCOMPARE(w.CurPage(), 2);
 }
 
 void TestAccessibility::toolButtonsAreReachedAndPressedFromTheKeyboard() {

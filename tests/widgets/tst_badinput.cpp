@@ -71,7 +71,7 @@ void TstBadInput::settingsFileThatIsAFolderCannotBeWrittenButTheProgramGoesOn() 
     AppWindows app = vtest::StartProgram();
     TMainCrt* w = app.main.get();
     QVERIFY(w && w->isVisible());
-    QCOMPARE(w->EnvSettings.YokoSize, 595); // the defaults, not a file that is not one
+    QCOMPARE(w->EnvSettings().YokoSize, 595); // the defaults, not a file that is not one
     w->SpeedButton1->click();
 
     folders.dialogs.answerAllMessages(vellaro::MbOk);
@@ -79,7 +79,7 @@ void TstBadInput::settingsFileThatIsAFolderCannotBeWrittenButTheProgramGoesOn() 
     QCOMPARE(folders.dialogs.messages.size(), 1);
     QCOMPARE(folders.dialogs.messages[0].kind, MsgKind::Error);
     QCOMPARE(folders.dialogs.messages[0].text, CannotWrite(folders.settingsFile()));
-    QCOMPARE(w->CurPage, 1); // the switch went on
+    QCOMPARE(w->CurPage(), 1); // the switch went on
 
     w->close(); // the learner can always quit
     QVERIFY(!w->isVisible());
@@ -109,9 +109,9 @@ void TstBadInput::emptyBinaryOrHugeSettingsFileStartsWithTheDefaults() {
     TMainCrt* w = app.main.get();
     QVERIFY(w && w->isVisible());
     QVERIFY(folders.dialogs.messages.isEmpty());
-    QCOMPARE(w->EnvSettings.YokoSize, 595);
-    QCOMPARE(w->EnvSettings.TateSize, 520);
-    QCOMPARE(w->EnvSettings.FontSize, 10);
+    QCOMPARE(w->EnvSettings().YokoSize, 595);
+    QCOMPARE(w->EnvSettings().TateSize, 520);
+    QCOMPARE(w->EnvSettings().FontSize, 10);
     QCOMPARE(w->PageControl1->indexOf(w->TabSheet3), 2); // the speed page is shown
 
     w->SpeedButton1->click();

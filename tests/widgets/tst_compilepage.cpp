@@ -172,7 +172,7 @@ void TstCompilePage::brokenProgramLeadsFromItsMessageToItsStatement() {
         return;
     }
     QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet1);
-    QCOMPARE(w().CurPage, 0);
+    QCOMPARE(w().CurPage(), 0);
     const QTextCursor caret = w().SecEdit->textCursor();
     QCOMPARE(caret.blockNumber(), int(p.statement) - 1);
     QCOMPARE(caret.positionInBlock(), 0);

@@ -152,6 +152,7 @@ class TestDialogs : public QObject {
 
   private slots:
     void init() {
+        m_folders = std::make_unique<vtest::TestFolders>();
         m_seam = std::make_unique<RecordingSeam>();
         vellaro::SetEventSeam(m_seam.get());
         vellaro::CurSrcPath = "/sentinel/before";
@@ -159,6 +160,7 @@ class TestDialogs : public QObject {
     void cleanup() {
         vellaro::SetEventSeam(nullptr);
         m_seam.reset();
+        m_folders.reset();
     }
 
     void startsAtTheDesktopFolder();
@@ -176,13 +178,14 @@ class TestDialogs : public QObject {
     void builtHelpFileHoldsJapanesePages();
 
   private:
+    vtest::ScriptedDialogs& dialogs() { return m_folders->dialogs; }
+    std::unique_ptr<vtest::TestFolders> m_folders;
     std::unique_ptr<RecordingSeam> m_seam;
 };
 
 // The desktop folder the learner's desktop names (Japanese or not), the home folder without one;
 // "決　定" right away confirms it.
 void TestDialogs::startsAtTheDesktopFolder() {
-    vtest::TestFolders folders;
     auto base = LocalFolder();
     QVERIFY(base);
     const QString home = Canonical(base->path()) + QStringLiteral("/home");
@@ -224,11 +227,10 @@ void TestDialogs::startsAtTheDesktopFolder() {
         &dlg, [&] { QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton); },
         [&] { QCOMPARE(dlg.Execute(), int(QDialog::Accepted)); });
     QCOMPARE(vellaro::FromPath(vellaro::CurSrcPath), desktop);
-    QVERIFY(folders.dialogs.messages.isEmpty());
+    QVERIFY(dialogs().messages.isEmpty());
 }
 
 void TestDialogs::refusesRamDiskAcceptsLocalDisk() {
-    vtest::TestFolders folders;
     auto ram = RamDiskFolder();
     if (!ram)
         QSKIP("no writable tmpfs or ramfs mount on this machine");
@@ -241,17 +243,17 @@ void TestDialogs::refusesRamDiskAcceptsLocalDisk() {
     QCOMPARE(vellaro::DriveKind(vellaro::ToPath(ramPath)), 6); // a RAM disk
 
     TfromFileSelect dlg;
-    folders.dialogs.answerMessage(vellaro::MbOk);
+    dialogs().answerMessage(vellaro::MbOk);
     WithModal(
         &dlg,
         [&] {
             QVERIFY(dlg.SelectFolder(ramPath));
             QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton);
             // Refused: the warning, and the dialog stays open on the same folder.
-            QCOMPARE(folders.dialogs.messages.size(), 1);
-            QCOMPARE(folders.dialogs.messages[0].kind, vellaro::MsgKind::Warning);
-            QCOMPARE(folders.dialogs.messages[0].text, QString::fromUtf8(kWrongFolder));
-            QCOMPARE(folders.dialogs.messages[0].buttons, int(vellaro::MbOk));
+            QCOMPARE(dialogs().messages.size(), 1);
+            QCOMPARE(dialogs().messages[0].kind, vellaro::MsgKind::Warning);
+            QCOMPARE(dialogs().messages[0].text, QString::fromUtf8(kWrongFolder));
+            QCOMPARE(dialogs().messages[0].buttons, int(vellaro::MbOk));
             QVERIFY(dlg.isVisible());
             QCOMPARE(dlg.SelectedFolder(), ramPath);
             QCOMPARE(vellaro::CurSrcPath, fs::path("/sentinel/before"));
@@ -260,14 +262,13 @@ void TestDialogs::refusesRamDiskAcceptsLocalDisk() {
             QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton);
         },
         [&] { QCOMPARE(dlg.Execute(), int(QDialog::Accepted)); });
-    QCOMPARE(folders.dialogs.messages.size(), 1);
+    QCOMPARE(dialogs().messages.size(), 1);
     QCOMPARE(vellaro::FromPath(vellaro::CurSrcPath), localPath);
 }
 
 // A folder whose name has no CP932 form could not be stored in the settings file; nor can a
 // folder that vanished after the tree read it be worked in.
 void TestDialogs::refusesNamesTheSettingsFileCannotHold() {
-    vtest::TestFolders folders;
     auto local = LocalFolder();
     QVERIFY(local);
     const QString base = Canonical(local->path());
@@ -283,7 +284,7 @@ void TestDialogs::refusesNamesTheSettingsFileCannotHold() {
     MakeFolder(vanishing);
 
     TfromFileSelect dlg;
-    folders.dialogs.answerAllMessages(vellaro::MbOk);
+    dialogs().answerAllMessages(vellaro::MbOk);
     dlg.show();
     QVERIFY(dlg.SelectFolder(snowman));
     dlg.BitBtn3Click();
@@ -298,7 +299,7 @@ void TestDialogs::refusesNamesTheSettingsFileCannotHold() {
         QVERIFY(dlg.SelectFolder(changed));
         dlg.BitBtn3Click();
     }
-    QCOMPARE(folders.dialogs.messageTexts(), QStringList(4, QString::fromUtf8(kWrongFolder)));
+    QCOMPARE(dialogs().messageTexts(), QStringList(4, QString::fromUtf8(kWrongFolder)));
     QVERIFY(dlg.isVisible());
     QCOMPARE(vellaro::CurSrcPath, fs::path("/sentinel/before"));
     // A path longer than a settings value holds (2047 bytes), and one just short of it.
@@ -322,8 +323,7 @@ void TestDialogs::refusesNamesTheSettingsFileCannotHold() {
 // "参　照" on the settings page: a refused attempt and then "キャンセル" leaves both the shown
 // folder and CurSrcPath; a confirmed folder reaches both, but not the stored work folder.
 void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
-    vtest::TestFolders folders;
-    folders.dialogs.answerAllMessages(vellaro::MbOk);
+    dialogs().answerAllMessages(vellaro::MbOk);
     AppWindows w = vtest::StartProgram();
     vellaro::SetEventSeam(m_seam.get()); // start-up installs the desktop's own
     QVERIFY(w.main && w.fileSelect);
@@ -343,9 +343,9 @@ void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
     QVERIFY(w.main->BitBtn2->isEnabled());
     const QString shownBefore = w.main->sDisp_SrcPath->text();
     const fs::path curBefore = vellaro::CurSrcPath;
-    const fs::path storedBefore = w.main->EnvSettings.PathSrc;
-    folders.dialogs.clear();
-    folders.dialogs.answerMessage(vellaro::MbOk);
+    const fs::path storedBefore = w.main->EnvSettings().PathSrc;
+    dialogs().clear();
+    dialogs().answerMessage(vellaro::MbOk);
     TfromFileSelect* dlg = w.fileSelect.get();
     WithModal(
         dlg,
@@ -356,7 +356,7 @@ void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
             QTest::mouseClick(dlg->BitBtn2, Qt::LeftButton);
         },
         [&] { w.main->BitBtn2->click(); });
-    QCOMPARE(folders.dialogs.messageTexts(), QStringList(QString::fromUtf8(kWrongFolder)));
+    QCOMPARE(dialogs().messageTexts(), QStringList(QString::fromUtf8(kWrongFolder)));
     QCOMPARE(w.main->sDisp_SrcPath->text(), shownBefore);
     QCOMPARE(vellaro::CurSrcPath, curBefore);
 
@@ -369,12 +369,11 @@ void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
         [&] { w.main->BitBtn2->click(); });
     QCOMPARE(w.main->sDisp_SrcPath->text(), chosen);
     QCOMPARE(vellaro::FromPath(vellaro::CurSrcPath), chosen);
-    QCOMPARE(w.main->EnvSettings.PathSrc, storedBefore);
+    QCOMPARE(w.main->EnvSettings().PathSrc, storedBefore);
 }
 
 // The same instance keeps its place; nothing moves it to the work folder in between.
 void TestDialogs::secondShowingOpensWhereTheFirstWasLeft() {
-    vtest::TestFolders folders;
     auto local = LocalFolder();
     QVERIFY(local);
     const QString base = Canonical(local->path());
@@ -408,7 +407,6 @@ void TestDialogs::secondShowingOpensWhereTheFirstWasLeft() {
 // The tree holds folders only; the list shows folders and files, sorted, folders first; a
 // double click on a folder in the list moves both into it.
 void TestDialogs::treeAndListAreCoupled() {
-    vtest::TestFolders folders;
     auto local = LocalFolder();
     QVERIFY(local);
     const QString base = Canonical(local->path());
@@ -442,7 +440,6 @@ void TestDialogs::treeAndListAreCoupled() {
 }
 
 void TestDialogs::listSelectionDoesNotChangeTheResult() {
-    vtest::TestFolders folders;
     auto local = LocalFolder();
     QVERIFY(local);
     const QString base = Canonical(local->path());
@@ -468,7 +465,6 @@ void TestDialogs::listSelectionDoesNotChangeTheResult() {
 }
 
 void TestDialogs::rightClickSelectsWithoutMenu() {
-    vtest::TestFolders folders;
     auto local = LocalFolder();
     QVERIFY(local);
     const QString base = Canonical(local->path());
@@ -493,7 +489,6 @@ void TestDialogs::rightClickSelectsWithoutMenu() {
 
 // Found next to the executable, not in the current folder.
 void TestDialogs::helpFileFoundNextToTheExecutable() {
-    vtest::TestFolders folders;
     AppWindows w = vtest::StartProgram();
     vellaro::SetEventSeam(m_seam.get()); // start-up installs the desktop's own
     QVERIFY(w.main);
@@ -502,41 +497,38 @@ void TestDialogs::helpFileFoundNextToTheExecutable() {
     const fs::path help = vellaro::ExePath() / "Vellaro.chm";
     QVERIFY(QDir::setCurrent(elsewhere.path()));
 
-    folders.dialogs.clear();
-    folders.dialogs.answerMessage(vellaro::MbOk);
+    dialogs().clear();
+    dialogs().answerMessage(vellaro::MbOk);
     MakeFile(elsewhere.path() + QStringLiteral("/Vellaro.chm")); // a decoy in the current folder
     w.main->N8->trigger();
-    QCOMPARE(folders.dialogs.messages.size(), 1);
-    QCOMPARE(folders.dialogs.messages[0].kind, vellaro::MsgKind::Confirmation);
-    QCOMPARE(folders.dialogs.messages[0].text, QStringLiteral("ヘルプファイルが有りません。"));
-    QCOMPARE(folders.dialogs.messages[0].buttons, int(vellaro::MbOk));
+    QCOMPARE(dialogs().messages.size(), 1);
+    QCOMPARE(dialogs().messages[0].kind, vellaro::MsgKind::Confirmation);
+    QCOMPARE(dialogs().messages[0].text, QStringLiteral("ヘルプファイルが有りません。"));
+    QCOMPARE(dialogs().messages[0].buttons, int(vellaro::MbOk));
     QVERIFY(m_seam->opened.isEmpty());
 
     MakeFile(vellaro::FromPath(help));
     w.main->N8->trigger();
     w.main->N8->trigger(); // again while the viewer is open
-    QCOMPARE(folders.dialogs.messages.size(), 1);
+    QCOMPARE(dialogs().messages.size(), 1);
     const QString expected = vellaro::FromPath(help);
     QCOMPARE(m_seam->opened, QStringList({expected, expected}));
     QVERIFY(QFileInfo(expected).isAbsolute());
 }
 
 void TestDialogs::helpFolderCountsAsMissing() {
-    vtest::TestFolders folders;
     AppWindows w = vtest::StartProgram();
     vellaro::SetEventSeam(m_seam.get()); // start-up installs the desktop's own
     QVERIFY(w.main);
     MakeFolder(vellaro::FromPath(vellaro::ExePath() / "Vellaro.chm"));
-    folders.dialogs.clear();
-    folders.dialogs.answerMessage(vellaro::MbOk);
+    dialogs().clear();
+    dialogs().answerMessage(vellaro::MbOk);
     w.main->N8Click();
-    QCOMPARE(folders.dialogs.messageTexts(),
-             QStringList(QStringLiteral("ヘルプファイルが有りません。")));
+    QCOMPARE(dialogs().messageTexts(), QStringList(QStringLiteral("ヘルプファイルが有りません。")));
     QVERIFY(m_seam->opened.isEmpty());
 }
 
 void TestDialogs::versionDialog() {
-    vtest::TestFolders folders;
     AppWindows w = vtest::StartProgram();
     vellaro::SetEventSeam(m_seam.get()); // start-up installs the desktop's own
     QVERIFY(w.main && w.about);
@@ -559,7 +551,7 @@ void TestDialogs::versionDialog() {
         },
         [&] { w.main->About1->trigger(); });
     QCOMPARE(box->result(), int(QDialog::Accepted));
-    QVERIFY(folders.dialogs.messages.isEmpty());
+    QVERIFY(dialogs().messages.isEmpty());
 
     // The picture is drawn for the screen's density, not scaled up from 64 x 64.
     const QImage sharp = RenderProgramIcon(2.0);

@@ -81,7 +81,6 @@ class TstExercise : public QObject {
 };
 
 void TstExercise::init() {
-    vellaro::AcceptedClassName.clear(); // empty at start, as in a fresh program
     m_folders = std::make_unique<vtest::TestFolders>();
     QVERIFY(m_folders->isValid());
     m_app = vtest::StartProgram();
@@ -89,7 +88,7 @@ void TstExercise::init() {
     QVERIFY(m_app.about); // the program started
     if (w().Panel8 && w().Panel8->isVisible())
         w().SpeedButton1Click(); // the guidance panel covers the pages until dismissed
-    QCOMPARE(w().CurPage, 0);
+    QCOMPARE(w().CurPage(), 0);
     QVERIFY(fs::is_directory(work()));
     w().activateWindow();
     dialogs().clear();
@@ -357,7 +356,7 @@ void TstExercise::editingCommandsActOnTheEditorOfTheCurrentPage() {
     editor->setPlainText("keep");
     editor->selectAll();
     gotoPage(3);
-    QCOMPARE(w().CurPage, 3);
+    QCOMPARE(w().CurPage(), 3);
     w().Cut1->trigger();
     w().Paste1->trigger();
     QCOMPARE(editor->toPlainText(), QString("keep"));
@@ -377,7 +376,7 @@ void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
     QVERIFY2(dialogs().messages.isEmpty(), qPrintable(dialogs().messageTexts().join('\n')));
     QCOMPARE(dialogs().saveRequests.size(), 1);
     const vellaro::FileDialogRequest& request = dialogs().saveRequests[0];
-    QCOMPARE(vellaro::ToPath(request.folder), w().EnvSettings.PathSrc);
+    QCOMPARE(vellaro::ToPath(request.folder), w().EnvSettings().PathSrc);
     QCOMPARE(request.fileName, QString("Hello"));
     QCOMPARE(request.filter, QStringLiteral("ソースファイル (*.sja)"));
     QCOMPARE(request.defaultSuffix, QString("sja"));
@@ -390,7 +389,7 @@ void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
     dialogs().answerOpenFile(Path(file));
     w().N11->trigger();
     QCOMPARE(dialogs().openRequests.size(), 1);
-    QCOMPARE(vellaro::ToPath(dialogs().openRequests[0].folder), w().EnvSettings.PathSrc);
+    QCOMPARE(vellaro::ToPath(dialogs().openRequests[0].folder), w().EnvSettings().PathSrc);
     QCOMPARE(dialogs().openRequests[0].filter, QStringLiteral("ソースファイル (*.sja)"));
     QCOMPARE(w().SecEdit->toPlainText(), text);
     QCOMPARE(w().SrcClassName->text(), QString("Hello"));
@@ -525,7 +524,7 @@ void TstExercise::javaSourceIsWrittenAsItStands() {
     w().ToolButton11->trigger();
     QCOMPARE(dialogs().saveRequests.size(), 2);
     const vellaro::FileDialogRequest& request = dialogs().saveRequests[1];
-    QCOMPARE(vellaro::ToPath(request.folder), w().EnvSettings.PathSrc);
+    QCOMPARE(vellaro::ToPath(request.folder), w().EnvSettings().PathSrc);
     QCOMPARE(request.fileName, QString("Hello"));
     QCOMPARE(request.filter, QStringLiteral("Javaソース (*.java)"));
     QCOMPARE(request.defaultSuffix, QString("java"));

@@ -47,13 +47,6 @@ Menus MenuState(const TMainCrt& w) {
             w.N5->menuAction()->isEnabled(), w.Help1->menuAction()->isEnabled()};
 }
 
-// Writes a settings file (CP932, CR LF) from UTF-8 lines.
-void WriteIni(const fs::path& file, const QStringList& lines) {
-    std::ofstream out(file, std::ios::binary);
-    for (const QString& l : lines)
-        out << vellaro::Sjis(l.toStdString()) << "\r\n";
-}
-
 QString IniValue(const fs::path& file, const QString& key) {
     for (const QString& line : vtest::ReadIniLines(file))
         if (line.startsWith(key + "="))
@@ -121,15 +114,15 @@ void TestMainWindow::firstStartShowsDefaultsAndGuidance() {
     QCOMPARE(w.spDisp_FontSize->text(), QStringLiteral("12"));
     QVERIFY(w.CheckBox_Spped->isChecked());
     QVERIFY(w.PageControl1->isTabVisible(2));
-    QCOMPARE(w.EnvSettings.Level, 1);
-    QCOMPARE(w.EnvSettings.BasreadCount, 1);
+    QCOMPARE(w.EnvSettings().Level, 1);
+    QCOMPARE(w.EnvSettings().BasreadCount, 1);
 
     // The default work folder in the documents folder, now the current folder.
     QVERIFY(fs::is_directory(folders.defaultWorkFolder()));
     QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QCOMPARE(fs::current_path(), fs::canonical(folders.defaultWorkFolder()));
     QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet1);
-    QCOMPARE(w.CurPage, 0);
+    QCOMPARE(w.CurPage(), 0);
 
     // The guidance covers the pages; only "ヘルプ" and "表示しない" are usable.
     QVERIFY(w.Panel8->isVisible());
@@ -165,7 +158,7 @@ void TestMainWindow::guidanceNeverReturnsOnceDismissed() {
         QVERIFY(app.main->SrcClassName->isEnabled());
         QVERIFY(app.main->BitBtn1->isEnabled());
         QVERIFY(app.main->BitBtn5->isEnabled());
-        QVERIFY(!app.main->EnvSettings.SpeedDisp);
+        QVERIFY(!app.main->EnvSettings().SpeedDisp);
         app.main->close();
     }
     QVERIFY(fs::exists(folders.settingsFile()));
@@ -180,7 +173,7 @@ void TestMainWindow::guidanceNeverReturnsOnceDismissed() {
         AppWindows app = vtest::StartProgram();
         QVERIFY(!app.main->Panel8->isVisible());
         QCOMPARE(MenuState(*app.main), (Menus{true, true, false, true}));
-        QVERIFY(app.main->EnvSettings.SpeedDisp); // defaults again, but decides nothing
+        QVERIFY(app.main->EnvSettings().SpeedDisp); // defaults again, but decides nothing
     }
 }
 
@@ -191,20 +184,20 @@ void TestMainWindow::menusFollowThePageChosen() {
     Dismiss(w);
 
     vtest::ClickTab(w.PageControl1, 1);
-    QCOMPARE(w.CurPage, 1);
+    QCOMPARE(w.CurPage(), 1);
     QCOMPARE(MenuState(w), (Menus{false, false, true, true}));
 
     vtest::ClickTab(w.PageControl1, 2);
-    QCOMPARE(w.CurPage, 2);
+    QCOMPARE(w.CurPage(), 2);
     QCOMPARE(MenuState(w), (Menus{false, false, false, true}));
     QCOMPARE(w.PageControl2->currentWidget(), w.TabSheet6);
 
     vtest::ClickTab(w.PageControl1, 3); // the file exists since the first switch
-    QCOMPARE(w.CurPage, 3);
+    QCOMPARE(w.CurPage(), 3);
     QCOMPARE(MenuState(w), (Menus{false, false, false, true}));
 
     vtest::ClickTab(w.PageControl1, 0);
-    QCOMPARE(w.CurPage, 0);
+    QCOMPARE(w.CurPage(), 0);
     QCOMPARE(MenuState(w), (Menus{true, true, false, true}));
 
     QVERIFY(folders.dialogs.messages.isEmpty());
@@ -232,14 +225,14 @@ void TestMainWindow::keyboardTabChangeIsTheLearnersChoice() {
     bar->setFocus();
     QTest::keyClick(bar, Qt::Key_Right);
     QCOMPARE(w.PageControl1->currentIndex(), 1);
-    QCOMPARE(w.CurPage, 1);
+    QCOMPARE(w.CurPage(), 1);
     QCOMPARE(MenuState(w), (Menus{false, false, true, true}));
     QVERIFY(fs::exists(folders.settingsFile()));
 
     // Ctrl+Tab on the page control counts too.
     QTest::keyClick(w.PageControl1, Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(w.PageControl1->currentIndex(), 2);
-    QCOMPARE(w.CurPage, 2);
+    QCOMPARE(w.CurPage(), 2);
 }
 
 void TestMainWindow::programSetPagesRunNoPageSwitch() {
@@ -253,7 +246,7 @@ void TestMainWindow::programSetPagesRunNoPageSwitch() {
     w.SetCurrentPage(w.TabSheet3);
     // Hiding the current page moves the page control on by itself: not a switch either.
     w.SetSpeedPageVisible(false);
-    QCOMPARE(w.CurPage, 0);
+    QCOMPARE(w.CurPage(), 0);
     QCOMPARE(MenuState(w), (Menus{true, true, false, true}));
     QVERIFY(!fs::exists(folders.settingsFile()));
 }
@@ -296,8 +289,8 @@ void TestMainWindow::restoreDefaultsResizesAtOnce() {
     QTest::mouseClick(w.BitBtn4, Qt::LeftButton);
     QCOMPARE(w.frameGeometry(), QRect(40, 30, 595, 520)); // resized, not moved
     QCOMPARE(w.SpinEdit1->value(), 1);
-    QCOMPARE(w.EnvSettings.YokoSize, 595);
-    QCOMPARE(w.EnvSettings.YokoPos, 40);
+    QCOMPARE(w.EnvSettings().YokoSize, 595);
+    QCOMPARE(w.EnvSettings().YokoPos, 40);
     // "元に戻す" keeps the work folder that the page shows; nothing is written.
     QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QCOMPARE(IniValue(folders.settingsFile(), "YokoSize"), QStringLiteral("<missing>"));
@@ -347,10 +340,10 @@ void TestMainWindow::missingWorkFolderReplacedByDefault() {
     vtest::TestFolders folders;
     const QString named =
         pathSrc.isEmpty() ? QString() : vellaro::FromPath(folders.root() / pathSrc.toStdString());
-    WriteIni(folders.settingsFile(), {"[Bas]", "PathSrc=" + named, "Level=3"});
+    vtest::WriteIni(folders.settingsFile(), {"[Bas]", "PathSrc=" + named, "Level=3"});
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
-    QCOMPARE(w.EnvSettings.PathSrc, folders.defaultWorkFolder());
+    QCOMPARE(w.EnvSettings().PathSrc, folders.defaultWorkFolder());
     QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QVERIFY(fs::is_directory(folders.defaultWorkFolder()));
     QCOMPARE(vellaro::CurSrcPath, folders.defaultWorkFolder());
@@ -378,8 +371,8 @@ void TestMainWindow::missingWorkFolderReplacedByDefault() {
 
 void TestMainWindow::offScreenPlaceIsBroughtBack() {
     vtest::TestFolders folders;
-    WriteIni(folders.settingsFile(),
-             {"[Bas]", "YokoSize=595", "TateSize=520", "YokoPos=5000", "TatePos=4000"});
+    vtest::WriteIni(folders.settingsFile(),
+                    {"[Bas]", "YokoSize=595", "TateSize=520", "YokoPos=5000", "TatePos=4000"});
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
     const QRect screen = w.screen()->availableGeometry();
@@ -393,14 +386,15 @@ void TestMainWindow::offScreenPlaceIsBroughtBack() {
     // As near as it can be to where it was: against the screen's far corner.
     QCOMPARE(frame.bottomRight(), screen.bottomRight());
     // A place on the screen is applied unchanged.
-    WriteIni(folders.settingsFile(), {"[Bas]", "YokoPos=30", "TatePos=40"});
+    vtest::WriteIni(folders.settingsFile(), {"[Bas]", "YokoPos=30", "TatePos=40"});
     AppWindows again = vtest::StartProgram();
     QCOMPARE(again.main->frameGeometry().topLeft(), QPoint(30, 40));
 }
 
 void TestMainWindow::fileWithOnlyCountersKeepsDefaults() {
     vtest::TestFolders folders;
-    WriteIni(folders.settingsFile(), {"[Bas]", "Level=2", "JavaReadCount=5", "BasreadCount=9"});
+    vtest::WriteIni(folders.settingsFile(),
+                    {"[Bas]", "Level=2", "JavaReadCount=5", "BasreadCount=9"});
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
     QCOMPARE(w.frameGeometry().size(), QSize(595, 520));
@@ -408,7 +402,7 @@ void TestMainWindow::fileWithOnlyCountersKeepsDefaults() {
     QCOMPARE(w.SecEdit->font().pointSize(), 10);
     QCOMPARE(w.Sppd_Text->font().pointSize(), 12);
     QVERIFY(w.PageControl1->isTabVisible(2));
-    QCOMPARE(w.EnvSettings.JavaReadCount, 5);
+    QCOMPARE(w.EnvSettings().JavaReadCount, 5);
     QCOMPARE(w.spBasicCount->value(), 9);
     QCOMPARE(w.MstLevel->value(), 2);
 }
@@ -419,8 +413,8 @@ void TestMainWindow::earlierSettingsAreTakenOver() {
     // exercises in the earlier default work folder.
     fs::create_directories(folders.earlierSystem());
     fs::create_directories(folders.earlierWork());
-    WriteIni(folders.earlierSystem() / "noprg.ini",
-             {"[Bas]", "PathSrc=" + vellaro::FromPath(folders.earlierWork()), "Level=3"});
+    vtest::WriteIni(folders.earlierSystem() / "noprg.ini",
+                    {"[Bas]", "PathSrc=" + vellaro::FromPath(folders.earlierWork()), "Level=3"});
     vtest::Put(folders.earlierSystem() / "machine-values.ini",
                "[Vellaro]\r\nGuidanceDismissed=sz:Dismissed\r\n");
     AppWindows app = vtest::StartProgram();
@@ -428,7 +422,7 @@ void TestMainWindow::earlierSettingsAreTakenOver() {
     QVERIFY(folders.dialogs.messages.isEmpty());
     QVERIFY(!w.Panel8->isVisible());
     QCOMPARE(w.MstLevel->value(), 3);
-    QCOMPARE(w.EnvSettings.PathSrc, folders.earlierWork());
+    QCOMPARE(w.EnvSettings().PathSrc, folders.earlierWork());
     QCOMPARE(fs::current_path(), fs::canonical(folders.earlierWork()));
     QVERIFY(!fs::exists(folders.defaultWorkFolder()));
     QCOMPARE(IniValue(folders.settingsFile(), "Level"), QStringLiteral("3"));
@@ -479,7 +473,7 @@ void TestMainWindow::refusedWriteDuringPageSwitchStillSwitches() {
     QCOMPARE(m.kind, MsgKind::Error);
     QCOMPARE(m.text,
              vellaro::FromPath(sysFile / "noprg.ini") + QStringLiteral(" に書き込めません"));
-    QCOMPARE(w.CurPage, 1);
+    QCOMPARE(w.CurPage(), 1);
     QCOMPARE(MenuState(w), (Menus{false, false, true, true}));
     QVERIFY(!w.Read_Timer->isActive());
     QVERIFY(!w.Paint_Timer->isActive());
@@ -490,10 +484,9 @@ void TestMainWindow::refusedWriteWhileClosingStillCloses() {
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
     Dismiss(w);
-    const fs::path sysFile = folders.root() / "sysfile";
-    std::ofstream(sysFile) << "x";
-    w.SettingsFilePath = sysFile / "noprg.ini";
-    w.Ini = std::make_unique<vellaro::IniFile>(w.SettingsFilePath);
+    // The system folder turns into a regular file: the settings file can be written no more.
+    fs::remove_all(folders.system());
+    std::ofstream(folders.system()) << "x";
 
     // "登　録": the failure is shown and the rest of the command is skipped.
     w.sDisp_SrcPath->setText(vellaro::FromPath(folders.root()));
@@ -639,7 +632,7 @@ void TestMainWindow::fontChoiceUpdatesOnlyTheFields() {
     QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("IPAPGothic"));
     QCOMPARE(w.sDisp_FontSize->text(), QStringLiteral("20"));
     QCOMPARE(w.SecEdit->font().pointSize(), 14);
-    QCOMPARE(w.EnvSettings.FontSize, 14);
+    QCOMPARE(w.EnvSettings().FontSize, 14);
 }
 
 void TestMainWindow::firstLineButtonKeepsZeroUntilRegister() {
@@ -651,7 +644,7 @@ void TestMainWindow::firstLineButtonKeepsZeroUntilRegister() {
     w.spBasicCount->setValue(30);
     QTest::mouseClick(w.BitBtn7, Qt::LeftButton);
     QCOMPARE(w.spBasicCount->value(), 1);
-    QCOMPARE(w.EnvSettings.BasreadCount, 0);
+    QCOMPARE(w.EnvSettings().BasreadCount, 0);
     vtest::ClickTab(w.PageControl1, 0);
     QCOMPARE(IniValue(folders.settingsFile(), "BasreadCount"), QStringLiteral("0"));
     vtest::ClickTab(w.PageControl1, 3);

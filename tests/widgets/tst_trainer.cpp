@@ -114,9 +114,12 @@ class TstTrainer : public QObject {
     AppWindows m_app;
     TMainCrt* w = nullptr;
 
-    // Starts the program in fresh folders; the guidance panel is dismissed as the learner does.
-    bool start(const vtest::TestFolders::Options& options = {}) {
-        m_folders = std::make_unique<vtest::TestFolders>(options);
+    // Starts the program in fresh folders, with a settings file of these lines (CR LF) when
+    // there are any; the guidance panel is dismissed as the learner does.
+    bool start(const QStringList& settings = {}) {
+        m_folders = std::make_unique<vtest::TestFolders>();
+        if (!settings.isEmpty())
+            vtest::WriteIni(m_folders->settingsFile(), QStringList{"[Bas]"} + settings);
         m_app = vtest::StartProgram();
         w = m_app.main.get();
         if (!w || !m_app.about)
@@ -226,8 +229,8 @@ class TstTrainer : public QObject {
         enterSpeedPage();
         QCOMPARE(w->Sppd_Text->text(), QString());
         // The defaults: first counter pair, position 1, level 1.
-        QVERIFY(w->EnvSettings.SwSpeedText);
-        QCOMPARE(w->EnvSettings.BasreadCount, 1);
+        QVERIFY(w->EnvSettings().SwSpeedText);
+        QCOMPARE(w->EnvSettings().BasreadCount, 1);
         w->BitBtn1->click();
         QVERIFY(w->Read_Timer->isActive());
         QCOMPARE(w->Read_Timer->interval(), 1550);
@@ -250,7 +253,7 @@ class TstTrainer : public QObject {
                 QCOMPARE(w->Sppd_Text->text(), shown);
             }
             QCOMPARE(w->dispcount->text(), QString::number(i + 1));
-            QCOMPARE(w->EnvSettings.BasreadCount, i + 1);
+            QCOMPARE(w->EnvSettings().BasreadCount, i + 1);
             QCOMPARE(w->spBasicCount->value(), i + 1);
         }
         QVERIFY(tabLines > 0);
@@ -263,10 +266,9 @@ class TstTrainer : public QObject {
     }
 
     void lessonRunsOnItsOwnTimer() {
-        QVERIFY(start());
+        QVERIFY(start({"LevelTextBas=10"}));
         const QStringList source = LessonSource();
         enterSpeedPage();
-        w->EnvSettings.LevelTextBas = 10;
         w->BitBtn1->click();
         QCOMPARE(w->Read_Timer->interval(), 200);
         QTRY_COMPARE(w->dispcount->text(), QStringLiteral("1"));
@@ -276,25 +278,28 @@ class TstTrainer : public QObject {
         w->BitBtn5->click();
     }
 
+    void handEditedLevelIsClamped_data() {
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<int>("interval");
+        // 12 and above would give an interval of 0 or less.
+        QTest::newRow("15") << "15" << 200;
+        QTest::newRow("-4") << "-4" << 1550;
+    }
     void handEditedLevelIsClamped() {
-        QVERIFY(start());
+        QFETCH(QString, level);
+        QFETCH(int, interval);
+        QVERIFY(start({"LevelTextBas=" + level}));
         enterSpeedPage();
-        w->EnvSettings.LevelTextBas = 15; // 12 and above would give an interval of 0 or less
         w->BitBtn1->click();
-        QCOMPARE(w->Read_Timer->interval(), 200);
-        w->BitBtn5->click();
-        w->EnvSettings.LevelTextBas = -4;
-        w->BitBtn1->click();
-        QCOMPARE(w->Read_Timer->interval(), 1550);
+        QCOMPARE(w->Read_Timer->interval(), interval);
         w->BitBtn5->click();
     }
 
     void lessonEndsAtTheEndOfTheText() {
-        QVERIFY(start());
         const QStringList source = LessonSource();
         const int n = int(source.size());
+        QVERIFY(start({QStringLiteral("BasreadCount=%1").arg(n - 1)})); // start index n - 2
         enterSpeedPage();
-        w->EnvSettings.BasreadCount = n - 1; // start index n - 2
         w->BitBtn1->click();
         w->Read_Timer->stop();
         w->Read_TimerTimer();
@@ -304,7 +309,7 @@ class TstTrainer : public QObject {
         w->Read_TimerTimer();
         QCOMPARE(w->Sppd_Text->text(), kEndText);
         QCOMPARE(w->dispcount->text(), QString::number(n));
-        QCOMPARE(w->EnvSettings.BasreadCount, n - 1);
+        QCOMPARE(w->EnvSettings().BasreadCount, n - 1);
         QCOMPARE(w->spBasicCount->value(), n - 1);
         QVERIFY(!w->Read_Timer->isActive());
         QVERIFY(!w->BitBtn1->isEnabled());
@@ -501,7 +506,7 @@ class TstTrainer : public QObject {
         QCOMPARE(w->Paint_Timer->interval(), 50);
         QCOMPARE(w->Disp_Lavel->text(), QStringLiteral("10"));
         QCOMPARE(w->MstLevel->value(), 10);
-        QCOMPARE(w->EnvSettings.Level, 10);
+        QCOMPARE(w->EnvSettings().Level, 10);
 
         w->Select_Level->setFocus();
         QTest::keyClick(w->Select_Level, Qt::Key_Left);
@@ -532,15 +537,10 @@ class TstTrainer : public QObject {
         QFETCH(int, level);
         QFETCH(QString, shown);
         QFETCH(int, interval);
-        m_folders = std::make_unique<vtest::TestFolders>();
-        std::ofstream(m_folders->settingsFile(), std::ios::binary)
-            << "[Bas]\r\nLevel=" << stored << "\r\n";
-        m_app = vtest::StartProgram();
-        w = m_app.main.get();
-        QVERIFY(w && m_app.about);
+        QVERIFY(start({QStringLiteral("Level=%1").arg(stored)}));
         QCOMPARE(w->MstLevel->value(), spin);
         QCOMPARE(w->Select_Level->value(), spin);
-        QCOMPARE(w->EnvSettings.Level, level);
+        QCOMPARE(w->EnvSettings().Level, level);
         QCOMPARE(w->Disp_Lavel->text(), shown);
         QCOMPARE(w->Paint_Timer->interval(), interval); // 100: the design value, not yet paced
         QVERIFY(!w->Paint_Timer->isActive());
@@ -566,7 +566,7 @@ class TstTrainer : public QObject {
     // ---- speed page --------------------------------------------------------------------------
 
     void enteringShowsTheLessonBlankAtJavaReadCount() {
-        QVERIFY(start());
+        QVERIFY(start({"JavaReadCount=17"}));
         enterSpeedPage();
         w->BitBtn1->click();
         w->Read_Timer->stop();
@@ -576,8 +576,7 @@ class TstTrainer : public QObject {
         w->ToolButton17->trigger();
 
         vtest::ClickTab(w->PageControl1, 0);
-        QVERIFY(w->EnvSettings.SwSpeedText); // even with the first counter pair in use
-        w->EnvSettings.JavaReadCount = 17;
+        QVERIFY(w->EnvSettings().SwSpeedText); // even with the first counter pair in use
         enterSpeedPage();
         QCOMPARE(w->PageControl2->currentWidget(), w->TabSheet6);
         QCOMPARE(w->Sppd_Text->text(), QString());

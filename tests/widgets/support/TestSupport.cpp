@@ -13,6 +13,8 @@
 #include <system_error>
 
 #include "app/frmMain.h"
+#include "common/ComData.h"
+#include "common/Cp932.h"
 #include "common/qt/QtEvents.h"
 #include "common/qt/QtText.h"
 
@@ -130,6 +132,7 @@ TestFolders::TestFolders(const Options& options) {
             fs::copy_file(lesson, m_source.exe / "Java.txt", ec);
     }
     install();
+    vellaro::ResetSharedTexts();
     vellaro::SetDialogs(&dialogs);
     vellaro::InstallQtEventSeam();
     vellaro::ForgetTerminateRequest();
@@ -194,6 +197,13 @@ QStringList ReadIniLines(const fs::path& file) {
     if (!lines.isEmpty() && lines.back().isEmpty())
         lines.removeLast();
     return lines;
+}
+
+void WriteIni(const fs::path& file, const QStringList& lines) {
+    std::string bytes;
+    for (const QString& line : lines)
+        bytes += vellaro::Sjis(vellaro::ToUtf8(line)) + "\r\n";
+    Put(file, bytes);
 }
 
 void ClickTab(QTabWidget* pages, int index) {

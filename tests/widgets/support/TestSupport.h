@@ -126,8 +126,10 @@ AppWindows StartProgram();
 std::string Slurp(const std::filesystem::path& p);
 void Put(const std::filesystem::path& p, std::string_view bytes);
 
-// Reads a whole settings file as CP932 bytes split into lines (CR LF or LF).
+// Reads a whole settings file as CP932 bytes split into lines (CR LF or LF), and writes one
+// (CP932, CR LF) from lines.
 QStringList ReadIniLines(const std::filesystem::path& file);
+void WriteIni(const std::filesystem::path& file, const QStringList& lines);
 
 // Selects a tab of a page control as the learner does: a mouse click on the tab bar.
 void ClickTab(QTabWidget* pages, int index);

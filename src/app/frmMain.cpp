@@ -403,12 +403,23 @@ void TMainCrt::DefaultSettings() {
     m_settings.PathSrc = CurSrcPath;
 }
 
+namespace {
+
+// The face and the size that the settings page shows, applied to a font. The size as typed is
+// returned; one that is no number (0) leaves the font's size as it was.
+int TakeFontFields(QFont& font, const QLineEdit* name, const QLineEdit* size) {
+    font.setFamily(name->text());
+    const int points = TextToInt(ToSjisOrEmpty(size->text()));
+    if (points > 0)
+        font.setPointSize(points);
+    return points;
+}
+
+} // namespace
+
 void TMainCrt::TourokuButtonClick() {
     QFont editFont = SecEdit->font();
-    editFont.setFamily(sDisp_FontName->text());
-    const int editSize = TextToInt(ToSjisOrEmpty(sDisp_FontSize->text()));
-    if (editSize > 0)
-        editFont.setPointSize(editSize);
+    const int editSize = TakeFontFields(editFont, sDisp_FontName, sDisp_FontSize);
     SecEdit->setFont(editFont);
     compList->setFont(editFont);
     Memo1->setFont(editFont);
@@ -431,10 +442,7 @@ void TMainCrt::TourokuButtonClick() {
     m_settings.FontSize = editSize;
 
     QFont speedFont = Sppd_Text->font();
-    speedFont.setFamily(spDisp_FontName->text());
-    const int speedSize = TextToInt(ToSjisOrEmpty(spDisp_FontSize->text()));
-    if (speedSize > 0)
-        speedFont.setPointSize(speedSize);
+    const int speedSize = TakeFontFields(speedFont, spDisp_FontName, spDisp_FontSize);
     Sppd_Text->setFont(speedFont);
     m_settings.spFontName = ToSjisOrEmpty(spDisp_FontName->text());
     m_settings.spFontSize = speedSize;

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include <sys/stat.h> // mkfifo
 #endif
 
+#include "Scratch.h"
 #include "common/AtomicFile.h"
 #include "common/Cp932.h"
 #include "trainer/LessonSource.h"
@@ -50,27 +50,12 @@ std::string ReferenceDecodeLine(const std::string& line, std::size_t i) {
     return out;
 }
 
-class TempDir {
-  public:
-    TempDir() {
-        std::random_device seed;
-        do
-            m_path = fs::temp_directory_path() / ("lessontext-" + std::to_string(seed()));
-        while (!fs::create_directory(m_path));
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    const fs::path& path() const { return m_path; }
-    fs::path write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(m_path / name, std::ios::binary) << bytes;
-        return m_path / name;
-    }
-
-  private:
-    fs::path m_path;
-};
+// Writes a file of the scratch folder, and names it.
+fs::path Written(const vtest::ScratchFolder& dir, const std::string& name,
+                 const std::string& bytes) {
+    vtest::WriteFile(dir / name, bytes);
+    return dir / name;
+}
 
 } // namespace
 
@@ -257,16 +242,17 @@ TEST(SplitLessonLines, LineEnds) {
 }
 
 TEST(ReadLessonFile, ReadsLinesAndReportsFailures) {
-    TempDir dir;
+    vtest::ScratchFolder dir;
     std::vector<std::string> buffer{"stale"};
 
-    EXPECT_EQ(ReadLessonFile(dir.write("a.txt", "BKBW\r\n\r\nBK"), buffer), LessonReadStatus::Ok);
+    EXPECT_EQ(ReadLessonFile(Written(dir, "a.txt", "BKBW\r\n\r\nBK"), buffer),
+              LessonReadStatus::Ok);
     EXPECT_EQ(buffer, (std::vector<std::string>{"BKBW", "", "BK"}));
     std::vector<std::string> lines;
     DecodeLessonText(buffer, lines);
     EXPECT_EQ(lines, (std::vector<std::string>{"AA", "", "C"})); // line 2: 0x41 ^ 1 ^ 3
 
-    EXPECT_EQ(ReadLessonFile(dir.write("empty.txt", ""), buffer), LessonReadStatus::Ok);
+    EXPECT_EQ(ReadLessonFile(Written(dir, "empty.txt", ""), buffer), LessonReadStatus::Ok);
     EXPECT_TRUE(buffer.empty());
 
     buffer = {"stale"};
@@ -284,7 +270,7 @@ TEST(ReadLessonFile, ReadsLinesAndReportsFailures) {
 #endif
 
     // A huge file is not read at all (sparse, so the test stays cheap).
-    const fs::path huge = dir.write("huge.txt", "");
+    const fs::path huge = Written(dir, "huge.txt", "");
     fs::resize_file(huge, kMaxLessonFileBytes + 1);
     buffer = {"stale"};
     EXPECT_EQ(ReadLessonFile(huge, buffer), LessonReadStatus::TooLarge);
@@ -292,13 +278,13 @@ TEST(ReadLessonFile, ReadsLinesAndReportsFailures) {
 }
 
 TEST(ReadLessonFile, BinaryGarbageIsRefusedAsDamaged) {
-    TempDir dir;
+    vtest::ScratchFolder dir;
     std::string garbage;
     std::mt19937 rng(5);
     for (int i = 0; i < 100000; ++i)
         garbage += static_cast<char>(rng() & 0xFF);
     std::vector<std::string> buffer;
-    ASSERT_EQ(ReadLessonFile(dir.write("bin.txt", garbage), buffer), LessonReadStatus::Ok);
+    ASSERT_EQ(ReadLessonFile(Written(dir, "bin.txt", garbage), buffer), LessonReadStatus::Ok);
     std::vector<std::string> lines;
     EXPECT_TRUE(DecodeLessonText(buffer, lines).damaged);
 }
@@ -330,14 +316,15 @@ TEST(ShippedLesson, JavaTxtDecodesToTheLessonSource) {
 TEST(LessonEncoderTool, EncodesUtf8SourceAndRefusesWhatCp932CannotHold) {
     const fs::path tool = fs::path(VELLARO_BUILD_DIR) / "tools" / "lessonenc";
     ASSERT_TRUE(fs::exists(tool)) << tool << " is built by the lessonenc target";
-    TempDir dir;
+    vtest::ScratchFolder dir;
     auto run = [&](const std::string& args) {
         return std::system((tool.string() + " " + args + " 2>/dev/null").c_str());
     };
 
     // A byte-order mark is dropped; LF or CR LF line ends; a TAB line; full-width and ～ ① 髙.
-    const fs::path good = dir.write("good.txt", "\xEF\xBB\xBF"
-                                                "AA\n\t変数\r\n\nＪａｖａ～①髙\n");
+    const fs::path good = Written(dir, "good.txt",
+                                  "\xEF\xBB\xBF"
+                                  "AA\n\t変数\r\n\nＪａｖａ～①髙\n");
     ASSERT_EQ(run(good.string() + " " + (dir.path() / "Java.txt").string()), 0);
     std::string stored;
     ASSERT_TRUE(ReadWholeFile(dir.path() / "Java.txt", stored));
@@ -351,9 +338,10 @@ TEST(LessonEncoderTool, EncodesUtf8SourceAndRefusesWhatCp932CannotHold) {
     // A character without a CP932 form, or a NUL, fails the build of the lesson; nothing is
     // written.
     const fs::path out = dir.path() / "bad.txt";
-    EXPECT_NE(run(dir.write("emoji.txt", "ok\n\xF0\x9F\x98\x80\n").string() + " " + out.string()),
+    EXPECT_NE(
+        run(Written(dir, "emoji.txt", "ok\n\xF0\x9F\x98\x80\n").string() + " " + out.string()), 0);
+    EXPECT_NE(run(Written(dir, "nul.txt", std::string("a\0b\n", 4)).string() + " " + out.string()),
               0);
-    EXPECT_NE(run(dir.write("nul.txt", std::string("a\0b\n", 4)).string() + " " + out.string()), 0);
     EXPECT_FALSE(fs::exists(out));
 
     // The decoding direction gives the source text back.

@@ -179,9 +179,8 @@ void TestAccessibility::everyReachableControlHasAName() {
 
 void TestAccessibility::tabPressedThroughTheBusIsAPageSwitch() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
     w.SrcClassName->setText(QStringLiteral("Hello"));
     w.SecEdit->setPlainText(QStringLiteral("?(1);"));
 
@@ -233,9 +232,8 @@ void TestAccessibility::tabPressedUnderTheGuidanceIsPutBack() {
 
 void TestAccessibility::toolButtonsAreReachedAndPressedFromTheKeyboard() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
 
@@ -281,9 +279,8 @@ void TestAccessibility::toolButtonsAreReachedAndPressedFromTheKeyboard() {
 
 void TestAccessibility::valueDisplaysSpeakTheirValues() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
 
     w.SrcClassName->setText(QStringLiteral("Hello"));
     QCOMPARE(NameOf(w.SaveclassName), QStringLiteral("Hello"));

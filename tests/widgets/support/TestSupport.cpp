@@ -1,11 +1,7 @@
 #include "TestSupport.h"
 
-#include <iterator>
-
-#include <fstream>
-
 #include <QApplication>
-#include <QFile>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -34,6 +30,13 @@ QStringList ScriptedDialogs::messageTexts() const {
 bool ScriptedDialogs::allAnswersUsed() const {
     return m_messageAnswers.empty() && m_openAnswers.empty() && m_saveAnswers.empty() &&
            m_fontAnswers.empty();
+}
+
+void ScriptedDialogs::checkAllUsed() {
+    // A dialog that came without an answer has failed the test already, when it came.
+    if (QTest::currentTestFunction() && !QTest::currentTestFailed() && !allAnswersUsed())
+        QTest::qFail("a scripted answer was never asked for", __FILE__, __LINE__);
+    clear();
 }
 
 void ScriptedDialogs::clear() {
@@ -139,16 +142,13 @@ TestFolders::TestFolders(const Options& options) {
 }
 
 TestFolders::~TestFolders() {
+    dialogs.checkAllUsed();
     vellaro::ForgetTerminateRequest();
     vellaro::SetDialogs(nullptr);
     vellaro::SetFolderSource(m_saved);
     std::error_code ec;
     if (!m_savedCwd.empty())
         fs::current_path(m_savedCwd, ec);
-}
-
-fs::path TestFolders::root() const {
-    return vellaro::ToPath(m_dir.path());
 }
 
 void TestFolders::setSystem(const fs::path& p) {
@@ -183,17 +183,21 @@ AppWindows StartProgram() {
     return w;
 }
 
-QStringList ReadIniLines(const fs::path& file) {
-    QFile f(vellaro::FromPath(file));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = f.readAll();
-    QStringList lines;
-    for (QByteArray line : bytes.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        lines << vellaro::FromSjis(std::string_view(line.constData(), std::size_t(line.size())));
+AppWindows StartPastGuidance() {
+    AppWindows w = StartProgram();
+    if (w.about && w.main->Panel8->isVisible()) {
+        QTest::mouseClick(w.main->SpeedButton1, Qt::LeftButton);
+        if (w.main->Panel8->isVisible())
+            QTest::qFail("the guidance panel stayed after \"表示しない\"", __FILE__, __LINE__);
     }
+    return w;
+}
+
+QStringList ReadIniLines(const fs::path& file) {
+    QStringList lines = vellaro::FromSjis(ReadFile(file)).split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
     if (!lines.isEmpty() && lines.back().isEmpty())
         lines.removeLast();
     return lines;
@@ -203,23 +207,13 @@ void WriteIni(const fs::path& file, const QStringList& lines) {
     std::string bytes;
     for (const QString& line : lines)
         bytes += vellaro::Sjis(vellaro::ToUtf8(line)) + "\r\n";
-    Put(file, bytes);
+    WriteFile(file, bytes);
 }
 
 void ClickTab(QTabWidget* pages, int index) {
     QTabBar* bar = pages->tabBar();
     const QRect r = bar->tabRect(index);
     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, r.center());
-}
-
-std::string Slurp(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Put(const std::filesystem::path& p, std::string_view bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace vtest

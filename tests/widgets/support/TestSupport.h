@@ -5,13 +5,13 @@
 #include <QFont>
 #include <QList>
 #include <QString>
-#include <QTemporaryDir>
 #include <deque>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "Scratch.h"
 #include "app/AppWindows.h"
 #include "app/Controls.h"
 #include "common/delCommFunc.h"
@@ -54,6 +54,10 @@ class ScriptedDialogs : public vellaro::DialogSeam {
     QStringList messageTexts() const;
     // True when every queued answer was used.
     bool allAnswersUsed() const;
+    // Fails the running test when a queued answer was never asked for (a dialog that came without
+    // one has failed it already), then forgets everything. The folder object does this when it
+    // ends; a test object that keeps one program across its tests does it after each test.
+    void checkAllUsed();
     void clear();
 
     vellaro::MsgButton message(QWidget* parent, vellaro::MsgKind kind, const QString& text,
@@ -78,8 +82,9 @@ class ScriptedDialogs : public vellaro::DialogSeam {
 //   <root>/temp    where TempPath makes its private folder
 //   <root>/documents/Vellaro/java source  the default work folder (not made)
 //   <root>/earlier/system, <root>/earlier/work  the earlier layout's folders (not made)
-// It installs a ScriptedDialogs as the dialog seam and restores the seam, the folder source and
-// the current folder when it ends.
+// It installs a ScriptedDialogs as the dialog seam, empties the shared texts, and when it ends
+// checks that every scripted answer was used and restores the seam, the folder source and the
+// current folder.
 class TestFolders {
   public:
     struct Options {
@@ -93,8 +98,7 @@ class TestFolders {
     TestFolders(const TestFolders&) = delete;
     TestFolders& operator=(const TestFolders&) = delete;
 
-    bool isValid() const { return m_dir.isValid(); }
-    std::filesystem::path root() const;
+    const std::filesystem::path& root() const { return m_dir.path(); }
     std::filesystem::path system() const { return m_source.system; }
     std::filesystem::path exe() const { return m_source.exe; }
     std::filesystem::path settingsFile() const { return m_source.system / "noprg.ini"; }
@@ -111,7 +115,7 @@ class TestFolders {
   private:
     void install();
 
-    QTemporaryDir m_dir;
+    ScratchFolder m_dir{"vellaro-widgets"};
     vellaro::FolderSource m_source;
     vellaro::FolderSource m_saved;
     std::filesystem::path m_savedCwd;
@@ -121,10 +125,9 @@ class TestFolders {
 // main window (offscreen).
 // When start-up ended the program, the main window is returned unshown.
 AppWindows StartProgram();
-
-// A whole file's bytes, and a file made of exactly these bytes.
-std::string Slurp(const std::filesystem::path& p);
-void Put(const std::filesystem::path& p, std::string_view bytes);
+// The same, then "表示しない" clicked as the learner does when the start-up guidance covers the
+// pages, so that the pages are in reach.
+AppWindows StartPastGuidance();
 
 // Reads a whole settings file as CP932 bytes split into lines (CR LF or LF), and writes one
 // (CP932, CR LF) from lines.

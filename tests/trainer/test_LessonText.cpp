@@ -57,20 +57,25 @@ fs::path Written(const vtest::ScratchFolder& dir, const std::string& name,
     return dir / name;
 }
 
+// Lines worked out by hand, both ways: the first line has key 1, so the pair for 4,1 gives 0x41
+// as pair 1 and 0x42 as pair 2; line 30 uses key 31 (0x5F ^ 1 ^ 0x1F), line 31 key 0
+// (0x40 ^ 1 ^ 0), line 32 key 1 again (0x41 ^ 1 ^ 1).
+struct HandWorked {
+    const char* decoded;
+    std::size_t line;
+    const char* encoded;
+};
+constexpr HandWorked kHandWorked[] = {
+    {"AA", 0, "BKBW"}, {"AB", 0, "BKBK"}, {"A", 30, "R+"}, {"A", 31, "B7"}, {"A", 32, "BK"}};
+
 } // namespace
 
 TEST(CharToHexDigit, MapsAlphabetPositionsToDigits) {
-    EXPECT_EQ(CharToHexDigit("7"), "0");
-    EXPECT_EQ(CharToHexDigit("K"), "1");
-    EXPECT_EQ(CharToHexDigit("B"), "4");
-    EXPECT_EQ(CharToHexDigit("5"), "9");
-    EXPECT_EQ(CharToHexDigit("e"), "A");
-    EXPECT_EQ(CharToHexDigit("+"), "F");
     // The 17th character stands for no digit; foreign and missing characters for the first.
-    EXPECT_EQ(CharToHexDigit("u"), "");
-    EXPECT_EQ(CharToHexDigit("Z"), "0");
-    EXPECT_EQ(CharToHexDigit("0"), "0");
-    EXPECT_EQ(CharToHexDigit(""), "0");
+    const char* const digits[][2] = {{"7", "0"}, {"K", "1"}, {"B", "4"}, {"5", "9"}, {"e", "A"},
+                                     {"+", "F"}, {"u", ""},  {"Z", "0"}, {"0", "0"}, {"", "0"}};
+    for (const auto& [character, digit] : digits)
+        EXPECT_EQ(CharToHexDigit(character), digit) << character;
     EXPECT_EQ(CharToHexDigit(std::string(1, '\0')), "0");
 }
 
@@ -84,22 +89,15 @@ TEST(HexPairToByte, CountsAMissingDigitAsMinusOne) {
 }
 
 TEST(DecodeLessonLine, HandWorkedFixtures) {
-    // First line, key 1: the pair for 4,1 as pair 1 gives 0x41, as pair 2 gives 0x42.
-    EXPECT_EQ(DecodeLessonLine("BKBW", 0), "AA");
-    EXPECT_EQ(DecodeLessonLine("BKBK", 0), "AB");
-    // Odd length: the last pair "B" + missing low digit = 0x40, ^ 2 ^ 1 = 0x43.
-    EXPECT_EQ(DecodeLessonLine("BKB", 0), "AC");
-    // Characters outside the alphabet count as digit 0: 0x40 ^ 1 ^ 1.
-    EXPECT_EQ(DecodeLessonLine("B3", 0), "@");
-    EXPECT_EQ(DecodeLessonLine("BZ", 0), "@");
-    // The 17th character counts as -1: 4*16-1 = 0x3F; -16+1 = -15 -> 0xF1; -17 -> 0xEF.
-    EXPECT_EQ(DecodeLessonLine("Bu", 0), "?");
-    EXPECT_EQ(DecodeLessonLine("uK", 0), "\xF1");
-    EXPECT_EQ(DecodeLessonLine("uu", 0), "\xEF");
-    // Line 30 uses key 31, line 31 key 0, line 32 key 1 again.
-    EXPECT_EQ(DecodeLessonLine("R+", 30), "A"); // 0x5F ^ 1 ^ 0x1F
-    EXPECT_EQ(DecodeLessonLine("B7", 31), "A"); // 0x40 ^ 1 ^ 0
-    EXPECT_EQ(DecodeLessonLine("BK", 32), "A"); // 0x41 ^ 1 ^ 1
+    for (const HandWorked& h : kHandWorked)
+        EXPECT_EQ(DecodeLessonLine(h.encoded, h.line), h.decoded) << h.encoded;
+    // On the first line: odd length, the last pair "B" + missing low digit = 0x40, ^ 2 ^ 1 =
+    // 0x43; characters outside the alphabet count as digit 0 (0x40 ^ 1 ^ 1); the 17th character
+    // counts as -1 (4*16-1 = 0x3F; -16+1 = -15 -> 0xF1; -17 -> 0xEF).
+    const char* const firstLine[][2] = {{"BKB", "AC"}, {"B3", "@"},    {"BZ", "@"},
+                                        {"Bu", "?"},   {"uK", "\xF1"}, {"uu", "\xEF"}};
+    for (const auto& [encoded, decoded] : firstLine)
+        EXPECT_EQ(DecodeLessonLine(encoded, 0), decoded) << encoded;
     EXPECT_EQ(DecodeLessonLine("", 5), "");
 }
 
@@ -117,11 +115,8 @@ TEST(DecodeLessonLine, OnlyTheLowEightBitsOfThePairNumberTakePart) {
 }
 
 TEST(EncodeLessonLine, HandWorkedFixtures) {
-    EXPECT_EQ(EncodeLessonLine("AA", 0), "BKBW");
-    EXPECT_EQ(EncodeLessonLine("AB", 0), "BKBK");
-    EXPECT_EQ(EncodeLessonLine("A", 30), "R+");
-    EXPECT_EQ(EncodeLessonLine("A", 31), "B7");
-    EXPECT_EQ(EncodeLessonLine("A", 32), "BK");
+    for (const HandWorked& h : kHandWorked)
+        EXPECT_EQ(EncodeLessonLine(h.decoded, h.line), h.encoded) << h.decoded;
     EXPECT_EQ(EncodeLessonText({"AA", "", "A"}), "BKBW\r\n\r\nBQ\r\n"); // line 2: 0x41^1^3 = 0x43
 }
 

@@ -85,10 +85,7 @@ void TstBadInput::settingsFileThatIsAFolderCannotBeWrittenButTheProgramGoesOn() 
 }
 
 void TstBadInput::emptyBinaryOrHugeSettingsFileStartsWithTheDefaults_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("empty") << "empty";
-    QTest::newRow("binary") << "binary";
-    QTest::newRow("10 MB") << "huge";
+    vtest::KindRows({{"empty", "empty"}, {"binary", "binary"}, {"10 MB", "huge"}});
 }
 
 void TstBadInput::emptyBinaryOrHugeSettingsFileStartsWithTheDefaults() {
@@ -142,11 +139,10 @@ void TstBadInput::workFolderThatIsAFileIsReplacedByTheDefault() {
 }
 
 void TstBadInput::lessonWithOddLineEndsNulBytesAndHugeLines_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("CR line ends") << "cr";
-    QTest::newRow("raw NUL bytes") << "nul";
-    QTest::newRow("1 MB lines") << "huge";
-    QTest::newRow("enciphered NUL") << "damaged";
+    vtest::KindRows({{"CR line ends", "cr"},
+                     {"raw NUL bytes", "nul"},
+                     {"1 MB lines", "huge"},
+                     {"enciphered NUL", "damaged"}});
 }
 
 void TstBadInput::lessonWithOddLineEndsNulBytesAndHugeLines() {

@@ -61,14 +61,14 @@ QString Joined(const std::vector<std::string>& statements) {
 
 } // namespace
 
-class TstCompilePage : public QObject {
+class TstCompilePage : public QObject, private vtest::ProgramFixture {
     Q_OBJECT
 
   private slots:
     void initTestCase();
     void init();
-    void cleanup();
-    void cleanupTestCase();
+    void cleanup() { dialogs().checkAllUsed(); }
+    void cleanupTestCase() { stopProgram(); }
 
     void brokenProgramLeadsFromItsMessageToItsStatement_data();
     void brokenProgramLeadsFromItsMessageToItsStatement();
@@ -79,42 +79,25 @@ class TstCompilePage : public QObject {
     void paneShowsTheCompilersTextInTheSourceFont();
 
   private:
-    TMainCrt& w() { return *m_app.main; }
-    vtest::ScriptedDialogs& dialogs() { return m_folders->dialogs; }
     fs::path javaFile() const { return fs::current_path() / "Hello.java"; }
     // Types the statements, enters the compile page (which generates the source) and compiles,
     // answering the question to write the source with `answer` when it comes.
     void compile(const std::vector<std::string>& statements,
                  std::optional<vellaro::MsgButton> answer = vellaro::MbYes);
     QPoint paneLine(int line) const;
-    QString statusText() const { return m_app.main->StatusMessage->text(); }
-
-    std::unique_ptr<vtest::TestFolders> m_folders;
-    AppWindows m_app;
+    QString statusText() const { return w().StatusMessage->text(); }
 };
 
 void TstCompilePage::initTestCase() {
-    m_folders = std::make_unique<vtest::TestFolders>();
-    m_app = vtest::StartPastGuidance();
-    QVERIFY(m_app.about);
+    QVERIFY(startProgram());
     w().activateWindow();
     w().SrcClassName->setText(QStringLiteral("Hello"));
 }
 
 void TstCompilePage::init() {
-    dialogs().clear();
     vtest::ClickTab(w().PageControl1, 0);
     std::error_code ec;
     fs::remove_all(javaFile(), ec);
-}
-
-void TstCompilePage::cleanup() {
-    dialogs().checkAllUsed();
-}
-
-void TstCompilePage::cleanupTestCase() {
-    m_app = AppWindows();
-    m_folders.reset();
 }
 
 void TstCompilePage::compile(const std::vector<std::string>& statements,
@@ -129,8 +112,8 @@ void TstCompilePage::compile(const std::vector<std::string>& statements,
 }
 
 QPoint TstCompilePage::paneLine(int line) const {
-    const QTextBlock block = m_app.main->Memo1->document()->findBlockByNumber(line);
-    return m_app.main->Memo1->cursorRect(QTextCursor(block)).center() + QPoint(4, 0);
+    const QTextBlock block = w().Memo1->document()->findBlockByNumber(line);
+    return w().Memo1->cursorRect(QTextCursor(block)).center() + QPoint(4, 0);
 }
 
 // ---- from a message to its line ---------------------------------------------------------------

@@ -332,8 +332,8 @@ void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
         QSKIP("the build folder is not on a fixed disk here");
     const QString refused = m_base + QStringLiteral("/한글");
     const QString chosen = m_base + QStringLiteral("/練習");
-    MakeFolder(refused);
-    MakeFolder(chosen);
+    for (const QString& folder : {refused, chosen})
+        MakeFolder(folder);
 
     QVERIFY(w.main->BitBtn2->isEnabled());
     const QString shownBefore = w.main->sDisp_SrcPath->text();

@@ -43,12 +43,12 @@ const QString kChanged = QStringLiteral("プログラムが変更されていま
 
 } // namespace
 
-class TstExercise : public QObject {
+class TstExercise : public QObject, private vtest::ProgramFixture {
     Q_OBJECT
 
   private slots:
     void init();
-    void cleanup();
+    void cleanup() { stopProgram(); }
 
     void typingRefusesAWholeChangeBackToTheAcceptedName();
     void pastingAndJapaneseTextAreJudgedAsAWhole();
@@ -70,29 +70,19 @@ class TstExercise : public QObject {
     void unsavedTextIsOfferedForSavingBeforeClosing();
 
   private:
-    TMainCrt& w() { return *m_app.main; }
-    vtest::ScriptedDialogs& dialogs() { return m_folders->dialogs; }
     fs::path work() const { return m_folders->defaultWorkFolder(); }
     void setClassName(const QString& typed);
     void gotoPage(int index);
-
-    std::unique_ptr<vtest::TestFolders> m_folders;
-    AppWindows m_app;
+    // `count` save dialogs have been asked for; the last one in the work folder for the class
+    // name "Hello", with the filter and default suffix of its kind of file.
+    void expectSaveRequests(qsizetype count, const QString& filter, const QString& suffix);
 };
 
 void TstExercise::init() {
-    m_folders = std::make_unique<vtest::TestFolders>();
-    m_app = vtest::StartPastGuidance();
-    QVERIFY(m_app.about); // the program started
+    QVERIFY(startProgram());
     QCOMPARE(w().CurPage(), 0);
     QVERIFY(fs::is_directory(work()));
     w().activateWindow();
-}
-
-void TstExercise::cleanup() {
-    // The windows go before the folders they use, whatever the test left behind.
-    m_app = AppWindows();
-    m_folders.reset();
 }
 
 void TstExercise::setClassName(const QString& typed) {
@@ -100,6 +90,16 @@ void TstExercise::setClassName(const QString& typed) {
     w().SrcClassName->selectAll();
     QTest::keyClick(w().SrcClassName, Qt::Key_Delete);
     QTest::keyClicks(w().SrcClassName, typed);
+}
+
+void TstExercise::expectSaveRequests(qsizetype count, const QString& filter,
+                                     const QString& suffix) {
+    QCOMPARE(dialogs().saveRequests.size(), count);
+    const vellaro::FileDialogRequest& request = dialogs().saveRequests.back();
+    QCOMPARE(vellaro::ToPath(request.folder), w().EnvSettings().PathSrc);
+    QCOMPARE(request.fileName, QStringLiteral("Hello"));
+    QCOMPARE(request.filter, filter);
+    QCOMPARE(request.defaultSuffix, suffix);
 }
 
 void TstExercise::gotoPage(int index) {
@@ -361,12 +361,7 @@ void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
     dialogs().answerSaveFile(Path(file));
     w().ToolButton3->trigger();
     QVERIFY2(dialogs().messages.isEmpty(), qPrintable(dialogs().messageTexts().join('\n')));
-    QCOMPARE(dialogs().saveRequests.size(), 1);
-    const vellaro::FileDialogRequest& request = dialogs().saveRequests[0];
-    QCOMPARE(vellaro::ToPath(request.folder), w().EnvSettings().PathSrc);
-    QCOMPARE(request.fileName, QString("Hello"));
-    QCOMPARE(request.filter, QStringLiteral("ソースファイル (*.sja)"));
-    QCOMPARE(request.defaultSuffix, QString("sja"));
+    expectSaveRequests(1, QStringLiteral("ソースファイル (*.sja)"), "sja");
     const std::string bytes = ReadFile(file);
     QCOMPARE(bytes, vellaro::Sjis("int a = 3;\r\n\t?(\"表示～\");\r\n\r\n?(a);\r\n"));
 
@@ -509,12 +504,7 @@ void TstExercise::javaSourceIsWrittenAsItStands() {
     const fs::path file = work() / "Hello.java";
     dialogs().answerSaveFile(Path(file));
     w().ToolButton11->trigger();
-    QCOMPARE(dialogs().saveRequests.size(), 2);
-    const vellaro::FileDialogRequest& request = dialogs().saveRequests[1];
-    QCOMPARE(vellaro::ToPath(request.folder), w().EnvSettings().PathSrc);
-    QCOMPARE(request.fileName, QString("Hello"));
-    QCOMPARE(request.filter, QStringLiteral("Javaソース (*.java)"));
-    QCOMPARE(request.defaultSuffix, QString("java"));
+    expectSaveRequests(2, QStringLiteral("Javaソース (*.java)"), "java");
     const std::string expected = vellaro::JavaFileBytes(
         vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);")));
     QCOMPARE(ReadFile(file), expected);

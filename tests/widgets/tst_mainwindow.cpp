@@ -214,10 +214,8 @@ void TestMainWindow::firstTabChangeStoresOnlyTheCounters() {
 
 void TestMainWindow::keyboardTabChangeIsTheLearnersChoice() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartPastGuidance();
+    AppWindows app = vtest::StartPastGuidance(true);
     TMainCrt& w = *app.main;
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
     QTabBar* bar = w.PageControl1->tabBar();
     bar->setFocus();
     QTest::keyClick(bar, Qt::Key_Right);
@@ -642,8 +640,7 @@ void TestMainWindow::spinEditsClampTypedValues() {
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
     vtest::ClickTab(w.PageControl1, 3);
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QVERIFY(vtest::Activated(&w));
 
     // Types into the field, then leaves it.
     auto typeInto = [&](QSpinBox* box, const QString& keys) {
@@ -688,10 +685,8 @@ void TestMainWindow::spinEditsClampTypedValues() {
 
 void TestMainWindow::classNameTakesTenTypedCharacters() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartPastGuidance();
+    AppWindows app = vtest::StartPastGuidance(true);
     TMainCrt& w = *app.main;
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
     w.SrcClassName->setFocus();
     QTest::keyClicks(w.SrcClassName, QStringLiteral("Abcdefghijkl"));
     QCOMPARE(w.SrcClassName->text(), QStringLiteral("Abcdefghij"));

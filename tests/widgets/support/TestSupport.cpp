@@ -75,26 +75,25 @@ vellaro::MsgButton ScriptedDialogs::message(QWidget*, vellaro::MsgKind kind, con
                                          : vellaro::MbYes;
 }
 
-QString ScriptedDialogs::openFile(QWidget*, const vellaro::FileDialogRequest& request) {
-    openRequests.push_back(request);
-    if (m_openAnswers.empty()) {
-        fail("open-file dialog \"" + request.caption + "\"");
+QString ScriptedDialogs::fileAnswer(std::deque<QString>& answers, const char* dialog,
+                                    const vellaro::FileDialogRequest& request) {
+    if (answers.empty()) {
+        fail(QLatin1String(dialog) + " \"" + request.caption + "\"");
         return {};
     }
-    const QString a = m_openAnswers.front();
-    m_openAnswers.pop_front();
-    return a;
+    const QString answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+QString ScriptedDialogs::openFile(QWidget*, const vellaro::FileDialogRequest& request) {
+    openRequests.push_back(request);
+    return fileAnswer(m_openAnswers, "open-file dialog", request);
 }
 
 QString ScriptedDialogs::saveFile(QWidget*, const vellaro::FileDialogRequest& request) {
     saveRequests.push_back(request);
-    if (m_saveAnswers.empty()) {
-        fail("save-file dialog \"" + request.caption + "\"");
-        return {};
-    }
-    const QString a = m_saveAnswers.front();
-    m_saveAnswers.pop_front();
-    return a;
+    return fileAnswer(m_saveAnswers, "save-file dialog", request);
 }
 
 std::optional<QFont> ScriptedDialogs::chooseFont(QWidget*, const QFont& initial) {
@@ -183,14 +182,42 @@ AppWindows StartProgram() {
     return w;
 }
 
-AppWindows StartPastGuidance() {
+AppWindows StartPastGuidance(bool active) {
     AppWindows w = StartProgram();
-    if (w.about && w.main->Panel8->isVisible()) {
+    if (!w.about)
+        return w;
+    if (w.main->Panel8->isVisible()) {
         QTest::mouseClick(w.main->SpeedButton1, Qt::LeftButton);
         if (w.main->Panel8->isVisible())
             QTest::qFail("the guidance panel stayed after \"表示しない\"", __FILE__, __LINE__);
     }
+    if (active && !Activated(w.main.get()))
+        QTest::qFail("the main window did not become active", __FILE__, __LINE__);
     return w;
+}
+
+bool ProgramFixture::startProgram(const QStringList& settings) {
+    m_folders = std::make_unique<TestFolders>();
+    if (!settings.isEmpty())
+        WriteIni(m_folders->settingsFile(), QStringList{"[Bas]"} + settings);
+    m_app = StartPastGuidance();
+    return m_app.about != nullptr;
+}
+
+void ProgramFixture::stopProgram() {
+    m_app = AppWindows();
+    m_folders.reset();
+}
+
+bool Activated(QWidget* window) {
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+void KindRows(std::initializer_list<std::pair<const char*, const char*>> rows) {
+    QTest::addColumn<QString>("kind");
+    for (const auto& [name, kind] : rows)
+        QTest::newRow(name) << QString::fromUtf8(kind);
 }
 
 QStringList ReadIniLines(const fs::path& file) {

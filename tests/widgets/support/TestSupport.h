@@ -7,9 +7,12 @@
 #include <QString>
 #include <deque>
 #include <filesystem>
+#include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "Scratch.h"
 #include "app/AppWindows.h"
@@ -19,6 +22,7 @@
 
 class QTabWidget;
 class QWidget;
+class TMainCrt;
 
 namespace vtest {
 
@@ -68,6 +72,8 @@ class ScriptedDialogs : public vellaro::DialogSeam {
 
   private:
     void fail(const QString& what);
+    QString fileAnswer(std::deque<QString>& answers, const char* dialog,
+                       const vellaro::FileDialogRequest& request);
 
     std::deque<vellaro::MsgButton> m_messageAnswers;
     std::deque<QString> m_openAnswers;
@@ -126,8 +132,32 @@ class TestFolders {
 // When start-up ended the program, the main window is returned unshown.
 AppWindows StartProgram();
 // The same, then "表示しない" clicked as the learner does when the start-up guidance covers the
-// pages, so that the pages are in reach.
-AppWindows StartPastGuidance();
+// pages, so that the pages are in reach; with `active`, the main window is made the active window
+// too (a failure to become active fails the test).
+AppWindows StartPastGuidance(bool active = false);
+
+// The program a test object drives: folders of its own, and the windows started in them past
+// the guidance. A test object starts and stops it per test (init, cleanup) or keeps one for all
+// its tests (initTestCase, cleanupTestCase).
+class ProgramFixture {
+  protected:
+    // Writes a settings file of these lines first when there are any. False when start-up ended
+    // the program.
+    bool startProgram(const QStringList& settings = {});
+    // The windows go first, then the folders (which check the scripted answers).
+    void stopProgram();
+    TMainCrt& w() const { return *m_app.main; }
+    ScriptedDialogs& dialogs() const { return m_folders->dialogs; }
+
+    std::unique_ptr<TestFolders> m_folders;
+    AppWindows m_app;
+};
+
+// Activates the window and waits until it is: true when it became active.
+bool Activated(QWidget* window);
+
+// The rows of a data function whose one column "kind" tells the case: each row's name and kind.
+void KindRows(std::initializer_list<std::pair<const char*, const char*>> rows);
 
 // Reads a whole settings file as CP932 bytes split into lines (CR LF or LF), and writes one
 // (CP932, CR LF) from lines.

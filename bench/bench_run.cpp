@@ -35,6 +35,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Scratch.h"
 #include "common/Cp932.h"
 #include "common/delCommFunc.h"
 #include "exercise/Compile.h"
@@ -59,10 +60,6 @@ struct Bench {
         static char* argv[] = {name, nullptr};
         app = new QApplication(argc, argv);
 
-        std::string tmpl = (fs::temp_directory_path() / "vellaro-bench-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data()))
-            std::abort();
-        root = tmpl;
         fs::create_directories(root / "work");
         vellaro::FolderSource source;
         source.system = root / "system";
@@ -79,11 +76,10 @@ struct Bench {
     }
     ~Bench() {
         std::error_code ec;
-        fs::current_path("/", ec);
-        fs::remove_all(root, ec);
+        fs::current_path("/", ec); // the scratch folder goes after this
     }
     QApplication* app = nullptr;
-    fs::path root;
+    vtest::ScratchFolder root{"vellaro-bench"};
 };
 
 Bench& Shared() {

@@ -1,3 +1,5 @@
+#include "SampleSettings.h"
+#include "Scratch.h"
 #include "SyncCounter.h"
 #include "settings/IniFile.h"
 #include "settings/TEnvSettings.h"
@@ -13,34 +15,18 @@ namespace {
 // A private folder holding one settings file, removed at the end of the benchmark.
 class TempIni {
   public:
-    TempIni() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "vellaro-bench-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data()))
-            throw std::runtime_error("mkdtemp failed");
-        m_dir = tmpl;
-    }
-    ~TempIni() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
-    }
     std::filesystem::path file() const { return m_dir / "noprg.ini"; }
 
   private:
-    std::filesystem::path m_dir;
+    vtest::ScratchFolder m_dir{"vellaro-bench"};
 };
 
-vellaro::TEnvSettings Sample() {
-    vellaro::TEnvSettings s = vellaro::DefaultEnvSettings("/opt/vellaro/java source");
-    s.YokoPos = 254;
-    s.TatePos = 122;
-    return s;
-}
+using vtest::StoredDefaults;
 
 void BM_LoadSettings(benchmark::State& state) {
     TempIni dir;
     vellaro::IniFile ini(dir.file());
-    vellaro::SaveSettings(ini, Sample());
+    vellaro::SaveSettings(ini, StoredDefaults());
     for (auto _ : state) {
         vellaro::TEnvSettings s;
         vellaro::LoadSettings(ini, s);
@@ -54,7 +40,7 @@ BENCHMARK(BM_LoadSettings);
 template <class Store> void MeasureStore(benchmark::State& state, Store store) {
     TempIni dir;
     vellaro::IniFile ini(dir.file());
-    const vellaro::TEnvSettings s = Sample();
+    const vellaro::TEnvSettings s = StoredDefaults();
     vellaro::SaveSettings(ini, s);
     const long before = vellaro::bench::g_syncCalls;
     for (auto _ : state)

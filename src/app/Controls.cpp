@@ -46,15 +46,12 @@ PageControl::PageControl(QWidget* parent) : QTabWidget(parent) {
     connect(this, &QTabWidget::currentChanged, this, &PageControl::onCurrentChanged);
 }
 
-PageControl::ProgramChange::ProgramChange(QTabWidget* pages)
-    : m_pages(qobject_cast<PageControl*>(pages)) {
-    if (m_pages)
-        ++m_pages->m_programDepth;
+PageControl::ProgramChange::ProgramChange(PageControl* pages) : m_pages(pages) {
+    ++m_pages->m_programDepth;
 }
 
 PageControl::ProgramChange::~ProgramChange() {
-    if (m_pages)
-        --m_pages->m_programDepth;
+    --m_pages->m_programDepth;
 }
 
 void PageControl::onCurrentChanged(int index) {

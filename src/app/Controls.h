@@ -22,7 +22,7 @@ class PageControl : public QTabWidget {
     // While one lives, changes of the current page are the program's and raise nothing.
     class ProgramChange {
       public:
-        explicit ProgramChange(QTabWidget* pages);
+        explicit ProgramChange(PageControl* pages);
         ~ProgramChange();
         ProgramChange(const ProgramChange&) = delete;
         ProgramChange& operator=(const ProgramChange&) = delete;

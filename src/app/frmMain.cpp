@@ -45,14 +45,6 @@ struct EndDeclined {};
 const char* const kWorkFolderFailure = "ＪＡＶＡソースを編集するフォルダを作成できません";
 const char* const kUnknownFailure = "予期しないエラーが発生しました";
 
-QString Utf8(const char* text) {
-    return QString::fromUtf8(text);
-}
-
-std::string SjisOf(const QString& text) {
-    return ToSjis(text).value_or(std::string());
-}
-
 // The start-up guidance, one entry per line.
 const char* const kGuidanceLines[] = {
     "",
@@ -91,26 +83,18 @@ const char* const TMainCrt::kGuidanceMarker = "Dismissed";
 QString TMainCrt::GuidanceText() {
     QStringList lines;
     for (const char* line : kGuidanceLines)
-        lines << Utf8(line);
+        lines << FromUtf8(line);
     return lines.join(QChar(13));
 }
 
-TMainCrt::TMainCrt(QWidget* parent) : QMainWindow(parent) {
+TMainCrt::TMainCrt(QWidget* parent)
+    : QMainWindow(parent), m_trainer(std::make_unique<TrainerState>()) {
     BuildLayout();
     ConnectEvents();
     // The designed place and size, until the settings give theirs.
     SetOuterGeometry(254, 122, 632, 539);
-    try {
-        FormCreate();
-    } catch (const ProgramEnd&) {
-        // The program ended during start-up; main() sees ProgramEnded() and shows nothing.
-    } catch (const EndDeclined&) {
-        // Nothing to keep at start-up asks nothing, so the learner cannot decline an end here.
-    } catch (const std::exception& e) {
-        ShowFailure(QString::fromUtf8(e.what()));
-    } catch (...) {
-        ShowFailure(Utf8(kUnknownFailure));
-    }
+    // When the program ends during start-up, main() sees ProgramEnded() and shows nothing.
+    Guarded([this] { FormCreate(); });
 }
 
 TMainCrt::~TMainCrt() = default;
@@ -125,9 +109,9 @@ void TMainCrt::Guarded(const std::function<void()>& handler) {
     } catch (const EndDeclined&) {
         // The failure has been shown; the learner stays with the exercise.
     } catch (const std::exception& e) {
-        ShowFailure(QString::fromUtf8(e.what()));
+        ShowFailure(FromUtf8(e.what()));
     } catch (...) {
-        ShowFailure(Utf8(kUnknownFailure));
+        ShowFailure(FromUtf8(kUnknownFailure));
     }
 }
 
@@ -136,7 +120,7 @@ void TMainCrt::ShowFailure(const QString& text) {
 }
 
 void TMainCrt::WorkFolderFailure() {
-    Dialogs().message(this, MsgKind::Error, Utf8(kWorkFolderFailure), MbYes);
+    Dialogs().message(this, MsgKind::Error, FromUtf8(kWorkFolderFailure), MbYes);
     if (!ConfirmProgramEnd())
         throw EndDeclined{};
     m_ended = true;
@@ -147,25 +131,25 @@ void TMainCrt::WorkFolderFailure() {
 // ---- start-up --------------------------------------------------------------------------------
 
 void TMainCrt::FormCreate() {
-    CurPage = 0;
-    SettingsFilePath = SysPath() / kSettingsFileName;
-    Ini = std::make_unique<IniFile>(SettingsFilePath);
-    DefaultWorkFolder = DefaultWorkPath();
-    CurSrcPath = DefaultWorkFolder;
+    m_curPage = 0;
+    m_settingsFile = SysPath() / kSettingsFileName;
+    m_ini = std::make_unique<IniFile>(m_settingsFile);
+    m_defaultWorkFolder = DefaultWorkPath();
+    CurSrcPath = m_defaultWorkFolder;
     // A learner who used the earlier machine-wide layout keeps their settings.
     const FolderSource& folders = CurrentFolderSource();
     TakeOverEarlierSettings(folders.earlierSystem, folders.earlierWork, SysPath());
 
     SetSpeedPageVisible(true);
-    EnvSettings.SpeedDisp = true;
+    m_settings.SpeedDisp = true;
 
-    if (ExistFile(SettingsFilePath)) {
+    if (ExistFile(m_settingsFile)) {
         // The defaults first, so that a key the file lacks keeps its default value instead of
         // zero (a file holding only the three counters would otherwise give a 0 × 0 window).
-        EnvSettings = DefaultEnvSettings(DefaultWorkFolder);
+        m_settings = DefaultEnvSettings(m_defaultWorkFolder);
         const QRect outer = OuterGeometry();
-        EnvSettings.YokoPos = outer.x();
-        EnvSettings.TatePos = outer.y();
+        m_settings.YokoPos = outer.x();
+        m_settings.TatePos = outer.y();
         LoadSettings();
         ApplySettings();
     } else {
@@ -176,7 +160,7 @@ void TMainCrt::FormCreate() {
     LoadLessonText();
 
     ReplaceMissingWorkFolder();
-    ChangeFolder(EnvSettings.PathSrc);
+    ChangeFolder(m_settings.PathSrc);
 
     SetMenus(true, true, false);
     SetCurrentPage(TabSheet1);
@@ -196,13 +180,13 @@ void TMainCrt::FormCreate() {
 // A work folder that is missing (or named by an empty text) is replaced by the default one, made
 // when need be; the folder it named is not created.
 void TMainCrt::ReplaceMissingWorkFolder() {
-    if (!EnvSettings.PathSrc.empty() && ExistFolder(EnvSettings.PathSrc))
+    if (!m_settings.PathSrc.empty() && ExistFolder(m_settings.PathSrc))
         return;
-    if (!ExistFolder(DefaultWorkFolder) && !MakeFolder(DefaultWorkFolder))
+    if (!ExistFolder(m_defaultWorkFolder) && !MakeFolder(m_defaultWorkFolder))
         WorkFolderFailure();
-    EnvSettings.PathSrc = DefaultWorkFolder;
-    CurSrcPath = DefaultWorkFolder;
-    sDisp_SrcPath->setText(FromPath(DefaultWorkFolder));
+    m_settings.PathSrc = m_defaultWorkFolder;
+    CurSrcPath = m_defaultWorkFolder;
+    sDisp_SrcPath->setText(FromPath(m_defaultWorkFolder));
 }
 
 void TMainCrt::ShowGuidance() {
@@ -215,7 +199,7 @@ void TMainCrt::ShowGuidance() {
 }
 
 void TMainCrt::SpeedButton1Click() {
-    EnvSettings.SpeedDisp = false;
+    m_settings.SpeedDisp = false;
     Panel8->hide();
     PageControl1->setEnabled(true);
     BitBtn1->setEnabled(true);
@@ -226,8 +210,7 @@ void TMainCrt::SpeedButton1Click() {
 }
 
 void TMainCrt::FitGuidancePanel() {
-    if (Panel8 && PageControl1)
-        Panel8->setGeometry(PageControl1->geometry());
+    Panel8->setGeometry(PageControl1->geometry());
 }
 
 void TMainCrt::SetMenus(bool file, bool edit, bool run) {
@@ -250,14 +233,13 @@ void TMainCrt::SetSpeedPageVisible(bool visible) {
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), visible);
 }
 
-bool TMainCrt::PutBackUnderGuidance(QTabWidget* pages) {
+bool TMainCrt::PutBackUnderGuidance(PageControl* pages) {
     if (Panel8->isHidden())
         return false;
     // The guidance covers the pages: a switch that reaches them anyway (a screen reader can press
     // a tab of a disabled page control) is undone, and nothing of a page switch runs.
-    const auto* control = static_cast<PageControl*>(pages);
     const PageControl::ProgramChange guard(pages);
-    pages->setCurrentIndex(control->previousIndex());
+    pages->setCurrentIndex(pages->previousIndex());
     return true;
 }
 
@@ -281,16 +263,16 @@ void TMainCrt::PageControl1Change() {
     try {
         SaveCounters();
     } catch (const std::exception& e) {
-        ShowFailure(QString::fromUtf8(e.what()));
+        ShowFailure(FromUtf8(e.what()));
     }
 
     const QWidget* page = PageControl1->currentWidget();
     Guarded([this, page] {
         if (page == TabSheet1) {
-            CurPage = 0;
+            m_curPage = 0;
             SetMenus(true, true, false);
         } else if (page == TabSheet2) {
-            CurPage = 1;
+            m_curPage = 1;
             SetMenus(false, false, true);
             Memo1->clear();
             if (!SecEdit->document()->isEmpty())
@@ -298,10 +280,10 @@ void TMainCrt::PageControl1Change() {
         } else if (page == TabSheet3) {
             SetMenus(false, false, false);
             EnterSpeedPage();
-            CurPage = 2;
+            m_curPage = 2;
         } else if (page == TabSheet4) {
-            CurPage = 3;
-            if (ExistFile(SettingsFilePath)) {
+            m_curPage = 3;
+            if (ExistFile(m_settingsFile)) {
                 LoadSettings();
                 // The file may still name the folder that start-up replaced: the page shows,
                 // and closing stores, the folder in use.
@@ -318,15 +300,15 @@ void TMainCrt::PageControl1Change() {
 // ---- settings --------------------------------------------------------------------------------
 
 void TMainCrt::LoadSettings() {
-    vellaro::LoadSettings(*Ini, EnvSettings);
+    vellaro::LoadSettings(*m_ini, m_settings);
 }
 
 void TMainCrt::SaveSettings() {
-    vellaro::SaveSettings(*Ini, EnvSettings);
+    vellaro::SaveSettings(*m_ini, m_settings);
 }
 
 void TMainCrt::SaveCounters() {
-    vellaro::SaveCounters(*Ini, EnvSettings);
+    vellaro::SaveCounters(*m_ini, m_settings);
 }
 
 QFont TMainCrt::SettingsFont(const std::string& nameSjis, int points) const {
@@ -344,125 +326,133 @@ void TMainCrt::ApplySettings() {
         screens.push_back({a.x(), a.y(), a.width(), a.height()});
     }
     const ScreenRect place = PlaceOnScreens(
-        {EnvSettings.YokoPos, EnvSettings.TatePos, EnvSettings.YokoSize, EnvSettings.TateSize},
+        {m_settings.YokoPos, m_settings.TatePos, m_settings.YokoSize, m_settings.TateSize},
         screens);
     SetOuterGeometry(place.left, place.top, place.width, place.height);
-    compList->setFont(SettingsFont(EnvSettings.FontName, EnvSettings.FontSize));
-    Sppd_Text->setFont(SettingsFont(EnvSettings.spFontName, EnvSettings.spFontSize));
+    compList->setFont(SettingsFont(m_settings.FontName, m_settings.FontSize));
+    Sppd_Text->setFont(SettingsFont(m_settings.spFontName, m_settings.spFontSize));
     SecEdit->setFont(compList->font());
     Memo1->setFont(compList->font());
 }
 
 void TMainCrt::ShowSettings() {
-    sDisp_SrcPath->setText(FromPath(EnvSettings.PathSrc));
-    sDisp_FontName->setText(FromSjis(EnvSettings.FontName));
-    sDisp_FontSize->setText(FromSjis(IntToText(EnvSettings.FontSize)));
-    CheckBox_Spped->setChecked(EnvSettings.SwSpeedRead);
-    MstLevel->setValue(EnvSettings.Level);
-    SpinEdit1->setValue(EnvSettings.LevelTextBas);
-    SetSpeedPageVisible(EnvSettings.SwSpeedRead);
+    sDisp_SrcPath->setText(FromPath(m_settings.PathSrc));
+    sDisp_FontName->setText(FromSjis(m_settings.FontName));
+    sDisp_FontSize->setText(FromSjis(IntToText(m_settings.FontSize)));
+    CheckBox_Spped->setChecked(m_settings.SwSpeedRead);
+    MstLevel->setValue(m_settings.Level);
+    SpinEdit1->setValue(m_settings.LevelTextBas);
+    SetSpeedPageVisible(m_settings.SwSpeedRead);
     CurSrcPath = ToPath(sDisp_SrcPath->text());
     // Moving the track bar runs its change handling; setting the position it has runs nothing.
     Select_Level->setValue(MstLevel->value());
-    spDisp_FontName->setText(FromSjis(EnvSettings.spFontName));
-    spDisp_FontSize->setText(FromSjis(IntToText(EnvSettings.spFontSize)));
-    spBasicCount->setValue(EnvSettings.BasreadCount);
+    spDisp_FontName->setText(FromSjis(m_settings.spFontName));
+    spDisp_FontSize->setText(FromSjis(IntToText(m_settings.spFontSize)));
+    spBasicCount->setValue(m_settings.BasreadCount);
 }
 
 void TMainCrt::DefaultSettings() {
     ClearReadRunning();
     SetOuterSize(595, 520);
 
-    QFont listFont(Utf8("ＭＳ ゴシック"));
+    QFont listFont(FromUtf8(kGothicFace));
     listFont.setPointSize(10);
     SrcList->setFont(listFont);
 
     const QRect outer = OuterGeometry();
-    EnvSettings.YokoSize = outer.width();
-    EnvSettings.TateSize = outer.height();
-    EnvSettings.YokoPos = outer.x();
-    EnvSettings.TatePos = outer.y();
+    m_settings.YokoSize = outer.width();
+    m_settings.TateSize = outer.height();
+    m_settings.YokoPos = outer.x();
+    m_settings.TatePos = outer.y();
 
-    EnvSettings.FontName = SjisOf(SrcList->font().family());
-    EnvSettings.FontSize = SrcList->font().pointSize();
-    EnvSettings.FontColor = kWindowTextColor;
+    m_settings.FontName = ToSjisOrEmpty(SrcList->font().family());
+    m_settings.FontSize = SrcList->font().pointSize();
+    m_settings.FontColor = kWindowTextColor;
 
     QFont speedFont = Sppd_Text->font();
-    speedFont.setFamily(FromSjis(EnvSettings.FontName));
+    speedFont.setFamily(FromSjis(m_settings.FontName));
     Sppd_Text->setFont(speedFont);
-    EnvSettings.spFontName = EnvSettings.FontName;
+    m_settings.spFontName = m_settings.FontName;
 
     SecEdit->setFont(SrcList->font());
     compList->setFont(SrcList->font());
     Memo1->setFont(SrcList->font());
 
-    EnvSettings.SwSpeedText = true;
+    m_settings.SwSpeedText = true;
     SetSpeedPageVisible(true);
-    EnvSettings.SwSpeedRead = true;
+    m_settings.SwSpeedRead = true;
 
     spBasicCount->setValue(1);
-    EnvSettings.BasreadCount = 1;
-    EnvSettings.JavaReadCount = 1;
-    EnvSettings.Level = 1;
+    m_settings.BasreadCount = 1;
+    m_settings.JavaReadCount = 1;
+    m_settings.Level = 1;
 
-    EnvSettings.spFontSize = 12;
+    m_settings.spFontSize = 12;
     speedFont = Sppd_Text->font();
     speedFont.setPointSize(12);
     Sppd_Text->setFont(speedFont);
 
     SpinEdit1->setValue(1);
-    EnvSettings.LevelTextBas = 1;
-    EnvSettings.LevelTextJava = 1;
+    m_settings.LevelTextBas = 1;
+    m_settings.LevelTextJava = 1;
 
-    EnvSettings.SpeedDisp = true;
+    m_settings.SpeedDisp = true;
 
     if (!ExistFolder(CurSrcPath) && !MakeFolder(CurSrcPath))
         WorkFolderFailure();
-    EnvSettings.PathSrc = CurSrcPath;
+    m_settings.PathSrc = CurSrcPath;
 }
+
+namespace {
+
+// The face and the size that the settings page shows, applied to a font. The size as typed is
+// returned; one that is no number (0) leaves the font's size as it was.
+int TakeFontFields(QFont& font, const QLineEdit* name, const QLineEdit* size) {
+    font.setFamily(name->text());
+    const int points = TextToInt(ToSjisOrEmpty(size->text()));
+    if (points > 0)
+        font.setPointSize(points);
+    return points;
+}
+
+} // namespace
 
 void TMainCrt::TourokuButtonClick() {
     QFont editFont = SecEdit->font();
-    editFont.setFamily(sDisp_FontName->text());
-    const int editSize = TextToInt(SjisOf(sDisp_FontSize->text()));
-    if (editSize > 0)
-        editFont.setPointSize(editSize);
+    const int editSize = TakeFontFields(editFont, sDisp_FontName, sDisp_FontSize);
     SecEdit->setFont(editFont);
     compList->setFont(editFont);
     Memo1->setFont(editFont);
 
-    EnvSettings.FontColor = kWindowTextColor;
-    EnvSettings.SwSpeedRead = CheckBox_Spped->isChecked();
-    EnvSettings.Level = MstLevel->value();
-    EnvSettings.LevelTextBas = SpinEdit1->value();
-    SetSpeedPageVisible(EnvSettings.SwSpeedRead);
+    m_settings.FontColor = kWindowTextColor;
+    m_settings.SwSpeedRead = CheckBox_Spped->isChecked();
+    m_settings.Level = MstLevel->value();
+    m_settings.LevelTextBas = SpinEdit1->value();
+    SetSpeedPageVisible(m_settings.SwSpeedRead);
 
     const QRect outer = OuterGeometry();
-    EnvSettings.YokoSize = outer.width();
-    EnvSettings.TateSize = outer.height();
-    EnvSettings.YokoPos = outer.x();
-    EnvSettings.TatePos = outer.y();
+    m_settings.YokoSize = outer.width();
+    m_settings.TateSize = outer.height();
+    m_settings.YokoPos = outer.x();
+    m_settings.TatePos = outer.y();
 
     Select_Level->setValue(MstLevel->value());
 
-    EnvSettings.FontName = SjisOf(sDisp_FontName->text());
-    EnvSettings.FontSize = editSize;
+    m_settings.FontName = ToSjisOrEmpty(sDisp_FontName->text());
+    m_settings.FontSize = editSize;
 
     QFont speedFont = Sppd_Text->font();
-    speedFont.setFamily(spDisp_FontName->text());
-    const int speedSize = TextToInt(SjisOf(spDisp_FontSize->text()));
-    if (speedSize > 0)
-        speedFont.setPointSize(speedSize);
+    const int speedSize = TakeFontFields(speedFont, spDisp_FontName, spDisp_FontSize);
     Sppd_Text->setFont(speedFont);
-    EnvSettings.spFontName = SjisOf(spDisp_FontName->text());
-    EnvSettings.spFontSize = speedSize;
+    m_settings.spFontName = ToSjisOrEmpty(spDisp_FontName->text());
+    m_settings.spFontSize = speedSize;
 
-    EnvSettings.PathSrc = ToPath(sDisp_SrcPath->text());
-    EnvSettings.BasreadCount = spBasicCount->value();
+    m_settings.PathSrc = ToPath(sDisp_SrcPath->text());
+    m_settings.BasreadCount = spBasicCount->value();
 
     SaveSettings();
     LoadLessonText();
-    ChangeFolder(EnvSettings.PathSrc);
+    ChangeFolder(m_settings.PathSrc);
 }
 
 void TMainCrt::BitBtn4Click() {
@@ -476,7 +466,7 @@ namespace {
 // shown, and a confirmed choice replaces the name and size shown (style, colour and effects are
 // not kept; the name stays as it was when the same face was chosen).
 void ChooseFont(QWidget* parent, QLineEdit* name, QLineEdit* size) {
-    const QFont initial = FontDialogStart(name->text(), TextToInt(SjisOf(size->text())));
+    const QFont initial = FontDialogStart(name->text(), TextToInt(ToSjisOrEmpty(size->text())));
     const std::optional<QFont> chosen = Dialogs().chooseFont(parent, initial);
     if (!chosen)
         return;
@@ -504,7 +494,7 @@ void TMainCrt::BitBtn6Click() {
 
 void TMainCrt::BitBtn7Click() {
     spBasicCount->setValue(0); // shows its minimum, 1
-    EnvSettings.BasreadCount = 0;
+    m_settings.BasreadCount = 0;
 }
 
 // ---- window geometry -------------------------------------------------------------------------

@@ -40,8 +40,12 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 
+class CompileWait;
+struct TrainerState;
+
 namespace vellaro {
 class IniFile;
+class PageControl;
 class SpeedTextPanel;
 class DiscSurface;
 } // namespace vellaro
@@ -52,89 +56,73 @@ class TMainCrt : public QMainWindow {
     explicit TMainCrt(QWidget* parent = nullptr);
     ~TMainCrt() override;
 
-    // ---- state ----
-    int CurPage = 0;
-    vellaro::TEnvSettings EnvSettings;
-    std::filesystem::path SettingsFilePath;
-    std::filesystem::path DefaultWorkFolder;
-    std::unique_ptr<vellaro::IniFile> Ini;
+    // ---- state: changed only by the handlers, read under the names the window is known by ----
+    // The index of the current main page (0 to 3).
+    int CurPage() const { return m_curPage; }
+    // The settings record.
+    const vellaro::TEnvSettings& EnvSettings() const { return m_settings; }
+    // The speed-reading trainer's state (frmMain_trainerState.h).
+    const TrainerState& trainerState() const;
 
     // ---- strip, pages, status bar ----
     QWidget* Panel1 = nullptr;
-    QTabWidget* PageControl1 = nullptr;
-    QWidget* TabSheet1 = nullptr;
-    QWidget* TabSheet2 = nullptr;
-    QWidget* TabSheet3 = nullptr;
-    QWidget* TabSheet4 = nullptr;
+    vellaro::PageControl* PageControl1 = nullptr;
+    QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet3 = nullptr, *TabSheet4 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     // In the status bar: the explanation of the message selected in Memo1, and the count of
     // errors of the last compile.
-    QLabel* StatusMessage = nullptr;
-    QLabel* StatusErrorCount = nullptr;
+    QLabel *StatusMessage = nullptr, *StatusErrorCount = nullptr;
 
-    // ---- page "プログラム入力" ----
+    // ---- page "プログラム入力": the tool bar with the file and editing commands and the class
+    // name (Label1 and SrcClassName stand after ToolButton1), and the editor ----
     QToolBar* ToolBar1 = nullptr;
-    QAction* ToolButton1 = nullptr;
+    QAction *ToolButton1 = nullptr, *ToolButton2 = nullptr, *ToolButton3 = nullptr;
+    QAction *ToolButton4 = nullptr, *ToolButton5 = nullptr, *ToolButton6 = nullptr;
     QLabel* Label1 = nullptr;
     QLineEdit* SrcClassName = nullptr;
-    QAction* ToolButton2 = nullptr;
-    QAction* ToolButton3 = nullptr;
-    QAction* ToolButton4 = nullptr;
-    QAction* ToolButton5 = nullptr;
-    QAction* ToolButton6 = nullptr;
     QPlainTextEdit* SecEdit = nullptr;
 
-    // ---- page "コンパイル" ----
+    // ---- page "コンパイル": the tool bar and its entries, the hidden source, the listing and the
+    // compiler's messages ----
     QToolBar* ToolBar2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* SaveclassName = nullptr;
-    QAction* ToolButton9 = nullptr;
-    QAction* ToolButton11 = nullptr;
-    QAction* CompButton = nullptr;
-    QAction* RunButton = nullptr;
+    QLabel *Label3 = nullptr, *SaveclassName = nullptr;
+    QAction *ToolButton9 = nullptr, *ToolButton11 = nullptr;
+    QAction *CompButton = nullptr, *RunButton = nullptr;
     QPlainTextEdit* SrcList = nullptr;
-    QPlainTextEdit* compList = nullptr;
     QSplitter* Splitter1 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
+    QPlainTextEdit *compList = nullptr, *Memo1 = nullptr;
 
     // ---- page "速　読" ----
-    QTabWidget* PageControl2 = nullptr;
-    QWidget* TabSheet5 = nullptr; // "視野拡大"
-    QWidget* TabSheet6 = nullptr; // "速読レッスン"
+    vellaro::PageControl* PageControl2 = nullptr;
+    QWidget *TabSheet5 = nullptr, *TabSheet6 = nullptr; // "視野拡大", "速読レッスン"
+    // "視野拡大"
     QFrame* Panel16 = nullptr;
     QToolBar* ToolBar3 = nullptr;
-    QAction* ToolButton10 = nullptr;
-    QAction* ToolButton17 = nullptr;
-    QAction* ToolButton19 = nullptr;
+    QAction *ToolButton10 = nullptr, *ToolButton17 = nullptr, *ToolButton19 = nullptr;
     vellaro::DiscSurface* BasImage = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Disp_Lavel = nullptr;
+    QLabel *Label5 = nullptr, *Disp_Lavel = nullptr;
     QSlider* Select_Level = nullptr;
-    QPushButton* BitBtn9 = nullptr;
-    QPushButton* BitBtn10 = nullptr;
+    QPushButton *BitBtn9 = nullptr, *BitBtn10 = nullptr;
+    // "速読レッスン"
     vellaro::SpeedTextPanel* Sppd_Text = nullptr;
     QPlainTextEdit* SreadText = nullptr;
-    QLabel* dispcount = nullptr;
-    QLabel* Label13 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QPushButton* BitBtn5 = nullptr;
+    QLabel *dispcount = nullptr, *Label13 = nullptr;
+    QPushButton *BitBtn1 = nullptr, *BitBtn5 = nullptr;
 
     // ---- page "環境設定" ----
+    // "速読設定"
     QCheckBox* CheckBox_Spped = nullptr;
-    QSpinBox* MstLevel = nullptr;
-    QSpinBox* SpinEdit1 = nullptr;
-    QSpinBox* spBasicCount = nullptr;
+    QSpinBox *MstLevel = nullptr, *SpinEdit1 = nullptr, *spBasicCount = nullptr;
     QPushButton* BitBtn7 = nullptr;
-    QLineEdit* spDisp_FontName = nullptr;
-    QLineEdit* spDisp_FontSize = nullptr;
+    QLineEdit *spDisp_FontName = nullptr, *spDisp_FontSize = nullptr;
     QPushButton* BitBtn6 = nullptr;
+    // "JAVA設定"
     QLineEdit* sDisp_SrcPath = nullptr;
     QPushButton* BitBtn2 = nullptr;
-    QLineEdit* sDisp_FontName = nullptr;
-    QLineEdit* sDisp_FontSize = nullptr;
+    QLineEdit *sDisp_FontName = nullptr, *sDisp_FontSize = nullptr;
     QPushButton* BitBtn3 = nullptr;
-    QPushButton* BitBtn4 = nullptr;
-    QPushButton* TourokuButton = nullptr;
+    // The strip along the bottom: "元に戻す", "登　録", and the hidden lesson buffer
+    QPushButton *BitBtn4 = nullptr, *TourokuButton = nullptr;
     QPlainTextEdit* ReadText_Buffer = nullptr;
 
     // ---- guidance panel ----
@@ -142,39 +130,26 @@ class TMainCrt : public QMainWindow {
     QLabel* Label15 = nullptr;
     QPushButton* SpeedButton1 = nullptr;
 
-    // ---- menus ----
+    // ---- menus: each menu with its entries, and the pop-up menu of the editors ----
     QMenu* f1 = nullptr;
-    QAction* N10 = nullptr;
-    QAction* N11 = nullptr;
-    QAction* N12 = nullptr;
-    QAction* Exit1 = nullptr;
+    QAction *N10 = nullptr, *N11 = nullptr, *N12 = nullptr, *Exit1 = nullptr;
     QMenu* Edit2 = nullptr;
-    QAction* Cut2 = nullptr;
-    QAction* Copy2 = nullptr;
-    QAction* Paste2 = nullptr;
-    QAction* N4 = nullptr;
+    QAction *Cut2 = nullptr, *Copy2 = nullptr, *Paste2 = nullptr, *N4 = nullptr;
     QMenu* N5 = nullptr;
-    QAction* N6 = nullptr;
-    QAction* N7 = nullptr;
+    QAction *N6 = nullptr, *N7 = nullptr;
     QMenu* Help1 = nullptr;
-    QAction* N8 = nullptr;
-    QAction* About1 = nullptr;
+    QAction *N8 = nullptr, *About1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
-    QAction* Cut1 = nullptr;
-    QAction* Copy1 = nullptr;
-    QAction* Paste1 = nullptr;
-    QAction* N2 = nullptr;
+    QAction *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr, *N2 = nullptr;
 
     // ---- timers ----
-    QTimer* Read_Timer = nullptr;
-    QTimer* Paint_Timer = nullptr;
+    QTimer *Read_Timer = nullptr, *Paint_Timer = nullptr;
 
     // ---- standard dialogs: what each one asks for (filter, default extension); a caller copies
     // one, sets the folder and file name, and hands it to vellaro::Dialogs() ----
-    vellaro::FileDialogRequest OpenDialog1; // exercise file, *.sja
-    vellaro::FileDialogRequest SaveDialog1;
-    vellaro::FileDialogRequest OpenDialog2; // Java source, *.java (only ToolButton9, never enabled)
-    vellaro::FileDialogRequest SaveDialog2;
+    vellaro::FileDialogRequest OpenDialog1, SaveDialog1; // exercise file, *.sja
+    // Java source, *.java (OpenDialog2 only for ToolButton9, never enabled)
+    vellaro::FileDialogRequest OpenDialog2, SaveDialog2;
     QFont FontDialog1; // the font dialog's initial font
 
     // ---- the guidance marker in the value store (CP932 texts) ----
@@ -211,7 +186,7 @@ class TMainCrt : public QMainWindow {
     void SetSpeedPageVisible(bool visible);
     // While the guidance panel covers the pages, a page switch that reaches a page control anyway
     // is put back: true when it was.
-    bool PutBackUnderGuidance(QTabWidget* pages);
+    bool PutBackUnderGuidance(vellaro::PageControl* pages);
     // F10: the first usable menu of the menu bar opens.
     void OpenMenuBar();
     // The main window's outer (frame) geometry, as the settings store it.
@@ -309,8 +284,29 @@ class TMainCrt : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void BuildLayout();   // frmMain_layout.cpp
-    void ConnectEvents(); // frmMain_layout.cpp
+    // The controls, one builder per page and area, and the map from their events to the
+    // handlers (frmMain_layout.cpp).
+    void BuildLayout();
+    void BuildStatusBar();
+    void BuildInputPage();
+    void BuildCompilePage();
+    void BuildSpeedPage();
+    void BuildFieldSheet();
+    void BuildLessonSheet();
+    void BuildSettingsPage();
+    QWidget* BuildSpeedSettings(QWidget* parent);
+    QWidget* BuildJavaSettings(QWidget* parent);
+    QWidget* BuildSettingsButtons(QWidget* parent);
+    void BuildGuidancePanel(QWidget* client);
+    void BuildMenus();
+    void BuildTimersAndDialogs();
+    void ConnectEvents();
+    void ConnectMenus();
+    void ConnectExercisePages();
+    void ConnectSpeedPage();
+    void ConnectSettingsPage();
+    std::function<void()> Handler(void (TMainCrt::*handler)());
+    std::function<void()> EditHandler(void (TMainCrt::*handler)(bool), bool fromMenu);
     // The work folder could neither be found nor made: the error box, then the program ends.
     [[noreturn]] void WorkFolderFailure();
     // A missing work folder in the record is replaced by the default one (start-up, and every
@@ -340,10 +336,16 @@ class TMainCrt : public QMainWindow {
     bool m_closing = false;   // the close box or "終了": the question has been asked
     QSize m_pendingOuterSize; // outer size to reach once the frame is known
 
+    int m_curPage = 0;
+    vellaro::TEnvSettings m_settings;
+    std::filesystem::path m_settingsFile;
+    std::filesystem::path m_defaultWorkFolder;
+    std::unique_ptr<vellaro::IniFile> m_ini; // the settings file
     // The trainer's state is defined in its own header (frmMain_trainerState.h), so that the
     // trainer's types stay out of this one.
-    std::unique_ptr<struct TrainerState> m_trainer;
-
-  public:
-    TrainerState& trainerState(); // created on first use
+    std::unique_ptr<TrainerState> m_trainer;
+    // The compile being waited for (frmMain_run.cpp), set while a compile runs: a second press
+    // of the compile command meanwhile would start a second compiler writing the same capture
+    // file.
+    CompileWait* m_compileWait = nullptr;
 };

@@ -21,18 +21,11 @@
 #include "exercise/JavaComp.h"
 
 using vellaro::Dialogs;
+using vellaro::FromUtf8;
 using vellaro::MsgKind;
+using vellaro::ToUtf8;
 
 namespace {
-
-QString FromUtf8(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-std::string ToUtf8(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 // The editor's text exactly as it stands, lines separated by LF. toPlainText() would turn
 // no-break spaces into blanks, and a file must never differ from the editor behind the
@@ -157,7 +150,7 @@ namespace {
 // The editor that the menu and pop-up commands act on: the exercise editor on the
 // program-input page, the hidden source buffer on the compile page, none elsewhere.
 QPlainTextEdit* EditorOfPage(const TMainCrt& window) {
-    switch (window.CurPage) {
+    switch (window.CurPage()) {
     case 0:
         return window.SecEdit;
     case 1:
@@ -235,7 +228,7 @@ bool TMainCrt::SaveExercise() {
         return false;
     }
     vellaro::FileDialogRequest request = SaveDialog1;
-    request.folder = vellaro::FromPath(EnvSettings.PathSrc);
+    request.folder = vellaro::FromPath(m_settings.PathSrc);
     request.fileName = className;
     const QString chosen = Dialogs().saveFile(this, request);
     if (chosen.isEmpty())
@@ -254,7 +247,7 @@ void TMainCrt::ToolButton2Click() {
         return;
     // The dialog opens in the work folder, showing the exercise files there.
     vellaro::FileDialogRequest request = OpenDialog1;
-    request.folder = vellaro::FromPath(EnvSettings.PathSrc);
+    request.folder = vellaro::FromPath(m_settings.PathSrc);
     request.fileName.clear();
     const QString chosen = Dialogs().openFile(this, request);
     if (chosen.isEmpty())
@@ -295,7 +288,7 @@ void TMainCrt::ToolButton11Click() {
     if (!lines)
         return;
     vellaro::FileDialogRequest request = SaveDialog2;
-    request.folder = vellaro::FromPath(EnvSettings.PathSrc);
+    request.folder = vellaro::FromPath(m_settings.PathSrc);
     request.fileName = className;
     const QString chosen = Dialogs().saveFile(this, request);
     if (chosen.isEmpty())

@@ -10,20 +10,18 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QStringList>
-#include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QToolTip>
 
+#include "app/Controls.h"
 #include "app/frmMain.h"
 #include "common/qt/QtText.h"
 #include "exercise/JavaComp.h"
 
-namespace {
+using vellaro::FromUtf8;
 
-QString FromUtf8(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
+namespace {
 
 // The pane line under a point of the pane's viewport.
 int PaneLineAt(const QPlainTextEdit* pane, const QPoint& at) {

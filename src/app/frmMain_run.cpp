@@ -3,7 +3,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QStringList>
 #include <QWindow>
 
@@ -12,6 +12,7 @@
 #include "common/delCommFunc.h"
 #include "common/qt/Dialogs.h"
 #include "common/qt/QtText.h"
+#include "exercise/ClassName.h"
 #include "exercise/Compile.h"
 #include "exercise/qt/Process.h"
 #include "exercise/qt/fmDosCall.h"
@@ -46,6 +47,8 @@ bool IsLearnerInput(QEvent::Type type) {
         return false;
     }
 }
+
+} // namespace
 
 // While the compiler runs, the main window takes no input (a "実行" pressed meanwhile would run
 // the old class) and shows the busy cursor, as during a run. It still repaints, and Esc and the
@@ -107,27 +110,21 @@ class CompileWait : public QObject {
     bool m_cursorSet = true;
 };
 
-// The compile being waited for; a second press of the compile command meanwhile would start a
-// second compiler writing the same capture file.
-CompileWait* g_compileWait = nullptr;
+namespace {
 
 void WarnNoClassName(QWidget* parent) {
-    vellaro::Dialogs().message(
-        parent, vellaro::MsgKind::Warning,
-        QString::fromUtf8(vellaro::kNoClassNameText.data(),
-                          static_cast<qsizetype>(vellaro::kNoClassNameText.size())),
-        vellaro::MbYes);
+    vellaro::Dialogs().message(parent, vellaro::MsgKind::Warning,
+                               vellaro::FromUtf8(vellaro::kMsgEnterClassName), vellaro::MbYes);
 }
 
 } // namespace
 
 void TMainCrt::CompButtonClick() {
-    if (g_compileWait) {
+    if (m_compileWait)
         return;
-    }
     Memo1->clear();
     ClearStatus();
-    const std::string className = SaveclassName->text().toStdString();
+    const std::string className = vellaro::ToUtf8(SaveclassName->text());
     // The compiler reads the file, not the screen: what it is to compile is settled first (the
     // class-name check stays with the compile).
     if (!className.empty() && !WriteSourceBeforeCompile())
@@ -136,8 +133,7 @@ void TMainCrt::CompButtonClick() {
     vellaro::CompileOutcome outcome =
         vellaro::CompileSource(className, [this, &stopped](const std::string& commandLine) {
             CompileWait wait(this);
-            g_compileWait = &wait;
-            const auto forget = qScopeGuard([] { g_compileWait = nullptr; });
+            const QScopedValueRollback running(m_compileWait, &wait);
             const int status = vellaro::RunHiddenAndWait(commandLine);
             stopped = wait.stopped();
             return status;
@@ -154,13 +150,12 @@ void TMainCrt::CompButtonClick() {
 }
 
 void TMainCrt::StopCompile() {
-    if (g_compileWait) {
-        g_compileWait->stop();
-    }
+    if (m_compileWait)
+        m_compileWait->stop();
 }
 
 void TMainCrt::RunButtonClick() {
-    const std::string className = SaveclassName->text().toStdString();
+    const std::string className = vellaro::ToUtf8(SaveclassName->text());
     if (className.empty()) {
         WarnNoClassName(this);
         return;

@@ -24,8 +24,6 @@ namespace {
 // Brings a window timer in line with the core without restarting it needlessly: QTimer restarts
 // on setInterval and on start, which would stretch the interval being run.
 void SyncTimer(QTimer* timer, bool on, int intervalMs) {
-    if (!timer)
-        return;
     if (timer->interval() != intervalMs)
         timer->setInterval(intervalMs);
     if (on && !timer->isActive()) {
@@ -37,19 +35,15 @@ void SyncTimer(QTimer* timer, bool on, int intervalMs) {
     }
 }
 
-QString Latin(const std::string& ascii) {
-    return QString::fromLatin1(ascii);
-}
-
 void ShowLesson(TMainCrt& w, TrainerState& t) {
     const vellaro::ReadingLesson& lesson = t.page.lesson;
-    if (w.Sppd_Text && lesson.display() != t.shown.display)
+    if (lesson.display() != t.shown.display)
         w.Sppd_Text->setText(vellaro::FromSjis(lesson.display()));
     t.shown.display = lesson.display();
-    if (w.dispcount && lesson.counter() != t.shown.counter)
-        w.dispcount->setText(Latin(lesson.counter()));
+    if (lesson.counter() != t.shown.counter)
+        w.dispcount->setText(vellaro::FromUtf8(lesson.counter()));
     t.shown.counter = lesson.counter();
-    if (w.BitBtn1 && lesson.startEnabled() != t.shown.lessonStart)
+    if (lesson.startEnabled() != t.shown.lessonStart)
         w.BitBtn1->setEnabled(lesson.startEnabled());
     t.shown.lessonStart = lesson.startEnabled();
     SyncTimer(w.Read_Timer, lesson.timerOn(), lesson.intervalMs());
@@ -57,7 +51,7 @@ void ShowLesson(TMainCrt& w, TrainerState& t) {
 
 void ShowField(TMainCrt& w, TrainerState& t) {
     const vellaro::VisualField& field = t.page.field;
-    if (w.BitBtn9 && field.startEnabled() != t.shown.fieldStart)
+    if (field.startEnabled() != t.shown.fieldStart)
         w.BitBtn9->setEnabled(field.startEnabled());
     t.shown.fieldStart = field.startEnabled();
     SyncTimer(w.Paint_Timer, field.timerOn(), field.intervalMs());
@@ -67,26 +61,23 @@ QString JoinLines(const std::vector<std::string>& lines, bool sjis) {
     QStringList out;
     out.reserve(static_cast<qsizetype>(lines.size()));
     for (const auto& line : lines)
-        out << (sjis ? vellaro::FromSjis(line) : Latin(line));
+        out << (sjis ? vellaro::FromSjis(line) : vellaro::FromUtf8(line));
     return out.join(QLatin1Char('\n'));
 }
 
 } // namespace
 
-TrainerState& TMainCrt::trainerState() {
-    if (!m_trainer)
-        m_trainer = std::make_unique<TrainerState>();
+const TrainerState& TMainCrt::trainerState() const {
     return *m_trainer;
 }
 
 // ---- lesson text ----------------------------------------------------------------------------
 
 void TMainCrt::LoadLessonText() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     const auto status =
         vellaro::ReadLessonFile(vellaro::ExePath() / vellaro::kLessonFileName, t.encoded);
-    if (ReadText_Buffer)
-        ReadText_Buffer->setPlainText(JoinLines(t.encoded, false));
+    ReadText_Buffer->setPlainText(JoinLines(t.encoded, false));
     if (status != vellaro::LessonReadStatus::Ok) {
         // Missing, unreadable, or too large to be a lesson: the buffer stays empty.
         vellaro::Dialogs().message(this, vellaro::MsgKind::Error,
@@ -97,8 +88,7 @@ void TMainCrt::LoadLessonText() {
         vellaro::AppTerminate();
     }
     const vellaro::LessonDecodeResult result = vellaro::DecodeLessonText(t.encoded, t.lines);
-    if (SreadText)
-        SreadText->setPlainText(JoinLines(t.lines, true));
+    SreadText->setPlainText(JoinLines(t.lines, true));
     if (result.damaged) {
         vellaro::Dialogs().message(
             this, vellaro::MsgKind::Information,
@@ -112,95 +102,87 @@ void TMainCrt::LoadLessonText() {
 // ---- reading lesson -------------------------------------------------------------------------
 
 void TMainCrt::BitBtn1Click() {
-    TrainerState& t = trainerState();
-    t.page.lesson.start(EnvSettings, t.lines.size());
+    TrainerState& t = *m_trainer;
+    t.page.lesson.start(m_settings, t.lines.size());
     ShowLesson(*this, t);
 }
 
 void TMainCrt::BitBtn5Click() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     t.page.lesson.stop();
     ShowLesson(*this, t);
 }
 
 void TMainCrt::Read_TimerTimer() {
-    TrainerState& t = trainerState();
-    t.page.lesson.tick(EnvSettings, t.lines);
+    TrainerState& t = *m_trainer;
+    t.page.lesson.tick(m_settings, t.lines);
     ShowLesson(*this, t);
-    if (EnvSettings.SwSpeedText && spBasicCount) {
+    if (m_settings.SwSpeedText) {
         // The spin edit only shows the position (clamped to its range); the record keeps it as
         // it is, -1 included.
         const QSignalBlocker quiet(spBasicCount);
-        spBasicCount->setValue(EnvSettings.BasreadCount);
+        spBasicCount->setValue(m_settings.BasreadCount);
     }
 }
 
 void TMainCrt::Sppd_TextExit() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     t.page.lesson.focusLost();
     ShowLesson(*this, t);
 }
 
 void TMainCrt::ClearReadRunning() {
-    trainerState().page.lesson.clearRunning();
+    m_trainer->page.lesson.clearRunning();
 }
 
 // ---- visual field expansion -----------------------------------------------------------------
 
 void TMainCrt::BitBtn9Click() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     t.page.field.start();
     ShowField(*this, t);
 }
 
 void TMainCrt::BitBtn10Click() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     t.page.field.stop();
     ShowField(*this, t);
 }
 
 void TMainCrt::ToolButton10Click() {
-    trainerState().page.field.setMode(vellaro::kPaintAllDirections);
+    m_trainer->page.field.setMode(vellaro::kPaintAllDirections);
 }
 void TMainCrt::ToolButton17Click() {
-    trainerState().page.field.setMode(vellaro::kPaintVertical);
+    m_trainer->page.field.setMode(vellaro::kPaintVertical);
 }
 void TMainCrt::ToolButton19Click() {
-    trainerState().page.field.setMode(vellaro::kPaintHorizontal);
+    m_trainer->page.field.setMode(vellaro::kPaintHorizontal);
 }
 
 void TMainCrt::Select_LevelChange() {
-    TrainerState& t = trainerState();
-    if (!Select_Level)
-        return;
-    EnvSettings.Level = Select_Level->value();
-    if (Disp_Lavel)
-        Disp_Lavel->setText(Latin(vellaro::IntToText(EnvSettings.Level)));
-    if (MstLevel) {
-        MstLevel->setValue(EnvSettings.Level); // the spin edit clamps to 1..10
-        t.page.field.setPace(MstLevel->value());
-    }
+    TrainerState& t = *m_trainer;
+    m_settings.Level = Select_Level->value();
+    Disp_Lavel->setText(vellaro::FromUtf8(vellaro::IntToText(m_settings.Level)));
+    MstLevel->setValue(m_settings.Level); // the spin edit clamps to 1..10
+    t.page.field.setPace(MstLevel->value());
     ShowField(*this, t);
 }
 
 void TMainCrt::Paint_TimerTimer() {
-    TrainerState& t = trainerState();
-    if (!BasImage)
-        return;
+    TrainerState& t = *m_trainer;
     BasImage->paintFrame(t.page.field.tick(BasImage->width(), BasImage->height()));
     // Button commands and the repaint run here; what they change shows from the next tick on.
     vellaro::PumpEvents();
 }
 
 void TMainCrt::TabSheet5Show() {
-    trainerState().page.field.sheetShown();
+    m_trainer->page.field.sheetShown();
 }
 
 void TMainCrt::Panel16Resize() {
     vellaro::PumpEvents();
     // The layout fits the paint surface below the tool bar; its image follows, plain white.
-    if (BasImage)
-        BasImage->fitToWidget();
+    BasImage->fitToWidget();
     vellaro::PumpEvents();
 }
 
@@ -208,31 +190,31 @@ void TMainCrt::Panel16Resize() {
 
 void TMainCrt::EnterSpeedPage() {
     vellaro::PumpEvents();
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     // Set by program: the page control raises no learner change for it.
-    if (PageControl2 && TabSheet6) {
+    {
         const vellaro::PageControl::ProgramChange guard(PageControl2);
         PageControl2->setCurrentWidget(TabSheet6);
     }
-    t.page.enter(EnvSettings);
+    t.page.enter(m_settings);
     ShowLesson(*this, t);
     ShowField(*this, t);
 }
 
 void TMainCrt::StopTrainerTimers() {
-    TrainerState& t = trainerState();
+    TrainerState& t = *m_trainer;
     t.page.stopTimers();
     ShowLesson(*this, t);
     ShowField(*this, t);
 }
 
 void TMainCrt::PageControl2Change() {
-    TrainerState& t = trainerState();
-    if (!PageControl2 || PutBackUnderGuidance(PageControl2))
+    TrainerState& t = *m_trainer;
+    if (PutBackUnderGuidance(PageControl2))
         return;
-    const bool field = TabSheet5 && PageControl2->currentWidget() == TabSheet5;
+    const bool field = PageControl2->currentWidget() == TabSheet5;
     t.page.subPageChosen(field ? vellaro::SpeedSubPage::VisualField : vellaro::SpeedSubPage::Lesson,
-                         MstLevel ? MstLevel->value() : 1);
+                         MstLevel->value());
     ShowLesson(*this, t);
     ShowField(*this, t);
 }

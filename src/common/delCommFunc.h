@@ -19,6 +19,11 @@ extern fs::path CurSrcPath;
 // The command line last built for compiling or running (UTF-8: it holds paths).
 extern std::string ShellCommand;
 
+// The two faces the program's texts are set in (UTF-8). The settings file stores the first as
+// the default font; on Linux both stand for IPA Gothic through the font substitutions.
+inline constexpr const char* kGothicFace = "ＭＳ ゴシック";
+inline constexpr const char* kPGothicFace = "ＭＳ Ｐゴシック";
+
 bool ExistFile(const fs::path& p);
 bool ExistFolder(const fs::path& p);
 bool MakeFolder(const fs::path& p);

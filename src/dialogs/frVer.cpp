@@ -12,18 +12,15 @@
 #include <cmath>
 
 #include "common/delCommFunc.h"
+#include "common/qt/Dialogs.h"
+#include "common/qt/QtText.h"
 
 TAboutBox* AboutBox = nullptr;
 
+const char* const TAboutBox::Title = "バージョン情報";
 const char* const TAboutBox::WebPage = "https://vellaro.example.org";
 
 namespace {
-
-QFont DialogFont(int pixels) {
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(pixels);
-    return font;
-}
 
 // A diamond (a square standing on its corner) around a centre, in picture units.
 QPainterPath Diamond(qreal cx, qreal cy, qreal r) {
@@ -92,7 +89,7 @@ QImage RenderProgramIcon(qreal devicePixelRatio) {
 }
 
 QString TAboutBox::WebPageText() {
-    QString text = QString::fromLatin1(WebPage);
+    QString text = vellaro::FromUtf8(WebPage);
     const qsizetype scheme = text.indexOf(QStringLiteral("://"));
     if (scheme >= 0)
         text.remove(0, scheme + 3);
@@ -103,8 +100,8 @@ TAboutBox::TAboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("AboutBox"));
-    setWindowTitle(QStringLiteral("バージョン情報"));
-    setFont(DialogFont(12));
+    setWindowTitle(vellaro::FromUtf8(Title));
+    setFont(vellaro::PixelFont(vellaro::kPGothicFace, 12));
     setFixedSize(298, 213);
 
     // The etched frame: a lowered outer and a raised inner bevel.
@@ -131,7 +128,7 @@ TAboutBox::TAboutBox(QWidget* parent)
 
     Label2 = new QLabel(WebPageText(), Panel1);
     Label2->setObjectName(QStringLiteral("Label2"));
-    QFont linkFont = DialogFont(12);
+    QFont linkFont = font();
     linkFont.setUnderline(true);
     Label2->setFont(linkFont);
     QPalette linkPalette = Label2->palette();

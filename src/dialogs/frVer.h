@@ -18,6 +18,8 @@ class TAboutBox : public QDialog {
     explicit TAboutBox(QWidget* parent = nullptr);
     ~TAboutBox() override;
 
+    // The dialog's title, which the menu entry that opens it shows as well (UTF-8).
+    static const char* const Title;
     // The project's web page behind the link, and the text the link shows (without the scheme).
     static const char* const WebPage;
     static QString WebPageText();

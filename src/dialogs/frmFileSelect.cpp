@@ -28,18 +28,12 @@ namespace {
 // Fixed disk, as DriveKind reports it.
 constexpr int kFixedDisk = 3;
 
-QFont DialogFont(int pixels) {
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(pixels);
-    return font;
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         const QColor& color) {
     auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
+    button->setObjectName(QLatin1String(name));
     button->setFixedSize(75, 25);
-    button->setFont(DialogFont(13));
+    button->setFont(vellaro::PixelFont(vellaro::kPGothicFace, 13));
     QPalette palette = button->palette();
     palette.setColor(QPalette::ButtonText, color);
     button->setPalette(palette);
@@ -77,9 +71,25 @@ TfromFileSelect::TfromFileSelect(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("fromFileSelect"));
     setWindowTitle(QStringLiteral("fromFileSelect"));
-    setFont(DialogFont(12));
+    setFont(vellaro::PixelFont(vellaro::kPGothicFace, 12));
     setSizeGripEnabled(false);
 
+    BuildModels();
+    BuildViews();
+    BuildButtons();
+    resize(646, 410);
+    move(340, 161);
+    ConnectEvents();
+
+    // The root is expanded one level, and the learner's desktop folder is selected.
+    ShellTreeView1->expand(m_treeModel->index(QDir::rootPath()));
+    if (!SelectFolder(StartFolder()))
+        SelectFolder(QDir::rootPath());
+
+    fromFileSelect = this;
+}
+
+void TfromFileSelect::BuildModels() {
     // The tree reads the disk once: it does not follow changes made while it is open.
     m_treeModel = new QFileSystemModel(this);
     m_treeModel->setIconProvider(ShellIconProvider());
@@ -92,7 +102,10 @@ TfromFileSelect::TfromFileSelect(QWidget* parent)
     m_listModel->setIconProvider(ShellIconProvider());
     m_listModel->setFilter(QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot);
     m_listModel->setReadOnly(false); // names can be edited in place
+}
 
+// The folder tree and the list of the selected folder's contents, side by side on Panel1.
+void TfromFileSelect::BuildViews() {
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
 
@@ -144,8 +157,10 @@ TfromFileSelect::TfromFileSelect(QWidget* parent)
     auto* panelLayout = new QVBoxLayout(Panel1);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->addWidget(Splitter1);
+}
 
-    BitBtn2 = MakeButton(this, "BitBtn2", QStringLiteral("キャンセル"), Qt::red);
+void TfromFileSelect::BuildButtons() {
+    BitBtn2 = MakeButton(this, "BitBtn2", vellaro::FromUtf8(vellaro::kCancelCaption), Qt::red);
     BitBtn3 = MakeButton(this, "BitBtn3", QStringLiteral("決　定"), Qt::blue);
 
     // At the designed size (client 646 x 410) the panel is 358 pixels high and the buttons sit
@@ -162,10 +177,9 @@ TfromFileSelect::TfromFileSelect(QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(Panel1, 1);
     layout->addLayout(buttons);
+}
 
-    resize(646, 410);
-    move(340, 161);
-
+void TfromFileSelect::ConnectEvents() {
     connect(
         ShellTreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
         [this](const QModelIndex& current, const QModelIndex&) { ShellTreeView1Change(current); });
@@ -182,13 +196,6 @@ TfromFileSelect::TfromFileSelect(QWidget* parent)
         if (current.isValid())
             ShellTreeView1->scrollTo(current);
     });
-
-    // The root is expanded one level, and the learner's desktop folder is selected.
-    ShellTreeView1->expand(m_treeModel->index(QDir::rootPath()));
-    if (!SelectFolder(StartFolder()))
-        SelectFolder(QDir::rootPath());
-
-    fromFileSelect = this;
 }
 
 TfromFileSelect::~TfromFileSelect() {

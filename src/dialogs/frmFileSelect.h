@@ -21,17 +21,17 @@ class TfromFileSelect : public QDialog {
     explicit TfromFileSelect(QWidget* parent = nullptr);
     ~TfromFileSelect() override;
 
-    QWidget* Panel1 = nullptr;
-    QTreeView* ShellTreeView1 = nullptr;
-    QSplitter* Splitter1 = nullptr;
-    QListView* ShellListView1 = nullptr;
-    QPushButton* BitBtn2 = nullptr; // "キャンセル"
-    QPushButton* BitBtn3 = nullptr; // "決　定"
-    QMenu* PopupMenu1 = nullptr;
-
     // Shows the dialog modally. QDialog::Accepted when a folder was confirmed (it is then in
     // vellaro::CurSrcPath); QDialog::Rejected otherwise, with CurSrcPath untouched.
     int Execute();
+
+    // The folder tree and the list of the selected folder, side by side on Panel1.
+    QWidget* Panel1 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QTreeView* ShellTreeView1 = nullptr;
+    QMenu* PopupMenu1 = nullptr; // the tree's, empty
+    QListView* ShellListView1 = nullptr;
+    QPushButton *BitBtn2 = nullptr, *BitBtn3 = nullptr; // "キャンセル", "決　定"
 
     // The folder selected in the tree; empty when nothing is selected.
     QString SelectedFolder() const;
@@ -51,6 +51,10 @@ class TfromFileSelect : public QDialog {
     void BitBtn2Click(); // "キャンセル"
 
   private:
+    void BuildModels();
+    void BuildViews();
+    void BuildButtons();
+    void ConnectEvents();
     void ShellTreeView1Change(const QModelIndex& current);
     void ShellListView1DblClick(const QModelIndex& index);
     void ShellTreeView1RightClick(const QPoint& pos);

@@ -8,6 +8,9 @@
 
 namespace vellaro {
 
+// The warning of every command that needs a class name when the field is empty (UTF-8).
+inline constexpr std::string_view kMsgEnterClassName = "クラス名を入力して下さい";
+
 // How many characters the learner may type or paste into the class-name field. Text that the
 // program sets (the stem of an exercise file's name) may be longer.
 inline constexpr int kClassNameTypedLimit = 10;

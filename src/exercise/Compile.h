@@ -25,8 +25,6 @@ inline constexpr std::string_view kCompilerMissingText =
     "javac が見つかりません。JDK をインストールして下さい。";
 // The pane's line after the learner ended a compile that was still running.
 inline constexpr std::string_view kCompileStoppedText = "コンパイルを中止しました。";
-// The warning box when there is no class name.
-inline constexpr std::string_view kNoClassNameText = "クラス名を入力して下さい";
 
 // The exit status with which the shell reports a command it could not find.
 inline constexpr int kShellCommandNotFound = 127;

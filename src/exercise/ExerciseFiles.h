@@ -21,7 +21,6 @@ namespace vellaro {
 inline constexpr std::size_t kMaxExerciseFileBytes = 16u * 1024u * 1024u;
 
 // The fixed texts of the file commands (UTF-8).
-inline constexpr std::string_view kMsgEnterClassName = "クラス名を入力して下さい";
 inline constexpr std::string_view kMsgCannotWrite = "Javaプログラムソースの書き出しができません";
 inline constexpr std::string_view kMsgCannotRead = "Javaプログラムソースの読込みができません";
 

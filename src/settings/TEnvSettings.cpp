@@ -1,7 +1,10 @@
 #include "settings/TEnvSettings.h"
 
+#include <utility>
+
 #include "common/Cp932.h"
 #include "common/VellaroError.h"
+#include "common/delCommFunc.h"
 #include "settings/IniFile.h"
 
 namespace vellaro {
@@ -21,7 +24,7 @@ std::filesystem::path Utf8ToPath(const std::string& utf8) {
 
 TEnvSettings DefaultEnvSettings(const std::filesystem::path& defaultWorkFolder) {
     TEnvSettings s;
-    s.FontName = Sjis("ＭＳ ゴシック");
+    s.FontName = Sjis(kGothicFace);
     s.FontSize = 10;
     s.FontColor = kWindowTextColor;
     s.spFontName = s.FontName;
@@ -42,32 +45,34 @@ TEnvSettings DefaultEnvSettings(const std::filesystem::path& defaultWorkFolder) 
     return s;
 }
 
+// Each field bears the name of its key in the file.
+#define VELLARO_KEY(field) std::make_pair(#field, &TEnvSettings::field)
+
 void LoadSettings(const IniFile& ini, TEnvSettings& s) {
+    static constexpr std::pair<const char*, std::int32_t TEnvSettings::*> kNumbers[] = {
+        VELLARO_KEY(FontSize),      VELLARO_KEY(FontColor),     VELLARO_KEY(spFontSize),
+        VELLARO_KEY(YokoSize),      VELLARO_KEY(TateSize),      VELLARO_KEY(YokoPos),
+        VELLARO_KEY(TatePos),       VELLARO_KEY(Level),         VELLARO_KEY(LevelTextBas),
+        VELLARO_KEY(LevelTextJava), VELLARO_KEY(JavaReadCount), VELLARO_KEY(BasreadCount)};
+    static constexpr std::pair<const char*, bool TEnvSettings::*> kSwitches[] = {
+        VELLARO_KEY(SwSpeedRead), VELLARO_KEY(SwSpeedText), VELLARO_KEY(SpeedDisp)};
+
     const std::string sec = kSettingsSection;
     s.FontName = ini.ReadString(sec, "FontName", s.FontName);
-    s.FontSize = ini.ReadInteger(sec, "FontSize", s.FontSize);
-    s.FontColor = ini.ReadInteger(sec, "FontColor", s.FontColor);
     s.spFontName = ini.ReadString(sec, "spFontName", s.spFontName);
-    s.spFontSize = ini.ReadInteger(sec, "spFontSize", s.spFontSize);
+    for (const auto& [key, field] : kNumbers)
+        s.*field = ini.ReadInteger(sec, key, s.*field);
+    for (const auto& [key, field] : kSwitches)
+        s.*field = ini.ReadBool(sec, key, s.*field);
     // The file holds the folder in CP932; a value that does not decode (a damaged or foreign
     // file) would name a folder that does not exist, so the folder in memory is kept.
     if (const auto raw = ini.ReadRaw(sec, "PathSrc")) {
         if (const auto utf8 = Cp932ToUtf8(*raw))
             s.PathSrc = Utf8ToPath(*utf8);
     }
-    s.YokoSize = ini.ReadInteger(sec, "YokoSize", s.YokoSize);
-    s.TateSize = ini.ReadInteger(sec, "TateSize", s.TateSize);
-    s.YokoPos = ini.ReadInteger(sec, "YokoPos", s.YokoPos);
-    s.TatePos = ini.ReadInteger(sec, "TatePos", s.TatePos);
-    s.Level = ini.ReadInteger(sec, "Level", s.Level);
-    s.LevelTextBas = ini.ReadInteger(sec, "LevelTextBas", s.LevelTextBas);
-    s.LevelTextJava = ini.ReadInteger(sec, "LevelTextJava", s.LevelTextJava);
-    s.JavaReadCount = ini.ReadInteger(sec, "JavaReadCount", s.JavaReadCount);
-    s.BasreadCount = ini.ReadInteger(sec, "BasreadCount", s.BasreadCount);
-    s.SwSpeedRead = ini.ReadBool(sec, "SwSpeedRead", s.SwSpeedRead);
-    s.SwSpeedText = ini.ReadBool(sec, "SwSpeedText", s.SwSpeedText);
-    s.SpeedDisp = ini.ReadBool(sec, "SpeedDisp", s.SpeedDisp);
 }
+
+#undef VELLARO_KEY
 
 void SaveSettings(IniFile& ini, const TEnvSettings& s) {
     // Checked before any key is written: a folder name that CP932 cannot hold would be stored

@@ -6,10 +6,8 @@
 namespace vellaro {
 
 struct ScreenRect {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
+    int left = 0, top = 0; // the top left corner
+    int width = 0, height = 0;
     bool operator==(const ScreenRect&) const = default;
 };
 

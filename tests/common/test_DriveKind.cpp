@@ -1,6 +1,4 @@
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <string>
 
 #include "CommonTestSupport.h"
@@ -20,15 +18,10 @@ enum Kind : int {
     RamDisk = 6
 };
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 DriveProbe Fixture(const std::string& name) {
     const fs::path dir = fs::path(VELLARO_TEST_DATA) / "drivekind" / name;
     DriveProbe probe;
-    probe.mountinfo = Slurp(dir / "mountinfo");
+    probe.mountinfo = test::ReadFile(dir / "mountinfo");
     probe.sysRoot = dir / "sys";
     EXPECT_FALSE(probe.mountinfo.empty()) << "fixture " << name;
     return probe;
@@ -122,7 +115,7 @@ TEST(DriveKindClassifier, SourcesAreResolvedThroughTheDeviceFolder) {
     // /dev/disk/by-label/... names reach the device through the links of the device folder.
     test::ScratchFolder dev;
     fs::create_directories(dev / "dev" / "disk" / "by-label");
-    std::ofstream(dev / "dev" / "sdc1") << "";
+    test::WriteFile(dev / "dev" / "sdc1", "");
     fs::create_symlink("../../sdc1", dev / "dev" / "disk" / "by-label" / "STICK");
     DriveProbe probe = Fixture("btrfs");
     probe.mountinfo = "1 0 0:33 / / rw - btrfs /dev/nvme0n1p2 rw\n"
@@ -172,7 +165,7 @@ TEST(DriveKind, ThisMachine) {
     EXPECT_NE(build, NoRoot);
 
     // A tmpfs this process can see is a RAM disk.
-    const auto mounts = ParseMountInfo(Slurp("/proc/self/mountinfo"));
+    const auto mounts = ParseMountInfo(test::ReadFile("/proc/self/mountinfo"));
     for (const MountEntry& m : mounts) {
         if (m.fsType != "tmpfs")
             continue;

@@ -1,6 +1,5 @@
 // The learner's own folders: the configuration folder from XDG_CONFIG_HOME, the documents folder
 // from user-dirs.dirs, the default work folder below it, and folders made private on demand.
-#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
@@ -15,13 +14,10 @@ namespace vellaro {
 namespace {
 
 using test::ScratchFolder;
+using test::WriteFile;
 
 const fs::path kHome = "/home/学習者";
 const fs::path kWork = fs::path("Vellaro") / "java source";
-
-void Spit(const fs::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
 
 mode_t ModeOf(const fs::path& p) {
     struct stat st {};
@@ -107,7 +103,7 @@ TEST(DefaultWorkFolderFor, UsesTheDocumentsFolderOnlyWhenItCanBeUsed) {
     // No user-dirs.dirs: the home folder.
     EXPECT_EQ(DefaultWorkFolderFor(home, config), home / kWork);
     // It names a folder that does not exist: the home folder, and nothing is made.
-    Spit(config / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/ドキュメント\"\n");
+    WriteFile(config / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/ドキュメント\"\n");
     EXPECT_EQ(DefaultWorkFolderFor(home, config), home / kWork);
     EXPECT_FALSE(fs::exists(home / "ドキュメント"));
     // Once the folder is there, below it.
@@ -115,14 +111,14 @@ TEST(DefaultWorkFolderFor, UsesTheDocumentsFolderOnlyWhenItCanBeUsed) {
     EXPECT_EQ(DefaultWorkFolderFor(home, config), home / "ドキュメント" / kWork);
     // A name CP932 cannot hold could not be stored in the settings file.
     fs::create_directory(home / "Docs😀");
-    Spit(config / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Docs😀\"\n");
+    WriteFile(config / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Docs😀\"\n");
     EXPECT_EQ(DefaultWorkFolderFor(home, config), home / kWork);
     // Nor a path longer than the settings file keeps.
     fs::path deep = home;
     while (deep.string().size() < 2100)
         deep /= std::string(200, 'd');
     fs::create_directories(deep);
-    Spit(config / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"" + deep.string() + "\"\n");
+    WriteFile(config / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"" + deep.string() + "\"\n");
     EXPECT_EQ(DefaultWorkFolderFor(home, config), home / kWork);
     // A folder where the file should be reads as no file.
     fs::remove(config / "user-dirs.dirs");
@@ -147,7 +143,7 @@ TEST(SystemFolders, FollowTheLearnersVariables) {
     const fs::path home = s / "home";
     fs::create_directories(home / ".config");
     fs::create_directories(home / "書類");
-    Spit(home / ".config" / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/書類\"\n");
+    WriteFile(home / ".config" / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/書類\"\n");
     env.set("HOME", home.c_str());
 
     env.set("XDG_CONFIG_HOME", nullptr);
@@ -190,7 +186,7 @@ TEST(MakePrivateFolders, MakesEveryMissingLevelForTheLearnerAlone) {
     EXPECT_TRUE(MakePrivateFolders(target));
     EXPECT_EQ(ModeOf(target), 0755u);
     // A file in the way.
-    Spit(s / "file", "x");
+    WriteFile(s / "file", "x");
     EXPECT_FALSE(MakePrivateFolders(s / "file" / "sub"));
     EXPECT_FALSE(MakePrivateFolders(s / "file"));
     EXPECT_FALSE(MakePrivateFolders(""));

@@ -1,6 +1,4 @@
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <unistd.h>
 
 #include "CommonTestSupport.h"
@@ -13,15 +11,8 @@ namespace vellaro {
 namespace {
 
 using test::FolderTest;
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Spit(const fs::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
+using test::ReadFile;
+using test::WriteFile;
 
 // The error text of a refused write, or empty when nothing was thrown.
 std::string WriteError(const std::string& key, const std::string& name, const std::string& v) {
@@ -63,8 +54,8 @@ TEST_F(ValueStoreTest, WrittenValuesReadBackAndLeaveOthersAlone) {
     EXPECT_EQ(RegReadStr("VELLARO", "guide"), "again");
     RegWriteStr("vellaro", "GUIDE", "third");
     EXPECT_EQ(RegReadStr("Vellaro", "Guide"), "third");
-    EXPECT_EQ(Slurp(file()), "[Vellaro]\r\nGuide=sz:third\r\nOther=sz:1\r\n\r\n"
-                             "[Another]\r\nGuide=sz:x\r\n");
+    EXPECT_EQ(ReadFile(file()), "[Vellaro]\r\nGuide=sz:third\r\nOther=sz:1\r\n\r\n"
+                                "[Another]\r\nGuide=sz:x\r\n");
 }
 
 TEST_F(ValueStoreTest, TheFirstWriteMakesTheSystemFolderPrivate) {
@@ -99,14 +90,14 @@ TEST_F(ValueStoreTest, AValueOfAnotherTypeReadsAsEmptyText) {
 }
 
 TEST_F(ValueStoreTest, ReadsAFileEditedByHand) {
-    Spit(file(), "junk line\n[vellaro]\nGuide=sz:first\nGuide=sz:second\nBare=value\n"
-                 "[Next]\nGuide=sz:next");
+    WriteFile(file(), "junk line\n[vellaro]\nGuide=sz:first\nGuide=sz:second\nBare=value\n"
+                      "[Next]\nGuide=sz:next");
     EXPECT_EQ(RegReadStr("Vellaro", "Guide"), "first"); // the first of duplicates wins
     EXPECT_EQ(RegReadStr("Vellaro", "Bare"), "");       // no type: not a string value
     EXPECT_EQ(RegReadStr("Next", "Guide"), "next");
     RegWriteStr("Vellaro", "New", "n");
-    EXPECT_EQ(Slurp(file()), "junk line\r\n[vellaro]\r\nGuide=sz:first\r\nGuide=sz:second\r\n"
-                             "Bare=value\r\nNew=sz:n\r\n[Next]\r\nGuide=sz:next\r\n");
+    EXPECT_EQ(ReadFile(file()), "junk line\r\n[vellaro]\r\nGuide=sz:first\r\nGuide=sz:second\r\n"
+                                "Bare=value\r\nNew=sz:n\r\n[Next]\r\nGuide=sz:next\r\n");
 }
 
 TEST_F(ValueStoreTest, AValueIsCutAtItsFirstZeroByte) {
@@ -116,18 +107,18 @@ TEST_F(ValueStoreTest, AValueIsCutAtItsFirstZeroByte) {
 
 TEST_F(ValueStoreTest, AKeyThatCannotBeOpenedIsSilent) {
     // The system folder is a file.
-    Spit(scratch / "sysfile", "x");
+    WriteFile(scratch / "sysfile", "x");
     source.system = scratch / "sysfile";
     SetFolderSource(source);
     EXPECT_NO_THROW(RegWriteStr("Vellaro", "Guide", "done"));
-    EXPECT_EQ(Slurp(scratch / "sysfile"), "x");
+    EXPECT_EQ(ReadFile(scratch / "sysfile"), "x");
     EXPECT_EQ(RegReadStr("Vellaro", "Guide"), "");
 
     // A file above the system folder: it cannot be made.
     source.system = scratch / "sysfile" / "vellaro";
     SetFolderSource(source);
     EXPECT_NO_THROW(RegWriteStr("Vellaro", "Guide", "done"));
-    EXPECT_EQ(Slurp(scratch / "sysfile"), "x");
+    EXPECT_EQ(ReadFile(scratch / "sysfile"), "x");
 
     // The store's file is a folder.
     source.system = scratch / "system";
@@ -144,7 +135,7 @@ TEST_F(ValueStoreTest, AKeyThatCannotBeOpenedIsSilent) {
 
 TEST_F(ValueStoreTest, ARefusedWriteRaisesTheStandardError) {
     RegWriteStr("Vellaro", "Guide", "kept");
-    const std::string before = Slurp(file());
+    const std::string before = ReadFile(file());
     // A line end in the value would corrupt the file.
     EXPECT_EQ(WriteError("Vellaro", "Guide", "a\r\nGuide=sz:forged"),
               "'Guide' の設定に失敗しました");
@@ -152,7 +143,7 @@ TEST_F(ValueStoreTest, ARefusedWriteRaisesTheStandardError) {
     // The value name is shown in UTF-8.
     EXPECT_EQ(WriteError("Vellaro", Sjis("案内"), "a\rb"), "'案内' の設定に失敗しました");
     EXPECT_EQ(WriteError("Vellaro", "a=b", "v"), "'a=b' の設定に失敗しました");
-    EXPECT_EQ(Slurp(file()), before);
+    EXPECT_EQ(ReadFile(file()), before);
     EXPECT_EQ(RegReadStr("Vellaro", "Guide"), "kept");
 }
 

@@ -1,9 +1,10 @@
 #include "common/AtomicFile.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include "Scratch.h"
 
 namespace fs = std::filesystem;
 using vellaro::AtomicWriteFile;
@@ -13,15 +14,7 @@ namespace {
 
 class AtomicFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("vellaro-atomic-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-    fs::path m_dir;
+    vtest::ScratchFolder m_dir;
 };
 
 std::size_t EntriesIn(const fs::path& dir) {
@@ -44,7 +37,7 @@ TEST_F(AtomicFileTest, WritesReplacesAndKeepsMode) {
     EXPECT_EQ(fs::status(f).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     // No temporary file is left beside the target.
-    EXPECT_EQ(EntriesIn(m_dir), 1u);
+    EXPECT_EQ(EntriesIn(m_dir.path()), 1u);
 }
 
 TEST_F(AtomicFileTest, RefusedWriteLeavesOldFileAndNoLeftovers) {
@@ -59,7 +52,7 @@ TEST_F(AtomicFileTest, RefusedWriteLeavesOldFileAndNoLeftovers) {
     fs::create_directory(m_dir / "dir");
     EXPECT_FALSE(AtomicWriteFile(m_dir / "dir", "data"));
     EXPECT_TRUE(fs::is_directory(m_dir / "dir"));
-    EXPECT_EQ(EntriesIn(m_dir), 2u);
+    EXPECT_EQ(EntriesIn(m_dir.path()), 2u);
 }
 
 TEST_F(AtomicFileTest, StrayPartFileOrPlantedLinkIsReplacedNotFollowed) {
@@ -81,7 +74,7 @@ TEST_F(AtomicFileTest, ReadRefusesFoldersMissingAndOversizedFiles) {
     std::string bytes = "stale";
     EXPECT_FALSE(ReadWholeFile(m_dir / "missing", bytes));
     EXPECT_TRUE(bytes.empty());
-    EXPECT_FALSE(ReadWholeFile(m_dir, bytes));
+    EXPECT_FALSE(ReadWholeFile(m_dir.path(), bytes));
 
     const fs::path f = m_dir / "big";
     ASSERT_TRUE(AtomicWriteFile(f, std::string(100, 'x')));

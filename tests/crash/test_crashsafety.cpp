@@ -7,6 +7,8 @@
 #include <string>
 
 #include "KillLoop.h"
+#include "SampleSettings.h"
+#include "Scratch.h"
 #include "common/AtomicFile.h"
 #include "common/Cp932.h"
 #include "exercise/ExerciseFiles.h"
@@ -25,40 +27,14 @@ std::string Contents(const fs::path& file) {
 
 class CrashSafety : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "vellaro-crash-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    fs::path m_dir;
+    vtest::ScratchFolder m_dir;
 };
 
 } // namespace
 
 TEST_F(CrashSafety, SettingsFileIsWholeAfterEveryKill) {
-    TEnvSettings a = DefaultEnvSettings("/opt/vellaro/java source");
-    a.YokoPos = 254;
-    a.TatePos = 122;
-    TEnvSettings b = a;
-    b.FontName = Sjis("IPAゴシック");
-    b.spFontName = Sjis("ＭＳ Ｐゴシック");
-    b.FontSize = 14;
-    b.spFontSize = 20;
-    b.PathSrc = "/home/learner/練習 java";
-    b.YokoSize = 800;
-    b.TateSize = 600;
-    b.YokoPos = -10;
-    b.TatePos = 3000;
-    b.Level = 9;
-    b.LevelTextBas = 7;
-    b.LevelTextJava = 5;
-    b.JavaReadCount = 123;
-    b.BasreadCount = 456;
-    b.SwSpeedRead = false;
-    b.SwSpeedText = false;
-    b.SpeedDisp = false;
+    const TEnvSettings a = vtest::StoredDefaults();
+    const TEnvSettings b = vtest::SampleSettings();
     // The three whole states the loop below can leave: each store is one replacement.
     const auto stateAfter = [&](const std::function<void(IniFile&)>& stores) {
         const fs::path scratch = m_dir / "state.ini";
@@ -98,7 +74,7 @@ TEST_F(CrashSafety, SettingsFileIsWholeAfterEveryKill) {
         });
     EXPECT_GE(landed, 990);
     // A kill half-way leaves at most the one temporary file of the target.
-    EXPECT_LE(std::distance(fs::directory_iterator(m_dir), {}), 4);
+    EXPECT_LE(std::distance(fs::directory_iterator(m_dir.path()), {}), 4);
 }
 
 TEST_F(CrashSafety, ExerciseAndJavaFilesAreWholeAfterEveryKill) {

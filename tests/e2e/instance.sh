@@ -10,50 +10,19 @@
 # the machine's settings nor its /tmp are touched.
 set -euo pipefail
 
-BIN=$(readlink -f "$1")
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-
-if [[ "${VELLARO_E2E_INSIDE:-}" != 1 ]]; then
-    if [[ $(id -u) == 0 ]]; then
-        exec env VELLARO_E2E_INSIDE=1 unshare -m --propagation private bash "$0" "$@"
-    else
-        exec env VELLARO_E2E_INSIDE=1 unshare -Urm bash "$0" "$@"
-    fi
-fi
-mount -t tmpfs tmpfs /var/lib
+source "$HERE/support.bash"
+BIN=$(readlink -f "$1")
+private_var_lib "$@"
 mkdir -p /var/lib/vellaro
 mount -t tmpfs tmpfs /tmp
 chmod 1777 /tmp
 
 WORK=$(mktemp -d)
-PIDS=()
-cleanup() {
-    local p
-    for p in "${PIDS[@]}"; do
-        kill "$p" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$WORK"
-}
 trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-cc -O1 -o "$WORK/wm_delete" "$HERE/wm_delete.c" -lX11 || fail "cannot build the WM_DELETE_WINDOW helper"
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
-PIDS+=($!)
-for _ in $(seq 100); do
-    [[ -s "$WORK/display" ]] && break
-    sleep 0.1
-done
-[[ -s "$WORK/display" ]] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$WORK/display")"
-unset WAYLAND_DISPLAY XDG_RUNTIME_DIR
-export QT_QPA_PLATFORM=xcb
+build_wm_delete
+start_x
+unset XDG_RUNTIME_DIR
 export HOME="$WORK/home"
 mkdir -p "$HOME"
 
@@ -64,17 +33,13 @@ if ! chown 12345:12345 "$PLANTED" 2>/dev/null; then
     chmod 0777 "$PLANTED" # not ours alone either
 fi
 
-count_windows() {
-    xdotool search --onlyvisible --name '^Vellaro$' 2>/dev/null | wc -l
-}
-
 # Both copies start from a folder of their own, where no lock may appear.
 mkdir "$WORK/cwd"
 cd "$WORK/cwd"
 "$BIN" >"$WORK/first.log" 2>&1 &
 APP=$!
 PIDS+=($APP)
-WIN=$(timeout 30 xdotool search --sync --onlyvisible --name '^Vellaro$' 2>/dev/null | head -n1) || true
+WIN=$(find_window) || true
 [[ -n "$WIN" ]] || fail "no window titled Vellaro (log: $(cat "$WORK/first.log"))"
 
 rc=0
@@ -88,11 +53,7 @@ LOCK="$HOME/.cache/vellaro/EX_Mutex-$(hostname)"
 [[ $(stat -c %a "$HOME/.cache/vellaro") == 700 ]] || fail "the lock's folder is open to others"
 [[ -z "$(ls -A "$WORK/cwd")" ]] || fail "something was left in the current folder: $(ls -A "$WORK/cwd")"
 
-"$WORK/wm_delete" "$WIN" || fail "cannot send WM_DELETE_WINDOW"
-timeout 30 tail --pid="$APP" -f /dev/null || fail "the program did not end after WM_DELETE_WINDOW"
-rc=0
-wait "$APP" || rc=$?
-[[ $rc == 0 ]] || fail "the program ended with $rc (log: $(tail -n 30 "$WORK/first.log"))"
+close_window "$WIN" "$APP" "$WORK/first.log"
 left=$(find /tmp -maxdepth 1 -name 'vellaro-*' ! -path "$PLANTED")
 [[ -z "$left" ]] || fail "temporary folders left behind: $left"
 [[ -d "$PLANTED" ]] || fail "the planted folder was touched"

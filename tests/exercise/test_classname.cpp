@@ -39,13 +39,12 @@ TEST(ClassNameRule, ARefusedChangeKeepsTheLastAcceptedName) {
 }
 
 TEST(NameStem, FileNameWithoutFolderCutBeforeTheFirstDot) {
-    EXPECT_EQ(ExtractNameStem("/ex/Hello.sja"), "Hello");
-    EXPECT_EQ(ExtractNameStem("/ex/Hello.v2.sja"), "Hello");
-    EXPECT_EQ(ExtractNameStem("My.Test.sja"), "My");
-    EXPECT_EQ(ExtractNameStem("/ex/.sja"), "");
-    EXPECT_EQ(ExtractNameStem("/ex/my prog.sja"), "my prog");
-    EXPECT_EQ(ExtractNameStem("/ex/NoDot"), "NoDot");
-    EXPECT_EQ(ExtractNameStem("/a.dir/Plain"), "Plain"); // dots in folders do not count
-    EXPECT_EQ(ExtractNameStem("/ex/練習.sja"), "練習");
+    // Dots in the folders do not count.
+    const char* const stems[][2] = {{"/ex/Hello.sja", "Hello"},     {"/ex/Hello.v2.sja", "Hello"},
+                                    {"My.Test.sja", "My"},          {"/ex/.sja", ""},
+                                    {"/ex/my prog.sja", "my prog"}, {"/ex/NoDot", "NoDot"},
+                                    {"/a.dir/Plain", "Plain"},      {"/ex/練習.sja", "練習"}};
+    for (const auto& [file, stem] : stems)
+        EXPECT_EQ(ExtractNameStem(file), stem) << file;
     EXPECT_FALSE(IsAllowedClassName(ExtractNameStem("/ex/my prog.sja")));
 }

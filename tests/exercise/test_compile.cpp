@@ -2,8 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "../common/CommonTestSupport.h"
 #include "common/Cp932.h"
 #include "common/delCommFunc.h"
@@ -15,15 +13,8 @@ using vellaro::Sjis;
 
 namespace {
 
-void Put(const fs::path& p, std::string_view bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using vtest::ReadFile;
+using vtest::WriteFile;
 
 TEST(CommandLines, CompileLineForHello) {
     EXPECT_EQ(vellaro::CompileCommandLine("Hello", "/run/user/1000/vellaro/Cmp.txt"),
@@ -101,27 +92,27 @@ TEST_F(CaptureFileTest, LivesInThePrivateTemporaryFolder) {
 
 TEST_F(CaptureFileTest, ReadsOnlyARegularFile) {
     EXPECT_FALSE(vellaro::ReadCaptureFile(capture()));
-    Put(capture(), "\r\n");
+    WriteFile(capture(), "\r\n");
     EXPECT_THAT(*vellaro::ReadCaptureFile(capture()), ElementsAre(""));
-    Put(capture(), "");
+    WriteFile(capture(), "");
     EXPECT_TRUE(vellaro::ReadCaptureFile(capture())->empty());
 
     fs::remove(capture());
     fs::create_directory(capture());
     EXPECT_FALSE(vellaro::ReadCaptureFile(capture()));
     fs::remove(capture());
-    Put(scratch / "elsewhere.txt", "planted\r\n");
+    WriteFile(scratch / "elsewhere.txt", "planted\r\n");
     fs::create_symlink(scratch / "elsewhere.txt", capture());
     EXPECT_FALSE(vellaro::ReadCaptureFile(capture()));
 }
 
 TEST_F(CaptureFileTest, ClearingRemovesAPlantedLinkNotItsTarget) {
     const fs::path victim = scratch / "victim.txt";
-    Put(victim, "keep me");
+    WriteFile(victim, "keep me");
     fs::create_symlink(victim, capture());
     EXPECT_TRUE(vellaro::ClearCaptureFile(capture()));
     EXPECT_FALSE(fs::exists(fs::symlink_status(capture())));
-    EXPECT_EQ(Slurp(victim), "keep me");
+    EXPECT_EQ(ReadFile(victim), "keep me");
     EXPECT_TRUE(vellaro::ClearCaptureFile(capture())); // nothing there is fine too
 
     fs::create_directories(capture() / "inside");
@@ -146,7 +137,7 @@ TEST_F(CaptureFileTest, CaptureOfLineBreaksOnlyIsNoSuccess) {
         std::string seen;
         const auto outcome = vellaro::CompileSource("Hello", [&](const std::string& line) {
             seen = line;
-            Put(capture(), bytes);
+            WriteFile(capture(), bytes);
             return 0;
         });
         EXPECT_FALSE(outcome.classNameMissing);
@@ -157,7 +148,7 @@ TEST_F(CaptureFileTest, CaptureOfLineBreaksOnlyIsNoSuccess) {
 }
 
 TEST_F(CaptureFileTest, StaleCaptureIsGoneBeforeTheCompilerRuns) {
-    Put(capture(), "old messages\r\n");
+    WriteFile(capture(), "old messages\r\n");
     bool existed = true;
     const auto outcome = vellaro::CompileSource("Hello", [&](const std::string&) {
         existed = fs::exists(fs::symlink_status(capture()));

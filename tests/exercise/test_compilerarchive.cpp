@@ -1,8 +1,6 @@
 // The compiler's class-data archive: which JDK, which step, and what is kept afterwards.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "../common/CommonTestSupport.h"
 #include "exercise/CompilerArchive.h"
 
@@ -13,7 +11,7 @@ namespace {
 
 void Write(const fs::path& file, const std::string& bytes) {
     fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
+    vtest::WriteFile(file, bytes);
 }
 
 // What the JVM leaves at exit: its archive's first bytes, and the size of a real one.

@@ -3,10 +3,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <unistd.h>
 
+#include "Scratch.h"
 #include "common/Cp932.h"
 #include "exercise/ExerciseFiles.h"
 
@@ -16,31 +14,15 @@ using vellaro::ExerciseReadStatus;
 
 namespace {
 
+using vtest::ReadFile;
+using vtest::WriteFile;
+
 class ExerciseFilesTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "vellaro-exfiles-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-
-    fs::path dir() const { return m_dir; }
-
-    static std::string Slurp(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    static void Put(const fs::path& p, std::string_view bytes) {
-        std::ofstream out(p, std::ios::binary);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
+    const fs::path& dir() const { return m_dir.path(); }
 
   private:
-    fs::path m_dir;
+    vtest::ScratchFolder m_dir;
 };
 
 } // namespace
@@ -66,7 +48,7 @@ TEST_F(ExerciseFilesTest, ExerciseRoundTripIsByteForByte) {
     const std::string text = vellaro::Sjis("int a = 3;\n\t?(\"表示～①髙\");\n\n?(a);\n");
     const fs::path file = dir() / "Hello.sja";
     ASSERT_TRUE(vellaro::WriteExerciseFile(file, text));
-    const std::string onDisk = Slurp(file);
+    const std::string onDisk = ReadFile(file);
     EXPECT_EQ(onDisk, vellaro::ExerciseFileBytes(text));
     EXPECT_NE(onDisk.find("\r\n\t?("), std::string::npos);
 
@@ -76,11 +58,11 @@ TEST_F(ExerciseFilesTest, ExerciseRoundTripIsByteForByte) {
 
     const fs::path again = dir() / "Again.sja";
     ASSERT_TRUE(vellaro::WriteExerciseFile(again, read.text));
-    EXPECT_EQ(Slurp(again), onDisk);
+    EXPECT_EQ(ReadFile(again), onDisk);
 }
 
 TEST_F(ExerciseFilesTest, AnEmptyFileIsAnExerciseWithoutStatements) {
-    Put(dir() / "Empty.sja", "");
+    WriteFile(dir() / "Empty.sja", "");
     const vellaro::ExerciseRead read = vellaro::ReadExerciseFile(dir() / "Empty.sja");
     EXPECT_EQ(read.status, ExerciseReadStatus::Ok);
     EXPECT_EQ(read.text, "");
@@ -88,11 +70,11 @@ TEST_F(ExerciseFilesTest, AnEmptyFileIsAnExerciseWithoutStatements) {
 
 TEST_F(ExerciseFilesTest, WritingReplacesTheWholeFileAndJavaHasNoOtherBytes) {
     const fs::path file = dir() / "Hello.java";
-    Put(file, std::string(5000, 'z'));
+    WriteFile(file, std::string(5000, 'z'));
     const vellaro::TextLines source =
         vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);"));
     ASSERT_TRUE(vellaro::WriteJavaFile(file, source));
-    const std::string bytes = Slurp(file);
+    const std::string bytes = ReadFile(file);
     EXPECT_EQ(bytes.rfind("import java.io.*;\r\n", 0), 0u); // no byte-order mark
     EXPECT_EQ(bytes.substr(bytes.size() - 3), "}\r\n");     // no end-of-file mark
     EXPECT_EQ(bytes, vellaro::JavaFileBytes(source));
@@ -115,7 +97,7 @@ TEST_F(ExerciseFilesTest, AJavaFileMatchesOnlyTheBytesTheWriterWouldWrite) {
     for (const std::string& other :
          {lf, written + "\r\n", written.substr(0, written.size() - 1),
           vellaro::JavaFileBytes(vellaro::MakeJavaSource("Hello", {"?(2);"}))}) {
-        Put(file, other);
+        WriteFile(file, other);
         EXPECT_FALSE(vellaro::JavaFileMatches(file, source));
     }
     fs::remove(file);
@@ -128,12 +110,12 @@ TEST_F(ExerciseFilesTest, AJavaFileMatchesOnlyTheBytesTheWriterWouldWrite) {
 
 TEST_F(ExerciseFilesTest, AFailedWriteReportsAndLeavesNothingBehind) {
     const fs::path blocker = dir() / "plain";
-    Put(blocker, "keep");
+    WriteFile(blocker, "keep");
     std::string reason;
     EXPECT_FALSE(vellaro::WriteExerciseFile(blocker / "Hello.sja", "x", &reason));
     EXPECT_FALSE(reason.empty());
     EXPECT_FALSE(vellaro::WriteJavaFile("/proc/vellaro-no/Hello.java", {"x"}));
-    EXPECT_EQ(Slurp(blocker), "keep");
+    EXPECT_EQ(ReadFile(blocker), "keep");
 
     // A folder in the way of the target is not replaced.
     fs::create_directory(dir() / "Taken.sja");
@@ -150,13 +132,13 @@ TEST_F(ExerciseFilesTest, ReadFailuresSayWhy) {
 
     EXPECT_EQ(vellaro::ReadExerciseFile(dir()).status, ExerciseReadStatus::CannotRead);
 
-    Put(dir() / "bin.sja", std::string("ok\r\nab\0cd", 10));
+    WriteFile(dir() / "bin.sja", std::string("ok\r\nab\0cd", 10));
     read = vellaro::ReadExerciseFile(dir() / "bin.sja");
     EXPECT_EQ(read.status, ExerciseReadStatus::Binary);
     EXPECT_EQ(read.line, 2u);
     EXPECT_NE(vellaro::ReadFailureMessage(read).find("2 行目"), std::string::npos);
 
-    Put(dir() / "utf8.sja", "ok\r\nfine\r\n\x80\r\n");
+    WriteFile(dir() / "utf8.sja", "ok\r\nfine\r\n\x80\r\n");
     read = vellaro::ReadExerciseFile(dir() / "utf8.sja");
     EXPECT_EQ(read.status, ExerciseReadStatus::NotCp932);
     EXPECT_EQ(read.line, 3u);
@@ -166,7 +148,7 @@ TEST_F(ExerciseFilesTest, ReadFailuresSayWhy) {
 
     // A huge file is refused from its size, without reading it.
     const fs::path huge = dir() / "huge.sja";
-    Put(huge, "");
+    WriteFile(huge, "");
     fs::resize_file(huge, vellaro::kMaxExerciseFileBytes + 1);
     read = vellaro::ReadExerciseFile(huge);
     EXPECT_EQ(read.status, ExerciseReadStatus::TooLarge);

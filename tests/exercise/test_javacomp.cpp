@@ -32,12 +32,15 @@ TEST(JavaSource, HelloWithOneShorthandStatementGivesTheWholeTable) {
     };
     EXPECT_EQ(source, expected); // n + 7 lines for n = 1
 
-    const TextLines listing = MakeSourceListing(source);
-    ASSERT_EQ(listing.size(), 8u);
-    EXPECT_EQ(listing[0], "  1 :  import java.io.*;");
-    EXPECT_EQ(listing[2], "  3 :  ");
-    EXPECT_EQ(listing[5], "  6 :  \t\tSystem.out.println (1);");
-    EXPECT_EQ(listing[7], "  8 :  }");
+    const TextLines listing = {"  1 :  import java.io.*;",
+                               "  2 :  import java.util.*;",
+                               "  3 :  ",
+                               "  4 :  public class Hello {",
+                               "  5 :  \tpublic static void main(String[] args) {",
+                               "  6 :  \t\tSystem.out.println (1);",
+                               "  7 :  \t}",
+                               "  8 :  }"};
+    EXPECT_EQ(MakeSourceListing(source), listing);
 }
 
 TEST(JavaSource, EmptyClassNameLeavesTwoBlanksBeforeTheBrace) {
@@ -85,19 +88,19 @@ TEST(StatementLines, AVeryLongLineIsNotCut) {
 }
 
 TEST(PrintShorthand, OnlyTheFirstOccurrenceIsExpanded) {
-    EXPECT_EQ(ExpandPrintShorthand("?(x + 1);"), "System.out.println (x + 1);");
-    EXPECT_EQ(ExpandPrintShorthand("int a = 3;"), "int a = 3;");
-    EXPECT_EQ(ExpandPrintShorthand("?(a); ?(b);"), "System.out.println (a); ?(b);");
-    // Java syntax is not looked at: a conditional operator right before "(" is expanded too.
-    EXPECT_EQ(ExpandPrintShorthand("y = c ?(a) : b;"), "y = c System.out.println (a) : b;");
-    EXPECT_EQ(ExpandPrintShorthand("s = \"?(\";"), "s = \"System.out.println (\";");
-    // Both characters must stand directly together.
-    EXPECT_EQ(ExpandPrintShorthand("y = c ? (a) : b;"), "y = c ? (a) : b;");
-    EXPECT_EQ(ExpandPrintShorthand("(?"), "(?");
-    EXPECT_EQ(ExpandPrintShorthand("?"
-                                   "?("),
-              "?System.out.println ("); // no trigraph
-    EXPECT_EQ(ExpandPrintShorthand(""), "");
+    // Java syntax is not looked at: a conditional operator right before "(" is expanded too, in
+    // a string as well. Both characters must stand directly together; "??(" is no trigraph.
+    const char* const expansions[][2] = {{"?(x + 1);", "System.out.println (x + 1);"},
+                                         {"int a = 3;", "int a = 3;"},
+                                         {"?(a); ?(b);", "System.out.println (a); ?(b);"},
+                                         {"y = c ?(a) : b;", "y = c System.out.println (a) : b;"},
+                                         {"s = \"?(\";", "s = \"System.out.println (\";"},
+                                         {"y = c ? (a) : b;", "y = c ? (a) : b;"},
+                                         {"(?", "(?"},
+                                         {"?\x3F(", "?System.out.println ("},
+                                         {"", ""}};
+    for (const auto& [statement, expanded] : expansions)
+        EXPECT_EQ(ExpandPrintShorthand(statement), expanded) << statement;
 }
 
 TEST(SourceListing, NumbersWidenFromLineOneThousand) {

@@ -3,7 +3,9 @@
 
 #include <unistd.h>
 
-#include "TempDir.h"
+#include <gtest/gtest.h>
+
+#include "Scratch.h"
 #include "common/Cp932.h"
 #include "common/ValueStore.h"
 
@@ -13,10 +15,10 @@ using vellaro::TakeOverEarlierSettings;
 
 namespace {
 
-class EarlierSettingsTest : public vellaro::testing::TempDirTest {
+class EarlierSettingsTest : public ::testing::Test {
   protected:
+    vtest::ScratchFolder m_dir;
     void SetUp() override {
-        TempDirTest::SetUp();
         earlier = m_dir / "var" / "vellaro";
         earlierWork = m_dir / "opt" / "java source";
         system = m_dir / "home" / ".config" / "vellaro";
@@ -25,14 +27,14 @@ class EarlierSettingsTest : public vellaro::testing::TempDirTest {
         fs::create_directories(m_dir / "作業");
         kStored = "[Bas]\r\nLevel=4\r\nPathSrc=" + Sjis((m_dir / "作業").string()) +
                   "\r\nSpeedDisp=0\r\n";
-        WriteBytes(earlier / "noprg.ini", kStored);
-        WriteBytes(vellaro::MachineValuesFile(earlier), kValues);
+        vtest::WriteFile(earlier / "noprg.ini", kStored);
+        vtest::WriteFile(vellaro::MachineValuesFile(earlier), kValues);
     }
     bool TakeOver() { return TakeOverEarlierSettings(earlier, earlierWork, system); }
     // The earlier folder must come out as it went in.
     void ExpectEarlierUntouched() {
-        EXPECT_EQ(ReadBytes(earlier / "noprg.ini"), kStored);
-        EXPECT_EQ(ReadBytes(vellaro::MachineValuesFile(earlier)), kValues);
+        EXPECT_EQ(vtest::ReadFile(earlier / "noprg.ini"), kStored);
+        EXPECT_EQ(vtest::ReadFile(vellaro::MachineValuesFile(earlier)), kValues);
     }
 
     std::string kStored; // names a work folder of the learner's choice, which exists
@@ -45,49 +47,51 @@ class EarlierSettingsTest : public vellaro::testing::TempDirTest {
 TEST_F(EarlierSettingsTest, CopiesTheSettingsAndStoredValuesOnce) {
     ASSERT_TRUE(TakeOver());
     EXPECT_EQ(fs::status(system).permissions(), fs::perms::owner_all);
-    EXPECT_EQ(ReadBytes(system / "noprg.ini"), kStored);
-    EXPECT_EQ(ReadBytes(vellaro::MachineValuesFile(system)), kValues);
+    EXPECT_EQ(vtest::ReadFile(system / "noprg.ini"), kStored);
+    EXPECT_EQ(vtest::ReadFile(vellaro::MachineValuesFile(system)), kValues);
     ExpectEarlierUntouched();
 
     // Once: the learner's own settings are never replaced again.
-    WriteBytes(system / "noprg.ini", "[Bas]\r\nLevel=9\r\n");
+    vtest::WriteFile(system / "noprg.ini", "[Bas]\r\nLevel=9\r\n");
     EXPECT_FALSE(TakeOver());
-    EXPECT_EQ(ReadBytes(system / "noprg.ini"), "[Bas]\r\nLevel=9\r\n");
+    EXPECT_EQ(vtest::ReadFile(system / "noprg.ini"), "[Bas]\r\nLevel=9\r\n");
 }
 
 TEST_F(EarlierSettingsTest, AWorkFolderTheEarlierProgramUsedStaysTheWorkFolder) {
     const std::string work = Sjis(earlierWork.string());
     // Stored: the earlier default work folder, which exists.
-    WriteBytes(earlier / "noprg.ini", "[Bas]\r\nPathSrc=" + work + "\r\nLevel=2\r\n");
+    vtest::WriteFile(earlier / "noprg.ini", "[Bas]\r\nPathSrc=" + work + "\r\nLevel=2\r\n");
     ASSERT_TRUE(TakeOver());
-    EXPECT_EQ(ReadBytes(system / "noprg.ini"), "[Bas]\r\nPathSrc=" + work + "\r\nLevel=2\r\n");
+    EXPECT_EQ(vtest::ReadFile(system / "noprg.ini"),
+              "[Bas]\r\nPathSrc=" + work + "\r\nLevel=2\r\n");
 
     // Not stored (only the counters were) or naming a folder that is gone: the earlier program
     // worked in its default folder, and so does this one.
     for (const std::string before :
          {"[Bas]\r\nLevel=2\r\n", "[Bas]\r\nPathSrc=/gone\r\nLevel=2\r\n"}) {
         fs::remove(system / "noprg.ini");
-        WriteBytes(earlier / "noprg.ini", before);
+        vtest::WriteFile(earlier / "noprg.ini", before);
         ASSERT_TRUE(TakeOver());
-        const std::string copied = ReadBytes(system / "noprg.ini");
+        const std::string copied = vtest::ReadFile(system / "noprg.ini");
         EXPECT_NE(copied.find("PathSrc=" + work + "\r\n"), std::string::npos) << copied;
         EXPECT_NE(copied.find("Level=2\r\n"), std::string::npos) << copied;
-        EXPECT_EQ(ReadBytes(earlier / "noprg.ini"), before);
+        EXPECT_EQ(vtest::ReadFile(earlier / "noprg.ini"), before);
     }
 
     // When the earlier default folder is gone too, the copy is left as it was.
     fs::remove(system / "noprg.ini");
     fs::remove(earlierWork);
-    WriteBytes(earlier / "noprg.ini", "[Bas]\r\nLevel=2\r\n");
+    vtest::WriteFile(earlier / "noprg.ini", "[Bas]\r\nLevel=2\r\n");
     ASSERT_TRUE(TakeOver());
-    EXPECT_EQ(ReadBytes(system / "noprg.ini"), "[Bas]\r\nLevel=2\r\n");
+    EXPECT_EQ(vtest::ReadFile(system / "noprg.ini"), "[Bas]\r\nLevel=2\r\n");
 }
 
 TEST_F(EarlierSettingsTest, TheLearnersOwnStoredValuesWin) {
     fs::create_directories(system);
-    WriteBytes(vellaro::MachineValuesFile(system), "[Vellaro]\r\nOther=sz:mine\r\n");
+    vtest::WriteFile(vellaro::MachineValuesFile(system), "[Vellaro]\r\nOther=sz:mine\r\n");
     ASSERT_TRUE(TakeOver());
-    EXPECT_EQ(ReadBytes(vellaro::MachineValuesFile(system)), "[Vellaro]\r\nOther=sz:mine\r\n");
+    EXPECT_EQ(vtest::ReadFile(vellaro::MachineValuesFile(system)),
+              "[Vellaro]\r\nOther=sz:mine\r\n");
     EXPECT_TRUE(fs::exists(system / "noprg.ini"));
 }
 
@@ -121,7 +125,7 @@ TEST_F(EarlierSettingsTest, AnotherAccountsFolderIsLeftAlone) {
 }
 
 TEST_F(EarlierSettingsTest, ASystemFolderThatCannotBeMadeTakesNothing) {
-    WriteBytes(m_dir / "home", "a file where the home folder should be");
+    vtest::WriteFile(m_dir / "home", "a file where the home folder should be");
     EXPECT_FALSE(TakeOver());
     ExpectEarlierUntouched();
 }

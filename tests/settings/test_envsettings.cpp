@@ -1,6 +1,9 @@
 #include "settings/TEnvSettings.h"
 
-#include "TempDir.h"
+#include <gtest/gtest.h>
+
+#include "SampleSettings.h"
+#include "Scratch.h"
 #include "common/VellaroError.h"
 #include "settings/IniFile.h"
 #include <algorithm>
@@ -10,17 +13,13 @@ using namespace vellaro;
 
 namespace {
 
-class EnvSettingsTest : public vellaro::testing::TempDirTest {
+class EnvSettingsTest : public ::testing::Test {
   protected:
+    vtest::ScratchFolder m_dir;
     fs::path File() const { return m_dir / "noprg.ini"; }
-
-    static TEnvSettings Defaults() {
-        TEnvSettings s = DefaultEnvSettings("/opt/vellaro/java source");
-        s.YokoPos = 254;
-        s.TatePos = 122;
-        return s;
-    }
 };
+
+using vtest::StoredDefaults;
 
 // "ＭＳ ゴシック" in CP932.
 const std::string kMsGothic = "\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4E";
@@ -29,43 +28,44 @@ const std::string kMsGothic = "\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\
 
 TEST_F(EnvSettingsTest, SaveSettingsOfTheDefaultsWritesTheKnownFile) {
     IniFile ini(File());
-    SaveSettings(ini, Defaults());
-    EXPECT_EQ(ReadBytes(File()), "[Bas]\r\n"
-                                 "spFontSize=12\r\n"
-                                 "spFontName=" +
-                                     kMsGothic +
-                                     "\r\n"
-                                     "FontName=" +
-                                     kMsGothic +
-                                     "\r\n"
-                                     "FontSize=10\r\n"
-                                     "FontColor=-2147483640\r\n"
-                                     "PathSrc=/opt/vellaro/java source\r\n"
-                                     "YokoSize=595\r\n"
-                                     "TateSize=520\r\n"
-                                     "YokoPos=254\r\n"
-                                     "TatePos=122\r\n"
-                                     "Level=1\r\n"
-                                     "LevelTextBas=1\r\n"
-                                     "LevelTextJava=1\r\n"
-                                     "JavaReadCount=1\r\n"
-                                     "BasreadCount=1\r\n"
-                                     "SwSpeedRead=1\r\n"
-                                     "SwSpeedText=1\r\n"
-                                     "SpeedDisp=1\r\n");
+    SaveSettings(ini, StoredDefaults());
+    EXPECT_EQ(vtest::ReadFile(File()), "[Bas]\r\n"
+                                       "spFontSize=12\r\n"
+                                       "spFontName=" +
+                                           kMsGothic +
+                                           "\r\n"
+                                           "FontName=" +
+                                           kMsGothic +
+                                           "\r\n"
+                                           "FontSize=10\r\n"
+                                           "FontColor=-2147483640\r\n"
+                                           "PathSrc=/opt/vellaro/java source\r\n"
+                                           "YokoSize=595\r\n"
+                                           "TateSize=520\r\n"
+                                           "YokoPos=254\r\n"
+                                           "TatePos=122\r\n"
+                                           "Level=1\r\n"
+                                           "LevelTextBas=1\r\n"
+                                           "LevelTextJava=1\r\n"
+                                           "JavaReadCount=1\r\n"
+                                           "BasreadCount=1\r\n"
+                                           "SwSpeedRead=1\r\n"
+                                           "SwSpeedText=1\r\n"
+                                           "SpeedDisp=1\r\n");
 }
 
 TEST_F(EnvSettingsTest, FileFirstWrittenByTheCountersKeepsThemFirst) {
     IniFile ini(File());
-    TEnvSettings s = Defaults();
+    TEnvSettings s = StoredDefaults();
     s.Level = 3;
     s.JavaReadCount = 0;
     s.BasreadCount = 42;
     SaveCounters(ini, s);
-    EXPECT_EQ(ReadBytes(File()), "[Bas]\r\nLevel=3\r\nJavaReadCount=0\r\nBasreadCount=42\r\n");
+    EXPECT_EQ(vtest::ReadFile(File()),
+              "[Bas]\r\nLevel=3\r\nJavaReadCount=0\r\nBasreadCount=42\r\n");
 
     SaveSettings(ini, s);
-    const std::string bytes = ReadBytes(File());
+    const std::string bytes = vtest::ReadFile(File());
     EXPECT_EQ(bytes.rfind("[Bas]\r\nLevel=3\r\nJavaReadCount=0\r\nBasreadCount=42\r\n"
                           "spFontSize=12\r\n",
                           0),
@@ -75,30 +75,13 @@ TEST_F(EnvSettingsTest, FileFirstWrittenByTheCountersKeepsThemFirst) {
 }
 
 TEST_F(EnvSettingsTest, LoadReadsBackWhatSaveWrote) {
-    TEnvSettings s = Defaults();
-    s.FontName = "\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E"; // ＭＳ Ｐゴシック
-    s.FontSize = 14;
-    s.FontColor = 255;
-    s.spFontName = "IPAGothic";
-    s.spFontSize = 20;
-    s.PathSrc = "/home/学習者/java source";
-    s.YokoSize = 800;
-    s.TateSize = 600;
-    s.YokoPos = -10;
-    s.TatePos = 5;
-    s.Level = 10;
-    s.LevelTextBas = 2;
-    s.LevelTextJava = 3;
-    s.JavaReadCount = 77;
-    s.BasreadCount = 0;
-    s.SwSpeedRead = false;
-    s.SwSpeedText = false;
-    s.SpeedDisp = false;
+    const TEnvSettings s = vtest::SampleSettings();
     IniFile ini(File());
     SaveSettings(ini, s);
     // The folder is stored in CP932 ("学習者" is 8A 77 8F 4B 8E D2).
-    EXPECT_NE(ReadBytes(File()).find("PathSrc=/home/\x8A\x77\x8F\x4B\x8E\xD2/java source\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        vtest::ReadFile(File()).find("PathSrc=/home/\x8A\x77\x8F\x4B\x8E\xD2/java source\r\n"),
+        std::string::npos);
 
     TEnvSettings loaded;
     LoadSettings(ini, loaded);
@@ -106,9 +89,9 @@ TEST_F(EnvSettingsTest, LoadReadsBackWhatSaveWrote) {
 }
 
 TEST_F(EnvSettingsTest, LoadKeepsFieldsWhoseKeysAreMissingOrUnreadable) {
-    WriteBytes(File(), "[Bas]\r\nLevel=0x1F\r\nJavaReadCount=abc\r\nBasreadCount=$10\r\n"
-                       "FontSize=0x\r\nSwSpeedRead=no\r\nPathSrc=/bad\x82\r\n");
-    TEnvSettings s = Defaults();
+    vtest::WriteFile(File(), "[Bas]\r\nLevel=0x1F\r\nJavaReadCount=abc\r\nBasreadCount=$10\r\n"
+                             "FontSize=0x\r\nSwSpeedRead=no\r\nPathSrc=/bad\x82\r\n");
+    TEnvSettings s = StoredDefaults();
     s.FontSize = 9;
     s.JavaReadCount = 5;
     const TEnvSettings before = s;
@@ -122,7 +105,7 @@ TEST_F(EnvSettingsTest, LoadKeepsFieldsWhoseKeysAreMissingOrUnreadable) {
 }
 
 TEST_F(EnvSettingsTest, FolderThatCp932CannotHoldIsRefusedBeforeAnyWrite) {
-    TEnvSettings s = Defaults();
+    TEnvSettings s = StoredDefaults();
     s.PathSrc = "/home/user/📁 java";
     IniFile ini(File());
     try {
@@ -135,7 +118,7 @@ TEST_F(EnvSettingsTest, FolderThatCp932CannotHoldIsRefusedBeforeAnyWrite) {
 }
 
 TEST_F(EnvSettingsTest, KeysWrittenBeforeARefusedWriteStay) {
-    TEnvSettings s = Defaults();
+    TEnvSettings s = StoredDefaults();
     s.FontName = "bad\r\nname"; // the third key
     IniFile ini(File());
     try {
@@ -144,5 +127,6 @@ TEST_F(EnvSettingsTest, KeysWrittenBeforeARefusedWriteStay) {
     } catch (const VellaroError& e) {
         EXPECT_EQ(std::string(e.what()), File().string() + " に書き込めません");
     }
-    EXPECT_EQ(ReadBytes(File()), "[Bas]\r\nspFontSize=12\r\nspFontName=" + kMsGothic + "\r\n");
+    EXPECT_EQ(vtest::ReadFile(File()),
+              "[Bas]\r\nspFontSize=12\r\nspFontName=" + kMsGothic + "\r\n");
 }

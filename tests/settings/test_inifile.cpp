@@ -1,6 +1,8 @@
 #include "settings/IniFile.h"
 
-#include "TempDir.h"
+#include <gtest/gtest.h>
+
+#include "Scratch.h"
 #include "common/VellaroError.h"
 
 #include <climits>
@@ -12,11 +14,12 @@ using vellaro::VellaroError;
 
 namespace {
 
-class IniFileTest : public vellaro::testing::TempDirTest {
+class IniFileTest : public ::testing::Test {
   protected:
+    vtest::ScratchFolder m_dir;
     fs::path File() const { return m_dir / "noprg.ini"; }
     IniFile WithContent(const std::string& bytes) {
-        WriteBytes(File(), bytes);
+        vtest::WriteFile(File(), bytes);
         return IniFile(File());
     }
 };
@@ -71,7 +74,7 @@ TEST_F(IniFileTest, BooleansAreIntegersAndWrittenAsOneOrZero) {
 
     ini.WriteBool("Bas", "A", false);
     ini.WriteBool("Bas", "C", true);
-    EXPECT_EQ(ReadBytes(File()), "[Bas]\r\nA=0\r\nB=0\r\nC=1\r\n");
+    EXPECT_EQ(vtest::ReadFile(File()), "[Bas]\r\nA=0\r\nB=0\r\nC=1\r\n");
 }
 
 TEST_F(IniFileTest, NamesMatchWithoutRegardToAsciiCase) {
@@ -82,7 +85,7 @@ TEST_F(IniFileTest, NamesMatchWithoutRegardToAsciiCase) {
     EXPECT_EQ(ini.ReadInteger("bas", "\x83\x61", 0), 2);
 
     ini.WriteInteger("BAS", "Level", 6);
-    EXPECT_EQ(ReadBytes(File()), "[bAS]\r\nlevel=6\r\n\x83\x41=1\r\n\x83\x61=2\r\n");
+    EXPECT_EQ(vtest::ReadFile(File()), "[bAS]\r\nlevel=6\r\n\x83\x41=1\r\n\x83\x61=2\r\n");
 }
 
 TEST_F(IniFileTest, FirstOfDuplicateKeysAndSectionsWins) {
@@ -91,7 +94,7 @@ TEST_F(IniFileTest, FirstOfDuplicateKeysAndSectionsWins) {
     EXPECT_EQ(ini.ReadInteger("Bas", "OnlyHere", 0), 0);
 
     ini.WriteInteger("Bas", "Level", 4);
-    EXPECT_EQ(ReadBytes(File()),
+    EXPECT_EQ(vtest::ReadFile(File()),
               "[Bas]\r\nLevel=4\r\nLevel=2\r\n[Bas]\r\nLevel=3\r\nOnlyHere=9\r\n");
 }
 
@@ -139,8 +142,8 @@ TEST_F(IniFileTest, ExistingKeyIsReplacedWhereItStands) {
                                "B = old value \r\n  C=3\r\n\r\n[Tail]\r\nB=tail";
     IniFile ini = WithContent(before);
     ini.WriteString("Bas", "B", "new");
-    EXPECT_EQ(ReadBytes(File()), "; kept\r\n[Top]\r\nX=1\r\n\r\n[Bas]\r\nA=1\n"
-                                 "B=new\r\n  C=3\r\n\r\n[Tail]\r\nB=tail");
+    EXPECT_EQ(vtest::ReadFile(File()), "; kept\r\n[Top]\r\nX=1\r\n\r\n[Bas]\r\nA=1\n"
+                                       "B=new\r\n  C=3\r\n\r\n[Tail]\r\nB=tail");
 }
 
 TEST_F(IniFileTest, NewKeysGoToTheEndOfTheirSectionAndNewSectionsToTheEnd) {
@@ -148,12 +151,12 @@ TEST_F(IniFileTest, NewKeysGoToTheEndOfTheirSectionAndNewSectionsToTheEnd) {
     ini.WriteString("Bas", "B", "2");
     ini.WriteString("New", "N", "3");
     ini.WriteString("Tail", "U", "4");
-    EXPECT_EQ(ReadBytes(File()),
+    EXPECT_EQ(vtest::ReadFile(File()),
               "[Bas]\r\nA=1\r\nB=2\r\n\r\n[Tail]\r\nT=1\r\nU=4\r\n[New]\r\nN=3\r\n");
 
     IniFile fresh(m_dir / "fresh.ini");
     fresh.WriteString("Bas", "K", "v");
-    EXPECT_EQ(ReadBytes(m_dir / "fresh.ini"), "[Bas]\r\nK=v\r\n");
+    EXPECT_EQ(vtest::ReadFile(m_dir / "fresh.ini"), "[Bas]\r\nK=v\r\n");
 }
 
 TEST_F(IniFileTest, TheFirstWriteMakesTheFoldersPrivate) {
@@ -169,7 +172,7 @@ TEST_F(IniFileTest, TheFirstWriteMakesTheFoldersPrivate) {
 TEST_F(IniFileTest, RefusedWriteNamesTheFullPath) {
     // Running as root, permissions cannot refuse a write: a regular file where the folder
     // should be does.
-    WriteBytes(m_dir / "plain", "x");
+    vtest::WriteFile(m_dir / "plain", "x");
     IniFile blocked(m_dir / "plain" / "noprg.ini");
     EXPECT_EQ(RefusalText([&] { blocked.WriteInteger("Bas", "Level", 1); }),
               (m_dir / "plain" / "noprg.ini").string() + " に書き込めません");
@@ -187,7 +190,7 @@ TEST_F(IniFileTest, LineBreaksInValuesOrNamesAreRefusedAndNothingIsWritten) {
     EXPECT_EQ(RefusalText([&] { ini.WriteString("Bas", "A", "x\ny"); }), expected);
     EXPECT_EQ(RefusalText([&] { ini.WriteString("Bas", "K=V", "1"); }), expected);
     EXPECT_EQ(RefusalText([&] { ini.WriteString("B]as", "K", "1"); }), expected);
-    EXPECT_EQ(ReadBytes(File()), before);
+    EXPECT_EQ(vtest::ReadFile(File()), before);
 }
 
 TEST_F(IniFileTest, UnreadableFilesReadAsMissingAndAreNeverReplaced) {

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include <sys/stat.h> // mkfifo
 #endif
 
+#include "Scratch.h"
 #include "common/AtomicFile.h"
 #include "common/Cp932.h"
 #include "trainer/LessonSource.h"
@@ -50,42 +50,32 @@ std::string ReferenceDecodeLine(const std::string& line, std::size_t i) {
     return out;
 }
 
-class TempDir {
-  public:
-    TempDir() {
-        std::random_device seed;
-        do
-            m_path = fs::temp_directory_path() / ("lessontext-" + std::to_string(seed()));
-        while (!fs::create_directory(m_path));
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    const fs::path& path() const { return m_path; }
-    fs::path write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(m_path / name, std::ios::binary) << bytes;
-        return m_path / name;
-    }
+// Writes a file of the scratch folder, and names it.
+fs::path Written(const vtest::ScratchFolder& dir, const std::string& name,
+                 const std::string& bytes) {
+    vtest::WriteFile(dir / name, bytes);
+    return dir / name;
+}
 
-  private:
-    fs::path m_path;
+// Lines worked out by hand, both ways: the first line has key 1, so the pair for 4,1 gives 0x41
+// as pair 1 and 0x42 as pair 2; line 30 uses key 31 (0x5F ^ 1 ^ 0x1F), line 31 key 0
+// (0x40 ^ 1 ^ 0), line 32 key 1 again (0x41 ^ 1 ^ 1).
+struct HandWorked {
+    const char* decoded;
+    std::size_t line;
+    const char* encoded;
 };
+constexpr HandWorked kHandWorked[] = {
+    {"AA", 0, "BKBW"}, {"AB", 0, "BKBK"}, {"A", 30, "R+"}, {"A", 31, "B7"}, {"A", 32, "BK"}};
 
 } // namespace
 
 TEST(CharToHexDigit, MapsAlphabetPositionsToDigits) {
-    EXPECT_EQ(CharToHexDigit("7"), "0");
-    EXPECT_EQ(CharToHexDigit("K"), "1");
-    EXPECT_EQ(CharToHexDigit("B"), "4");
-    EXPECT_EQ(CharToHexDigit("5"), "9");
-    EXPECT_EQ(CharToHexDigit("e"), "A");
-    EXPECT_EQ(CharToHexDigit("+"), "F");
     // The 17th character stands for no digit; foreign and missing characters for the first.
-    EXPECT_EQ(CharToHexDigit("u"), "");
-    EXPECT_EQ(CharToHexDigit("Z"), "0");
-    EXPECT_EQ(CharToHexDigit("0"), "0");
-    EXPECT_EQ(CharToHexDigit(""), "0");
+    const char* const digits[][2] = {{"7", "0"}, {"K", "1"}, {"B", "4"}, {"5", "9"}, {"e", "A"},
+                                     {"+", "F"}, {"u", ""},  {"Z", "0"}, {"0", "0"}, {"", "0"}};
+    for (const auto& [character, digit] : digits)
+        EXPECT_EQ(CharToHexDigit(character), digit) << character;
     EXPECT_EQ(CharToHexDigit(std::string(1, '\0')), "0");
 }
 
@@ -99,22 +89,15 @@ TEST(HexPairToByte, CountsAMissingDigitAsMinusOne) {
 }
 
 TEST(DecodeLessonLine, HandWorkedFixtures) {
-    // First line, key 1: the pair for 4,1 as pair 1 gives 0x41, as pair 2 gives 0x42.
-    EXPECT_EQ(DecodeLessonLine("BKBW", 0), "AA");
-    EXPECT_EQ(DecodeLessonLine("BKBK", 0), "AB");
-    // Odd length: the last pair "B" + missing low digit = 0x40, ^ 2 ^ 1 = 0x43.
-    EXPECT_EQ(DecodeLessonLine("BKB", 0), "AC");
-    // Characters outside the alphabet count as digit 0: 0x40 ^ 1 ^ 1.
-    EXPECT_EQ(DecodeLessonLine("B3", 0), "@");
-    EXPECT_EQ(DecodeLessonLine("BZ", 0), "@");
-    // The 17th character counts as -1: 4*16-1 = 0x3F; -16+1 = -15 -> 0xF1; -17 -> 0xEF.
-    EXPECT_EQ(DecodeLessonLine("Bu", 0), "?");
-    EXPECT_EQ(DecodeLessonLine("uK", 0), "\xF1");
-    EXPECT_EQ(DecodeLessonLine("uu", 0), "\xEF");
-    // Line 30 uses key 31, line 31 key 0, line 32 key 1 again.
-    EXPECT_EQ(DecodeLessonLine("R+", 30), "A"); // 0x5F ^ 1 ^ 0x1F
-    EXPECT_EQ(DecodeLessonLine("B7", 31), "A"); // 0x40 ^ 1 ^ 0
-    EXPECT_EQ(DecodeLessonLine("BK", 32), "A"); // 0x41 ^ 1 ^ 1
+    for (const HandWorked& h : kHandWorked)
+        EXPECT_EQ(DecodeLessonLine(h.encoded, h.line), h.decoded) << h.encoded;
+    // On the first line: odd length, the last pair "B" + missing low digit = 0x40, ^ 2 ^ 1 =
+    // 0x43; characters outside the alphabet count as digit 0 (0x40 ^ 1 ^ 1); the 17th character
+    // counts as -1 (4*16-1 = 0x3F; -16+1 = -15 -> 0xF1; -17 -> 0xEF).
+    const char* const firstLine[][2] = {{"BKB", "AC"}, {"B3", "@"},    {"BZ", "@"},
+                                        {"Bu", "?"},   {"uK", "\xF1"}, {"uu", "\xEF"}};
+    for (const auto& [encoded, decoded] : firstLine)
+        EXPECT_EQ(DecodeLessonLine(encoded, 0), decoded) << encoded;
     EXPECT_EQ(DecodeLessonLine("", 5), "");
 }
 
@@ -132,11 +115,8 @@ TEST(DecodeLessonLine, OnlyTheLowEightBitsOfThePairNumberTakePart) {
 }
 
 TEST(EncodeLessonLine, HandWorkedFixtures) {
-    EXPECT_EQ(EncodeLessonLine("AA", 0), "BKBW");
-    EXPECT_EQ(EncodeLessonLine("AB", 0), "BKBK");
-    EXPECT_EQ(EncodeLessonLine("A", 30), "R+");
-    EXPECT_EQ(EncodeLessonLine("A", 31), "B7");
-    EXPECT_EQ(EncodeLessonLine("A", 32), "BK");
+    for (const HandWorked& h : kHandWorked)
+        EXPECT_EQ(EncodeLessonLine(h.decoded, h.line), h.encoded) << h.decoded;
     EXPECT_EQ(EncodeLessonText({"AA", "", "A"}), "BKBW\r\n\r\nBQ\r\n"); // line 2: 0x41^1^3 = 0x43
 }
 
@@ -257,16 +237,17 @@ TEST(SplitLessonLines, LineEnds) {
 }
 
 TEST(ReadLessonFile, ReadsLinesAndReportsFailures) {
-    TempDir dir;
+    vtest::ScratchFolder dir;
     std::vector<std::string> buffer{"stale"};
 
-    EXPECT_EQ(ReadLessonFile(dir.write("a.txt", "BKBW\r\n\r\nBK"), buffer), LessonReadStatus::Ok);
+    EXPECT_EQ(ReadLessonFile(Written(dir, "a.txt", "BKBW\r\n\r\nBK"), buffer),
+              LessonReadStatus::Ok);
     EXPECT_EQ(buffer, (std::vector<std::string>{"BKBW", "", "BK"}));
     std::vector<std::string> lines;
     DecodeLessonText(buffer, lines);
     EXPECT_EQ(lines, (std::vector<std::string>{"AA", "", "C"})); // line 2: 0x41 ^ 1 ^ 3
 
-    EXPECT_EQ(ReadLessonFile(dir.write("empty.txt", ""), buffer), LessonReadStatus::Ok);
+    EXPECT_EQ(ReadLessonFile(Written(dir, "empty.txt", ""), buffer), LessonReadStatus::Ok);
     EXPECT_TRUE(buffer.empty());
 
     buffer = {"stale"};
@@ -284,7 +265,7 @@ TEST(ReadLessonFile, ReadsLinesAndReportsFailures) {
 #endif
 
     // A huge file is not read at all (sparse, so the test stays cheap).
-    const fs::path huge = dir.write("huge.txt", "");
+    const fs::path huge = Written(dir, "huge.txt", "");
     fs::resize_file(huge, kMaxLessonFileBytes + 1);
     buffer = {"stale"};
     EXPECT_EQ(ReadLessonFile(huge, buffer), LessonReadStatus::TooLarge);
@@ -292,13 +273,13 @@ TEST(ReadLessonFile, ReadsLinesAndReportsFailures) {
 }
 
 TEST(ReadLessonFile, BinaryGarbageIsRefusedAsDamaged) {
-    TempDir dir;
+    vtest::ScratchFolder dir;
     std::string garbage;
     std::mt19937 rng(5);
     for (int i = 0; i < 100000; ++i)
         garbage += static_cast<char>(rng() & 0xFF);
     std::vector<std::string> buffer;
-    ASSERT_EQ(ReadLessonFile(dir.write("bin.txt", garbage), buffer), LessonReadStatus::Ok);
+    ASSERT_EQ(ReadLessonFile(Written(dir, "bin.txt", garbage), buffer), LessonReadStatus::Ok);
     std::vector<std::string> lines;
     EXPECT_TRUE(DecodeLessonText(buffer, lines).damaged);
 }
@@ -330,14 +311,15 @@ TEST(ShippedLesson, JavaTxtDecodesToTheLessonSource) {
 TEST(LessonEncoderTool, EncodesUtf8SourceAndRefusesWhatCp932CannotHold) {
     const fs::path tool = fs::path(VELLARO_BUILD_DIR) / "tools" / "lessonenc";
     ASSERT_TRUE(fs::exists(tool)) << tool << " is built by the lessonenc target";
-    TempDir dir;
+    vtest::ScratchFolder dir;
     auto run = [&](const std::string& args) {
         return std::system((tool.string() + " " + args + " 2>/dev/null").c_str());
     };
 
     // A byte-order mark is dropped; LF or CR LF line ends; a TAB line; full-width and ～ ① 髙.
-    const fs::path good = dir.write("good.txt", "\xEF\xBB\xBF"
-                                                "AA\n\t変数\r\n\nＪａｖａ～①髙\n");
+    const fs::path good = Written(dir, "good.txt",
+                                  "\xEF\xBB\xBF"
+                                  "AA\n\t変数\r\n\nＪａｖａ～①髙\n");
     ASSERT_EQ(run(good.string() + " " + (dir.path() / "Java.txt").string()), 0);
     std::string stored;
     ASSERT_TRUE(ReadWholeFile(dir.path() / "Java.txt", stored));
@@ -351,9 +333,10 @@ TEST(LessonEncoderTool, EncodesUtf8SourceAndRefusesWhatCp932CannotHold) {
     // A character without a CP932 form, or a NUL, fails the build of the lesson; nothing is
     // written.
     const fs::path out = dir.path() / "bad.txt";
-    EXPECT_NE(run(dir.write("emoji.txt", "ok\n\xF0\x9F\x98\x80\n").string() + " " + out.string()),
+    EXPECT_NE(
+        run(Written(dir, "emoji.txt", "ok\n\xF0\x9F\x98\x80\n").string() + " " + out.string()), 0);
+    EXPECT_NE(run(Written(dir, "nul.txt", std::string("a\0b\n", 4)).string() + " " + out.string()),
               0);
-    EXPECT_NE(run(dir.write("nul.txt", std::string("a\0b\n", 4)).string() + " " + out.string()), 0);
     EXPECT_FALSE(fs::exists(out));
 
     // The decoding direction gives the source text back.

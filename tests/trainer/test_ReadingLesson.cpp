@@ -12,27 +12,46 @@ using namespace vellaro;
 
 namespace {
 
-TEnvSettings FirstPair(std::int32_t basreadCount, std::int32_t level = 5) {
+// A lesson on the first counter pair (BasreadCount, LevelTextBas) or on the second
+// (JavaReadCount, LevelTextJava); the other pair holds values that must not matter.
+TEnvSettings Pair(bool first, std::int32_t position, std::int32_t level) {
     TEnvSettings s;
-    s.SwSpeedText = true;
-    s.BasreadCount = basreadCount;
-    s.LevelTextBas = level;
-    s.JavaReadCount = 777; // must not matter with the first pair
-    s.LevelTextJava = 1;
+    s.SwSpeedText = first;
+    s.BasreadCount = first ? position : 555;
+    s.LevelTextBas = first ? level : 1;
+    s.JavaReadCount = first ? 777 : position;
+    s.LevelTextJava = first ? 1 : level;
     return s;
+}
+
+TEnvSettings FirstPair(std::int32_t basreadCount, std::int32_t level = 5) {
+    return Pair(true, basreadCount, level);
 }
 
 TEnvSettings SecondPair(std::int32_t javaReadCount, std::int32_t level = 5) {
-    TEnvSettings s;
-    s.SwSpeedText = false;
-    s.JavaReadCount = javaReadCount;
-    s.LevelTextJava = level;
-    s.BasreadCount = 555; // must not matter with the second pair
-    s.LevelTextBas = 1;
-    return s;
+    return Pair(false, javaReadCount, level);
 }
 
 const std::vector<std::string> kThree{"one", "two", "three"};
+
+// A lesson started on kThree.
+ReadingLesson Started(const TEnvSettings& s) {
+    ReadingLesson lesson;
+    lesson.start(s, kThree.size());
+    return lesson;
+}
+
+// A lesson that halted by itself (at the end of the text, or when the display lost the focus):
+// nothing runs, and Start stays disabled through a page switch until Stop.
+void ExpectHaltedUntilStop(ReadingLesson& lesson) {
+    EXPECT_FALSE(lesson.running());
+    EXPECT_FALSE(lesson.timerOn());
+    EXPECT_FALSE(lesson.startEnabled());
+    lesson.stopForPageSwitch();
+    EXPECT_FALSE(lesson.startEnabled());
+    lesson.stop();
+    EXPECT_TRUE(lesson.startEnabled());
+}
 
 } // namespace
 
@@ -61,9 +80,8 @@ TEST(ReadingLesson, PaceFollowsTheLevelAndClampsAHandEditedOne) {
 }
 
 TEST(ReadingLesson, FirstPairStartsAtTheLineShownLast) {
-    ReadingLesson lesson;
     auto s = FirstPair(1);
-    lesson.start(s, kThree.size());
+    ReadingLesson lesson = Started(s);
     EXPECT_TRUE(lesson.running());
     EXPECT_TRUE(lesson.timerOn());
     EXPECT_FALSE(lesson.startEnabled());
@@ -146,9 +164,8 @@ TEST(ReadingLesson, TabFlagSurvivesStopAndRestart) {
 }
 
 TEST(ReadingLesson, ThreeLinesEndOnTheFourthTick) {
-    ReadingLesson lesson;
     auto s = SecondPair(0);
-    lesson.start(s, kThree.size());
+    ReadingLesson lesson = Started(s);
     for (const auto& line : kThree) {
         lesson.tick(s, kThree);
         EXPECT_EQ(lesson.display(), line);
@@ -159,21 +176,12 @@ TEST(ReadingLesson, ThreeLinesEndOnTheFourthTick) {
     EXPECT_EQ(lesson.counter(), "3");
     EXPECT_EQ(lesson.readIndex(), 2);
     EXPECT_EQ(s.JavaReadCount, 2);
-    EXPECT_FALSE(lesson.running());
-    EXPECT_FALSE(lesson.timerOn());
-    EXPECT_FALSE(lesson.startEnabled());
-
-    // A page switch does not enable Start (the lesson is no longer running); Stop does.
-    lesson.stopForPageSwitch();
-    EXPECT_FALSE(lesson.startEnabled());
-    lesson.stop();
-    EXPECT_TRUE(lesson.startEnabled());
+    ExpectHaltedUntilStop(lesson);
 }
 
 TEST(ReadingLesson, AfterTheEndTheFirstPairShowsTheLastTwoLinesAgain) {
-    ReadingLesson lesson;
     auto s = FirstPair(2);
-    lesson.start(s, kThree.size());
+    ReadingLesson lesson = Started(s);
     lesson.tick(s, kThree);
     lesson.tick(s, kThree);
     lesson.tick(s, kThree);
@@ -203,9 +211,8 @@ TEST(ReadingLesson, EmptyListEndsAtTheFirstTick) {
 }
 
 TEST(ReadingLesson, PositionPastTheEndEndsAtOnce) {
-    ReadingLesson lesson;
     auto s = SecondPair(50);
-    lesson.start(s, kThree.size());
+    ReadingLesson lesson = Started(s);
     lesson.tick(s, kThree);
     EXPECT_EQ(lesson.display(), LessonEndText());
     EXPECT_EQ(s.JavaReadCount, 2);
@@ -214,9 +221,8 @@ TEST(ReadingLesson, PositionPastTheEndEndsAtOnce) {
 }
 
 TEST(ReadingLesson, SecondPairGoesOnWithTheNextLine) {
-    ReadingLesson lesson;
     auto s = SecondPair(1, 8);
-    lesson.start(s, kThree.size());
+    ReadingLesson lesson = Started(s);
     EXPECT_EQ(lesson.counter(), "1");
     EXPECT_EQ(lesson.intervalMs(), 500);
     lesson.tick(s, kThree);
@@ -230,9 +236,8 @@ TEST(ReadingLesson, SecondPairGoesOnWithTheNextLine) {
 }
 
 TEST(ReadingLesson, ExtremeHandEditedPositionsStayInsideTheList) {
-    ReadingLesson lesson;
     auto s = FirstPair(INT_MIN);
-    lesson.start(s, kThree.size());
+    ReadingLesson lesson = Started(s);
     EXPECT_EQ(lesson.readIndex(), INT_MIN); // saturates instead of wrapping around
     lesson.tick(s, kThree);
     EXPECT_EQ(lesson.display(), "");
@@ -247,25 +252,17 @@ TEST(ReadingLesson, ExtremeHandEditedPositionsStayInsideTheList) {
 }
 
 TEST(ReadingLesson, FocusLossHaltsButLeavesStartDisabled) {
-    ReadingLesson lesson;
     auto s = SecondPair(0);
-    lesson.start(s, kThree.size());
+    ReadingLesson lesson = Started(s);
     lesson.tick(s, kThree);
     lesson.focusLost();
-    EXPECT_FALSE(lesson.running());
-    EXPECT_FALSE(lesson.timerOn());
-    EXPECT_FALSE(lesson.startEnabled());
     EXPECT_EQ(lesson.display(), "one");
-    lesson.stopForPageSwitch();
-    EXPECT_FALSE(lesson.startEnabled());
-    lesson.stop();
-    EXPECT_TRUE(lesson.startEnabled());
+    ExpectHaltedUntilStop(lesson);
 }
 
 TEST(ReadingLesson, PageSwitchStopsARunningLessonAndEnablesStart) {
-    ReadingLesson lesson;
     auto s = FirstPair(1);
-    lesson.start(s, kThree.size());
+    ReadingLesson lesson = Started(s);
     lesson.stopForPageSwitch();
     EXPECT_FALSE(lesson.running());
     EXPECT_FALSE(lesson.timerOn());
@@ -273,9 +270,8 @@ TEST(ReadingLesson, PageSwitchStopsARunningLessonAndEnablesStart) {
 }
 
 TEST(ReadingLesson, EnteringThePageTakesTheSecondPairsPosition) {
-    ReadingLesson lesson;
     auto s = FirstPair(3);
-    lesson.start(s, kThree.size());
+    ReadingLesson lesson = Started(s);
     lesson.tick(s, kThree);
     s.JavaReadCount = 42;
     lesson.enterPage(s);

@@ -135,6 +135,51 @@ class TestAccessibility : public QObject {
     void iconsAreDrawnAtEverySize();
 };
 
+void TestAccessibility::iconsAreDrawnAtEverySize() {
+    using vellaro::IconId;
+    const IconId all[] = {IconId::NewSheet,       IconId::OpenFolder,      IconId::Floppy,
+                          IconId::Scissors,       IconId::CopySheets,      IconId::PasteClipboard,
+                          IconId::TextSheet,      IconId::Computer,        IconId::ScreenCross,
+                          IconId::ScreenVertical, IconId::ScreenHorizontal};
+    QList<QImage> at16;
+    for (IconId id : all) {
+        for (int size : {16, 32, 48}) {
+            const QImage img = vellaro::IconImage(id, size);
+            QCOMPARE(img.size(), QSize(size, size));
+            // Something is drawn, and the corners of the grid stay see-through somewhere.
+            int opaque = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x)
+                    opaque += qAlpha(img.pixel(x, y)) > 0;
+            QVERIFY(opaque > size * size / 8);
+            QVERIFY(opaque < size * size);
+        }
+        at16 << vellaro::IconImage(id, 16);
+    }
+    // Every picture differs from every other.
+    for (int i = 0; i < at16.size(); ++i)
+        for (int j = i + 1; j < at16.size(); ++j)
+            QVERIFY(at16[i] != at16[j]);
+    // The direction pictures hold two red bars each, across the screen's middle.
+    auto runs = [](const QImage& img, bool alongRow) {
+        int count = 0;
+        bool inside = false;
+        for (int i = 0; i < 16; ++i) {
+            const QRgb c = alongRow ? img.pixel(i, 8) : img.pixel(8, i);
+            const bool red = qRed(c) > 200 && qGreen(c) < 80 && qBlue(c) < 80;
+            count += red && !inside;
+            inside = red;
+        }
+        return count;
+    };
+    QCOMPARE(runs(vellaro::IconImage(IconId::ScreenVertical, 16), true), 2);
+    QCOMPARE(runs(vellaro::IconImage(IconId::ScreenHorizontal, 16), false), 2);
+    // The lists hold their pictures with all three sizes.
+    QCOMPARE(vellaro::EditImage(5).availableSizes().size(), 3);
+    QVERIFY(vellaro::ImageList(4).isNull());
+    QVERIFY(!vellaro::paintImage(2).isNull());
+}
+
 void TestAccessibility::everyReachableControlHasAName() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartProgram();
@@ -179,15 +224,14 @@ void TestAccessibility::everyReachableControlHasAName() {
 
 void TestAccessibility::tabPressedThroughTheBusIsAPageSwitch() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
     w.SrcClassName->setText(QStringLiteral("Hello"));
     w.SecEdit->setPlainText(QStringLiteral("?(1);"));
 
     PressTab(w.PageControl1, 1);
     QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet2);
-    QCOMPARE(w.CurPage, 1);
+    QCOMPARE(w.CurPage(), 1);
     QVERIFY(MenusAre(w, false, false, true));
     QVERIFY(w.compList->toPlainText().contains(QStringLiteral("System.out.println (1);")));
     QCOMPARE(vtest::ReadIniLines(folders.settingsFile()),
@@ -196,7 +240,7 @@ void TestAccessibility::tabPressedThroughTheBusIsAPageSwitch() {
     // The sub-pages too: the exercise's pace is set when it is chosen, and a main page switch
     // stops a running animation.
     PressTab(w.PageControl1, 2);
-    QCOMPARE(w.CurPage, 2);
+    QCOMPARE(w.CurPage(), 2);
     QVERIFY(MenusAre(w, false, false, false));
     w.MstLevel->setValue(10);
     PressTab(w.PageControl2, 0);
@@ -204,11 +248,11 @@ void TestAccessibility::tabPressedThroughTheBusIsAPageSwitch() {
     w.BitBtn9->click();
     QVERIFY(w.Paint_Timer->isActive());
     PressTab(w.PageControl1, 3);
-    QCOMPARE(w.CurPage, 3);
+    QCOMPARE(w.CurPage(), 3);
     QVERIFY(!w.Paint_Timer->isActive());
     QVERIFY(w.BitBtn9->isEnabled());
     PressTab(w.PageControl1, 0);
-    QCOMPARE(w.CurPage, 0);
+    QCOMPARE(w.CurPage(), 0);
     QVERIFY(MenusAre(w, true, true, false));
     QVERIFY(folders.dialogs.messages.isEmpty());
 }
@@ -220,7 +264,7 @@ void TestAccessibility::tabPressedUnderTheGuidanceIsPutBack() {
     QVERIFY(w.Panel8->isVisible());
     PressTab(w.PageControl1, 2);
     QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet1);
-    QCOMPARE(w.CurPage, 0);
+    QCOMPARE(w.CurPage(), 0);
     QVERIFY(MenusAre(w, false, false, false)); // as the guidance left them
     QVERIFY(!fs::exists(folders.settingsFile()));
     PressTab(w.PageControl2, 0);
@@ -228,16 +272,13 @@ void TestAccessibility::tabPressedUnderTheGuidanceIsPutBack() {
     // Once it is dismissed, the press counts.
     QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
     PressTab(w.PageControl1, 2);
-    QCOMPARE(w.CurPage, 2);
+    QCOMPARE(w.CurPage(), 2);
 }
 
 void TestAccessibility::toolButtonsAreReachedAndPressedFromTheKeyboard() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance(true);
     TMainCrt& w = *app.main;
-    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
 
     // Tab visits the tool buttons in the order of their toolbar, the class-name field among them.
     const QStringList input = TabWalk(w.PageControl1->tabBar(), 10);
@@ -281,9 +322,8 @@ void TestAccessibility::toolButtonsAreReachedAndPressedFromTheKeyboard() {
 
 void TestAccessibility::valueDisplaysSpeakTheirValues() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
 
     w.SrcClassName->setText(QStringLiteral("Hello"));
     QCOMPARE(NameOf(w.SaveclassName), QStringLiteral("Hello"));
@@ -321,51 +361,6 @@ void TestAccessibility::menuEntriesHaveNames() {
         for (QAction* a : m->actions())
             QVERIFY2(a->isSeparator() || !a->text().isEmpty(), qPrintable(a->objectName()));
     }
-}
-
-void TestAccessibility::iconsAreDrawnAtEverySize() {
-    using vellaro::IconId;
-    const IconId all[] = {IconId::NewSheet,       IconId::OpenFolder,      IconId::Floppy,
-                          IconId::Scissors,       IconId::CopySheets,      IconId::PasteClipboard,
-                          IconId::TextSheet,      IconId::Computer,        IconId::ScreenCross,
-                          IconId::ScreenVertical, IconId::ScreenHorizontal};
-    QList<QImage> at16;
-    for (IconId id : all) {
-        for (int size : {16, 32, 48}) {
-            const QImage img = vellaro::IconImage(id, size);
-            QCOMPARE(img.size(), QSize(size, size));
-            // Something is drawn, and the corners of the grid stay see-through somewhere.
-            int opaque = 0;
-            for (int y = 0; y < size; ++y)
-                for (int x = 0; x < size; ++x)
-                    opaque += qAlpha(img.pixel(x, y)) > 0;
-            QVERIFY(opaque > size * size / 8);
-            QVERIFY(opaque < size * size);
-        }
-        at16 << vellaro::IconImage(id, 16);
-    }
-    // Every picture differs from every other.
-    for (int i = 0; i < at16.size(); ++i)
-        for (int j = i + 1; j < at16.size(); ++j)
-            QVERIFY(at16[i] != at16[j]);
-    // The direction pictures hold two red bars each, across the screen's middle.
-    auto runs = [](const QImage& img, bool alongRow) {
-        int count = 0;
-        bool inside = false;
-        for (int i = 0; i < 16; ++i) {
-            const QRgb c = alongRow ? img.pixel(i, 8) : img.pixel(8, i);
-            const bool red = qRed(c) > 200 && qGreen(c) < 80 && qBlue(c) < 80;
-            count += red && !inside;
-            inside = red;
-        }
-        return count;
-    };
-    QCOMPARE(runs(vellaro::IconImage(IconId::ScreenVertical, 16), true), 2);
-    QCOMPARE(runs(vellaro::IconImage(IconId::ScreenHorizontal, 16), false), 2);
-    // The lists hold their pictures with all three sizes.
-    QCOMPARE(vellaro::EditImage(5).availableSizes().size(), 3);
-    QVERIFY(vellaro::ImageList(4).isNull());
-    QVERIFY(!vellaro::paintImage(2).isNull());
 }
 
 QTEST_MAIN(TestAccessibility)

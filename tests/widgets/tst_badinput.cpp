@@ -28,8 +28,8 @@ using vellaro::MsgKind;
 
 namespace {
 
-using vtest::Put;
-using vtest::Slurp;
+using vtest::ReadFile;
+using vtest::WriteFile;
 
 std::string RandomBytes(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
@@ -50,9 +50,6 @@ const QString kCannotRead = QStringLiteral("Javaプログラムソースの読�
 class TstBadInput : public QObject {
     Q_OBJECT
   private slots:
-    void init() { vellaro::ForgetTerminateRequest(); }
-    void cleanup() { vellaro::ForgetTerminateRequest(); }
-
     void settingsFileThatIsAFolderCannotBeWrittenButTheProgramGoesOn();
     void emptyBinaryOrHugeSettingsFileStartsWithTheDefaults_data();
     void emptyBinaryOrHugeSettingsFileStartsWithTheDefaults();
@@ -67,32 +64,28 @@ void TstBadInput::settingsFileThatIsAFolderCannotBeWrittenButTheProgramGoesOn() 
     vtest::TestFolders folders;
     fs::create_directory(folders.settingsFile());
     fs::path inside = folders.settingsFile() / "learner-notes.txt";
-    Put(inside, "mine");
-    AppWindows app = vtest::StartProgram();
+    WriteFile(inside, "mine");
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt* w = app.main.get();
     QVERIFY(w && w->isVisible());
-    QCOMPARE(w->EnvSettings.YokoSize, 595); // the defaults, not a file that is not one
-    w->SpeedButton1->click();
+    QCOMPARE(w->EnvSettings().YokoSize, 595); // the defaults, not a file that is not one
 
     folders.dialogs.answerAllMessages(vellaro::MbOk);
     vtest::ClickTab(w->PageControl1, 1);
     QCOMPARE(folders.dialogs.messages.size(), 1);
     QCOMPARE(folders.dialogs.messages[0].kind, MsgKind::Error);
     QCOMPARE(folders.dialogs.messages[0].text, CannotWrite(folders.settingsFile()));
-    QCOMPARE(w->CurPage, 1); // the switch went on
+    QCOMPARE(w->CurPage(), 1); // the switch went on
 
     w->close(); // the learner can always quit
     QVERIFY(!w->isVisible());
     QCOMPARE(folders.dialogs.messages.size(), 2);
     QVERIFY(fs::is_directory(folders.settingsFile()));
-    QCOMPARE(Slurp(inside), std::string("mine"));
+    QCOMPARE(ReadFile(inside), std::string("mine"));
 }
 
 void TstBadInput::emptyBinaryOrHugeSettingsFileStartsWithTheDefaults_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("empty") << "empty";
-    QTest::newRow("binary") << "binary";
-    QTest::newRow("10 MB") << "huge";
+    vtest::KindRows({{"empty", "empty"}, {"binary", "binary"}, {"10 MB", "huge"}});
 }
 
 void TstBadInput::emptyBinaryOrHugeSettingsFileStartsWithTheDefaults() {
@@ -103,18 +96,17 @@ void TstBadInput::emptyBinaryOrHugeSettingsFileStartsWithTheDefaults() {
         bytes = RandomBytes(4096, 7);
     else if (kind == "huge")
         bytes = std::string(10u << 20, 'x');
-    Put(folders.settingsFile(), bytes);
+    WriteFile(folders.settingsFile(), bytes);
 
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt* w = app.main.get();
     QVERIFY(w && w->isVisible());
     QVERIFY(folders.dialogs.messages.isEmpty());
-    QCOMPARE(w->EnvSettings.YokoSize, 595);
-    QCOMPARE(w->EnvSettings.TateSize, 520);
-    QCOMPARE(w->EnvSettings.FontSize, 10);
+    QCOMPARE(w->EnvSettings().YokoSize, 595);
+    QCOMPARE(w->EnvSettings().TateSize, 520);
+    QCOMPARE(w->EnvSettings().FontSize, 10);
     QCOMPARE(w->PageControl1->indexOf(w->TabSheet3), 2); // the speed page is shown
 
-    w->SpeedButton1->click();
     folders.dialogs.answerAllMessages(vellaro::MbOk);
     vtest::ClickTab(w->PageControl1, 1);
     const vellaro::IniFile ini(folders.settingsFile());
@@ -126,14 +118,14 @@ void TstBadInput::emptyBinaryOrHugeSettingsFileStartsWithTheDefaults() {
         QVERIFY(folders.dialogs.messages.isEmpty());
         QCOMPARE(ini.ReadInteger("Bas", "Level", 0), 1);
         // Whatever stood in the file before is kept beside the new section.
-        QCOMPARE(Slurp(folders.settingsFile()).compare(0, bytes.size(), bytes), 0);
+        QCOMPARE(ReadFile(folders.settingsFile()).compare(0, bytes.size(), bytes), 0);
     }
 }
 
 void TstBadInput::workFolderThatIsAFileIsReplacedByTheDefault() {
     vtest::TestFolders folders;
     const fs::path notAFolder = folders.root() / "work.txt";
-    Put(notAFolder, "the learner's file");
+    WriteFile(notAFolder, "the learner's file");
     vellaro::IniFile ini(folders.settingsFile());
     ini.WriteString("Bas", "PathSrc", vellaro::FromPath(notAFolder).toStdString());
 
@@ -143,15 +135,14 @@ void TstBadInput::workFolderThatIsAFileIsReplacedByTheDefault() {
     QVERIFY(folders.dialogs.messages.isEmpty());
     QCOMPARE(w->sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QVERIFY(fs::is_directory(folders.defaultWorkFolder()));
-    QCOMPARE(Slurp(notAFolder), std::string("the learner's file"));
+    QCOMPARE(ReadFile(notAFolder), std::string("the learner's file"));
 }
 
 void TstBadInput::lessonWithOddLineEndsNulBytesAndHugeLines_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("CR line ends") << "cr";
-    QTest::newRow("raw NUL bytes") << "nul";
-    QTest::newRow("1 MB lines") << "huge";
-    QTest::newRow("enciphered NUL") << "damaged";
+    vtest::KindRows({{"CR line ends", "cr"},
+                     {"raw NUL bytes", "nul"},
+                     {"1 MB lines", "huge"},
+                     {"enciphered NUL", "damaged"}});
 }
 
 void TstBadInput::lessonWithOddLineEndsNulBytesAndHugeLines() {
@@ -177,7 +168,7 @@ void TstBadInput::lessonWithOddLineEndsNulBytesAndHugeLines() {
         // on the first line the pair 00 decodes to the byte 0 that marks a damaged file.
         stored.insert(0, std::string("\0\0\0\0\r\n", 6));
     }
-    Put(folders.exe() / "Java.txt", stored);
+    WriteFile(folders.exe() / "Java.txt", stored);
 
     folders.dialogs.answerAllMessages(vellaro::MbYes);
     AppWindows app = vtest::StartProgram();
@@ -210,21 +201,20 @@ void TstBadInput::badExerciseFilesAreRefusedAndTheEditorKept() {
     QFETCH(QString, kind);
     QFETCH(QString, reason);
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt* w = app.main.get();
     QVERIFY(w && w->isVisible());
-    w->SpeedButton1->click();
     w->SrcClassName->setText(QStringLiteral("Mine"));
     w->SecEdit->setPlainText(QStringLiteral("int a = 1;\n?(\"まだ保存していない\");"));
 
     const fs::path file = folders.root() / "bad.sja";
     if (kind == "binary") {
-        Put(file, RandomBytes(2048, 3) + std::string(1, '\0'));
+        WriteFile(file, RandomBytes(2048, 3) + std::string(1, '\0'));
     } else if (kind == "huge") {
-        Put(file, "");
+        WriteFile(file, "");
         fs::resize_file(file, std::uintmax_t(100) << 20);
     } else {
-        Put(file, "int a;\r\n?(a);\x81");
+        WriteFile(file, "int a;\r\n?(a);\x81");
     }
     folders.dialogs.answerMessage(vellaro::MbNo); // the unsaved text is not saved first
     folders.dialogs.answerOpenFile(vellaro::FromPath(file));

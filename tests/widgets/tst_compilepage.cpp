@@ -61,14 +61,14 @@ QString Joined(const std::vector<std::string>& statements) {
 
 } // namespace
 
-class TstCompilePage : public QObject {
+class TstCompilePage : public QObject, private vtest::ProgramFixture {
     Q_OBJECT
 
   private slots:
     void initTestCase();
     void init();
-    void cleanup();
-    void cleanupTestCase();
+    void cleanup() { dialogs().checkAllUsed(); }
+    void cleanupTestCase() { stopProgram(); }
 
     void brokenProgramLeadsFromItsMessageToItsStatement_data();
     void brokenProgramLeadsFromItsMessageToItsStatement();
@@ -79,44 +79,25 @@ class TstCompilePage : public QObject {
     void paneShowsTheCompilersTextInTheSourceFont();
 
   private:
-    TMainCrt& w() { return *m_app.main; }
-    vtest::ScriptedDialogs& dialogs() { return m_folders->dialogs; }
     fs::path javaFile() const { return fs::current_path() / "Hello.java"; }
     // Types the statements, enters the compile page (which generates the source) and compiles,
     // answering the question to write the source with `answer` when it comes.
     void compile(const std::vector<std::string>& statements,
                  std::optional<vellaro::MsgButton> answer = vellaro::MbYes);
     QPoint paneLine(int line) const;
-    QString statusText() const { return m_app.main->StatusMessage->text(); }
-
-    std::unique_ptr<vtest::TestFolders> m_folders;
-    AppWindows m_app;
+    QString statusText() const { return w().StatusMessage->text(); }
 };
 
 void TstCompilePage::initTestCase() {
-    m_folders = std::make_unique<vtest::TestFolders>();
-    m_app = vtest::StartProgram();
-    QVERIFY(m_app.about);
-    QTest::mouseClick(w().SpeedButton1, Qt::LeftButton);
+    QVERIFY(startProgram());
     w().activateWindow();
     w().SrcClassName->setText(QStringLiteral("Hello"));
 }
 
 void TstCompilePage::init() {
-    dialogs().clear();
     vtest::ClickTab(w().PageControl1, 0);
     std::error_code ec;
     fs::remove_all(javaFile(), ec);
-}
-
-void TstCompilePage::cleanup() {
-    QVERIFY2(dialogs().unexpected.isEmpty(), qPrintable(dialogs().unexpected.join('\n')));
-    QVERIFY(dialogs().allAnswersUsed());
-}
-
-void TstCompilePage::cleanupTestCase() {
-    m_app = AppWindows();
-    m_folders.reset();
 }
 
 void TstCompilePage::compile(const std::vector<std::string>& statements,
@@ -131,8 +112,8 @@ void TstCompilePage::compile(const std::vector<std::string>& statements,
 }
 
 QPoint TstCompilePage::paneLine(int line) const {
-    const QTextBlock block = m_app.main->Memo1->document()->findBlockByNumber(line);
-    return m_app.main->Memo1->cursorRect(QTextCursor(block)).center() + QPoint(4, 0);
+    const QTextBlock block = w().Memo1->document()->findBlockByNumber(line);
+    return w().Memo1->cursorRect(QTextCursor(block)).center() + QPoint(4, 0);
 }
 
 // ---- from a message to its line ---------------------------------------------------------------
@@ -172,7 +153,7 @@ void TstCompilePage::brokenProgramLeadsFromItsMessageToItsStatement() {
         return;
     }
     QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet1);
-    QCOMPARE(w().CurPage, 0);
+    QCOMPARE(w().CurPage(), 0);
     const QTextCursor caret = w().SecEdit->textCursor();
     QCOMPARE(caret.blockNumber(), int(p.statement) - 1);
     QCOMPARE(caret.positionInBlock(), 0);
@@ -211,12 +192,12 @@ void TstCompilePage::compileAsksToWriteASourceThatIsNotOnDisk() {
     const std::vector<std::string> old = {"?(1);"};
     const std::vector<std::string> shown = {"?(\"表示中\")"}; // a ';' is missing
     if (onDisk == "old")
-        vtest::Put(javaFile(), SourceBytes(old));
+        vtest::WriteFile(javaFile(), SourceBytes(old));
     else if (onDisk == "current")
-        vtest::Put(javaFile(), SourceBytes(shown));
+        vtest::WriteFile(javaFile(), SourceBytes(shown));
     else if (onDisk == "folder")
         fs::create_directory(javaFile());
-    const std::string before = onDisk == "folder" ? std::string() : vtest::Slurp(javaFile());
+    const std::string before = onDisk == "folder" ? std::string() : vtest::ReadFile(javaFile());
     if (!warning.isEmpty())
         dialogs().answerMessage(vellaro::MbYes);
 
@@ -234,7 +215,7 @@ void TstCompilePage::compileAsksToWriteASourceThatIsNotOnDisk() {
     QCOMPARE(asked.mid(answer >= 0 ? 1 : 0),
              warning.isEmpty() ? QStringList() : QStringList{warning});
     if (onDisk != "folder")
-        QCOMPARE(vtest::Slurp(javaFile()), writes ? SourceBytes(shown) : before);
+        QCOMPARE(vtest::ReadFile(javaFile()), writes ? SourceBytes(shown) : before);
     const QString pane = w().Memo1->toPlainText();
     if (!compiles)
         QCOMPARE(pane, QString());
@@ -297,7 +278,7 @@ void TstCompilePage::messageBeyondTheListingSelectsNoListingLine() {
     // The file on disk is longer than the listing, and the learner compiles it as it is.
     std::vector<std::string> onDisk(12, "?(1);");
     onDisk.back() = "int b = \"1\";";
-    vtest::Put(javaFile(), SourceBytes(onDisk));
+    vtest::WriteFile(javaFile(), SourceBytes(onDisk));
     compile({"?(1);"}, vellaro::MbNo);
     QVERIFY(w().Memo1->toPlainText().startsWith(QStringLiteral("Hello.java:17: ")));
     QTest::mouseClick(w().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));

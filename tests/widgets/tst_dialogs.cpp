@@ -152,6 +152,10 @@ class TestDialogs : public QObject {
 
   private slots:
     void init() {
+        m_folders = std::make_unique<vtest::TestFolders>();
+        m_local = LocalFolder();
+        QVERIFY(m_local);
+        m_base = Canonical(m_local->path());
         m_seam = std::make_unique<RecordingSeam>();
         vellaro::SetEventSeam(m_seam.get());
         vellaro::CurSrcPath = "/sentinel/before";
@@ -159,6 +163,8 @@ class TestDialogs : public QObject {
     void cleanup() {
         vellaro::SetEventSeam(nullptr);
         m_seam.reset();
+        m_local.reset();
+        m_folders.reset();
     }
 
     void startsAtTheDesktopFolder();
@@ -176,17 +182,19 @@ class TestDialogs : public QObject {
     void builtHelpFileHoldsJapanesePages();
 
   private:
+    vtest::ScriptedDialogs& dialogs() { return m_folders->dialogs; }
+    std::unique_ptr<vtest::TestFolders> m_folders;
+    // A fresh folder on the disk the build folder lies on, and its canonical path.
+    std::unique_ptr<QTemporaryDir> m_local;
+    QString m_base;
     std::unique_ptr<RecordingSeam> m_seam;
 };
 
 // The desktop folder the learner's desktop names (Japanese or not), the home folder without one;
 // "決　定" right away confirms it.
 void TestDialogs::startsAtTheDesktopFolder() {
-    vtest::TestFolders folders;
-    auto base = LocalFolder();
-    QVERIFY(base);
-    const QString home = Canonical(base->path()) + QStringLiteral("/home");
-    const QString config = Canonical(base->path()) + QStringLiteral("/config");
+    const QString home = m_base + QStringLiteral("/home");
+    const QString config = m_base + QStringLiteral("/config");
     MakeFolder(home);
     MakeFolder(config);
     const QByteArray savedHome = qgetenv("HOME");
@@ -224,34 +232,31 @@ void TestDialogs::startsAtTheDesktopFolder() {
         &dlg, [&] { QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton); },
         [&] { QCOMPARE(dlg.Execute(), int(QDialog::Accepted)); });
     QCOMPARE(vellaro::FromPath(vellaro::CurSrcPath), desktop);
-    QVERIFY(folders.dialogs.messages.isEmpty());
+    QVERIFY(dialogs().messages.isEmpty());
 }
 
 void TestDialogs::refusesRamDiskAcceptsLocalDisk() {
-    vtest::TestFolders folders;
     auto ram = RamDiskFolder();
     if (!ram)
         QSKIP("no writable tmpfs or ramfs mount on this machine");
-    auto local = LocalFolder();
-    QVERIFY(local);
-    const QString localPath = Canonical(local->path());
+    const QString localPath = m_base;
     if (!OnFixedDisk(localPath))
         QSKIP("the build folder is not on a fixed disk here");
     const QString ramPath = Canonical(ram->path());
     QCOMPARE(vellaro::DriveKind(vellaro::ToPath(ramPath)), 6); // a RAM disk
 
     TfromFileSelect dlg;
-    folders.dialogs.answerMessage(vellaro::MbOk);
+    dialogs().answerMessage(vellaro::MbOk);
     WithModal(
         &dlg,
         [&] {
             QVERIFY(dlg.SelectFolder(ramPath));
             QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton);
             // Refused: the warning, and the dialog stays open on the same folder.
-            QCOMPARE(folders.dialogs.messages.size(), 1);
-            QCOMPARE(folders.dialogs.messages[0].kind, vellaro::MsgKind::Warning);
-            QCOMPARE(folders.dialogs.messages[0].text, QString::fromUtf8(kWrongFolder));
-            QCOMPARE(folders.dialogs.messages[0].buttons, int(vellaro::MbOk));
+            QCOMPARE(dialogs().messages.size(), 1);
+            QCOMPARE(dialogs().messages[0].kind, vellaro::MsgKind::Warning);
+            QCOMPARE(dialogs().messages[0].text, QString::fromUtf8(kWrongFolder));
+            QCOMPARE(dialogs().messages[0].buttons, int(vellaro::MbOk));
             QVERIFY(dlg.isVisible());
             QCOMPARE(dlg.SelectedFolder(), ramPath);
             QCOMPARE(vellaro::CurSrcPath, fs::path("/sentinel/before"));
@@ -260,30 +265,26 @@ void TestDialogs::refusesRamDiskAcceptsLocalDisk() {
             QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton);
         },
         [&] { QCOMPARE(dlg.Execute(), int(QDialog::Accepted)); });
-    QCOMPARE(folders.dialogs.messages.size(), 1);
+    QCOMPARE(dialogs().messages.size(), 1);
     QCOMPARE(vellaro::FromPath(vellaro::CurSrcPath), localPath);
 }
 
 // A folder whose name has no CP932 form could not be stored in the settings file; nor can a
 // folder that vanished after the tree read it be worked in.
 void TestDialogs::refusesNamesTheSettingsFileCannotHold() {
-    vtest::TestFolders folders;
-    auto local = LocalFolder();
-    QVERIFY(local);
-    const QString base = Canonical(local->path());
-    if (!OnFixedDisk(base))
+    if (!OnFixedDisk(m_base))
         QSKIP("the build folder is not on a fixed disk here");
-    const QString snowman = base + QStringLiteral("/雪だるま☃");
-    const QString japanese = base + QStringLiteral("/髙橋①～");
+    const QString snowman = m_base + QStringLiteral("/雪だるま☃");
+    const QString japanese = m_base + QStringLiteral("/髙橋①～");
     MakeFolder(snowman);
     MakeFolder(japanese);
     QVERIFY(!vellaro::Utf8ToCp932(snowman.toStdString()));
     QVERIFY(vellaro::Utf8ToCp932(japanese.toStdString()));
-    const QString vanishing = base + QStringLiteral("/消える");
+    const QString vanishing = m_base + QStringLiteral("/消える");
     MakeFolder(vanishing);
 
     TfromFileSelect dlg;
-    folders.dialogs.answerAllMessages(vellaro::MbOk);
+    dialogs().answerAllMessages(vellaro::MbOk);
     dlg.show();
     QVERIFY(dlg.SelectFolder(snowman));
     dlg.BitBtn3Click();
@@ -293,16 +294,16 @@ void TestDialogs::refusesNamesTheSettingsFileCannotHold() {
     dlg.BitBtn3Click();
     // Names the file would give back changed: a blank at the end, a line break.
     for (const QString& changed :
-         {base + QStringLiteral("/作業 "), base + QStringLiteral("/a\nb")}) {
+         {m_base + QStringLiteral("/作業 "), m_base + QStringLiteral("/a\nb")}) {
         MakeFolder(changed);
         QVERIFY(dlg.SelectFolder(changed));
         dlg.BitBtn3Click();
     }
-    QCOMPARE(folders.dialogs.messageTexts(), QStringList(4, QString::fromUtf8(kWrongFolder)));
+    QCOMPARE(dialogs().messageTexts(), QStringList(4, QString::fromUtf8(kWrongFolder)));
     QVERIFY(dlg.isVisible());
     QCOMPARE(vellaro::CurSrcPath, fs::path("/sentinel/before"));
     // A path longer than a settings value holds (2047 bytes), and one just short of it.
-    QString deep = base;
+    QString deep = m_base;
     while (deep.toUtf8().size() < 2047 - 210)
         deep += QLatin1Char('/') + QString(200, QLatin1Char('d'));
     deep += QLatin1Char('/') + QString(2047 - int(deep.toUtf8().size()) - 1, QLatin1Char('e'));
@@ -322,30 +323,24 @@ void TestDialogs::refusesNamesTheSettingsFileCannotHold() {
 // "参　照" on the settings page: a refused attempt and then "キャンセル" leaves both the shown
 // folder and CurSrcPath; a confirmed folder reaches both, but not the stored work folder.
 void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
-    vtest::TestFolders folders;
-    folders.dialogs.answerAllMessages(vellaro::MbOk);
-    AppWindows w = vtest::StartProgram();
+    dialogs().answerAllMessages(vellaro::MbOk);
+    AppWindows w = vtest::StartPastGuidance();
     vellaro::SetEventSeam(m_seam.get()); // start-up installs the desktop's own
     QVERIFY(w.main && w.fileSelect);
     QCOMPARE(fromFileSelect, w.fileSelect.get());
-    auto local = LocalFolder();
-    QVERIFY(local);
-    const QString base = Canonical(local->path());
-    if (!OnFixedDisk(base))
+    if (!OnFixedDisk(m_base))
         QSKIP("the build folder is not on a fixed disk here");
-    const QString refused = base + QStringLiteral("/한글");
-    const QString chosen = base + QStringLiteral("/練習");
-    MakeFolder(refused);
-    MakeFolder(chosen);
+    const QString refused = m_base + QStringLiteral("/한글");
+    const QString chosen = m_base + QStringLiteral("/練習");
+    for (const QString& folder : {refused, chosen})
+        MakeFolder(folder);
 
-    // The guidance panel of a first start covers the pages until the learner dismisses it.
-    w.main->SpeedButton1->click();
     QVERIFY(w.main->BitBtn2->isEnabled());
     const QString shownBefore = w.main->sDisp_SrcPath->text();
     const fs::path curBefore = vellaro::CurSrcPath;
-    const fs::path storedBefore = w.main->EnvSettings.PathSrc;
-    folders.dialogs.clear();
-    folders.dialogs.answerMessage(vellaro::MbOk);
+    const fs::path storedBefore = w.main->EnvSettings().PathSrc;
+    dialogs().clear();
+    dialogs().answerMessage(vellaro::MbOk);
     TfromFileSelect* dlg = w.fileSelect.get();
     WithModal(
         dlg,
@@ -356,7 +351,7 @@ void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
             QTest::mouseClick(dlg->BitBtn2, Qt::LeftButton);
         },
         [&] { w.main->BitBtn2->click(); });
-    QCOMPARE(folders.dialogs.messageTexts(), QStringList(QString::fromUtf8(kWrongFolder)));
+    QCOMPARE(dialogs().messageTexts(), QStringList(QString::fromUtf8(kWrongFolder)));
     QCOMPARE(w.main->sDisp_SrcPath->text(), shownBefore);
     QCOMPARE(vellaro::CurSrcPath, curBefore);
 
@@ -369,16 +364,12 @@ void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
         [&] { w.main->BitBtn2->click(); });
     QCOMPARE(w.main->sDisp_SrcPath->text(), chosen);
     QCOMPARE(vellaro::FromPath(vellaro::CurSrcPath), chosen);
-    QCOMPARE(w.main->EnvSettings.PathSrc, storedBefore);
+    QCOMPARE(w.main->EnvSettings().PathSrc, storedBefore);
 }
 
 // The same instance keeps its place; nothing moves it to the work folder in between.
 void TestDialogs::secondShowingOpensWhereTheFirstWasLeft() {
-    vtest::TestFolders folders;
-    auto local = LocalFolder();
-    QVERIFY(local);
-    const QString base = Canonical(local->path());
-    const QString deep = base + QStringLiteral("/a/b");
+    const QString deep = m_base + QStringLiteral("/a/b");
     MakeFolder(deep);
 
     TfromFileSelect dlg;
@@ -391,39 +382,35 @@ void TestDialogs::secondShowingOpensWhereTheFirstWasLeft() {
         [&] { QCOMPARE(dlg.Execute(), int(QDialog::Rejected)); });
     QCOMPARE(vellaro::CurSrcPath, fs::path("/sentinel/before"));
 
-    vellaro::CurSrcPath = vellaro::ToPath(base);
+    vellaro::CurSrcPath = vellaro::ToPath(m_base);
     WithModal(
         &dlg,
         [&] {
             QCOMPARE(dlg.SelectedFolder(), deep);
             QCOMPARE(dlg.ListedFolder(), deep);
             const auto* model = static_cast<QFileSystemModel*>(dlg.ShellTreeView1->model());
-            QVERIFY(dlg.ShellTreeView1->isExpanded(model->index(base + QStringLiteral("/a"))));
+            QVERIFY(dlg.ShellTreeView1->isExpanded(model->index(m_base + QStringLiteral("/a"))));
             dlg.close(); // the close box
         },
         [&] { QCOMPARE(dlg.Execute(), int(QDialog::Rejected)); });
-    QCOMPARE(vellaro::CurSrcPath, vellaro::ToPath(base));
+    QCOMPARE(vellaro::CurSrcPath, vellaro::ToPath(m_base));
 }
 
 // The tree holds folders only; the list shows folders and files, sorted, folders first; a
 // double click on a folder in the list moves both into it.
 void TestDialogs::treeAndListAreCoupled() {
-    vtest::TestFolders folders;
-    auto local = LocalFolder();
-    QVERIFY(local);
-    const QString base = Canonical(local->path());
-    MakeFolder(base + QStringLiteral("/b_folder/inner"));
-    MakeFile(base + QStringLiteral("/c.txt"));
-    MakeFile(base + QStringLiteral("/a.txt"));
-    MakeFile(base + QStringLiteral("/b_folder/in.txt"));
+    MakeFolder(m_base + QStringLiteral("/b_folder/inner"));
+    MakeFile(m_base + QStringLiteral("/c.txt"));
+    MakeFile(m_base + QStringLiteral("/a.txt"));
+    MakeFile(m_base + QStringLiteral("/b_folder/in.txt"));
 
     TfromFileSelect dlg;
     dlg.show();
-    QVERIFY(dlg.SelectFolder(base));
+    QVERIFY(dlg.SelectFolder(m_base));
     QTRY_COMPARE(ListNames(dlg), QStringList({QStringLiteral("b_folder"), QStringLiteral("a.txt"),
                                               QStringLiteral("c.txt")}));
     const auto* tree = static_cast<QFileSystemModel*>(dlg.ShellTreeView1->model());
-    const QModelIndex baseIndex = tree->index(base);
+    const QModelIndex baseIndex = tree->index(m_base);
     dlg.ShellTreeView1->expand(baseIndex);
     QTRY_COMPARE(tree->rowCount(baseIndex), 1);
     QCOMPARE(tree->index(0, 0, baseIndex).data().toString(), QStringLiteral("b_folder"));
@@ -437,24 +424,20 @@ void TestDialogs::treeAndListAreCoupled() {
     // A real double click: press and release, then the second press arrives as a double click.
     QTest::mouseClick(dlg.ShellListView1->viewport(), Qt::LeftButton, Qt::NoModifier, where);
     QTest::mouseDClick(dlg.ShellListView1->viewport(), Qt::LeftButton, Qt::NoModifier, where);
-    QCOMPARE(dlg.SelectedFolder(), base + QStringLiteral("/b_folder"));
+    QCOMPARE(dlg.SelectedFolder(), m_base + QStringLiteral("/b_folder"));
     QTRY_COMPARE(ListNames(dlg), QStringList({QStringLiteral("inner"), QStringLiteral("in.txt")}));
 }
 
 void TestDialogs::listSelectionDoesNotChangeTheResult() {
-    vtest::TestFolders folders;
-    auto local = LocalFolder();
-    QVERIFY(local);
-    const QString base = Canonical(local->path());
-    if (!OnFixedDisk(base))
+    if (!OnFixedDisk(m_base))
         QSKIP("the build folder is not on a fixed disk here");
-    MakeFolder(base + QStringLiteral("/sub"));
+    MakeFolder(m_base + QStringLiteral("/sub"));
 
     TfromFileSelect dlg;
     WithModal(
         &dlg,
         [&] {
-            QVERIFY(dlg.SelectFolder(base));
+            QVERIFY(dlg.SelectFolder(m_base));
             QTRY_VERIFY(ListItem(dlg, QStringLiteral("sub")).isValid());
             const QModelIndex item = ListItem(dlg, QStringLiteral("sub"));
             dlg.ShellListView1->scrollTo(item);
@@ -464,28 +447,24 @@ void TestDialogs::listSelectionDoesNotChangeTheResult() {
             QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton);
         },
         [&] { QCOMPARE(dlg.Execute(), int(QDialog::Accepted)); });
-    QCOMPARE(vellaro::FromPath(vellaro::CurSrcPath), base);
+    QCOMPARE(vellaro::FromPath(vellaro::CurSrcPath), m_base);
 }
 
 void TestDialogs::rightClickSelectsWithoutMenu() {
-    vtest::TestFolders folders;
-    auto local = LocalFolder();
-    QVERIFY(local);
-    const QString base = Canonical(local->path());
-    MakeFolder(base + QStringLiteral("/one"));
-    MakeFolder(base + QStringLiteral("/two"));
+    MakeFolder(m_base + QStringLiteral("/one"));
+    MakeFolder(m_base + QStringLiteral("/two"));
 
     TfromFileSelect dlg;
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    QVERIFY(dlg.SelectFolder(base + QStringLiteral("/one")));
+    QVERIFY(dlg.SelectFolder(m_base + QStringLiteral("/one")));
     const auto* tree = static_cast<QFileSystemModel*>(dlg.ShellTreeView1->model());
-    const QModelIndex two = tree->index(base + QStringLiteral("/two"));
+    const QModelIndex two = tree->index(m_base + QStringLiteral("/two"));
     dlg.ShellTreeView1->scrollTo(two);
     QTRY_VERIFY(dlg.ShellTreeView1->visualRect(two).isValid());
     QTest::mouseClick(dlg.ShellTreeView1->viewport(), Qt::RightButton, Qt::NoModifier,
                       dlg.ShellTreeView1->visualRect(two).center());
-    QCOMPARE(dlg.SelectedFolder(), base + QStringLiteral("/two"));
+    QCOMPARE(dlg.SelectedFolder(), m_base + QStringLiteral("/two"));
     QVERIFY(dlg.PopupMenu1->actions().isEmpty());
     QVERIFY(!dlg.PopupMenu1->isVisible());
     QVERIFY(!QApplication::activePopupWidget());
@@ -493,7 +472,6 @@ void TestDialogs::rightClickSelectsWithoutMenu() {
 
 // Found next to the executable, not in the current folder.
 void TestDialogs::helpFileFoundNextToTheExecutable() {
-    vtest::TestFolders folders;
     AppWindows w = vtest::StartProgram();
     vellaro::SetEventSeam(m_seam.get()); // start-up installs the desktop's own
     QVERIFY(w.main);
@@ -502,41 +480,38 @@ void TestDialogs::helpFileFoundNextToTheExecutable() {
     const fs::path help = vellaro::ExePath() / "Vellaro.chm";
     QVERIFY(QDir::setCurrent(elsewhere.path()));
 
-    folders.dialogs.clear();
-    folders.dialogs.answerMessage(vellaro::MbOk);
+    dialogs().clear();
+    dialogs().answerMessage(vellaro::MbOk);
     MakeFile(elsewhere.path() + QStringLiteral("/Vellaro.chm")); // a decoy in the current folder
     w.main->N8->trigger();
-    QCOMPARE(folders.dialogs.messages.size(), 1);
-    QCOMPARE(folders.dialogs.messages[0].kind, vellaro::MsgKind::Confirmation);
-    QCOMPARE(folders.dialogs.messages[0].text, QStringLiteral("ヘルプファイルが有りません。"));
-    QCOMPARE(folders.dialogs.messages[0].buttons, int(vellaro::MbOk));
+    QCOMPARE(dialogs().messages.size(), 1);
+    QCOMPARE(dialogs().messages[0].kind, vellaro::MsgKind::Confirmation);
+    QCOMPARE(dialogs().messages[0].text, QStringLiteral("ヘルプファイルが有りません。"));
+    QCOMPARE(dialogs().messages[0].buttons, int(vellaro::MbOk));
     QVERIFY(m_seam->opened.isEmpty());
 
     MakeFile(vellaro::FromPath(help));
     w.main->N8->trigger();
     w.main->N8->trigger(); // again while the viewer is open
-    QCOMPARE(folders.dialogs.messages.size(), 1);
+    QCOMPARE(dialogs().messages.size(), 1);
     const QString expected = vellaro::FromPath(help);
     QCOMPARE(m_seam->opened, QStringList({expected, expected}));
     QVERIFY(QFileInfo(expected).isAbsolute());
 }
 
 void TestDialogs::helpFolderCountsAsMissing() {
-    vtest::TestFolders folders;
     AppWindows w = vtest::StartProgram();
     vellaro::SetEventSeam(m_seam.get()); // start-up installs the desktop's own
     QVERIFY(w.main);
     MakeFolder(vellaro::FromPath(vellaro::ExePath() / "Vellaro.chm"));
-    folders.dialogs.clear();
-    folders.dialogs.answerMessage(vellaro::MbOk);
+    dialogs().clear();
+    dialogs().answerMessage(vellaro::MbOk);
     w.main->N8Click();
-    QCOMPARE(folders.dialogs.messageTexts(),
-             QStringList(QStringLiteral("ヘルプファイルが有りません。")));
+    QCOMPARE(dialogs().messageTexts(), QStringList(QStringLiteral("ヘルプファイルが有りません。")));
     QVERIFY(m_seam->opened.isEmpty());
 }
 
 void TestDialogs::versionDialog() {
-    vtest::TestFolders folders;
     AppWindows w = vtest::StartProgram();
     vellaro::SetEventSeam(m_seam.get()); // start-up installs the desktop's own
     QVERIFY(w.main && w.about);
@@ -559,7 +534,7 @@ void TestDialogs::versionDialog() {
         },
         [&] { w.main->About1->trigger(); });
     QCOMPARE(box->result(), int(QDialog::Accepted));
-    QVERIFY(folders.dialogs.messages.isEmpty());
+    QVERIFY(dialogs().messages.isEmpty());
 
     // The picture is drawn for the screen's density, not scaled up from 64 x 64.
     const QImage sharp = RenderProgramIcon(2.0);

@@ -29,8 +29,8 @@ using vellaro::MsgKind;
 
 namespace {
 
-using vtest::Put;
-using vtest::Slurp;
+using vtest::ReadFile;
+using vtest::WriteFile;
 
 QString Path(const fs::path& p) {
     return vellaro::FromPath(p);
@@ -43,12 +43,12 @@ const QString kChanged = QStringLiteral("プログラムが変更されていま
 
 } // namespace
 
-class TstExercise : public QObject {
+class TstExercise : public QObject, private vtest::ProgramFixture {
     Q_OBJECT
 
   private slots:
     void init();
-    void cleanup();
+    void cleanup() { stopProgram(); }
 
     void typingRefusesAWholeChangeBackToTheAcceptedName();
     void pastingAndJapaneseTextAreJudgedAsAWhole();
@@ -70,43 +70,19 @@ class TstExercise : public QObject {
     void unsavedTextIsOfferedForSavingBeforeClosing();
 
   private:
-    TMainCrt& w() { return *m_app.main; }
-    vtest::ScriptedDialogs& dialogs() { return m_folders->dialogs; }
     fs::path work() const { return m_folders->defaultWorkFolder(); }
     void setClassName(const QString& typed);
     void gotoPage(int index);
-
-    std::unique_ptr<vtest::TestFolders> m_folders;
-    AppWindows m_app;
+    // `count` save dialogs have been asked for; the last one in the work folder for the class
+    // name "Hello", with the filter and default suffix of its kind of file.
+    void expectSaveRequests(qsizetype count, const QString& filter, const QString& suffix);
 };
 
 void TstExercise::init() {
-    vellaro::AcceptedClassName.clear(); // empty at start, as in a fresh program
-    m_folders = std::make_unique<vtest::TestFolders>();
-    QVERIFY(m_folders->isValid());
-    m_app = vtest::StartProgram();
-    QVERIFY(m_app.main);
-    QVERIFY(m_app.about); // the program started
-    if (w().Panel8 && w().Panel8->isVisible())
-        w().SpeedButton1Click(); // the guidance panel covers the pages until dismissed
-    QCOMPARE(w().CurPage, 0);
+    QVERIFY(startProgram());
+    QCOMPARE(w().CurPage(), 0);
     QVERIFY(fs::is_directory(work()));
     w().activateWindow();
-    dialogs().clear();
-}
-
-void TstExercise::cleanup() {
-    QStringList unexpected;
-    bool allUsed = true;
-    if (m_folders) {
-        unexpected = dialogs().unexpected;
-        allUsed = dialogs().allAnswersUsed();
-    }
-    // The windows go before the folders they use, whatever the test left behind.
-    m_app = AppWindows();
-    m_folders.reset();
-    QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join('\n')));
-    QVERIFY(allUsed);
 }
 
 void TstExercise::setClassName(const QString& typed) {
@@ -114,6 +90,16 @@ void TstExercise::setClassName(const QString& typed) {
     w().SrcClassName->selectAll();
     QTest::keyClick(w().SrcClassName, Qt::Key_Delete);
     QTest::keyClicks(w().SrcClassName, typed);
+}
+
+void TstExercise::expectSaveRequests(qsizetype count, const QString& filter,
+                                     const QString& suffix) {
+    QCOMPARE(dialogs().saveRequests.size(), count);
+    const vellaro::FileDialogRequest& request = dialogs().saveRequests.back();
+    QCOMPARE(vellaro::ToPath(request.folder), w().EnvSettings().PathSrc);
+    QCOMPARE(request.fileName, QStringLiteral("Hello"));
+    QCOMPARE(request.filter, filter);
+    QCOMPARE(request.defaultSuffix, suffix);
 }
 
 void TstExercise::gotoPage(int index) {
@@ -188,7 +174,7 @@ void TstExercise::eleventhTypedCharacterIsRefusedButAProgramSetStemIsNot() {
 
     // Reading an exercise sets a longer name from the file's name; the rule accepts it whole.
     const fs::path file = work() / "TwentyCharClassName1.sja";
-    Put(file, "?(1);\r\n");
+    WriteFile(file, "?(1);\r\n");
     dialogs().answerOpenFile(Path(file));
     w().ToolButton2->trigger();
     QCOMPARE(field->text(), QString("TwentyCharClassName1"));
@@ -357,7 +343,7 @@ void TstExercise::editingCommandsActOnTheEditorOfTheCurrentPage() {
     editor->setPlainText("keep");
     editor->selectAll();
     gotoPage(3);
-    QCOMPARE(w().CurPage, 3);
+    QCOMPARE(w().CurPage(), 3);
     w().Cut1->trigger();
     w().Paste1->trigger();
     QCOMPARE(editor->toPlainText(), QString("keep"));
@@ -371,17 +357,12 @@ void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
     w().SecEdit->setPlainText(text);
 
     const fs::path file = work() / "Hello.sja";
-    Put(file, "an older exercise"); // replaced without a question
+    WriteFile(file, "an older exercise"); // replaced without a question
     dialogs().answerSaveFile(Path(file));
     w().ToolButton3->trigger();
     QVERIFY2(dialogs().messages.isEmpty(), qPrintable(dialogs().messageTexts().join('\n')));
-    QCOMPARE(dialogs().saveRequests.size(), 1);
-    const vellaro::FileDialogRequest& request = dialogs().saveRequests[0];
-    QCOMPARE(vellaro::ToPath(request.folder), w().EnvSettings.PathSrc);
-    QCOMPARE(request.fileName, QString("Hello"));
-    QCOMPARE(request.filter, QStringLiteral("ソースファイル (*.sja)"));
-    QCOMPARE(request.defaultSuffix, QString("sja"));
-    const std::string bytes = Slurp(file);
+    expectSaveRequests(1, QStringLiteral("ソースファイル (*.sja)"), "sja");
+    const std::string bytes = ReadFile(file);
     QCOMPARE(bytes, vellaro::Sjis("int a = 3;\r\n\t?(\"表示～\");\r\n\r\n?(a);\r\n"));
 
     // Read back into a fresh exercise: the same text, the class name from the file's name.
@@ -390,7 +371,7 @@ void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
     dialogs().answerOpenFile(Path(file));
     w().N11->trigger();
     QCOMPARE(dialogs().openRequests.size(), 1);
-    QCOMPARE(vellaro::ToPath(dialogs().openRequests[0].folder), w().EnvSettings.PathSrc);
+    QCOMPARE(vellaro::ToPath(dialogs().openRequests[0].folder), w().EnvSettings().PathSrc);
     QCOMPARE(dialogs().openRequests[0].filter, QStringLiteral("ソースファイル (*.sja)"));
     QCOMPARE(w().SecEdit->toPlainText(), text);
     QCOMPARE(w().SrcClassName->text(), QString("Hello"));
@@ -402,14 +383,14 @@ void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
     fs::create_directory(other);
     dialogs().answerSaveFile(Path(other / "Hello.sja"));
     w().N12->trigger();
-    QCOMPARE(Slurp(other / "Hello.sja"), bytes);
+    QCOMPARE(ReadFile(other / "Hello.sja"), bytes);
     QCOMPARE(fs::current_path(), other);
 }
 
 void TstExercise::readingTakesTheClassNameFromTheFileName() {
-    Put(work() / "My.Test.sja", "?(1);");
-    Put(work() / "my prog.sja", "?(2);");
-    Put(work() / ".sja", "?(3);");
+    WriteFile(work() / "My.Test.sja", "?(1);");
+    WriteFile(work() / "my prog.sja", "?(2);");
+    WriteFile(work() / ".sja", "?(3);");
 
     dialogs().answerOpenFile(Path(work() / "My.Test.sja"));
     w().ToolButton2->trigger();
@@ -446,9 +427,9 @@ void TstExercise::failedReadsKeepTheLearnersText() {
     QCOMPARE(w().SrcClassName->text(), QString("Mine"));
 
     // A file that is not text is refused with its reason, also leaving the editor alone.
-    Put(work() / "Binary.sja", std::string("\x7f"
-                                           "ELF\0\0\0",
-                                           7));
+    WriteFile(work() / "Binary.sja", std::string("\x7f"
+                                                 "ELF\0\0\0",
+                                                 7));
     dialogs().answerMessage(vellaro::MbNo);
     dialogs().answerOpenFile(Path(work() / "Binary.sja"));
     dialogs().answerMessage(vellaro::MbYes);
@@ -484,14 +465,14 @@ void TstExercise::writingNeedsAClassNameAndAWritableFolder() {
     // should be, and /proc takes no new files.
     setClassName("Hello");
     const fs::path blocker = m_folders->root() / "plain";
-    Put(blocker, "not a folder");
+    WriteFile(blocker, "not a folder");
     dialogs().answerSaveFile(Path(blocker / "Hello.sja"));
     w().ToolButton3->trigger();
     dialogs().answerSaveFile(QStringLiteral("/proc/Hello.sja"));
     w().ToolButton3->trigger();
     QCOMPARE(dialogs().messageTexts().mid(2), (QStringList{kCannotWrite, kCannotWrite}));
     QCOMPARE(dialogs().messages.back().kind, MsgKind::Error);
-    QCOMPARE(Slurp(blocker), std::string("not a folder"));
+    QCOMPARE(ReadFile(blocker), std::string("not a folder"));
     QCOMPARE(w().SecEdit->toPlainText(), QString("?(1);"));
     QCOMPARE(w().SrcClassName->text(), QString("Hello"));
 
@@ -523,15 +504,10 @@ void TstExercise::javaSourceIsWrittenAsItStands() {
     const fs::path file = work() / "Hello.java";
     dialogs().answerSaveFile(Path(file));
     w().ToolButton11->trigger();
-    QCOMPARE(dialogs().saveRequests.size(), 2);
-    const vellaro::FileDialogRequest& request = dialogs().saveRequests[1];
-    QCOMPARE(vellaro::ToPath(request.folder), w().EnvSettings.PathSrc);
-    QCOMPARE(request.fileName, QString("Hello"));
-    QCOMPARE(request.filter, QStringLiteral("Javaソース (*.java)"));
-    QCOMPARE(request.defaultSuffix, QString("java"));
+    expectSaveRequests(2, QStringLiteral("Javaソース (*.java)"), "java");
     const std::string expected = vellaro::JavaFileBytes(
         vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);")));
-    QCOMPARE(Slurp(file), expected);
+    QCOMPARE(ReadFile(file), expected);
     QVERIFY(dialogs().messages.isEmpty());
 }
 
@@ -573,7 +549,7 @@ void TstExercise::katakanaAndUtf8FilesReadBack() {
 
     // UTF-8 from another editor, with a byte-order mark and a character CP932 cannot hold: read
     // as UTF-8 without a question; the character stays, and writing names its line.
-    Put(work() / "Utf.sja", "\xEF\xBB\xBF?(\"こんにちは\");\r\n?(\"caf\xC3\xA9\");\r\n");
+    WriteFile(work() / "Utf.sja", "\xEF\xBB\xBF?(\"こんにちは\");\r\n?(\"caf\xC3\xA9\");\r\n");
     dialogs().answerOpenFile(Path(work() / "Utf.sja"));
     w().ToolButton2->trigger();
     QVERIFY(dialogs().messages.isEmpty());
@@ -585,7 +561,7 @@ void TstExercise::katakanaAndUtf8FilesReadBack() {
     QVERIFY(dialogs().saveRequests.size() == 1); // only the katakana file's
 
     // Valid both ways ("㒃A" in UTF-8, "纈ア" in CP932): the learner is asked.
-    Put(work() / "Both.sja", "\xE3\x92\x83\x41");
+    WriteFile(work() / "Both.sja", "\xE3\x92\x83\x41");
     dialogs().clear();
     dialogs().answerOpenFile(Path(work() / "Both.sja"));
     dialogs().answerMessage(vellaro::MbCancel);
@@ -635,10 +611,10 @@ void TstExercise::waveDashBecomesTheFullWidthTilde() {
     dialogs().answerSaveFile(Path(work() / "Wave.sja"));
     w().ToolButton3->trigger();
     QVERIFY(dialogs().messages.isEmpty());
-    QCOMPARE(Slurp(work() / "Wave.sja"), vellaro::Sjis("?(\"1～3、4～6、7～9\");"));
+    QCOMPARE(ReadFile(work() / "Wave.sja"), vellaro::Sjis("?(\"1～3、4～6、7～9\");"));
 
-    Put(work() / "Read.sja", "?(\"1\xE3\x80\x9C"
-                             "3\");"); // UTF-8 with the wave dash
+    WriteFile(work() / "Read.sja", "?(\"1\xE3\x80\x9C"
+                                   "3\");"); // UTF-8 with the wave dash
     dialogs().answerOpenFile(Path(work() / "Read.sja"));
     w().ToolButton2->trigger();
     QCOMPARE(editor->toPlainText(), QStringLiteral("?(\"1～3\");"));
@@ -646,7 +622,7 @@ void TstExercise::waveDashBecomesTheFullWidthTilde() {
 }
 
 void TstExercise::unsavedTextIsOfferedForSavingBeforeReading() {
-    Put(work() / "Other.sja", "?(2);");
+    WriteFile(work() / "Other.sja", "?(2);");
     QPlainTextEdit* editor = w().SecEdit;
     const auto read = [&] {
         dialogs().answerOpenFile(Path(work() / "Other.sja"));
@@ -682,7 +658,7 @@ void TstExercise::unsavedTextIsOfferedForSavingBeforeReading() {
     dialogs().answerMessage(vellaro::MbYes);
     dialogs().answerSaveFile(Path(work() / "Other2.sja"));
     read();
-    QCOMPARE(Slurp(work() / "Other2.sja"), std::string("?(2); // mine"));
+    QCOMPARE(ReadFile(work() / "Other2.sja"), std::string("?(2); // mine"));
     QCOMPARE(editor->toPlainText(), QString("?(2);"));
 
     // "いいえ" reads without saving; a written text counts as unchanged, and so does an emptied.
@@ -713,7 +689,7 @@ void TstExercise::unsavedTextIsOfferedForSavingBeforeClosing() {
     QVERIFY(!w().close());
     QVERIFY(w().isVisible());
     setClassName("Closing");
-    Put(m_folders->root() / "plain", "not a folder");
+    WriteFile(m_folders->root() / "plain", "not a folder");
     dialogs().answerMessage(vellaro::MbYes);
     dialogs().answerSaveFile(Path(m_folders->root() / "plain" / "Closing.sja"));
     dialogs().answerMessage(vellaro::MbYes); // the write error
@@ -726,7 +702,7 @@ void TstExercise::unsavedTextIsOfferedForSavingBeforeClosing() {
     dialogs().answerMessage(vellaro::MbYes);
     dialogs().answerSaveFile(Path(work() / "Closing.sja"));
     QVERIFY(w().close());
-    QCOMPARE(Slurp(work() / "Closing.sja"), std::string("?(1);"));
+    QCOMPARE(ReadFile(work() / "Closing.sja"), std::string("?(1);"));
     QVERIFY(fs::exists(m_folders->settingsFile()));
 
     // Unchanged text asks nothing; "いいえ" closes without saving.
@@ -738,7 +714,7 @@ void TstExercise::unsavedTextIsOfferedForSavingBeforeClosing() {
     QVERIFY(w().close());
     QCOMPARE(dialogs().messages.size(), 5);
     QCOMPARE(dialogs().messages.back().text, kChanged);
-    QCOMPARE(Slurp(work() / "Closing.sja"), std::string("?(1);"));
+    QCOMPARE(ReadFile(work() / "Closing.sja"), std::string("?(1);"));
 }
 
 QTEST_MAIN(TstExercise)

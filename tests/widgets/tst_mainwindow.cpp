@@ -47,13 +47,6 @@ Menus MenuState(const TMainCrt& w) {
             w.N5->menuAction()->isEnabled(), w.Help1->menuAction()->isEnabled()};
 }
 
-// Writes a settings file (CP932, CR LF) from UTF-8 lines.
-void WriteIni(const fs::path& file, const QStringList& lines) {
-    std::ofstream out(file, std::ios::binary);
-    for (const QString& l : lines)
-        out << vellaro::Sjis(l.toStdString()) << "\r\n";
-}
-
 QString IniValue(const fs::path& file, const QString& key) {
     for (const QString& line : vtest::ReadIniLines(file))
         if (line.startsWith(key + "="))
@@ -121,15 +114,15 @@ void TestMainWindow::firstStartShowsDefaultsAndGuidance() {
     QCOMPARE(w.spDisp_FontSize->text(), QStringLiteral("12"));
     QVERIFY(w.CheckBox_Spped->isChecked());
     QVERIFY(w.PageControl1->isTabVisible(2));
-    QCOMPARE(w.EnvSettings.Level, 1);
-    QCOMPARE(w.EnvSettings.BasreadCount, 1);
+    QCOMPARE(w.EnvSettings().Level, 1);
+    QCOMPARE(w.EnvSettings().BasreadCount, 1);
 
     // The default work folder in the documents folder, now the current folder.
     QVERIFY(fs::is_directory(folders.defaultWorkFolder()));
     QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QCOMPARE(fs::current_path(), fs::canonical(folders.defaultWorkFolder()));
     QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet1);
-    QCOMPARE(w.CurPage, 0);
+    QCOMPARE(w.CurPage(), 0);
 
     // The guidance covers the pages; only "ヘルプ" and "表示しない" are usable.
     QVERIFY(w.Panel8->isVisible());
@@ -165,7 +158,7 @@ void TestMainWindow::guidanceNeverReturnsOnceDismissed() {
         QVERIFY(app.main->SrcClassName->isEnabled());
         QVERIFY(app.main->BitBtn1->isEnabled());
         QVERIFY(app.main->BitBtn5->isEnabled());
-        QVERIFY(!app.main->EnvSettings.SpeedDisp);
+        QVERIFY(!app.main->EnvSettings().SpeedDisp);
         app.main->close();
     }
     QVERIFY(fs::exists(folders.settingsFile()));
@@ -180,31 +173,30 @@ void TestMainWindow::guidanceNeverReturnsOnceDismissed() {
         AppWindows app = vtest::StartProgram();
         QVERIFY(!app.main->Panel8->isVisible());
         QCOMPARE(MenuState(*app.main), (Menus{true, true, false, true}));
-        QVERIFY(app.main->EnvSettings.SpeedDisp); // defaults again, but decides nothing
+        QVERIFY(app.main->EnvSettings().SpeedDisp); // defaults again, but decides nothing
     }
 }
 
 void TestMainWindow::menusFollowThePageChosen() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
 
     vtest::ClickTab(w.PageControl1, 1);
-    QCOMPARE(w.CurPage, 1);
+    QCOMPARE(w.CurPage(), 1);
     QCOMPARE(MenuState(w), (Menus{false, false, true, true}));
 
     vtest::ClickTab(w.PageControl1, 2);
-    QCOMPARE(w.CurPage, 2);
+    QCOMPARE(w.CurPage(), 2);
     QCOMPARE(MenuState(w), (Menus{false, false, false, true}));
     QCOMPARE(w.PageControl2->currentWidget(), w.TabSheet6);
 
     vtest::ClickTab(w.PageControl1, 3); // the file exists since the first switch
-    QCOMPARE(w.CurPage, 3);
+    QCOMPARE(w.CurPage(), 3);
     QCOMPARE(MenuState(w), (Menus{false, false, false, true}));
 
     vtest::ClickTab(w.PageControl1, 0);
-    QCOMPARE(w.CurPage, 0);
+    QCOMPARE(w.CurPage(), 0);
     QCOMPARE(MenuState(w), (Menus{true, true, false, true}));
 
     QVERIFY(folders.dialogs.messages.isEmpty());
@@ -212,9 +204,8 @@ void TestMainWindow::menusFollowThePageChosen() {
 
 void TestMainWindow::firstTabChangeStoresOnlyTheCounters() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     QVERIFY(!fs::exists(folders.settingsFile()));
     vtest::ClickTab(w.PageControl1, 1);
     QCOMPARE(vtest::ReadIniLines(folders.settingsFile()),
@@ -223,46 +214,41 @@ void TestMainWindow::firstTabChangeStoresOnlyTheCounters() {
 
 void TestMainWindow::keyboardTabChangeIsTheLearnersChoice() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance(true);
     TMainCrt& w = *app.main;
-    Dismiss(w);
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
     QTabBar* bar = w.PageControl1->tabBar();
     bar->setFocus();
     QTest::keyClick(bar, Qt::Key_Right);
     QCOMPARE(w.PageControl1->currentIndex(), 1);
-    QCOMPARE(w.CurPage, 1);
+    QCOMPARE(w.CurPage(), 1);
     QCOMPARE(MenuState(w), (Menus{false, false, true, true}));
     QVERIFY(fs::exists(folders.settingsFile()));
 
     // Ctrl+Tab on the page control counts too.
     QTest::keyClick(w.PageControl1, Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(w.PageControl1->currentIndex(), 2);
-    QCOMPARE(w.CurPage, 2);
+    QCOMPARE(w.CurPage(), 2);
 }
 
 void TestMainWindow::programSetPagesRunNoPageSwitch() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     w.SetCurrentPage(w.TabSheet2);
     w.SetSpeedPageVisible(false);
     w.SetSpeedPageVisible(true);
     w.SetCurrentPage(w.TabSheet3);
     // Hiding the current page moves the page control on by itself: not a switch either.
     w.SetSpeedPageVisible(false);
-    QCOMPARE(w.CurPage, 0);
+    QCOMPARE(w.CurPage(), 0);
     QCOMPARE(MenuState(w), (Menus{true, true, false, true}));
     QVERIFY(!fs::exists(folders.settingsFile()));
 }
 
 void TestMainWindow::settingsPageShowsStoredValuesAgain() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
     QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
 
@@ -286,9 +272,8 @@ void TestMainWindow::settingsPageShowsStoredValuesAgain() {
 
 void TestMainWindow::restoreDefaultsResizesAtOnce() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     w.SetOuterGeometry(40, 30, 720, 610);
     QCOMPARE(w.frameGeometry(), QRect(40, 30, 720, 610));
     vtest::ClickTab(w.PageControl1, 3);
@@ -296,8 +281,8 @@ void TestMainWindow::restoreDefaultsResizesAtOnce() {
     QTest::mouseClick(w.BitBtn4, Qt::LeftButton);
     QCOMPARE(w.frameGeometry(), QRect(40, 30, 595, 520)); // resized, not moved
     QCOMPARE(w.SpinEdit1->value(), 1);
-    QCOMPARE(w.EnvSettings.YokoSize, 595);
-    QCOMPARE(w.EnvSettings.YokoPos, 40);
+    QCOMPARE(w.EnvSettings().YokoSize, 595);
+    QCOMPARE(w.EnvSettings().YokoPos, 40);
     // "元に戻す" keeps the work folder that the page shows; nothing is written.
     QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QCOMPARE(IniValue(folders.settingsFile(), "YokoSize"), QStringLiteral("<missing>"));
@@ -306,9 +291,8 @@ void TestMainWindow::restoreDefaultsResizesAtOnce() {
 void TestMainWindow::closingStoresSettingsAndNextStartRestoresWindow() {
     vtest::TestFolders folders;
     {
-        AppWindows app = vtest::StartProgram();
+        AppWindows app = vtest::StartPastGuidance();
         TMainCrt& w = *app.main;
-        Dismiss(w);
         w.SetOuterGeometry(70, 50, 700, 600);
         vtest::ClickTab(w.PageControl1, 3);
         // Edits never confirmed with "登　録" are stored by closing.
@@ -347,10 +331,10 @@ void TestMainWindow::missingWorkFolderReplacedByDefault() {
     vtest::TestFolders folders;
     const QString named =
         pathSrc.isEmpty() ? QString() : vellaro::FromPath(folders.root() / pathSrc.toStdString());
-    WriteIni(folders.settingsFile(), {"[Bas]", "PathSrc=" + named, "Level=3"});
+    vtest::WriteIni(folders.settingsFile(), {"[Bas]", "PathSrc=" + named, "Level=3"});
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
-    QCOMPARE(w.EnvSettings.PathSrc, folders.defaultWorkFolder());
+    QCOMPARE(w.EnvSettings().PathSrc, folders.defaultWorkFolder());
     QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QVERIFY(fs::is_directory(folders.defaultWorkFolder()));
     QCOMPARE(vellaro::CurSrcPath, folders.defaultWorkFolder());
@@ -378,8 +362,8 @@ void TestMainWindow::missingWorkFolderReplacedByDefault() {
 
 void TestMainWindow::offScreenPlaceIsBroughtBack() {
     vtest::TestFolders folders;
-    WriteIni(folders.settingsFile(),
-             {"[Bas]", "YokoSize=595", "TateSize=520", "YokoPos=5000", "TatePos=4000"});
+    vtest::WriteIni(folders.settingsFile(),
+                    {"[Bas]", "YokoSize=595", "TateSize=520", "YokoPos=5000", "TatePos=4000"});
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
     const QRect screen = w.screen()->availableGeometry();
@@ -393,14 +377,15 @@ void TestMainWindow::offScreenPlaceIsBroughtBack() {
     // As near as it can be to where it was: against the screen's far corner.
     QCOMPARE(frame.bottomRight(), screen.bottomRight());
     // A place on the screen is applied unchanged.
-    WriteIni(folders.settingsFile(), {"[Bas]", "YokoPos=30", "TatePos=40"});
+    vtest::WriteIni(folders.settingsFile(), {"[Bas]", "YokoPos=30", "TatePos=40"});
     AppWindows again = vtest::StartProgram();
     QCOMPARE(again.main->frameGeometry().topLeft(), QPoint(30, 40));
 }
 
 void TestMainWindow::fileWithOnlyCountersKeepsDefaults() {
     vtest::TestFolders folders;
-    WriteIni(folders.settingsFile(), {"[Bas]", "Level=2", "JavaReadCount=5", "BasreadCount=9"});
+    vtest::WriteIni(folders.settingsFile(),
+                    {"[Bas]", "Level=2", "JavaReadCount=5", "BasreadCount=9"});
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
     QCOMPARE(w.frameGeometry().size(), QSize(595, 520));
@@ -408,7 +393,7 @@ void TestMainWindow::fileWithOnlyCountersKeepsDefaults() {
     QCOMPARE(w.SecEdit->font().pointSize(), 10);
     QCOMPARE(w.Sppd_Text->font().pointSize(), 12);
     QVERIFY(w.PageControl1->isTabVisible(2));
-    QCOMPARE(w.EnvSettings.JavaReadCount, 5);
+    QCOMPARE(w.EnvSettings().JavaReadCount, 5);
     QCOMPARE(w.spBasicCount->value(), 9);
     QCOMPARE(w.MstLevel->value(), 2);
 }
@@ -419,16 +404,16 @@ void TestMainWindow::earlierSettingsAreTakenOver() {
     // exercises in the earlier default work folder.
     fs::create_directories(folders.earlierSystem());
     fs::create_directories(folders.earlierWork());
-    WriteIni(folders.earlierSystem() / "noprg.ini",
-             {"[Bas]", "PathSrc=" + vellaro::FromPath(folders.earlierWork()), "Level=3"});
-    vtest::Put(folders.earlierSystem() / "machine-values.ini",
-               "[Vellaro]\r\nGuidanceDismissed=sz:Dismissed\r\n");
+    vtest::WriteIni(folders.earlierSystem() / "noprg.ini",
+                    {"[Bas]", "PathSrc=" + vellaro::FromPath(folders.earlierWork()), "Level=3"});
+    vtest::WriteFile(folders.earlierSystem() / "machine-values.ini",
+                     "[Vellaro]\r\nGuidanceDismissed=sz:Dismissed\r\n");
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
     QVERIFY(folders.dialogs.messages.isEmpty());
     QVERIFY(!w.Panel8->isVisible());
     QCOMPARE(w.MstLevel->value(), 3);
-    QCOMPARE(w.EnvSettings.PathSrc, folders.earlierWork());
+    QCOMPARE(w.EnvSettings().PathSrc, folders.earlierWork());
     QCOMPARE(fs::current_path(), fs::canonical(folders.earlierWork()));
     QVERIFY(!fs::exists(folders.defaultWorkFolder()));
     QCOMPARE(IniValue(folders.settingsFile(), "Level"), QStringLiteral("3"));
@@ -465,9 +450,8 @@ void TestMainWindow::refusedWriteDuringPageSwitchStillSwitches() {
     folders.setSystem(sysFile);
     // Every box answered with OK; the store of the guidance marker may fail as well.
     folders.dialogs.answerAllMessages(vellaro::MbOk);
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 2);
     w.Read_Timer->start();
     w.Paint_Timer->start();
@@ -479,7 +463,7 @@ void TestMainWindow::refusedWriteDuringPageSwitchStillSwitches() {
     QCOMPARE(m.kind, MsgKind::Error);
     QCOMPARE(m.text,
              vellaro::FromPath(sysFile / "noprg.ini") + QStringLiteral(" に書き込めません"));
-    QCOMPARE(w.CurPage, 1);
+    QCOMPARE(w.CurPage(), 1);
     QCOMPARE(MenuState(w), (Menus{false, false, true, true}));
     QVERIFY(!w.Read_Timer->isActive());
     QVERIFY(!w.Paint_Timer->isActive());
@@ -487,13 +471,11 @@ void TestMainWindow::refusedWriteDuringPageSwitchStillSwitches() {
 
 void TestMainWindow::refusedWriteWhileClosingStillCloses() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
-    const fs::path sysFile = folders.root() / "sysfile";
-    std::ofstream(sysFile) << "x";
-    w.SettingsFilePath = sysFile / "noprg.ini";
-    w.Ini = std::make_unique<vellaro::IniFile>(w.SettingsFilePath);
+    // The system folder turns into a regular file: the settings file can be written no more.
+    fs::remove_all(folders.system());
+    std::ofstream(folders.system()) << "x";
 
     // "登　録": the failure is shown and the rest of the command is skipped.
     w.sDisp_SrcPath->setText(vellaro::FromPath(folders.root()));
@@ -516,9 +498,8 @@ void TestMainWindow::refusedWriteWhileClosingStillCloses() {
 
 void TestMainWindow::restoreDefaultsWithoutAWorkFolderEndsTheProgram() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
     // The folder shown on the page lies below a regular file and cannot be made.
     const fs::path blocker = folders.root() / "blocker";
@@ -537,9 +518,8 @@ void TestMainWindow::restoreDefaultsWithoutAWorkFolderEndsTheProgram() {
 void TestMainWindow::theProgramsOwnEndOffersTheExerciseForSavingFirst() {
     const QString changed = QStringLiteral("プログラムが変更されています。保存しますか？");
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     w.SrcClassName->setText(QStringLiteral("Mine"));
     w.SecEdit->setPlainText(QStringLiteral("?(1);"));
     vtest::ClickTab(w.PageControl1, 3);
@@ -567,16 +547,14 @@ void TestMainWindow::theProgramsOwnEndOffersTheExerciseForSavingFirst() {
         folders.dialogs.messageTexts().mid(2),
         (QStringList{QStringLiteral("テキストファイルが壊れています、プログラムを終了します。"),
                      changed}));
-    QCOMPARE(vtest::Slurp(saved), std::string("?(1);"));
+    QCOMPARE(vtest::ReadFile(saved), std::string("?(1);"));
     QVERIFY(vellaro::TerminateRequested());
-    QVERIFY(folders.dialogs.allAnswersUsed());
 }
 
 void TestMainWindow::registerAppliesAndStoresThePage() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
     QFont chosen(QStringLiteral("IPAPGothic"));
     chosen.setPointSize(14);
@@ -598,14 +576,12 @@ void TestMainWindow::registerAppliesAndStoresThePage() {
     const QStringList lines = vtest::ReadIniLines(folders.settingsFile());
     QCOMPARE(lines.size(), 19);
     QVERIFY(lines[1].startsWith("Level=")); // the page switch wrote the counters first
-    QVERIFY(folders.dialogs.allAnswersUsed());
 }
 
 void TestMainWindow::fontChoiceUpdatesOnlyTheFields() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
     folders.dialogs.answerFont(std::nullopt); // cancelled
     QTest::mouseClick(w.BitBtn3, Qt::LeftButton);
@@ -639,19 +615,18 @@ void TestMainWindow::fontChoiceUpdatesOnlyTheFields() {
     QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("IPAPGothic"));
     QCOMPARE(w.sDisp_FontSize->text(), QStringLiteral("20"));
     QCOMPARE(w.SecEdit->font().pointSize(), 14);
-    QCOMPARE(w.EnvSettings.FontSize, 14);
+    QCOMPARE(w.EnvSettings().FontSize, 14);
 }
 
 void TestMainWindow::firstLineButtonKeepsZeroUntilRegister() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
     w.spBasicCount->setValue(30);
     QTest::mouseClick(w.BitBtn7, Qt::LeftButton);
     QCOMPARE(w.spBasicCount->value(), 1);
-    QCOMPARE(w.EnvSettings.BasreadCount, 0);
+    QCOMPARE(w.EnvSettings().BasreadCount, 0);
     vtest::ClickTab(w.PageControl1, 0);
     QCOMPARE(IniValue(folders.settingsFile(), "BasreadCount"), QStringLiteral("0"));
     vtest::ClickTab(w.PageControl1, 3);
@@ -662,12 +637,10 @@ void TestMainWindow::firstLineButtonKeepsZeroUntilRegister() {
 
 void TestMainWindow::spinEditsClampTypedValues() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 3);
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QVERIFY(vtest::Activated(&w));
 
     // Types into the field, then leaves it.
     auto typeInto = [&](QSpinBox* box, const QString& keys) {
@@ -712,11 +685,8 @@ void TestMainWindow::spinEditsClampTypedValues() {
 
 void TestMainWindow::classNameTakesTenTypedCharacters() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance(true);
     TMainCrt& w = *app.main;
-    Dismiss(w);
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
     w.SrcClassName->setFocus();
     QTest::keyClicks(w.SrcClassName, QStringLiteral("Abcdefghijkl"));
     QCOMPARE(w.SrcClassName->text(), QStringLiteral("Abcdefghij"));
@@ -733,9 +703,8 @@ void TestMainWindow::classNameTakesTenTypedCharacters() {
 
 void TestMainWindow::messagePaneKeepsFortyPixels() {
     vtest::TestFolders folders;
-    AppWindows app = vtest::StartProgram();
+    AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    Dismiss(w);
     vtest::ClickTab(w.PageControl1, 1);
     QTRY_VERIFY(w.Memo1->isVisible());
     QCOMPARE(w.Memo1->height(), 89);

@@ -107,13 +107,16 @@ int CountInSession(pid_t sid, const std::string& name) {
 
 } // namespace
 
-class TestRun : public QObject {
+class TestRun : public QObject, private vtest::ProgramFixture {
     Q_OBJECT
   private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void cleanupTestCase();
+    void cleanupTestCase() {
+        vellaro::SetProcesses(nullptr);
+        stopProgram();
+    }
 
     void compileShowsMessagesInThePane();
     void compileWithoutClassNameWarnsAndStartsNothing();
@@ -129,25 +132,19 @@ class TestRun : public QObject {
     QWidget* toolButton(QAction* action) const;
     // Clicks a tool button through the window system, as the learner's mouse does.
     void clickThroughWindow(QAction* action) const;
-    void setClassName(const QString& name) const { m_app.main->SrcClassName->setText(name); }
+    void setClassName(const QString& name) const { w().SrcClassName->setText(name); }
     void writeSource(const std::string& name, const std::vector<std::string>& statements) const;
 
-    std::unique_ptr<vtest::TestFolders> m_folders;
-    AppWindows m_app;
     WatchedProcesses m_processes;
 };
 
 void TestRun::initTestCase() {
-    m_folders = std::make_unique<vtest::TestFolders>();
-    m_folders->dialogs.answerAllMessages(std::nullopt);
-    m_app = vtest::StartProgram();
-    QVERIFY(m_app.shell);
+    QVERIFY(startProgram());
     vellaro::SetProcesses(&m_processes);
-    // The learner dismisses the start-up guidance and goes to the page to compile and run.
-    QTest::mouseClick(m_app.main->SpeedButton1, Qt::LeftButton);
-    vtest::ClickTab(m_app.main->PageControl1, 1);
-    QCOMPARE(m_app.main->PageControl1->currentWidget(), m_app.main->TabSheet2);
-    QTRY_VERIFY(toolButton(m_app.main->CompButton)->isVisible());
+    // The learner goes to the page to compile and run.
+    vtest::ClickTab(w().PageControl1, 1);
+    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet2);
+    QTRY_VERIFY(toolButton(w().CompButton)->isVisible());
 
     writeSource("Greet", {"Scanner sc = new Scanner(System.in);", "?(\"こんにちは、世界\");",
                           "?(\"名前を入力してください:\");", "String name = sc.nextLine();",
@@ -164,10 +161,11 @@ void TestRun::init() {
     m_processes.consoles.clear();
     m_processes.scenario = nullptr;
     m_processes.fake = nullptr;
-    m_folders->dialogs.clear();
+    dialogs().clear();
 }
 
 void TestRun::cleanup() {
+    dialogs().checkAllUsed();
     // A failed scenario must not leave the run window up for the next test.
     if (PtyConsole* c = OpenConsole())
         c->close();
@@ -177,24 +175,18 @@ void TestRun::cleanup() {
     }
 }
 
-void TestRun::cleanupTestCase() {
-    vellaro::SetProcesses(nullptr);
-    m_app = AppWindows();
-    m_folders.reset();
-}
-
 QWidget* TestRun::toolButton(QAction* action) const {
-    for (QToolBar* bar : m_app.main->findChildren<QToolBar*>())
-        if (QWidget* w = bar->widgetForAction(action))
-            return w;
+    for (QToolBar* bar : w().findChildren<QToolBar*>())
+        if (QWidget* button = bar->widgetForAction(action))
+            return button;
     return nullptr;
 }
 
 void TestRun::clickThroughWindow(QAction* action) const {
     QWidget* button = toolButton(action);
     QVERIFY(button);
-    const QPoint at = button->mapTo(m_app.main.get(), button->rect().center());
-    QTest::mouseClick(m_app.main->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+    const QPoint at = button->mapTo(&w(), button->rect().center());
+    QTest::mouseClick(w().windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
 void TestRun::writeSource(const std::string& name,
@@ -207,44 +199,43 @@ void TestRun::writeSource(const std::string& name,
 }
 
 void TestRun::compileShowsMessagesInThePane() {
-    QPlainTextEdit* memo = m_app.main->Memo1;
+    QPlainTextEdit* memo = w().Memo1;
     writeSource("Hello", {"?(\"Hello\");"});
     setClassName("Hello");
     memo->setPlainText("old");
-    clickThroughWindow(m_app.main->CompButton);
+    clickThroughWindow(w().CompButton);
     QTRY_COMPARE(memo->toPlainText(), QString::fromUtf8(vellaro::kCompileCleanText.data()));
     QCOMPARE(m_processes.hidden, QStringList{QString::fromStdString(vellaro::ShellCommand)});
 
     // The menu entry "コンパイル" compiles. The compiler's Japanese shows ungarbled.
     writeSource("Bad", {"?(\"日本語\")"});
     setClassName("Bad");
-    m_app.main->N6->trigger();
+    w().N6->trigger();
     QCOMPARE(memo->toPlainText().section('\n', 0, 0),
              QStringLiteral("Bad.java:6: エラー: ';'がありません"));
     QVERIFY(memo->toPlainText().contains(QStringLiteral("System.out.println (\"日本語\")")));
-    QVERIFY(m_folders->dialogs.messages.isEmpty());
+    QVERIFY(dialogs().messages.isEmpty());
 }
 
 void TestRun::compileWithoutClassNameWarnsAndStartsNothing() {
     setClassName("");
-    m_app.main->Memo1->setPlainText("old");
-    m_folders->dialogs.answerMessage(vellaro::MbYes);
-    m_app.main->CompButton->trigger();
-    QCOMPARE(m_folders->dialogs.messages.size(), 1);
-    QCOMPARE(m_folders->dialogs.messages[0].kind, vellaro::MsgKind::Warning);
-    QCOMPARE(m_folders->dialogs.messages[0].text, QStringLiteral("クラス名を入力して下さい"));
-    QCOMPARE(m_folders->dialogs.messages[0].buttons, int(vellaro::MbYes));
-    QCOMPARE(m_app.main->Memo1->toPlainText(), QString());
+    w().Memo1->setPlainText("old");
+    dialogs().answerMessage(vellaro::MbYes);
+    w().CompButton->trigger();
+    QCOMPARE(dialogs().messages.size(), 1);
+    QCOMPARE(dialogs().messages[0].kind, vellaro::MsgKind::Warning);
+    QCOMPARE(dialogs().messages[0].text, QStringLiteral("クラス名を入力して下さい"));
+    QCOMPARE(dialogs().messages[0].buttons, int(vellaro::MbYes));
+    QCOMPARE(w().Memo1->toPlainText(), QString());
     QVERIFY(m_processes.hidden.isEmpty());
 }
 
 void TestRun::runWithoutClassNameStartsNothing() {
     setClassName("");
-    m_folders->dialogs.answerMessage(vellaro::MbYes);
+    dialogs().answerMessage(vellaro::MbYes);
     m_processes.fake = [] { return 0; };
-    m_app.main->RunButton->trigger();
-    QCOMPARE(m_folders->dialogs.messageTexts(),
-             QStringList{QStringLiteral("クラス名を入力して下さい")});
+    w().RunButton->trigger();
+    QCOMPARE(dialogs().messageTexts(), QStringList{QStringLiteral("クラス名を入力して下さい")});
     QVERIFY(m_processes.consoles.isEmpty());
     QVERIFY(!m_app.shell->isVisible());
     QVERIFY(!m_app.shell->Timer1->isActive());
@@ -278,13 +269,13 @@ void TestRun::runWaitsForTheTimerAndKeepsTheCommandText() {
     });
     m_processes.fake = [&] {
         // While the run lasts, a click on the main window's compile button does nothing.
-        m_app.main->Memo1->setPlainText("untouched");
-        clickThroughWindow(m_app.main->CompButton);
+        w().Memo1->setPlainText("untouched");
+        clickThroughWindow(w().CompButton);
         QApplication::processEvents();
-        blocked = m_app.main->Memo1->toPlainText() == "untouched" && m_processes.hidden.isEmpty();
+        blocked = w().Memo1->toPlainText() == "untouched" && m_processes.hidden.isEmpty();
         return 0;
     };
-    m_app.main->RunButton->trigger();
+    w().RunButton->trigger();
     QVERIFY(armedChecked);
     QVERIFY(blocked);
     QVERIFY(!m_processes.timerActiveAtStart); // one tick per run
@@ -297,7 +288,7 @@ void TestRun::runWaitsForTheTimerAndKeepsTheCommandText() {
     // The menu entry "実行" runs.
     m_processes.consoles.clear();
     QTimer::singleShot(0, this, [&] { QMetaObject::invokeMethod(shell->Timer1, "timeout"); });
-    m_app.main->N7->trigger();
+    w().N7->trigger();
     QCOMPARE(m_processes.consoles.size(), 1);
 }
 
@@ -311,16 +302,16 @@ void TestRun::consoleRunsJapaneseDialogue() {
         QVERIFY(console);
         shellPid = console->pid();
         QCOMPARE(QApplication::activeModalWidget(), console.data());
-        QCOMPARE(console->font().family(), m_app.main->SecEdit->font().family());
+        QCOMPARE(console->font().family(), w().SecEdit->font().family());
         QVERIFY(console->windowTitle().contains("-Dstderr.encoding=UTF-8 Greet; exec /bin/sh -i"));
         QTRY_VERIFY(console->screenText().contains(QStringLiteral("こんにちは、世界")));
         QTRY_VERIFY(console->screenText().contains(QStringLiteral("名前を入力してください:")));
 
         // The main window takes no input but still repaints.
-        m_app.main->Memo1->setPlainText("untouched");
-        clickThroughWindow(m_app.main->CompButton);
+        w().Memo1->setPlainText("untouched");
+        clickThroughWindow(w().CompButton);
         QApplication::processEvents();
-        QCOMPARE(m_app.main->Memo1->toPlainText(), QStringLiteral("untouched"));
+        QCOMPARE(w().Memo1->toPlainText(), QStringLiteral("untouched"));
         QVERIFY(m_processes.hidden.isEmpty());
 
         // Typed letters, then Japanese through the input method.
@@ -342,7 +333,7 @@ void TestRun::consoleRunsJapaneseDialogue() {
         TypeLine(console, "exit");
         done = true;
     };
-    m_app.main->RunButton->trigger();
+    w().RunButton->trigger();
     QVERIFY(done);
     QVERIFY(!console); // gone with the run
     QVERIFY(!m_app.shell->isVisible());
@@ -377,11 +368,11 @@ void TestRun::ctrlCEndsTheProgramAndLeavesThePrompt() {
         done = true;
         console->close(); // the close box
     };
-    m_app.main->RunButton->trigger();
+    w().RunButton->trigger();
     QVERIFY(done);
     // Closing returned control to the main window at once: a click compiles again.
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    clickThroughWindow(m_app.main->CompButton);
+    clickThroughWindow(w().CompButton);
     QTRY_COMPARE(m_processes.hidden.size(), 1);
     QTRY_VERIFY(ProcessGone(shellPid));
 }
@@ -470,27 +461,27 @@ void TestRun::compileWaitTakesNoInputAndEndsWithItsCompiler() {
         return (in >> pid) ? pid : 0;
     };
     setClassName("Hello");
-    QPlainTextEdit* memo = m_app.main->Memo1;
+    QPlainTextEdit* memo = w().Memo1;
     m_processes.fake = [] { return 0; }; // a run that got through would be seen, and end
 
     pid_t compiler = 0;
     bool checked = false;
     QTimer::singleShot(0, this, [&] {
         // A failed check must not leave the compile waiting for ever.
-        const auto end = qScopeGuard([&] { m_app.main->StopCompile(); });
+        const auto end = qScopeGuard([&] { w().StopCompile(); });
         QTRY_VERIFY((compiler = compilerStarted()) > 0);
         QVERIFY(QApplication::overrideCursor());
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         // A click on "実行" and typing reach nothing; Esc ends the compiler.
-        clickThroughWindow(m_app.main->RunButton);
-        QTest::keyClick(m_app.main->windowHandle(), Qt::Key_R, Qt::AltModifier);
+        clickThroughWindow(w().RunButton);
+        QTest::keyClick(w().windowHandle(), Qt::Key_R, Qt::AltModifier);
         QApplication::processEvents();
         QVERIFY(m_processes.consoles.isEmpty());
         QVERIFY(!m_app.shell->isVisible());
-        QTest::keyClick(m_app.main->windowHandle(), Qt::Key_Escape);
+        QTest::keyClick(w().windowHandle(), Qt::Key_Escape);
         checked = true;
     });
-    m_app.main->CompButton->trigger();
+    w().CompButton->trigger();
     QVERIFY(checked);
     QCOMPARE(memo->toPlainText(), QStringLiteral("コンパイルを中止しました。"));
     QVERIFY(ProcessGone(compiler));
@@ -500,16 +491,16 @@ void TestRun::compileWaitTakesNoInputAndEndsWithItsCompiler() {
     fs::remove(pidFile);
     checked = false;
     QTimer::singleShot(0, this, [&] {
-        const auto end = qScopeGuard([&] { m_app.main->StopCompile(); });
+        const auto end = qScopeGuard([&] { w().StopCompile(); });
         QTRY_VERIFY((compiler = compilerStarted()) > 0);
-        QVERIFY(m_app.main->close());
+        QVERIFY(w().close());
         checked = true;
     });
-    m_app.main->CompButton->trigger();
+    w().CompButton->trigger();
     QVERIFY(checked);
-    QVERIFY(!m_app.main->isVisible());
+    QVERIFY(!w().isVisible());
     QVERIFY(ProcessGone(compiler));
-    m_app.main->show();
+    w().show();
 }
 
 QTEST_MAIN(TestRun)

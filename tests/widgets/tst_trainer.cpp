@@ -19,7 +19,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -106,39 +106,55 @@ std::pair<int, int> InkColumns(const QImage& img, const QRect& band, QRgb backgr
 
 } // namespace
 
-class TstTrainer : public QObject {
+class TstTrainer : public QObject, private vtest::ProgramFixture {
     Q_OBJECT
 
   private:
-    std::unique_ptr<vtest::TestFolders> m_folders;
-    AppWindows m_app;
-    TMainCrt* w = nullptr;
-
-    // Starts the program in fresh folders; the guidance panel is dismissed as the learner does.
-    bool start(const vtest::TestFolders::Options& options = {}) {
+    // Starts the program with the lesson text that `makeLesson` leaves in place of the shipped
+    // one; start-up shows the one message box (answered "はい") and asks the program to end.
+    void startWithLessonFailure(const std::function<void(const fs::path&)>& makeLesson,
+                                vellaro::MsgKind kind, const QString& text) {
+        vtest::TestFolders::Options options;
+        options.copyLessonText = false;
         m_folders = std::make_unique<vtest::TestFolders>(options);
+        makeLesson(m_folders->exe() / "Java.txt");
+        dialogs().answerMessage(vellaro::MbYes);
         m_app = vtest::StartProgram();
-        w = m_app.main.get();
-        if (!w || !m_app.about)
+        QVERIFY(m_app.main);
+        QCOMPARE(dialogs().messages.size(), 1);
+        QCOMPARE(dialogs().messages[0].kind, kind);
+        QCOMPARE(dialogs().messages[0].text, text);
+        QCOMPARE(dialogs().messages[0].buttons, int(vellaro::MbYes));
+        QVERIFY(vellaro::TerminateRequested());
+    }
+    // Starts the program with its window active and the lesson running on the speed page.
+    bool startActiveLesson() {
+        if (!startProgram() || !vtest::Activated(&w()))
             return false;
-        if (w->Panel8 && w->Panel8->isVisible())
-            w->SpeedButton1->click();
+        enterSpeedPage();
+        w().BitBtn1->click();
         return true;
     }
+    // The lesson halted by itself: Start stays disabled until Stop.
+    void expectStartOnlyAfterStop() {
+        QVERIFY(!w().BitBtn1->isEnabled());
+        w().BitBtn5->click();
+        QVERIFY(w().BitBtn1->isEnabled());
+    }
     void enterSpeedPage() {
-        vtest::ClickTab(w->PageControl1, w->PageControl1->indexOf(w->TabSheet3));
-        QCOMPARE(w->PageControl1->currentWidget(), w->TabSheet3);
+        vtest::ClickTab(w().PageControl1, w().PageControl1->indexOf(w().TabSheet3));
+        QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet3);
     }
     void chooseSubPage(QWidget* sheet) {
-        vtest::ClickTab(w->PageControl2, w->PageControl2->indexOf(sheet));
-        QCOMPARE(w->PageControl2->currentWidget(), sheet);
+        vtest::ClickTab(w().PageControl2, w().PageControl2->indexOf(sheet));
+        QCOMPARE(w().PageControl2->currentWidget(), sheet);
     }
     // The exercise's frame as the next tick draws it, for the surface as it is now.
     vellaro::DiscFrame expectedFrame(int step, int mode) const {
-        return vellaro::ComputeDiscFrame(w->BasImage->width(), w->BasImage->height(), step, mode);
+        return vellaro::ComputeDiscFrame(w().BasImage->width(), w().BasImage->height(), step, mode);
     }
     QString checkFrame(const vellaro::DiscFrame& f) const {
-        const QImage& img = w->BasImage->image();
+        const QImage& img = w().BasImage->image();
         if (img.size() != QSize(f.width, f.height))
             return QStringLiteral("image size differs from the surface");
         for (std::size_t i = 0; i < f.count; ++i) {
@@ -150,215 +166,181 @@ class TstTrainer : public QObject {
     }
 
   private slots:
-    void cleanup() {
-        m_app = AppWindows();
-        w = nullptr;
-        m_folders.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     // ---- lesson text -------------------------------------------------------------------------
 
     void shippedLessonIsLoaded() {
-        QVERIFY(start());
+        QVERIFY(startProgram());
         const QStringList source = LessonSource();
         QVERIFY(source.size() >= 300);
-        QCOMPARE(w->SreadText->toPlainText().split(QLatin1Char('\n')), source);
-        QCOMPARE(w->ReadText_Buffer->document()->blockCount(), source.size());
-        QVERIFY(m_folders->dialogs.messages.isEmpty());
+        QCOMPARE(w().SreadText->toPlainText().split(QLatin1Char('\n')), source);
+        QCOMPARE(w().ReadText_Buffer->document()->blockCount(), source.size());
+        QVERIFY(dialogs().messages.isEmpty());
         QVERIFY(!vellaro::TerminateRequested());
     }
 
     void unreadableLessonEndsTheProgram_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("missing") << "missing";
-        QTest::newRow("folder") << "folder";
-        QTest::newRow("huge") << "huge";
+        vtest::KindRows({{"missing", "missing"}, {"folder", "folder"}, {"huge", "huge"}});
     }
     void unreadableLessonEndsTheProgram() {
         QFETCH(QString, kind);
-        vtest::TestFolders::Options options;
-        options.copyLessonText = false;
-        m_folders = std::make_unique<vtest::TestFolders>(options);
-        const fs::path lesson = m_folders->exe() / "Java.txt";
-        if (kind == "folder") {
-            fs::create_directory(lesson);
-        } else if (kind == "huge") {
-            std::ofstream(lesson).put('K');
-            fs::resize_file(lesson, std::uintmax_t(1) << 32); // sparse: 4 GiB of nothing
-        }
-        m_folders->dialogs.answerMessage(vellaro::MbYes);
-        m_app = vtest::StartProgram();
-        w = m_app.main.get();
-        QVERIFY(w);
-        QCOMPARE(m_folders->dialogs.messages.size(), 1);
-        QCOMPARE(m_folders->dialogs.messages[0].kind, vellaro::MsgKind::Error);
-        QCOMPARE(m_folders->dialogs.messages[0].text, kMissingText);
-        QCOMPARE(m_folders->dialogs.messages[0].buttons, int(vellaro::MbYes));
-        QVERIFY(vellaro::TerminateRequested());
-        QVERIFY(w->trainerState().lines.empty());
-        QCOMPARE(w->SreadText->toPlainText(), QString());
+        startWithLessonFailure(
+            [&](const fs::path& lesson) {
+                if (kind == "folder") {
+                    fs::create_directory(lesson);
+                } else if (kind == "huge") {
+                    vtest::WriteFile(lesson, "K");
+                    fs::resize_file(lesson, std::uintmax_t(1) << 32); // sparse: 4 GiB of nothing
+                }
+            },
+            vellaro::MsgKind::Error, kMissingText);
+        QVERIFY(!QTest::currentTestFailed());
+        QVERIFY(w().trainerState().lines.empty());
+        QCOMPARE(w().SreadText->toPlainText(), QString());
     }
 
     void damagedLessonKeepsTheLinesBeforeAndEnds() {
-        vtest::TestFolders::Options options;
-        options.copyLessonText = false;
-        m_folders = std::make_unique<vtest::TestFolders>(options);
         // Line 0 "AA"; line 1 (key 2): 0x03 ^ 1 ^ 2 = NUL; line 2 is never reached.
-        std::ofstream(m_folders->exe() / "Java.txt", std::ios::binary) << "BKBW\r\n7Q\r\nBK\r\n";
-        m_folders->dialogs.answerMessage(vellaro::MbYes);
-        m_app = vtest::StartProgram();
-        w = m_app.main.get();
-        QVERIFY(w);
-        QCOMPARE(m_folders->dialogs.messages.size(), 1);
-        QCOMPARE(m_folders->dialogs.messages[0].kind, vellaro::MsgKind::Information);
-        QCOMPARE(m_folders->dialogs.messages[0].text, kDamagedText);
-        QCOMPARE(m_folders->dialogs.messages[0].buttons, int(vellaro::MbYes));
-        QVERIFY(vellaro::TerminateRequested());
-        QCOMPARE(w->SreadText->toPlainText(), QStringLiteral("AA"));
-        QCOMPARE(w->ReadText_Buffer->document()->blockCount(), 3);
+        startWithLessonFailure(
+            [](const fs::path& lesson) { vtest::WriteFile(lesson, "BKBW\r\n7Q\r\nBK\r\n"); },
+            vellaro::MsgKind::Information, kDamagedText);
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(w().SreadText->toPlainText(), QStringLiteral("AA"));
+        QCOMPARE(w().ReadText_Buffer->document()->blockCount(), 3);
     }
 
     // ---- reading lesson ----------------------------------------------------------------------
 
     void lessonShowsTheShippedText() {
-        QVERIFY(start());
+        QVERIFY(startProgram());
         const QStringList source = LessonSource();
         enterSpeedPage();
-        QCOMPARE(w->Sppd_Text->text(), QString());
+        QCOMPARE(w().Sppd_Text->text(), QString());
         // The defaults: first counter pair, position 1, level 1.
-        QVERIFY(w->EnvSettings.SwSpeedText);
-        QCOMPARE(w->EnvSettings.BasreadCount, 1);
-        w->BitBtn1->click();
-        QVERIFY(w->Read_Timer->isActive());
-        QCOMPARE(w->Read_Timer->interval(), 1550);
-        QVERIFY(!w->BitBtn1->isEnabled());
-        QCOMPARE(w->dispcount->text(), QStringLiteral("0"));
-        QCOMPARE(w->Sppd_Text->text(), QString()); // nothing before the first tick
-        w->Read_Timer->stop();
+        QVERIFY(w().EnvSettings().SwSpeedText);
+        QCOMPARE(w().EnvSettings().BasreadCount, 1);
+        w().BitBtn1->click();
+        QVERIFY(w().Read_Timer->isActive());
+        QCOMPARE(w().Read_Timer->interval(), 1550);
+        QVERIFY(!w().BitBtn1->isEnabled());
+        QCOMPARE(w().dispcount->text(), QStringLiteral("0"));
+        QCOMPARE(w().Sppd_Text->text(), QString()); // nothing before the first tick
+        w().Read_Timer->stop();
 
         // Every line in order; a line beginning with TAB twice, without its TAB.
         int tabLines = 0;
         for (int i = 0; i < 60; ++i) {
             const bool tab = source[i].startsWith(QLatin1Char('\t'));
             const QString shown = tab ? source[i].mid(1) : source[i];
-            w->Read_TimerTimer();
-            QCOMPARE(w->Sppd_Text->text(), shown);
+            w().Read_TimerTimer();
+            QCOMPARE(w().Sppd_Text->text(), shown);
             if (tab) {
                 ++tabLines;
-                QCOMPARE(w->dispcount->text(), QString::number(i));
-                w->Read_TimerTimer();
-                QCOMPARE(w->Sppd_Text->text(), shown);
+                QCOMPARE(w().dispcount->text(), QString::number(i));
+                w().Read_TimerTimer();
+                QCOMPARE(w().Sppd_Text->text(), shown);
             }
-            QCOMPARE(w->dispcount->text(), QString::number(i + 1));
-            QCOMPARE(w->EnvSettings.BasreadCount, i + 1);
-            QCOMPARE(w->spBasicCount->value(), i + 1);
+            QCOMPARE(w().dispcount->text(), QString::number(i + 1));
+            QCOMPARE(w().EnvSettings().BasreadCount, i + 1);
+            QCOMPARE(w().spBasicCount->value(), i + 1);
         }
         QVERIFY(tabLines > 0);
 
-        w->BitBtn5->click();
-        QVERIFY(w->BitBtn1->isEnabled());
-        QVERIFY(!w->Read_Timer->isActive());
-        QCOMPARE(w->Sppd_Text->text(),
+        w().BitBtn5->click();
+        QVERIFY(w().BitBtn1->isEnabled());
+        QVERIFY(!w().Read_Timer->isActive());
+        QCOMPARE(w().Sppd_Text->text(),
                  source[59].startsWith('\t') ? source[59].mid(1) : source[59]);
     }
 
     void lessonRunsOnItsOwnTimer() {
-        QVERIFY(start());
+        QVERIFY(startProgram({"LevelTextBas=10"}));
         const QStringList source = LessonSource();
         enterSpeedPage();
-        w->EnvSettings.LevelTextBas = 10;
-        w->BitBtn1->click();
-        QCOMPARE(w->Read_Timer->interval(), 200);
-        QTRY_COMPARE(w->dispcount->text(), QStringLiteral("1"));
-        QCOMPARE(w->Sppd_Text->text(), source[0]);
-        QTRY_COMPARE(w->dispcount->text(), QStringLiteral("2"));
-        QCOMPARE(w->Sppd_Text->text(), source[1]);
-        w->BitBtn5->click();
+        w().BitBtn1->click();
+        QCOMPARE(w().Read_Timer->interval(), 200);
+        QTRY_COMPARE(w().dispcount->text(), QStringLiteral("1"));
+        QCOMPARE(w().Sppd_Text->text(), source[0]);
+        QTRY_COMPARE(w().dispcount->text(), QStringLiteral("2"));
+        QCOMPARE(w().Sppd_Text->text(), source[1]);
+        w().BitBtn5->click();
     }
 
+    void handEditedLevelIsClamped_data() {
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<int>("interval");
+        // 12 and above would give an interval of 0 or less.
+        QTest::newRow("15") << "15" << 200;
+        QTest::newRow("-4") << "-4" << 1550;
+    }
     void handEditedLevelIsClamped() {
-        QVERIFY(start());
+        QFETCH(QString, level);
+        QFETCH(int, interval);
+        QVERIFY(startProgram({"LevelTextBas=" + level}));
         enterSpeedPage();
-        w->EnvSettings.LevelTextBas = 15; // 12 and above would give an interval of 0 or less
-        w->BitBtn1->click();
-        QCOMPARE(w->Read_Timer->interval(), 200);
-        w->BitBtn5->click();
-        w->EnvSettings.LevelTextBas = -4;
-        w->BitBtn1->click();
-        QCOMPARE(w->Read_Timer->interval(), 1550);
-        w->BitBtn5->click();
+        w().BitBtn1->click();
+        QCOMPARE(w().Read_Timer->interval(), interval);
+        w().BitBtn5->click();
     }
 
     void lessonEndsAtTheEndOfTheText() {
-        QVERIFY(start());
         const QStringList source = LessonSource();
         const int n = int(source.size());
+        QVERIFY(startProgram({QStringLiteral("BasreadCount=%1").arg(n - 1)})); // start index n - 2
         enterSpeedPage();
-        w->EnvSettings.BasreadCount = n - 1; // start index n - 2
-        w->BitBtn1->click();
-        w->Read_Timer->stop();
-        w->Read_TimerTimer();
-        w->Read_TimerTimer();
-        QCOMPARE(w->Sppd_Text->text(), source[n - 1]);
-        QCOMPARE(w->dispcount->text(), QString::number(n));
-        w->Read_TimerTimer();
-        QCOMPARE(w->Sppd_Text->text(), kEndText);
-        QCOMPARE(w->dispcount->text(), QString::number(n));
-        QCOMPARE(w->EnvSettings.BasreadCount, n - 1);
-        QCOMPARE(w->spBasicCount->value(), n - 1);
-        QVERIFY(!w->Read_Timer->isActive());
-        QVERIFY(!w->BitBtn1->isEnabled());
+        w().BitBtn1->click();
+        w().Read_Timer->stop();
+        w().Read_TimerTimer();
+        w().Read_TimerTimer();
+        QCOMPARE(w().Sppd_Text->text(), source[n - 1]);
+        QCOMPARE(w().dispcount->text(), QString::number(n));
+        w().Read_TimerTimer();
+        QCOMPARE(w().Sppd_Text->text(), kEndText);
+        QCOMPARE(w().dispcount->text(), QString::number(n));
+        QCOMPARE(w().EnvSettings().BasreadCount, n - 1);
+        QCOMPARE(w().spBasicCount->value(), n - 1);
+        QVERIFY(!w().Read_Timer->isActive());
+        QVERIFY(!w().BitBtn1->isEnabled());
 
         // A page switch does not enable Start after the end; Stop does.
-        vtest::ClickTab(w->PageControl1, 0);
+        vtest::ClickTab(w().PageControl1, 0);
         enterSpeedPage();
-        QVERIFY(!w->BitBtn1->isEnabled());
-        w->BitBtn5->click();
-        QVERIFY(w->BitBtn1->isEnabled());
+        expectStartOnlyAfterStop();
     }
 
     void focusLeavingTheDisplayHaltsTheLesson() {
-        QVERIFY(start());
-        enterSpeedPage();
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w));
-        w->BitBtn1->click();
-        w->Sppd_Text->setFocus();
-        QTRY_VERIFY(w->Sppd_Text->hasFocus());
-        w->BitBtn5->setFocus();
-        QTRY_VERIFY(!w->Read_Timer->isActive());
-        QVERIFY(!w->BitBtn1->isEnabled());
-        w->BitBtn5->click();
-        QVERIFY(w->BitBtn1->isEnabled());
+        QVERIFY(startActiveLesson());
+        w().Sppd_Text->setFocus();
+        QTRY_VERIFY(w().Sppd_Text->hasFocus());
+        w().BitBtn5->setFocus();
+        QTRY_VERIFY(!w().Read_Timer->isActive());
+        expectStartOnlyAfterStop();
     }
 
     void clickOnTheDisplayDoesNotHaltTheLessonLater() {
-        QVERIFY(start());
-        enterSpeedPage();
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w));
-        w->BitBtn1->click();
-        QTest::mouseClick(w->Sppd_Text, Qt::LeftButton);
-        QVERIFY(!w->Sppd_Text->hasFocus());
-        chooseSubPage(w->TabSheet5);
-        QVERIFY(w->Read_Timer->isActive());
-        QVERIFY(!w->BitBtn1->isEnabled());
+        QVERIFY(startActiveLesson());
+        QTest::mouseClick(w().Sppd_Text, Qt::LeftButton);
+        QVERIFY(!w().Sppd_Text->hasFocus());
+        chooseSubPage(w().TabSheet5);
+        QVERIFY(w().Read_Timer->isActive());
+        QVERIFY(!w().BitBtn1->isEnabled());
 
         // Reached by the Tab key, the display going out of view with its sub-page is no focus
         // move of the learner either.
-        chooseSubPage(w->TabSheet6);
-        QVERIFY(w->Sppd_Text->focusPolicy() & Qt::TabFocus);
-        w->BitBtn1->click();
-        w->Sppd_Text->setFocus(Qt::TabFocusReason);
-        QTRY_VERIFY(w->Sppd_Text->hasFocus());
-        chooseSubPage(w->TabSheet5);
-        QVERIFY(w->Read_Timer->isActive());
+        chooseSubPage(w().TabSheet6);
+        QVERIFY(w().Sppd_Text->focusPolicy() & Qt::TabFocus);
+        w().BitBtn1->click();
+        w().Sppd_Text->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(w().Sppd_Text->hasFocus());
+        chooseSubPage(w().TabSheet5);
+        QVERIFY(w().Read_Timer->isActive());
     }
 
     void displayCentresTheLineAndCutsBothEnds() {
-        QVERIFY(start());
+        QVERIFY(startProgram());
         enterSpeedPage();
-        vellaro::SpeedTextPanel* panel = w->Sppd_Text;
+        vellaro::SpeedTextPanel* panel = w().Sppd_Text;
         const QRgb background = qRgb(236, 233, 216);
         const QRect band = panel->textBand();
         QVERIFY(panel->contentsRect().contains(band));
@@ -400,27 +382,27 @@ class TstTrainer : public QObject {
     // ---- visual field expansion --------------------------------------------------------------
 
     void sweepDrawsStepsZeroToTenThenTheCentre() {
-        QVERIFY(start());
+        QVERIFY(startProgram());
         enterSpeedPage();
-        chooseSubPage(w->TabSheet5);
+        chooseSubPage(w().TabSheet5);
         // Big enough for the discs of step 1 to stand apart from each other and from the centre.
-        QVERIFY(w->BasImage->width() > 240 && w->BasImage->height() > 240);
-        QVERIFY(w->BasImage->width() >= 440 || w->BasImage->height() >= 440);
-        w->BitBtn9->click();
-        QVERIFY(w->Paint_Timer->isActive());
-        QVERIFY(!w->BitBtn9->isEnabled());
-        w->Paint_Timer->stop();
+        QVERIFY(w().BasImage->width() > 240 && w().BasImage->height() > 240);
+        QVERIFY(w().BasImage->width() >= 440 || w().BasImage->height() >= 440);
+        w().BitBtn9->click();
+        QVERIFY(w().Paint_Timer->isActive());
+        QVERIFY(!w().BitBtn9->isEnabled());
+        w().Paint_Timer->stop();
 
-        const int W = w->BasImage->width();
-        const int H = w->BasImage->height();
+        const int W = w().BasImage->width();
+        const int H = w().BasImage->height();
         int oneDisc = 0;
         for (int tick = 1; tick <= 12; ++tick) {
             const int step = (tick - 1) % 11;
-            w->Paint_TimerTimer();
+            w().Paint_TimerTimer();
             const QString problem = checkFrame(expectedFrame(step, 0));
             QVERIFY2(problem.isEmpty(),
                      qPrintable(QStringLiteral("tick %1: %2").arg(tick).arg(problem)));
-            const QImage& img = w->BasImage->image();
+            const QImage& img = w().BasImage->image();
             const QRgb centre = img.pixel(W / 2, H / 2);
             if (step == 0) {
                 QVERIFY(IsRed(centre)); // all four discs share the centre box
@@ -441,41 +423,41 @@ class TstTrainer : public QObject {
         }
 
         // Stop keeps the last frame; Start begins at the centre again.
-        w->Paint_TimerTimer(); // step 1
-        w->BitBtn10->click();
-        QVERIFY(!w->Paint_Timer->isActive());
-        QVERIFY(w->BitBtn9->isEnabled());
+        w().Paint_TimerTimer(); // step 1
+        w().BitBtn10->click();
+        QVERIFY(!w().Paint_Timer->isActive());
+        QVERIFY(w().BitBtn9->isEnabled());
         QVERIFY(checkFrame(expectedFrame(1, 0)).isEmpty());
-        QVERIFY(IsWhite(w->BasImage->image().pixel(W / 2, H / 2)));
-        w->BitBtn9->click();
-        w->Paint_Timer->stop();
-        w->Paint_TimerTimer();
-        QVERIFY(IsRed(w->BasImage->image().pixel(W / 2, H / 2)));
+        QVERIFY(IsWhite(w().BasImage->image().pixel(W / 2, H / 2)));
+        w().BitBtn9->click();
+        w().Paint_Timer->stop();
+        w().Paint_TimerTimer();
+        QVERIFY(IsRed(w().BasImage->image().pixel(W / 2, H / 2)));
     }
 
     void directionButtonsRestartTheSweep() {
-        QVERIFY(start());
+        QVERIFY(startProgram());
         enterSpeedPage();
-        chooseSubPage(w->TabSheet5);
-        w->BitBtn9->click();
-        w->Paint_Timer->stop();
+        chooseSubPage(w().TabSheet5);
+        w().BitBtn9->click();
+        w().Paint_Timer->stop();
         for (int i = 0; i < 4; ++i)
-            w->Paint_TimerTimer();
-        QCOMPARE(w->ToolButton17->toolTip(), QStringLiteral("縦視野拡大"));
+            w().Paint_TimerTimer();
+        QCOMPARE(w().ToolButton17->toolTip(), QStringLiteral("縦視野拡大"));
 
         const struct {
             QAction* button;
             int mode;
-        } buttons[] = {{w->ToolButton17, vellaro::kPaintVertical},
-                       {w->ToolButton19, vellaro::kPaintHorizontal},
-                       {w->ToolButton10, vellaro::kPaintAllDirections}};
+        } buttons[] = {{w().ToolButton17, vellaro::kPaintVertical},
+                       {w().ToolButton19, vellaro::kPaintHorizontal},
+                       {w().ToolButton10, vellaro::kPaintAllDirections}};
         for (const auto& b : buttons) {
             b.button->trigger();
-            QVERIFY(!w->Paint_Timer->isActive()); // neither starts nor stops the timer
-            w->Paint_TimerTimer();
-            QVERIFY(IsRed(
-                w->BasImage->image().pixel(w->BasImage->width() / 2, w->BasImage->height() / 2)));
-            w->Paint_TimerTimer();
+            QVERIFY(!w().Paint_Timer->isActive()); // neither starts nor stops the timer
+            w().Paint_TimerTimer();
+            QVERIFY(IsRed(w().BasImage->image().pixel(w().BasImage->width() / 2,
+                                                      w().BasImage->height() / 2)));
+            w().Paint_TimerTimer();
             const vellaro::DiscFrame f = expectedFrame(1, b.mode);
             QVERIFY2(checkFrame(f).isEmpty(), qPrintable(checkFrame(f)));
             // The directions the mode leaves out stay white.
@@ -484,34 +466,34 @@ class TstTrainer : public QObject {
                 const bool drawn = std::find(f.sides.begin(), f.sides.begin() + f.count,
                                              all.sides[i]) != f.sides.begin() + f.count;
                 const vellaro::DiscBox& d = all.discs[i];
-                QCOMPARE(IsRed(w->BasImage->image().pixel((d.x + d.x2) / 2, (d.y + d.y2) / 2)),
+                QCOMPARE(IsRed(w().BasImage->image().pixel((d.x + d.x2) / 2, (d.y + d.y2) / 2)),
                          drawn);
             }
         }
     }
 
     void trackBarChangesThePaceAtOnce() {
-        QVERIFY(start());
+        QVERIFY(startProgram());
         enterSpeedPage();
-        chooseSubPage(w->TabSheet5);
-        QCOMPARE(w->Paint_Timer->interval(), 500);
-        w->BitBtn9->click();
-        w->Select_Level->setValue(10);
-        QVERIFY(w->Paint_Timer->isActive());
-        QCOMPARE(w->Paint_Timer->interval(), 50);
-        QCOMPARE(w->Disp_Lavel->text(), QStringLiteral("10"));
-        QCOMPARE(w->MstLevel->value(), 10);
-        QCOMPARE(w->EnvSettings.Level, 10);
+        chooseSubPage(w().TabSheet5);
+        QCOMPARE(w().Paint_Timer->interval(), 500);
+        w().BitBtn9->click();
+        w().Select_Level->setValue(10);
+        QVERIFY(w().Paint_Timer->isActive());
+        QCOMPARE(w().Paint_Timer->interval(), 50);
+        QCOMPARE(w().Disp_Lavel->text(), QStringLiteral("10"));
+        QCOMPARE(w().MstLevel->value(), 10);
+        QCOMPARE(w().EnvSettings().Level, 10);
 
-        w->Select_Level->setFocus();
-        QTest::keyClick(w->Select_Level, Qt::Key_Left);
-        QCOMPARE(w->Select_Level->value(), 9);
-        QCOMPARE(w->Paint_Timer->interval(), 100);
-        QCOMPARE(w->MstLevel->value(), 9);
+        w().Select_Level->setFocus();
+        QTest::keyClick(w().Select_Level, Qt::Key_Left);
+        QCOMPARE(w().Select_Level->value(), 9);
+        QCOMPARE(w().Paint_Timer->interval(), 100);
+        QCOMPARE(w().MstLevel->value(), 9);
 
         // The next main page switch stores the level with the counters, and stops the exercise.
-        vtest::ClickTab(w->PageControl1, 0);
-        QVERIFY(!w->Paint_Timer->isActive());
+        vtest::ClickTab(w().PageControl1, 0);
+        QVERIFY(!w().Paint_Timer->isActive());
         QVERIFY(vtest::ReadIniLines(m_folders->settingsFile()).contains(QStringLiteral("Level=9")));
     }
 
@@ -532,107 +514,100 @@ class TstTrainer : public QObject {
         QFETCH(int, level);
         QFETCH(QString, shown);
         QFETCH(int, interval);
-        m_folders = std::make_unique<vtest::TestFolders>();
-        std::ofstream(m_folders->settingsFile(), std::ios::binary)
-            << "[Bas]\r\nLevel=" << stored << "\r\n";
-        m_app = vtest::StartProgram();
-        w = m_app.main.get();
-        QVERIFY(w && m_app.about);
-        QCOMPARE(w->MstLevel->value(), spin);
-        QCOMPARE(w->Select_Level->value(), spin);
-        QCOMPARE(w->EnvSettings.Level, level);
-        QCOMPARE(w->Disp_Lavel->text(), shown);
-        QCOMPARE(w->Paint_Timer->interval(), interval); // 100: the design value, not yet paced
-        QVERIFY(!w->Paint_Timer->isActive());
+        QVERIFY(startProgram({QStringLiteral("Level=%1").arg(stored)}));
+        QCOMPARE(w().MstLevel->value(), spin);
+        QCOMPARE(w().Select_Level->value(), spin);
+        QCOMPARE(w().EnvSettings().Level, level);
+        QCOMPARE(w().Disp_Lavel->text(), shown);
+        QCOMPARE(w().Paint_Timer->interval(), interval); // 100: the design value, not yet paced
+        QVERIFY(!w().Paint_Timer->isActive());
     }
 
     void typedLevelSetsThePaceWhenTheExerciseIsChosen() {
-        QVERIFY(start());
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w));
-        vtest::ClickTab(w->PageControl1, w->PageControl1->indexOf(w->TabSheet4));
-        w->MstLevel->setFocus();
-        QTRY_VERIFY(w->MstLevel->hasFocus());
-        w->MstLevel->selectAll();
-        QTest::keyClicks(w->MstLevel, QStringLiteral("7"));
+        QVERIFY(startProgram());
+        QVERIFY(vtest::Activated(&w()));
+        vtest::ClickTab(w().PageControl1, w().PageControl1->indexOf(w().TabSheet4));
+        w().MstLevel->setFocus();
+        QTRY_VERIFY(w().MstLevel->hasFocus());
+        w().MstLevel->selectAll();
+        QTest::keyClicks(w().MstLevel, QStringLiteral("7"));
         enterSpeedPage(); // the learner goes straight on: no Enter, no "登　録"
-        QCOMPARE(w->MstLevel->value(), 7);
-        chooseSubPage(w->TabSheet5);
-        QCOMPARE(w->Paint_Timer->interval(), 200);
-        QCOMPARE(w->Select_Level->value(), 1); // not saved yet: the track bar keeps the old level
-        QCOMPARE(w->Disp_Lavel->text(), QStringLiteral("1"));
+        QCOMPARE(w().MstLevel->value(), 7);
+        chooseSubPage(w().TabSheet5);
+        QCOMPARE(w().Paint_Timer->interval(), 200);
+        QCOMPARE(w().Select_Level->value(), 1); // not saved yet: the track bar keeps the old level
+        QCOMPARE(w().Disp_Lavel->text(), QStringLiteral("1"));
     }
 
     // ---- speed page --------------------------------------------------------------------------
 
     void enteringShowsTheLessonBlankAtJavaReadCount() {
-        QVERIFY(start());
+        QVERIFY(startProgram({"JavaReadCount=17"}));
         enterSpeedPage();
-        w->BitBtn1->click();
-        w->Read_Timer->stop();
-        w->Read_TimerTimer();
-        QVERIFY(!w->Sppd_Text->text().isEmpty());
-        chooseSubPage(w->TabSheet5);
-        w->ToolButton17->trigger();
+        w().BitBtn1->click();
+        w().Read_Timer->stop();
+        w().Read_TimerTimer();
+        QVERIFY(!w().Sppd_Text->text().isEmpty());
+        chooseSubPage(w().TabSheet5);
+        w().ToolButton17->trigger();
 
-        vtest::ClickTab(w->PageControl1, 0);
-        QVERIFY(w->EnvSettings.SwSpeedText); // even with the first counter pair in use
-        w->EnvSettings.JavaReadCount = 17;
+        vtest::ClickTab(w().PageControl1, 0);
+        QVERIFY(w().EnvSettings().SwSpeedText); // even with the first counter pair in use
         enterSpeedPage();
-        QCOMPARE(w->PageControl2->currentWidget(), w->TabSheet6);
-        QCOMPARE(w->Sppd_Text->text(), QString());
-        QCOMPARE(w->dispcount->text(), QStringLiteral("17"));
-        QCOMPARE(w->trainerState().page.field.paintMode(), int(vellaro::kPaintAllDirections));
-        QVERIFY(w->BitBtn1->isEnabled());
+        QCOMPARE(w().PageControl2->currentWidget(), w().TabSheet6);
+        QCOMPARE(w().Sppd_Text->text(), QString());
+        QCOMPARE(w().dispcount->text(), QStringLiteral("17"));
+        QCOMPARE(w().trainerState().page.field.paintMode(), int(vellaro::kPaintAllDirections));
+        QVERIFY(w().BitBtn1->isEnabled());
     }
 
     void runningLessonGoesOnWhenTheExerciseIsChosen() {
-        QVERIFY(start());
+        QVERIFY(startProgram());
         enterSpeedPage();
-        w->BitBtn1->click();
-        chooseSubPage(w->TabSheet5);
-        QVERIFY(w->Read_Timer->isActive());
-        QVERIFY(!w->BitBtn1->isEnabled());
-        QVERIFY(!w->Paint_Timer->isActive()); // the exercise does not start by itself
-        QVERIFY(w->BitBtn9->isEnabled());
-        w->BitBtn9->click();
-        QVERIFY(w->Read_Timer->isActive());
-        QVERIFY(w->Paint_Timer->isActive());
+        w().BitBtn1->click();
+        chooseSubPage(w().TabSheet5);
+        QVERIFY(w().Read_Timer->isActive());
+        QVERIFY(!w().BitBtn1->isEnabled());
+        QVERIFY(!w().Paint_Timer->isActive()); // the exercise does not start by itself
+        QVERIFY(w().BitBtn9->isEnabled());
+        w().BitBtn9->click();
+        QVERIFY(w().Read_Timer->isActive());
+        QVERIFY(w().Paint_Timer->isActive());
 
-        chooseSubPage(w->TabSheet6);
-        QVERIFY(!w->Read_Timer->isActive());
-        QVERIFY(!w->Paint_Timer->isActive());
-        QVERIFY(w->BitBtn1->isEnabled());
-        QVERIFY(w->BitBtn9->isEnabled());
+        chooseSubPage(w().TabSheet6);
+        QVERIFY(!w().Read_Timer->isActive());
+        QVERIFY(!w().Paint_Timer->isActive());
+        QVERIFY(w().BitBtn1->isEnabled());
+        QVERIFY(w().BitBtn9->isEnabled());
     }
 
     void mainPageSwitchStopsBothAndStoresTheCounters() {
-        QVERIFY(start());
+        QVERIFY(startProgram());
         enterSpeedPage();
-        w->BitBtn1->click();
-        w->Read_Timer->stop();
-        w->Read_TimerTimer();
-        w->Read_TimerTimer();
-        w->Read_Timer->start();
-        chooseSubPage(w->TabSheet5);
-        w->BitBtn9->click();
-        QVERIFY(w->Read_Timer->isActive() && w->Paint_Timer->isActive());
+        w().BitBtn1->click();
+        w().Read_Timer->stop();
+        w().Read_TimerTimer();
+        w().Read_TimerTimer();
+        w().Read_Timer->start();
+        chooseSubPage(w().TabSheet5);
+        w().BitBtn9->click();
+        QVERIFY(w().Read_Timer->isActive() && w().Paint_Timer->isActive());
 
-        vtest::ClickTab(w->PageControl1, w->PageControl1->indexOf(w->TabSheet4));
-        QVERIFY(!w->Read_Timer->isActive());
-        QVERIFY(!w->Paint_Timer->isActive());
-        QVERIFY(w->BitBtn1->isEnabled());
-        QVERIFY(w->BitBtn9->isEnabled());
+        vtest::ClickTab(w().PageControl1, w().PageControl1->indexOf(w().TabSheet4));
+        QVERIFY(!w().Read_Timer->isActive());
+        QVERIFY(!w().Paint_Timer->isActive());
+        QVERIFY(w().BitBtn1->isEnabled());
+        QVERIFY(w().BitBtn9->isEnabled());
         const QStringList ini = vtest::ReadIniLines(m_folders->settingsFile());
         QVERIFY(ini.contains(QStringLiteral("BasreadCount=2")));
         QVERIFY(ini.contains(QStringLiteral("JavaReadCount=1")));
         QVERIFY(ini.contains(QStringLiteral("Level=1")));
-        QCOMPARE(w->spBasicCount->value(), 2);
+        QCOMPARE(w().spBasicCount->value(), 2);
 
         // Coming back resumes nothing.
         enterSpeedPage();
-        QVERIFY(!w->Read_Timer->isActive());
-        QVERIFY(!w->Paint_Timer->isActive());
+        QVERIFY(!w().Read_Timer->isActive());
+        QVERIFY(!w().Paint_Timer->isActive());
     }
 
     // ---- measurement (run by bench/frame_intervals.sh, not by the test suite) ----------------
@@ -640,11 +615,11 @@ class TstTrainer : public QObject {
     void frameIntervals() {
         if (!QCoreApplication::arguments().contains(QStringLiteral("frameIntervals")))
             QSKIP("a measurement: run by bench/frame_intervals.sh under Xvfb");
-        QVERIFY(start());
+        QVERIFY(startProgram());
         enterSpeedPage();
-        chooseSubPage(w->TabSheet5);
-        w->Select_Level->setValue(10);
-        QCOMPARE(w->Paint_Timer->interval(), 50);
+        chooseSubPage(w().TabSheet5);
+        w().Select_Level->setValue(10);
+        QCOMPARE(w().Paint_Timer->interval(), 50);
 
         // A frame is real once the surface has painted it to the window.
         struct PaintClock : QObject {
@@ -657,13 +632,13 @@ class TstTrainer : public QObject {
             }
         } paints;
         int ticks = 0;
-        connect(w->Paint_Timer, &QTimer::timeout, this, [&] { ++ticks; });
+        connect(w().Paint_Timer, &QTimer::timeout, this, [&] { ++ticks; });
         paints.clock.start();
-        w->BasImage->installEventFilter(&paints);
-        w->BitBtn9->click();
+        w().BasImage->installEventFilter(&paints);
+        w().BitBtn9->click();
         QTRY_VERIFY_WITH_TIMEOUT(ticks >= 201, 60000);
-        w->BitBtn10->click();
-        w->BasImage->removeEventFilter(&paints);
+        w().BitBtn10->click();
+        w().BasImage->removeEventFilter(&paints);
         QVERIFY(paints.at.size() >= 200);
 
         std::vector<double> ms;
@@ -673,7 +648,7 @@ class TstTrainer : public QObject {
         auto pct = [&](double p) { return ms[std::size_t(p * double(ms.size() - 1))]; };
         qInfo("frame intervals over %zu frames at level 10 (nominal 50 ms), %dx%d surface, "
               "platform %s:",
-              ms.size(), w->BasImage->width(), w->BasImage->height(),
+              ms.size(), w().BasImage->width(), w().BasImage->height(),
               qPrintable(QGuiApplication::platformName()));
         qInfo("  min %.2f  p5 %.2f  median %.2f  p95 %.2f  max %.2f ms", ms.front(), pct(0.05),
               pct(0.5), pct(0.95), ms.back());

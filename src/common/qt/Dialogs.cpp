@@ -13,6 +13,9 @@
 
 #include <algorithm>
 
+#include "common/delCommFunc.h"
+#include "common/qt/QtText.h"
+
 namespace vellaro {
 
 namespace {
@@ -94,12 +97,12 @@ MsgButton QtDialogs::message(QWidget* parent, MsgKind kind, const QString& text,
         {MbYes, "はい(&Y)", QMessageBox::YesRole},
         {MbNo, "いいえ(&N)", QMessageBox::NoRole},
         {MbOk, "OK", QMessageBox::AcceptRole},
-        {MbCancel, "キャンセル", QMessageBox::RejectRole},
+        {MbCancel, kCancelCaption, QMessageBox::RejectRole},
     };
     QList<std::pair<QAbstractButton*, MsgButton>> made;
     for (const Choice& c : kChoices) {
         if (buttons & c.id) {
-            QPushButton* b = box.addButton(QString::fromUtf8(c.caption), c.role);
+            QPushButton* b = box.addButton(FromUtf8(c.caption), c.role);
             made.push_back({b, c.id});
         }
     }
@@ -145,8 +148,14 @@ std::optional<QFont> QtDialogs::chooseFont(QWidget* parent, const QFont& initial
 }
 
 void InstallFaceSubstitutions() {
-    QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
-    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+    QFont::insertSubstitution(FromUtf8(kGothicFace), QStringLiteral("IPAGothic"));
+    QFont::insertSubstitution(FromUtf8(kPGothicFace), QStringLiteral("IPAPGothic"));
+}
+
+QFont PixelFont(const char* face, int pixels) {
+    QFont font(FromUtf8(face));
+    font.setPixelSize(pixels);
+    return font;
 }
 
 QFont FontDialogStart(const QString& faceName, int points) {

@@ -45,9 +45,11 @@ class QtDialogs : public DialogSeam {
     std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;
 };
 
-// The face names the program and its settings use ("ＭＳ ゴシック", "ＭＳ Ｐゴシック") rendered
-// with the installed Japanese faces. Installed once at start.
+// The face names the program and its settings use (kGothicFace, kPGothicFace) rendered with the
+// installed Japanese faces. Installed once at start.
 void InstallFaceSubstitutions();
+// A face (UTF-8 name) at a size in pixels, as the windows' designs give their fonts.
+QFont PixelFont(const char* face, int pixels);
 // The font dialog lists installed faces. It opens on the face that a stored name stands for (the
 // face the window renders it with) at the stored size (none when points is not positive)...
 QFont FontDialogStart(const QString& faceName, int points);
@@ -60,5 +62,7 @@ void SetDialogs(DialogSeam* seam);
 
 // The caption of each message box kind.
 QString MsgCaption(MsgKind kind);
+// The caption of a button that cancels (a message box's and the folder dialog's).
+inline constexpr const char* kCancelCaption = "キャンセル";
 
 } // namespace vellaro

@@ -10,6 +10,8 @@
 #include <QThread>
 #include <QUrl>
 
+#include "common/qt/QtText.h"
+
 namespace vellaro {
 namespace {
 
@@ -92,7 +94,7 @@ void QtEventSeam::appTerminate() {
 void QtEventSeam::shellOpen(const std::string& target) {
     if (target.empty())
         return;
-    const QString text = QString::fromUtf8(target.data(), static_cast<qsizetype>(target.size()));
+    const QString text = FromUtf8(target);
     // An address carries a scheme of two or more letters ("https:", "mailto:"); anything else is
     // a path on this machine.
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));

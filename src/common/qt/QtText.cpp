@@ -6,14 +6,25 @@
 
 namespace vellaro {
 
-QString FromSjis(std::string_view cp932) {
-    const std::string utf8 = Cp932ToUtf8Lossy(cp932);
+QString FromUtf8(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-std::optional<std::string> ToSjis(const QString& text) {
+std::string ToUtf8(const QString& text) {
     const QByteArray utf8 = text.toUtf8();
-    return Utf8ToCp932(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
+
+QString FromSjis(std::string_view cp932) {
+    return FromUtf8(Cp932ToUtf8Lossy(cp932));
+}
+
+std::optional<std::string> ToSjis(const QString& text) {
+    return Utf8ToCp932(ToUtf8(text));
+}
+
+std::string ToSjisOrEmpty(const QString& text) {
+    return ToSjis(text).value_or(std::string());
 }
 
 QString WithFullwidthTilde(QString text) {
@@ -26,8 +37,7 @@ QString WithFullwidthTilde(QString text) {
 // bytes and where it is UTF-16.
 QString FromPath(const std::filesystem::path& p) {
     const std::u8string u8 = p.u8string();
-    return QString::fromUtf8(reinterpret_cast<const char*>(u8.data()),
-                             static_cast<qsizetype>(u8.size()));
+    return FromUtf8(std::string_view(reinterpret_cast<const char*>(u8.data()), u8.size()));
 }
 
 std::filesystem::path ToPath(const QString& p) {

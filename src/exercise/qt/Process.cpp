@@ -13,6 +13,7 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include "common/qt/QtText.h"
 #include "exercise/Compile.h"
 #include "exercise/qt/PtyConsole.h"
 
@@ -89,16 +90,16 @@ int QtProcesses::runHiddenAndWait(const std::string& commandLine) {
     const std::string supervisor = SupervisorProgram();
     const bool supervised = !supervisor.empty();
     // A command that cannot be started is not started, under the supervisor or not.
-    const QString command = QString::fromStdString(words.front());
+    const QString command = FromUtf8(words.front());
     if (supervised &&
         (command.contains(QLatin1Char('/')) ? ::access(words.front().c_str(), X_OK) != 0
                                             : QStandardPaths::findExecutable(command).isEmpty())) {
         return -1;
     }
-    const QString program = supervised ? QString::fromStdString(supervisor) : command;
+    const QString program = supervised ? FromUtf8(supervisor) : command;
     QStringList args;
     for (std::size_t i = supervised ? 0 : 1; i < words.size(); ++i) {
-        args << QString::fromStdString(words[i]);
+        args << FromUtf8(words[i]);
     }
 
     QProcess process;

@@ -1,11 +1,7 @@
 #include "TestSupport.h"
 
-#include <iterator>
-
-#include <fstream>
-
 #include <QApplication>
-#include <QFile>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -13,6 +9,8 @@
 #include <system_error>
 
 #include "app/frmMain.h"
+#include "common/ComData.h"
+#include "common/Cp932.h"
 #include "common/qt/QtEvents.h"
 #include "common/qt/QtText.h"
 
@@ -32,6 +30,13 @@ QStringList ScriptedDialogs::messageTexts() const {
 bool ScriptedDialogs::allAnswersUsed() const {
     return m_messageAnswers.empty() && m_openAnswers.empty() && m_saveAnswers.empty() &&
            m_fontAnswers.empty();
+}
+
+void ScriptedDialogs::checkAllUsed() {
+    // A dialog that came without an answer has failed the test already, when it came.
+    if (QTest::currentTestFunction() && !QTest::currentTestFailed() && !allAnswersUsed())
+        QTest::qFail("a scripted answer was never asked for", __FILE__, __LINE__);
+    clear();
 }
 
 void ScriptedDialogs::clear() {
@@ -70,26 +75,25 @@ vellaro::MsgButton ScriptedDialogs::message(QWidget*, vellaro::MsgKind kind, con
                                          : vellaro::MbYes;
 }
 
-QString ScriptedDialogs::openFile(QWidget*, const vellaro::FileDialogRequest& request) {
-    openRequests.push_back(request);
-    if (m_openAnswers.empty()) {
-        fail("open-file dialog \"" + request.caption + "\"");
+QString ScriptedDialogs::fileAnswer(std::deque<QString>& answers, const char* dialog,
+                                    const vellaro::FileDialogRequest& request) {
+    if (answers.empty()) {
+        fail(QLatin1String(dialog) + " \"" + request.caption + "\"");
         return {};
     }
-    const QString a = m_openAnswers.front();
-    m_openAnswers.pop_front();
-    return a;
+    const QString answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+QString ScriptedDialogs::openFile(QWidget*, const vellaro::FileDialogRequest& request) {
+    openRequests.push_back(request);
+    return fileAnswer(m_openAnswers, "open-file dialog", request);
 }
 
 QString ScriptedDialogs::saveFile(QWidget*, const vellaro::FileDialogRequest& request) {
     saveRequests.push_back(request);
-    if (m_saveAnswers.empty()) {
-        fail("save-file dialog \"" + request.caption + "\"");
-        return {};
-    }
-    const QString a = m_saveAnswers.front();
-    m_saveAnswers.pop_front();
-    return a;
+    return fileAnswer(m_saveAnswers, "save-file dialog", request);
 }
 
 std::optional<QFont> ScriptedDialogs::chooseFont(QWidget*, const QFont& initial) {
@@ -130,22 +134,20 @@ TestFolders::TestFolders(const Options& options) {
             fs::copy_file(lesson, m_source.exe / "Java.txt", ec);
     }
     install();
+    vellaro::ResetSharedTexts();
     vellaro::SetDialogs(&dialogs);
     vellaro::InstallQtEventSeam();
     vellaro::ForgetTerminateRequest();
 }
 
 TestFolders::~TestFolders() {
+    dialogs.checkAllUsed();
     vellaro::ForgetTerminateRequest();
     vellaro::SetDialogs(nullptr);
     vellaro::SetFolderSource(m_saved);
     std::error_code ec;
     if (!m_savedCwd.empty())
         fs::current_path(m_savedCwd, ec);
-}
-
-fs::path TestFolders::root() const {
-    return vellaro::ToPath(m_dir.path());
 }
 
 void TestFolders::setSystem(const fs::path& p) {
@@ -180,36 +182,65 @@ AppWindows StartProgram() {
     return w;
 }
 
-QStringList ReadIniLines(const fs::path& file) {
-    QFile f(vellaro::FromPath(file));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = f.readAll();
-    QStringList lines;
-    for (QByteArray line : bytes.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        lines << vellaro::FromSjis(std::string_view(line.constData(), std::size_t(line.size())));
+AppWindows StartPastGuidance(bool active) {
+    AppWindows w = StartProgram();
+    if (!w.about)
+        return w;
+    if (w.main->Panel8->isVisible()) {
+        QTest::mouseClick(w.main->SpeedButton1, Qt::LeftButton);
+        if (w.main->Panel8->isVisible())
+            QTest::qFail("the guidance panel stayed after \"表示しない\"", __FILE__, __LINE__);
     }
+    if (active && !Activated(w.main.get()))
+        QTest::qFail("the main window did not become active", __FILE__, __LINE__);
+    return w;
+}
+
+bool ProgramFixture::startProgram(const QStringList& settings) {
+    m_folders = std::make_unique<TestFolders>();
+    if (!settings.isEmpty())
+        WriteIni(m_folders->settingsFile(), QStringList{"[Bas]"} + settings);
+    m_app = StartPastGuidance();
+    return m_app.about != nullptr;
+}
+
+void ProgramFixture::stopProgram() {
+    m_app = AppWindows();
+    m_folders.reset();
+}
+
+bool Activated(QWidget* window) {
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+void KindRows(std::initializer_list<std::pair<const char*, const char*>> rows) {
+    QTest::addColumn<QString>("kind");
+    for (const auto& [name, kind] : rows)
+        QTest::newRow(name) << QString::fromUtf8(kind);
+}
+
+QStringList ReadIniLines(const fs::path& file) {
+    QStringList lines = vellaro::FromSjis(ReadFile(file)).split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
     if (!lines.isEmpty() && lines.back().isEmpty())
         lines.removeLast();
     return lines;
+}
+
+void WriteIni(const fs::path& file, const QStringList& lines) {
+    std::string bytes;
+    for (const QString& line : lines)
+        bytes += vellaro::Sjis(vellaro::ToUtf8(line)) + "\r\n";
+    WriteFile(file, bytes);
 }
 
 void ClickTab(QTabWidget* pages, int index) {
     QTabBar* bar = pages->tabBar();
     const QRect r = bar->tabRect(index);
     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, r.center());
-}
-
-std::string Slurp(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Put(const std::filesystem::path& p, std::string_view bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace vtest

@@ -5,19 +5,24 @@
 #include <QFont>
 #include <QList>
 #include <QString>
-#include <QTemporaryDir>
 #include <deque>
 #include <filesystem>
+#include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "Scratch.h"
 #include "app/AppWindows.h"
+#include "app/Controls.h"
 #include "common/delCommFunc.h"
 #include "common/qt/Dialogs.h"
 
 class QTabWidget;
 class QWidget;
+class TMainCrt;
 
 namespace vtest {
 
@@ -53,6 +58,10 @@ class ScriptedDialogs : public vellaro::DialogSeam {
     QStringList messageTexts() const;
     // True when every queued answer was used.
     bool allAnswersUsed() const;
+    // Fails the running test when a queued answer was never asked for (a dialog that came without
+    // one has failed it already), then forgets everything. The folder object does this when it
+    // ends; a test object that keeps one program across its tests does it after each test.
+    void checkAllUsed();
     void clear();
 
     vellaro::MsgButton message(QWidget* parent, vellaro::MsgKind kind, const QString& text,
@@ -63,6 +72,8 @@ class ScriptedDialogs : public vellaro::DialogSeam {
 
   private:
     void fail(const QString& what);
+    QString fileAnswer(std::deque<QString>& answers, const char* dialog,
+                       const vellaro::FileDialogRequest& request);
 
     std::deque<vellaro::MsgButton> m_messageAnswers;
     std::deque<QString> m_openAnswers;
@@ -77,8 +88,9 @@ class ScriptedDialogs : public vellaro::DialogSeam {
 //   <root>/temp    where TempPath makes its private folder
 //   <root>/documents/Vellaro/java source  the default work folder (not made)
 //   <root>/earlier/system, <root>/earlier/work  the earlier layout's folders (not made)
-// It installs a ScriptedDialogs as the dialog seam and restores the seam, the folder source and
-// the current folder when it ends.
+// It installs a ScriptedDialogs as the dialog seam, empties the shared texts, and when it ends
+// checks that every scripted answer was used and restores the seam, the folder source and the
+// current folder.
 class TestFolders {
   public:
     struct Options {
@@ -92,8 +104,7 @@ class TestFolders {
     TestFolders(const TestFolders&) = delete;
     TestFolders& operator=(const TestFolders&) = delete;
 
-    bool isValid() const { return m_dir.isValid(); }
-    std::filesystem::path root() const;
+    const std::filesystem::path& root() const { return m_dir.path(); }
     std::filesystem::path system() const { return m_source.system; }
     std::filesystem::path exe() const { return m_source.exe; }
     std::filesystem::path settingsFile() const { return m_source.system / "noprg.ini"; }
@@ -110,7 +121,7 @@ class TestFolders {
   private:
     void install();
 
-    QTemporaryDir m_dir;
+    ScratchFolder m_dir{"vellaro-widgets"};
     vellaro::FolderSource m_source;
     vellaro::FolderSource m_saved;
     std::filesystem::path m_savedCwd;
@@ -120,13 +131,38 @@ class TestFolders {
 // main window (offscreen).
 // When start-up ended the program, the main window is returned unshown.
 AppWindows StartProgram();
+// The same, then "表示しない" clicked as the learner does when the start-up guidance covers the
+// pages, so that the pages are in reach; with `active`, the main window is made the active window
+// too (a failure to become active fails the test).
+AppWindows StartPastGuidance(bool active = false);
 
-// A whole file's bytes, and a file made of exactly these bytes.
-std::string Slurp(const std::filesystem::path& p);
-void Put(const std::filesystem::path& p, std::string_view bytes);
+// The program a test object drives: folders of its own, and the windows started in them past
+// the guidance. A test object starts and stops it per test (init, cleanup) or keeps one for all
+// its tests (initTestCase, cleanupTestCase).
+class ProgramFixture {
+  protected:
+    // Writes a settings file of these lines first when there are any. False when start-up ended
+    // the program.
+    bool startProgram(const QStringList& settings = {});
+    // The windows go first, then the folders (which check the scripted answers).
+    void stopProgram();
+    TMainCrt& w() const { return *m_app.main; }
+    ScriptedDialogs& dialogs() const { return m_folders->dialogs; }
 
-// Reads a whole settings file as CP932 bytes split into lines (CR LF or LF).
+    std::unique_ptr<TestFolders> m_folders;
+    AppWindows m_app;
+};
+
+// Activates the window and waits until it is: true when it became active.
+bool Activated(QWidget* window);
+
+// The rows of a data function whose one column "kind" tells the case: each row's name and kind.
+void KindRows(std::initializer_list<std::pair<const char*, const char*>> rows);
+
+// Reads a whole settings file as CP932 bytes split into lines (CR LF or LF), and writes one
+// (CP932, CR LF) from lines.
 QStringList ReadIniLines(const std::filesystem::path& file);
+void WriteIni(const std::filesystem::path& file, const QStringList& lines);
 
 // Selects a tab of a page control as the learner does: a mouse click on the tab bar.
 void ClickTab(QTabWidget* pages, int index);

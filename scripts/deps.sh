@@ -17,6 +17,10 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick util-linux libx11-dev
   clang libclang-rt-14-dev
+  # the house style (scripts/format.sh)
+  clang-format
+  # the flushes of a page switch and of closing (bench/window_syncs.sh)
+  strace
   # the check that the core builds for Windows (scripts/portable.sh)
   g++-mingw-w64-x86-64-posix
 )

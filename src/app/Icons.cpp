@@ -1,7 +1,14 @@
 #include "app/Icons.h"
 
+#include <QApplication>
+#include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOption>
+#include <algorithm>
+#include <array>
 
 namespace vellaro {
 
@@ -258,11 +265,76 @@ QImage IconImage(IconId id, int size) {
     return img;
 }
 
+namespace {
+
+// An icon drawn when it is first shown, at the size it is shown: a window with a dozen tool
+// buttons need not paint three sizes of each before it can appear. It gives what an icon holding
+// the 16, 32 and 48 pixel drawings gives: the smallest drawing not smaller than the size asked
+// for (scaled down when the size lies between), never larger than 48, and the style's disabled,
+// active and selected looks made from it.
+class DrawnIconEngine : public QIconEngine {
+  public:
+    explicit DrawnIconEngine(IconId id) : m_id(id) {}
+
+    QIconEngine* clone() const override { return new DrawnIconEngine(m_id); }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const int side = std::clamp(std::min(size.width(), size.height()), 0, kSizes.back());
+        return {side, side};
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        QList<QSize> sizes;
+        for (int side : kSizes)
+            sizes << QSize(side, side);
+        return sizes;
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        const int side = actualSize(size, mode, state).width();
+        if (side <= 0)
+            return {};
+        const int key = side * 4 + static_cast<int>(mode);
+        if (const auto it = m_drawn.constFind(key); it != m_drawn.constEnd())
+            return *it;
+        const int drawn =
+            *std::find_if(kSizes.begin(), kSizes.end() - 1, [side](int s) { return s >= side; });
+        QImage image = IconImage(m_id, drawn);
+        if (drawn != side)
+            image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        QPixmap pm = QPixmap::fromImage(image);
+        if (mode != QIcon::Normal) {
+            QStyleOption option;
+            option.palette = QGuiApplication::palette();
+            const QPixmap styled = QApplication::style()->generatedIconPixmap(mode, pm, &option);
+            if (!styled.isNull())
+                pm = styled;
+        }
+        m_drawn.insert(key, pm);
+        return pm;
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap pm = pixmap((QSizeF(rect.size()) * ratio).toSize(), mode, state);
+        pm.setDevicePixelRatio(ratio);
+        const QSizeF shown = QSizeF(pm.size()) / ratio;
+        const QPointF at(rect.x() + (rect.width() - shown.width()) / 2,
+                         rect.y() + (rect.height() - shown.height()) / 2);
+        painter->drawPixmap(at, pm);
+    }
+
+  private:
+    static constexpr std::array<int, 3> kSizes{16, 32, 48};
+    const IconId m_id;
+    QHash<int, QPixmap> m_drawn;
+};
+
+} // namespace
+
 QIcon MakeIcon(IconId id) {
-    QIcon icon;
-    for (int size : {16, 32, 48})
-        icon.addPixmap(QPixmap::fromImage(IconImage(id, size)));
-    return icon;
+    return QIcon(new DrawnIconEngine(id));
 }
 
 QIcon EditImage(int index) {

@@ -74,19 +74,35 @@ TfromFileSelect::TfromFileSelect(QWidget* parent)
     setFont(vellaro::PixelFont(vellaro::kPGothicFace, 12));
     setSizeGripEnabled(false);
 
-    BuildModels();
     BuildViews();
     BuildButtons();
     resize(646, 410);
     move(340, 161);
     ConnectEvents();
 
+    fromFileSelect = this;
+}
+
+// The folder models start a reader thread and read the disk; the dialog is created with the
+// main window but seldom shown, so they are made when it is first shown or asked about.
+void TfromFileSelect::EnsureModels() {
+    if (m_treeModel)
+        return;
+    BuildModels();
+    ShellTreeView1->setModel(m_treeModel);
+    // One column as wide as its longest name: long names scroll rather than being cut.
+    ShellTreeView1->header()->setStretchLastSection(false);
+    ShellTreeView1->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    for (int column = 1; column < m_treeModel->columnCount(); ++column)
+        ShellTreeView1->hideColumn(column);
+    ShellListView1->setModel(m_listModel);
+    m_listModel->sort(0, Qt::AscendingOrder);
+    ConnectModelEvents();
+
     // The root is expanded one level, and the learner's desktop folder is selected.
     ShellTreeView1->expand(m_treeModel->index(QDir::rootPath()));
     if (!SelectFolder(StartFolder()))
         SelectFolder(QDir::rootPath());
-
-    fromFileSelect = this;
 }
 
 void TfromFileSelect::BuildModels() {
@@ -116,13 +132,7 @@ void TfromFileSelect::BuildViews() {
 
     ShellTreeView1 = new QTreeView(Splitter1);
     ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
-    ShellTreeView1->setModel(m_treeModel);
     ShellTreeView1->setHeaderHidden(true);
-    // One column as wide as its longest name: long names scroll rather than being cut.
-    ShellTreeView1->header()->setStretchLastSection(false);
-    ShellTreeView1->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    for (int column = 1; column < m_treeModel->columnCount(); ++column)
-        ShellTreeView1->hideColumn(column);
     ShellTreeView1->setRootIsDecorated(false);
     ShellTreeView1->setIndentation(19);
     ShellTreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -137,7 +147,6 @@ void TfromFileSelect::BuildViews() {
 
     ShellListView1 = new QListView(Splitter1);
     ShellListView1->setObjectName(QStringLiteral("ShellListView1"));
-    ShellListView1->setModel(m_listModel);
     ShellListView1->setViewMode(QListView::ListMode);
     ShellListView1->setFlow(QListView::TopToBottom);
     ShellListView1->setWrapping(true); // names in columns
@@ -146,7 +155,6 @@ void TfromFileSelect::BuildViews() {
     ShellListView1->setEditTriggers(QAbstractItemView::EditKeyPressed |
                                     QAbstractItemView::SelectedClicked);
     ShellListView1->setMinimumWidth(30);
-    m_listModel->sort(0, Qt::AscendingOrder);
 
     Splitter1->addWidget(ShellTreeView1);
     Splitter1->addWidget(ShellListView1);
@@ -180,15 +188,18 @@ void TfromFileSelect::BuildButtons() {
 }
 
 void TfromFileSelect::ConnectEvents() {
-    connect(
-        ShellTreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-        [this](const QModelIndex& current, const QModelIndex&) { ShellTreeView1Change(current); });
     connect(ShellListView1, &QListView::doubleClicked, this,
             &TfromFileSelect::ShellListView1DblClick);
     connect(ShellTreeView1, &QTreeView::customContextMenuRequested, this,
             &TfromFileSelect::ShellTreeView1RightClick);
     connect(BitBtn2, &QPushButton::clicked, this, &TfromFileSelect::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &TfromFileSelect::BitBtn3Click);
+}
+
+void TfromFileSelect::ConnectModelEvents() {
+    connect(
+        ShellTreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+        [this](const QModelIndex& current, const QModelIndex&) { ShellTreeView1Change(current); });
     // The tree reads folders in the background; keep the selected folder in view once the
     // folders above it have been read.
     connect(m_treeModel, &QFileSystemModel::directoryLoaded, this, [this](const QString&) {
@@ -196,6 +207,11 @@ void TfromFileSelect::ConnectEvents() {
         if (current.isValid())
             ShellTreeView1->scrollTo(current);
     });
+}
+
+void TfromFileSelect::showEvent(QShowEvent* event) {
+    EnsureModels();
+    QDialog::showEvent(event);
 }
 
 TfromFileSelect::~TfromFileSelect() {
@@ -217,20 +233,23 @@ QString TfromFileSelect::StartFolder() {
     return QDir::rootPath();
 }
 
-QString TfromFileSelect::SelectedFolder() const {
+QString TfromFileSelect::SelectedFolder() {
+    EnsureModels();
     const QModelIndex current = ShellTreeView1->currentIndex();
     if (!current.isValid())
         return {};
     return m_treeModel->filePath(current);
 }
 
-QString TfromFileSelect::ListedFolder() const {
+QString TfromFileSelect::ListedFolder() {
+    EnsureModels();
     return m_listModel->filePath(ShellListView1->rootIndex());
 }
 
 bool TfromFileSelect::SelectFolder(const QString& folder) {
     if (folder.isEmpty() || !QDir(folder).exists())
         return false;
+    EnsureModels();
     const QModelIndex index = m_treeModel->index(QDir::cleanPath(folder));
     if (!index.isValid())
         return false;

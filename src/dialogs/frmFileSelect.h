@@ -11,6 +11,7 @@ class QListView;
 class QMenu;
 class QModelIndex;
 class QPushButton;
+class QShowEvent;
 class QSplitter;
 class QTreeView;
 class QWidget;
@@ -34,12 +35,12 @@ class TfromFileSelect : public QDialog {
     QPushButton *BitBtn2 = nullptr, *BitBtn3 = nullptr; // "キャンセル", "決　定"
 
     // The folder selected in the tree; empty when nothing is selected.
-    QString SelectedFolder() const;
+    QString SelectedFolder();
     // Selects an existing folder in the tree, expanding the folders above it. False when the
     // folder is not in the tree.
     bool SelectFolder(const QString& folder);
     // The folder the list shows.
-    QString ListedFolder() const;
+    QString ListedFolder();
     // The folder the tree selects when the dialog is first created: the learner's desktop
     // folder, or the home folder when there is none.
     static QString StartFolder();
@@ -55,6 +56,9 @@ class TfromFileSelect : public QDialog {
     void BuildViews();
     void BuildButtons();
     void ConnectEvents();
+    void EnsureModels();
+    void ConnectModelEvents();
+    void showEvent(QShowEvent* event) override;
     void ShellTreeView1Change(const QModelIndex& current);
     void ShellListView1DblClick(const QModelIndex& index);
     void ShellTreeView1RightClick(const QPoint& pos);

@@ -131,6 +131,10 @@ class Supervision {
                 m_commandEnded = true;
             }
         }
+        // Every descendant is a child or below one, orphans included (they come to this
+        // subreaper): with no child left, none is left at all, and the process table need not
+        // be read.
+        m_childrenLeft = !(ended < 0 && errno == ECHILD);
     }
 
     void beginEnding() {
@@ -138,13 +142,15 @@ class Supervision {
             return;
         m_ending = true;
         m_endingSince = NowMs();
+        if (!m_childrenLeft)
+            return;
         SignalDescendants(SIGHUP);
         SignalDescendants(SIGCONT);
     }
 
     // True when nothing is left to wait for; after the grace period, kills what is left.
     bool doneEnding() const {
-        if (!AnyDescendant())
+        if (!m_childrenLeft || !AnyDescendant())
             return true;
         if (NowMs() - m_endingSince < kGraceMs)
             return false;
@@ -157,6 +163,7 @@ class Supervision {
     const pid_t m_command;
     int m_status = 0;
     bool m_commandEnded = false;
+    bool m_childrenLeft = true;
     bool m_ending = false;
     long m_endingSince = 0;
 };

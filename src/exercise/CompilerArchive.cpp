@@ -130,7 +130,9 @@ CompilerArchivePlan PlanCompilerArchive(const fs::path& cacheFolder,
         plan.step = ArchiveStep::Make;
         options = "-J-XX:ArchiveClassesAtExit=" + ShellQuote(plan.pending.string());
     }
-    options += " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off";
+    // The client compiler alone and the serial collector: a compile is short and mostly
+    // start-up, where the optimising compiler and a parallel collector's set-up only cost time.
+    options += " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC";
     if (!crashLogFolder.empty())
         options +=
             " -J-XX:ErrorFile=" + ShellQuote((crashLogFolder / "javac-crash-%p.log").string());

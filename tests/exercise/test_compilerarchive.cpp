@@ -53,7 +53,7 @@ TEST_F(CompilerArchiveTest, FirstCompileMakesTheArchiveAndLaterOnesUseIt) {
     ASSERT_EQ(make.step, ArchiveStep::Make);
     EXPECT_EQ(make.archive, cache / "javac-17.0.15+6-Debian-1deb12u1.jsa");
     EXPECT_EQ(make.options, "-J-XX:ArchiveClassesAtExit=" + make.pending.string() +
-                                " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:ErrorFile=" +
+                                " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC -J-XX:ErrorFile=" +
                                 (scratch / "temp" / "javac-crash-%p.log").string());
     EXPECT_EQ(fs::status(cache).permissions(), fs::perms::owner_all);
 
@@ -69,7 +69,7 @@ TEST_F(CompilerArchiveTest, FirstCompileMakesTheArchiveAndLaterOnesUseIt) {
     const CompilerArchivePlan use = PlanCompilerArchive(cache, jdk, {});
     EXPECT_EQ(use.step, ArchiveStep::Use);
     EXPECT_EQ(use.options, "-J-XX:SharedArchiveFile=" + make.archive.string() +
-                               " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off");
+                               " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC");
 }
 
 TEST_F(CompilerArchiveTest, AnotherJdkADamagedArchiveOrARefusalEachGetTheirOwnStep) {

@@ -70,7 +70,7 @@ TEST_F(ArchiveTest, MadeByTheFirstCompileUsedByTheNextAndMadeAnewAfterACrash) {
     EXPECT_EQ(Compile("Hello"), clean);
     EXPECT_THAT(vellaro::ShellCommand,
                 HasSubstr("javac -J-XX:SharedArchiveFile=" + archive.string() +
-                          " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off"));
+                          " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC"));
 
     // Cut short, the archive crashes the JVM that maps it: the learner still gets the compile,
     // with no crash report in the work folder, and the next compile makes the archive anew.

@@ -52,9 +52,10 @@ TEST_F(CompilerArchiveTest, FirstCompileMakesTheArchiveAndLaterOnesUseIt) {
     const CompilerArchivePlan make = PlanCompilerArchive(cache, jdk, scratch / "temp");
     ASSERT_EQ(make.step, ArchiveStep::Make);
     EXPECT_EQ(make.archive, cache / "javac-17.0.15+6-Debian-1deb12u1.jsa");
-    EXPECT_EQ(make.options, "-J-XX:ArchiveClassesAtExit=" + make.pending.string() +
-                                " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC -J-XX:ErrorFile=" +
-                                (scratch / "temp" / "javac-crash-%p.log").string());
+    EXPECT_EQ(make.options,
+              "-J-XX:ArchiveClassesAtExit=" + make.pending.string() +
+                  " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC -J-XX:ErrorFile=" +
+                  (scratch / "temp" / "javac-crash-%p.log").string());
     EXPECT_EQ(fs::status(cache).permissions(), fs::perms::owner_all);
 
     // A compile that failed keeps nothing; one that ended well puts its archive in place.

@@ -47,26 +47,6 @@ fs::path TempPath();
 // machine); never the current folder, never the settings folder. The folders are made (0700)
 // as needed. Empty when neither place can be used.
 fs::path InstanceLockPath();
-// The lock of the one running copy, taken at the path given and held while the object lives. The
-// system frees it when the process ends, however it ends (a crash or SIGKILL leaves nothing that
-// a later start must judge stale), and no program the learner runs inherits it.
-class InstanceLock {
-  public:
-    enum class State {
-        Held,           // this copy is the one
-        TakenByAnother, // another copy holds it
-        Unavailable,    // no lock could be made there
-    };
-    explicit InstanceLock(const fs::path& path);
-    ~InstanceLock();
-    InstanceLock(const InstanceLock&) = delete;
-    InstanceLock& operator=(const InstanceLock&) = delete;
-    State state() const { return m_state; }
-
-  private:
-    int m_handle = -1;
-    State m_state = State::Unavailable;
-};
 void ChangeFolder(const fs::path& p);
 std::string IntToText(std::int32_t v);
 std::int32_t TextToInt(std::string_view text);

@@ -4,11 +4,9 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -130,27 +128,6 @@ fs::path InstanceLockPath() {
     } catch (...) {
         return {};
     }
-}
-
-InstanceLock::InstanceLock(const fs::path& path) {
-    if (path.empty())
-        return;
-    // Never through a link planted at the name; closed in every program started from here.
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
-        return;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        m_handle = fd;
-        m_state = State::Held;
-        return;
-    }
-    m_state = errno == EWOULDBLOCK ? State::TakenByAnother : State::Unavailable;
-    ::close(fd);
-}
-
-InstanceLock::~InstanceLock() {
-    if (m_handle >= 0)
-        ::close(m_handle);
 }
 
 bool IsOwnFolder(const fs::path& p) {

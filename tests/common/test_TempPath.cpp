@@ -1,4 +1,3 @@
-#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -196,42 +195,6 @@ TEST_F(InstanceLockTest, NoUsablePlaceGivesNoLockRatherThanAnotherFolder) {
         ASSERT_EQ(::chown((home() / ".cache" / "vellaro").c_str(), 12345, 12345), 0);
         EXPECT_TRUE(InstanceLockPathFor(nullptr, home(), "pc1").empty());
     }
-}
-
-// One holder at a time; the lock goes with its holder, a killed one included, and a link planted
-// at the name is not followed.
-TEST_F(InstanceLockTest, OneHolderAtATimeFreedHoweverTheHolderEnds) {
-    const fs::path path = InstanceLockPathFor(runtime().c_str(), home(), "pc1");
-    {
-        const InstanceLock first(path);
-        EXPECT_EQ(first.state(), InstanceLock::State::Held);
-        EXPECT_EQ(InstanceLock(path).state(), InstanceLock::State::TakenByAnother);
-    }
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t holder = ::fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
-        const InstanceLock held(path);
-        const char state = held.state() == InstanceLock::State::Held ? 'H' : '-';
-        (void)!::write(ready[1], &state, 1);
-        ::pause();
-        ::_exit(0);
-    }
-    char state = 0;
-    ASSERT_EQ(::read(ready[0], &state, 1), 1);
-    EXPECT_EQ(state, 'H');
-    EXPECT_EQ(InstanceLock(path).state(), InstanceLock::State::TakenByAnother);
-    ::kill(holder, SIGKILL);
-    ::waitpid(holder, nullptr, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
-    EXPECT_EQ(InstanceLock(path).state(), InstanceLock::State::Held);
-
-    EXPECT_EQ(InstanceLock(fs::path()).state(), InstanceLock::State::Unavailable);
-    fs::create_symlink(scratch / "elsewhere", scratch / "planted");
-    EXPECT_EQ(InstanceLock(scratch / "planted").state(), InstanceLock::State::Unavailable);
-    EXPECT_FALSE(fs::exists(scratch / "elsewhere"));
 }
 
 TEST(IsPrivateFolder, NeedsAFolderOfTheOwnerWithModeExactly0700) {

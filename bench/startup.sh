@@ -23,8 +23,6 @@ source bench/support.bash
 trap cleanup EXIT
 cc -O2 -o "$WORK/mapwait" bench/startup/mapwait.c -lX11
 start_x
-mkdir -m 0700 "$WORK/runtime"
-export XDG_RUNTIME_DIR="$WORK/runtime"
 
 # Each start in turn: Vellaro, the bare window, and the earlier Vellaro when one is given.
 names=(Vellaro "bare Qt")
@@ -37,7 +35,7 @@ for i in "${!programs[@]}"; do : >"$WORK/times-$i.txt"; done
 for _ in $(seq "$runs"); do
     for i in "${!programs[@]}"; do
         home=$(returning_learner_home)
-        (cd "$home" && HOME="$home" "$WORK/mapwait" "${programs[$i]}") >>"$WORK/times-$i.txt"
+        (cd "$home" && HOME="$home" XDG_RUNTIME_DIR="$home/.run" "$WORK/mapwait" "${programs[$i]}") >>"$WORK/times-$i.txt"
     done
 done
 

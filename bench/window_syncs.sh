@@ -32,8 +32,6 @@ mkdir -p /var/lib/vellaro "$WORK/system"
 mount --bind "$WORK/system" /var/lib/vellaro
 build_wm_delete
 start_x
-mkdir -m 0700 "$WORK/runtime"
-export XDG_RUNTIME_DIR="$WORK/runtime"
 
 # The number of flushes in a trace and the milliseconds spent in them (strace -T).
 flushes() {
@@ -56,7 +54,7 @@ measure() {
     home=$(returning_learner_home)
     rm -rf "$WORK/system"/*
     cp "$home/.config/vellaro"/*.ini /var/lib/vellaro/
-    (cd "$home" && HOME="$home" exec strace -f -qq -T -e trace=fsync,fdatasync -o "$trace" \
+    (cd "$home" && HOME="$home" XDG_RUNTIME_DIR="$home/.run" exec strace -f -qq -T -e trace=fsync,fdatasync -o "$trace" \
         "$build") >/dev/null 2>&1 &
     app=$!
     win=$(find_window) || true

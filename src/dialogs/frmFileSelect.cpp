@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -200,13 +201,17 @@ void TfromFileSelect::ConnectModelEvents() {
     connect(
         ShellTreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
         [this](const QModelIndex& current, const QModelIndex&) { ShellTreeView1Change(current); });
-    // The tree reads folders in the background; keep the selected folder in view once the
-    // folders above it have been read.
-    connect(m_treeModel, &QFileSystemModel::directoryLoaded, this, [this](const QString&) {
-        const QModelIndex current = ShellTreeView1->currentIndex();
-        if (current.isValid())
-            ShellTreeView1->scrollTo(current);
-    });
+    // The tree reads folders in the background and sorts what it has read a moment later,
+    // which moves the rows: keep the selected folder in view once that is done.
+    const auto keepCurrentInView = [this] {
+        QTimer::singleShot(0, this, [this] {
+            const QModelIndex current = ShellTreeView1->currentIndex();
+            if (current.isValid())
+                ShellTreeView1->scrollTo(current);
+        });
+    };
+    connect(m_treeModel, &QFileSystemModel::directoryLoaded, this, keepCurrentInView);
+    connect(m_treeModel, &QFileSystemModel::layoutChanged, this, keepCurrentInView);
 }
 
 void TfromFileSelect::showEvent(QShowEvent* event) {

@@ -65,6 +65,19 @@ QFileIconProvider* ShellIconProvider() {
     return &icons;
 }
 
+// The tree shows the name column alone. The other columns (size, type, date) stay in the model
+// but say nothing, so that a screen reader reading a row does not read Qt's own English texts
+// for the columns nobody sees.
+class FolderTreeModel : public QFileSystemModel {
+  public:
+    using QFileSystemModel::QFileSystemModel;
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (index.column() > 0)
+            return {};
+        return QFileSystemModel::data(index, role);
+    }
+};
+
 } // namespace
 
 TfromFileSelect::TfromFileSelect(QWidget* parent)
@@ -108,7 +121,7 @@ void TfromFileSelect::EnsureModels() {
 
 void TfromFileSelect::BuildModels() {
     // The tree reads the disk once: it does not follow changes made while it is open.
-    m_treeModel = new QFileSystemModel(this);
+    m_treeModel = new FolderTreeModel(this);
     m_treeModel->setIconProvider(ShellIconProvider());
     m_treeModel->setOption(QFileSystemModel::DontWatchForChanges, true);
     m_treeModel->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);

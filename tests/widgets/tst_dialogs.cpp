@@ -226,6 +226,12 @@ void TestDialogs::startsAtTheDesktopFolder() {
     QCOMPARE(dlg.windowTitle(), QStringLiteral("fromFileSelect"));
     QCOMPARE(dlg.SelectedFolder(), desktop);
     QCOMPARE(dlg.ListedFolder(), desktop);
+    // The tree's hidden columns (size, type, date) say nothing a screen reader would read.
+    const QModelIndex current = dlg.ShellTreeView1->currentIndex();
+    QVERIFY(dlg.ShellTreeView1->model()->columnCount(current.parent()) > 1);
+    for (int column = 1; column < dlg.ShellTreeView1->model()->columnCount(current.parent());
+         ++column)
+        QVERIFY(!current.siblingAtColumn(column).data().isValid());
     if (!OnFixedDisk(desktop))
         QSKIP("the build folder is not on a fixed disk here");
     WithModal(

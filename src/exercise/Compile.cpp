@@ -265,6 +265,7 @@ CompileOutcome CompileSource(std::string_view className, const CommandRunner& ru
         }
     }
     outcome.lines = CompileMessages(lines, status);
+    outcome.exitStatus = status;
     return outcome;
 }
 

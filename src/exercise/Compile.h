@@ -78,6 +78,7 @@ using CommandRunner = std::function<int(const std::string& commandLine)>;
 struct CompileOutcome {
     bool classNameMissing = false;  // the warning box is due; nothing was started
     std::vector<std::string> lines; // the message pane's lines, CP932
+    int exitStatus = -1;            // the compiler's; 0 when it made the class
 };
 
 // Compiles <className>.java in the current folder, leaving the command line in ShellCommand,

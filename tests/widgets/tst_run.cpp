@@ -127,6 +127,8 @@ class TestRun : public QObject, private vtest::ProgramFixture {
     void hiddenRunInheritsFolderAndEnvironmentButNoFiles();
     void consoleEditsLinesAndKeepsOutputBounded();
     void compileWaitTakesNoInputAndEndsWithItsCompiler();
+    void standardClassNamesAreRefusedAndTheirFilesNamed();
+    void runOfAChangedExerciseAsksToCompileFirst();
 
   private:
     QWidget* toolButton(QAction* action) const;
@@ -134,6 +136,10 @@ class TestRun : public QObject, private vtest::ProgramFixture {
     void clickThroughWindow(QAction* action) const;
     void setClassName(const QString& name) const { w().SrcClassName->setText(name); }
     void writeSource(const std::string& name, const std::vector<std::string>& statements) const;
+    // The learner types the exercise and comes back to the compile page, which generates it.
+    void typeExercise(const QString& name, const QString& statements) const;
+    // Presses "実行" with the console replaced by one that ends at once.
+    void runAtOnce() const;
 
     WatchedProcesses m_processes;
 };
@@ -187,6 +193,22 @@ void TestRun::clickThroughWindow(QAction* action) const {
     QVERIFY(button);
     const QPoint at = button->mapTo(&w(), button->rect().center());
     QTest::mouseClick(w().windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void TestRun::typeExercise(const QString& name, const QString& statements) const {
+    vtest::ClickTab(w().PageControl1, 0);
+    setClassName(name);
+    w().SecEdit->setPlainText(statements);
+    vtest::ClickTab(w().PageControl1, 1);
+}
+
+void TestRun::runAtOnce() const {
+    // The test is the clock once the run is armed; otherwise its 500 ms pass as they do.
+    QTimer::singleShot(0, this, [this] {
+        if (m_app.shell->isVisible() && m_app.shell->Timer1->isActive())
+            QMetaObject::invokeMethod(m_app.shell->Timer1, "timeout");
+    });
+    w().RunButton->trigger();
 }
 
 void TestRun::writeSource(const std::string& name,
@@ -501,6 +523,94 @@ void TestRun::compileWaitTakesNoInputAndEndsWithItsCompiler() {
     QVERIFY(!w().isVisible());
     QVERIFY(ProcessGone(compiler));
     w().show();
+}
+
+void TestRun::standardClassNamesAreRefusedAndTheirFilesNamed() {
+    auto clearEditor = qScopeGuard([this] { w().SecEdit->clear(); });
+    m_processes.fake = [] { return 0; };
+    const QString warning =
+        QStringLiteral("「Scanner」は Java の標準クラスの名前です。別のクラス名を付けて下さい");
+    typeExercise("Scanner", "?(1);");
+    // Writing, "Ｊａｖａソース書出し", compiling and running each refuse the name before any
+    // dialog or process.
+    for (QAction* command : {w().ToolButton11, w().CompButton, w().RunButton}) {
+        dialogs().answerMessage(vellaro::MbYes);
+        command->trigger();
+    }
+    vtest::ClickTab(w().PageControl1, 0);
+    dialogs().answerMessage(vellaro::MbYes);
+    w().ToolButton3->trigger();
+    QCOMPARE(dialogs().messageTexts(), QStringList(4, warning));
+    QCOMPARE(dialogs().messages[0].kind, vellaro::MsgKind::Warning);
+    QVERIFY(dialogs().saveRequests.isEmpty());
+    QVERIFY(m_processes.hidden.isEmpty());
+    QVERIFY(m_processes.consoles.isEmpty());
+    QVERIFY(!fs::exists("Scanner.java"));
+
+    // Files an earlier version let through are named by every compile and run.
+    vtest::WriteFile(fs::current_path() / "String.class", "");
+    vtest::WriteFile(fs::current_path() / "String.java", "");
+    auto removePlanted = qScopeGuard([] {
+        fs::remove("String.class");
+        fs::remove("String.java");
+    });
+    const QString named = QStringLiteral(
+        "作業フォルダの String.class、String.java は Java の標準クラスを隠しています。");
+    writeSource("Hello", {"?(1);"});
+    w().SecEdit->clear();
+    setClassName("Hello");
+    w().CompButton->trigger();
+    // The planted class already breaks the compile; the last line says why.
+    QVERIFY2(w().Memo1->toPlainText().section('\n', -1).startsWith(named),
+             qPrintable(w().Memo1->toPlainText()));
+    w().Memo1->clear();
+    runAtOnce();
+    QCOMPARE(m_processes.consoles.size(), 1);
+    QVERIFY(w().Memo1->toPlainText().startsWith(named));
+}
+
+void TestRun::runOfAChangedExerciseAsksToCompileFirst() {
+    auto clearEditor = qScopeGuard([this] { w().SecEdit->clear(); });
+    m_processes.fake = [] { return 0; };
+    const QString question =
+        QStringLiteral("表示中のプログラムはまだコンパイルされていません。書き出してコンパイルして"
+                       "から実行しますか？"
+                       "\n（「いいえ」は前にコンパイルした Fresh を実行します）");
+    struct Step {
+        QString statements;
+        std::optional<vellaro::MsgButton> answer; // nullopt: no question comes
+        int compiles, runs;
+    };
+    const Step steps[] = {
+        {"?(1);", vellaro::MbCancel, 0, 0}, // never compiled: asked; Cancel does nothing
+        {"?(1);", vellaro::MbYes, 1, 1},    // written, compiled, run
+        {"?(1);", std::nullopt, 0, 1},      // what was compiled is on screen
+        {"?(2);", vellaro::MbNo, 0, 1},     // changed: No runs the old class
+        {"?(2)", vellaro::MbYes, 1, 0},     // a compile that fails runs nothing
+        {"?(2);", vellaro::MbYes, 1, 1},
+    };
+    for (const Step& step : steps) {
+        typeExercise("Fresh", step.statements);
+        m_processes.hidden.clear();
+        m_processes.consoles.clear();
+        dialogs().clear();
+        if (step.answer)
+            dialogs().answerMessage(*step.answer);
+        runAtOnce();
+        QCOMPARE(dialogs().messageTexts(), step.answer ? QStringList{question} : QStringList());
+        QCOMPARE(m_processes.hidden.size(), step.compiles);
+        QCOMPARE(m_processes.consoles.size(), step.runs);
+        if (step.answer == vellaro::MbYes)
+            QCOMPARE(vtest::ReadFile(fs::current_path() / "Fresh.java"),
+                     vellaro::JavaFileBytes(vellaro::MakeJavaSource(
+                         "Fresh", {vellaro::Sjis(step.statements.toStdString())})));
+    }
+    // Another class name is another program.
+    typeExercise("Fresh2", "?(2);");
+    dialogs().clear();
+    dialogs().answerMessage(vellaro::MbCancel);
+    runAtOnce();
+    QCOMPARE(dialogs().messageTexts(), QStringList{QString(question).replace("Fresh", "Fresh2")});
 }
 
 QTEST_MAIN(TestRun)

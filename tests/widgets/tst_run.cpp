@@ -1,8 +1,11 @@
 // Compiling from the compile page and running the class in the program's own console.
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -11,6 +14,8 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>
 
@@ -126,6 +131,10 @@ class TestRun : public QObject, private vtest::ProgramFixture {
     void ctrlCEndsTheProgramAndLeavesThePrompt();
     void hiddenRunInheritsFolderAndEnvironmentButNoFiles();
     void consoleEditsLinesAndKeepsOutputBounded();
+    void consoleNeverBreaksALineTheProgramDidNotBreak();
+    void consoleMenuNamesItsKeysAndPastes();
+    void consoleShowsComposingTextAsTheEditorDoes();
+    void runWithoutTheLauncherSaysSoInTheConsole();
     void compileWaitTakesNoInputAndEndsWithItsCompiler();
     void standardClassNamesAreRefusedAndTheirFilesNamed();
     void runOfAChangedExerciseAsksToCompileFirst();
@@ -325,7 +334,9 @@ void TestRun::consoleRunsJapaneseDialogue() {
         shellPid = console->pid();
         QCOMPARE(QApplication::activeModalWidget(), console.data());
         QCOMPARE(console->font().family(), w().SecEdit->font().family());
-        QVERIFY(console->windowTitle().contains("-Dstderr.encoding=UTF-8 Greet; exec /bin/sh -i"));
+        // Captioned with the class; the command line stays at hand.
+        QCOMPARE(console->windowTitle(), QStringLiteral("実行中: Greet"));
+        QVERIFY(console->toolTip().contains("-Dstderr.encoding=UTF-8 Greet; exec /bin/sh -i"));
         QTRY_VERIFY(console->screenText().contains(QStringLiteral("こんにちは、世界")));
         QTRY_VERIFY(console->screenText().contains(QStringLiteral("名前を入力してください:")));
 
@@ -340,7 +351,9 @@ void TestRun::consoleRunsJapaneseDialogue() {
         QTest::keyClicks(console, "Taro ");
         QInputMethodEvent preedit(QStringLiteral("やまだ"), {});
         QApplication::sendEvent(console, &preedit);
-        QVERIFY(LastLine(console).endsWith(QStringLiteral("やまだ")));
+        QCOMPARE(console->document()->lastBlock().layout()->preeditAreaText(),
+                 QStringLiteral("やまだ"));
+        QVERIFY(!console->screenText().contains(QStringLiteral("やまだ")));
         QInputMethodEvent commit;
         commit.setCommitString(QStringLiteral("山田"));
         QApplication::sendEvent(console, &commit);
@@ -464,6 +477,126 @@ void TestRun::consoleEditsLinesAndKeepsOutputBounded() {
     QVERIFY(console.document()->blockCount() <= PtyConsole::kMaxLines);
     QVERIFY(console.screenText().endsWith("\n19999\n20000\n"));
     QVERIFY(!console.screenText().contains("term=dumb"));
+}
+
+void TestRun::consoleNeverBreaksALineTheProgramDidNotBreak() {
+    PtyConsole console;
+    const int endless = PtyConsole::kMaxLineLength + 5000;
+    QVERIFY(console.start({"/bin/sh", "-c",
+                           "printf 'a%.0s' $(seq 3000); echo; printf 'b%.0s' $(seq " +
+                               std::to_string(endless) + "); echo; echo END; exec cat"}));
+    console.show();
+    QTRY_VERIFY(console.screenText().contains("\nEND\n"));
+    const QString whole =
+        QString(3000, 'a') + '\n' + QString(PtyConsole::kMaxLineLength, 'b') + "\nEND\n";
+    QCOMPARE(console.screenText(), whole); // of the endless line, its end
+    // What is copied and what a screen reader reads hold the lines as they were printed.
+    console.selectAll();
+    QMenu* menu = console.createConsoleMenu();
+    const auto deleteMenu = qScopeGuard([&] { delete menu; });
+    QVERIFY(menu->actions().at(0)->isEnabled());
+    menu->actions().at(0)->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), whole);
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(&console);
+    QVERIFY(reader && reader->textInterface());
+    QCOMPARE(reader->textInterface()->text(0, reader->textInterface()->characterCount()), whole);
+    console.hangUp();
+}
+
+void TestRun::consoleMenuNamesItsKeysAndPastes() {
+    PtyConsole console;
+    QVERIFY(console.start({"/bin/sh", "-c", "read a; echo \"got:$a\"; exec cat"}));
+    console.show();
+    QGuiApplication::clipboard()->setText(QStringLiteral("貼った〜\n"));
+    QMenu* menu = console.createConsoleMenu();
+    const auto deleteMenu = qScopeGuard([&] { delete menu; });
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts << action->text();
+    QCOMPARE(texts, (QStringList{QStringLiteral("コピー(&C)\tCtrl+Shift+C"),
+                                 QStringLiteral("貼り付け(&P)\tCtrl+Shift+V")}));
+    QVERIFY(!menu->actions().at(0)->isEnabled()); // nothing selected
+    QVERIFY(menu->actions().at(1)->isEnabled());
+    menu->actions().at(1)->trigger();
+    QTRY_VERIFY(console.screenText().contains(QStringLiteral("got:貼った～\n")));
+    console.hangUp();
+    // Nothing pastes into a console whose program has ended.
+    QMenu* ended = console.createConsoleMenu();
+    QVERIFY(!ended->actions().at(1)->isEnabled());
+    delete ended;
+}
+
+void TestRun::consoleShowsComposingTextAsTheEditorDoes() {
+    PtyConsole console;
+    QVERIFY(console.start({"/bin/sh", "-c", "printf 'name: '; exec cat"}));
+    console.show();
+    console.setFocus();
+    QTRY_COMPARE(console.screenText(), QStringLiteral("name: "));
+    // The input method underlines its text and highlights the segment being converted (日本),
+    // with its caret after that segment.
+    QTextCharFormat underline;
+    underline.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+    QTextCharFormat converting = underline;
+    converting.setBackground(Qt::darkBlue);
+    const auto compose = [&](int caret) {
+        QInputMethodEvent e(QStringLiteral("日本ご"),
+                            {{QInputMethodEvent::TextFormat, 0, 2, converting},
+                             {QInputMethodEvent::TextFormat, 2, 1, underline},
+                             {QInputMethodEvent::Cursor, caret, 1, {}}});
+        QApplication::sendEvent(&console, &e);
+        return static_cast<QWidget&>(console).inputMethodQuery(Qt::ImCursorRectangle).toRectF();
+    };
+    const QRectF atStart = compose(0);
+    const QRectF afterSegment = compose(2);
+    const QTextLayout* layout = console.document()->lastBlock().layout();
+    QCOMPARE(layout->preeditAreaText(), QStringLiteral("日本ご"));
+    QCOMPARE(layout->preeditAreaPosition(), 6); // at the write position, after "name: "
+    const QList<QTextLayout::FormatRange> formats = layout->formats();
+    QCOMPARE(formats.size(), 2);
+    QCOMPARE(formats[0].start, 6);
+    QCOMPARE(formats[0].length, 2);
+    QCOMPARE(formats[0].format.background().color(), QColor(Qt::darkBlue));
+    QVERIFY(formats[1].format.fontUnderline());
+    // The caret stands where the input method puts it, and the candidates follow it.
+    QVERIFY(afterSegment.left() > atStart.left());
+    QCOMPARE(console.cursorWidth(), 0); // the ordinary caret stands aside
+    // Nothing of it is the console's text, not even when output comes meanwhile.
+    QCOMPARE(console.screenText(), QStringLiteral("name: "));
+    console.sendInput("x");
+    QTRY_COMPARE(console.screenText(), QStringLiteral("name: x"));
+    QCOMPARE(console.document()->lastBlock().layout()->preeditAreaPosition(), 7);
+    // Committed, it goes to the program and the composing text is gone.
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("日本語"));
+    QApplication::sendEvent(&console, &commit);
+    QTRY_COMPARE(console.screenText(), QStringLiteral("name: x日本語"));
+    QVERIFY(console.document()->lastBlock().layout()->preeditAreaText().isEmpty());
+    QVERIFY(console.document()->lastBlock().layout()->formats().isEmpty());
+    QVERIFY(console.cursorWidth() > 0);
+    console.hangUp();
+}
+
+void TestRun::runWithoutTheLauncherSaysSoInTheConsole() {
+    const fs::path empty = m_folders->root() / "nojdk";
+    fs::create_directories(empty);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray(empty.c_str()));
+    const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
+    setClassName("Hello");
+    bool done = false;
+    m_processes.scenario = [&] {
+        PtyConsole* console = OpenConsole();
+        QVERIFY(console);
+        QCOMPARE(console->windowTitle(), QStringLiteral("実行中: Hello"));
+        QTRY_VERIFY(AtPrompt(console));
+        QVERIFY2(console->screenText().startsWith(
+                     QStringLiteral("java が見つかりません。JDK をインストールして下さい。\n")),
+                 qPrintable(console->screenText()));
+        TypeLine(console, "exit");
+        done = true;
+    };
+    w().RunButton->trigger();
+    QVERIFY(done);
 }
 
 void TestRun::compileWaitTakesNoInputAndEndsWithItsCompiler() {

@@ -144,9 +144,18 @@ class TypedLimitEdit::Limiter : public QValidator {
     explicit Limiter(TypedLimitEdit* edit) : QValidator(edit), m_edit(edit) {}
 
     State validate(QString& input, int& pos) const override {
-        // Only what the learner inserts is limited; the program's own texts pass whole.
-        if (m_edit->m_learnerDepth == 0)
+        // The program's own texts pass whole.
+        if (m_edit->m_programDepth > 0)
             return Acceptable;
+        if (m_edit->m_learnerDepth == 0) {
+            // From outside, with no caret to tell what was inserted: the end is cut.
+            const int allowed = qMax(m_edit->m_limit, m_edit->m_length);
+            if (input.size() > allowed) {
+                input.truncate(allowed);
+                pos = qMin(pos, allowed);
+            }
+            return Acceptable;
+        }
         // What the change kept of the text before it is the learner's to keep, whatever its
         // length (a longer name the program set, shortened or not); the inserted text, which
         // ends at the caret, is cut so that the field holds at most the limit, or no more than
@@ -172,6 +181,14 @@ class TypedLimitEdit::Limiter : public QValidator {
 TypedLimitEdit::TypedLimitEdit(int typedLimit, QWidget* parent)
     : QLineEdit(parent), m_limit(typedLimit) {
     setValidator(new Limiter(this));
+    connect(this, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_length = int(text.size()); });
+}
+
+void TypedLimitEdit::setProgramText(const QString& text) {
+    ++m_programDepth;
+    setText(text);
+    --m_programDepth;
 }
 
 bool TypedLimitEdit::event(QEvent* e) {

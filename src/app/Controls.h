@@ -73,11 +73,16 @@ class ClampSpinBox : public QSpinBox {
 // allowed; an insertion never makes the field longer than the limit, or than what it kept).
 // Characters beyond the limit are cut from what was just inserted, as a length-limited edit of
 // the desktop does, before anything that watches the text sees them.
+//
+// Only the program's own texts, set with setProgramText, pass whole: a text set from outside (a
+// screen reader or another assistive tool setting or inserting text through the accessibility
+// interface) is held to the limit as typing is, or to the length the field had, when longer.
 class TypedLimitEdit : public QLineEdit {
     Q_OBJECT
   public:
     TypedLimitEdit(int typedLimit, QWidget* parent = nullptr);
     int typedLimit() const { return m_limit; }
+    void setProgramText(const QString& text);
 
   protected:
     bool event(QEvent* event) override;
@@ -87,7 +92,9 @@ class TypedLimitEdit : public QLineEdit {
     friend class Limiter;
     int m_limit;
     int m_learnerDepth = 0; // > 0 while an input event of the learner is being handled
+    int m_programDepth = 0; // > 0 while the program sets the text
     int m_kept = 0;         // characters an input event keeps: the text less its selection
+    int m_length = 0;       // the text's length after the last change
 };
 
 // A one-line label that asks for no width of its own and shows what does not fit cut off with

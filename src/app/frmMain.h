@@ -80,7 +80,7 @@ class TMainCrt : public QMainWindow {
     QAction *ToolButton1 = nullptr, *ToolButton2 = nullptr, *ToolButton3 = nullptr;
     QAction *ToolButton4 = nullptr, *ToolButton5 = nullptr, *ToolButton6 = nullptr;
     QLabel* Label1 = nullptr;
-    QLineEdit* SrcClassName = nullptr;
+    vellaro::TypedLimitEdit* SrcClassName = nullptr;
     QPlainTextEdit* SecEdit = nullptr;
 
     // ---- page "コンパイル": the tool bar and its entries, the hidden source, the listing and the

@@ -95,7 +95,7 @@ void TMainCrt::SrcClassNameChange() {
         // The whole change is undone, not just the offending character. Setting the text is a
         // change of its own: the rule runs again for it and finds it clean.
         const QString accepted = FromUtf8(vellaro::AcceptedClassName);
-        SrcClassName->setText(accepted);
+        SrcClassName->setProgramText(accepted);
         SrcClassName->setCursorPosition(static_cast<int>(accepted.size()));
     }
     vellaro::AcceptedClassName = ToUtf8(SrcClassName->text());
@@ -111,7 +111,7 @@ void TMainCrt::ToolButton1Click() {
     SecEdit->clear();
     SecEdit->viewport()->update();
     MarkExerciseUnchanged();
-    SrcClassName->setText(QString());
+    SrcClassName->setProgramText(QString());
     SrcClassName->setFocus();
 }
 
@@ -272,7 +272,7 @@ void TMainCrt::ToolButton2Click() {
     SecEdit->setPlainText(asUtf8 ? FromUtf8(read.utf8Text) : vellaro::FromSjis(read.text));
     MarkExerciseUnchanged();
     // The class-name rule judges the stem; the typed-length limit does not apply to it.
-    SrcClassName->setText(vellaro::FromPath(std::filesystem::path(vellaro::ExtractNameStem(file))));
+    SrcClassName->setProgramText(vellaro::FromPath(std::filesystem::path(vellaro::ExtractNameStem(file))));
 }
 
 void TMainCrt::ToolButton11Click() {

@@ -90,6 +90,9 @@ void SetBackground(QWidget* w, const QColor& c) {
     pal.setColor(QPalette::Window, c);
     pal.setColor(QPalette::Base, c);
     w->setPalette(pal);
+    // Set, not inherited: inside a tool bar a widget would take the bar's button role, and the
+    // colour would never show.
+    w->setBackgroundRole(QPalette::Window);
     w->setAutoFillBackground(true);
 }
 

@@ -131,6 +131,7 @@ class TestAccessibility : public QObject {
     void tabPressedUnderTheGuidanceIsPutBack();
     void toolButtonsAreReachedAndPressedFromTheKeyboard();
     void valueDisplaysSpeakTheirValues();
+    void classNameSetThroughTheBusKeepsTheTypedLimit();
     void menuEntriesHaveNames();
     void iconsAreDrawnAtEverySize();
 };
@@ -361,6 +362,27 @@ void TestAccessibility::menuEntriesHaveNames() {
         for (QAction* a : m->actions())
             QVERIFY2(a->isSeparator() || !a->text().isEmpty(), qPrintable(a->objectName()));
     }
+}
+
+void TestAccessibility::classNameSetThroughTheBusKeepsTheTypedLimit() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartPastGuidance();
+    TMainCrt& w = *app.main;
+    QAccessibleInterface* field = QAccessible::queryAccessibleInterface(w.SrcClassName);
+    field->setText(QAccessible::Value, QStringLiteral("Abcdefghijkl"));
+    QCOMPARE(w.SrcClassName->text(), QStringLiteral("Abcdefghij"));
+    QCOMPARE(w.SaveclassName->text(), QStringLiteral("Abcdefghij"));
+    field->editableTextInterface()->insertText(3, QStringLiteral("XY"));
+    QCOMPARE(w.SrcClassName->text(), QStringLiteral("AbcXYdefgh"));
+    // The class-name rule still judges what comes through the bus.
+    field->editableTextInterface()->replaceText(0, 3, QStringLiteral("a b"));
+    QCOMPARE(w.SrcClassName->text(), QStringLiteral("AbcXYdefgh"));
+    // A longer name the program set may be edited there, but not lengthened.
+    w.SrcClassName->setProgramText(QStringLiteral("LongerThanTen"));
+    field->editableTextInterface()->insertText(13, QStringLiteral("X"));
+    QCOMPARE(w.SrcClassName->text(), QStringLiteral("LongerThanTen"));
+    field->editableTextInterface()->deleteText(0, 6);
+    QCOMPARE(w.SrcClassName->text(), QStringLiteral("ThanTen"));
 }
 
 QTEST_MAIN(TestAccessibility)

@@ -692,7 +692,7 @@ void TestMainWindow::classNameTakesTenTypedCharacters() {
     QCOMPARE(w.SrcClassName->text(), QStringLiteral("Abcdefghij"));
 
     // The program may set a longer name; the learner may shorten it but not lengthen it.
-    w.SrcClassName->setText(QStringLiteral("LongerThanTen"));
+    w.SrcClassName->setProgramText(QStringLiteral("LongerThanTen"));
     QCOMPARE(w.SrcClassName->text(), QStringLiteral("LongerThanTen"));
     w.SrcClassName->end(false);
     QTest::keyClick(w.SrcClassName, Qt::Key_X);
@@ -763,6 +763,10 @@ void TestMainWindow::layoutMatchesTheDesign() {
     QCOMPARE(w.Select_Level->maximum(), 10);
     QCOMPARE(w.spBasicCount->maximum(), 99999);
     QCOMPARE(w.SaveclassName->palette().color(QPalette::Window), QColor(255, 251, 240));
+    // Drawn so, too, inside its tool bar (right of any text, inside the bevel).
+    QCOMPARE(w.SaveclassName->grab().toImage().pixelColor(w.SaveclassName->width() - 10,
+                                                          w.SaveclassName->height() / 2),
+             QColor(255, 251, 240));
     QVERIFY(w.StatusBar1->currentMessage().isEmpty());
     QVERIFY(w.sDisp_SrcPath->isReadOnly());
     QVERIFY(!(w.sDisp_SrcPath->focusPolicy() & Qt::TabFocus));

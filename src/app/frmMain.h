@@ -339,6 +339,7 @@ class TMainCrt : public QMainWindow {
     // The exercise as last read, written or emptied (lines separated by LF).
     void MarkExerciseUnchanged();
     QString m_exerciseBaseline;
+    bool m_readAsUtf8 = false; // the exercise on screen was read from a UTF-8 file
 
     // What the compiler's messages in Memo1 say; forgotten whenever Memo1's text changes.
     void ForgetCompileMessages();

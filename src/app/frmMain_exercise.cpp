@@ -110,6 +110,7 @@ void TMainCrt::ToolButton1Click() {
         return;
     SecEdit->clear();
     SecEdit->viewport()->update();
+    m_readAsUtf8 = false;
     MarkExerciseUnchanged();
     SrcClassName->setProgramText(QString());
     SrcClassName->setFocus();
@@ -236,6 +237,12 @@ bool TMainCrt::SaveExercise() {
         return false;
     }
     m_exerciseBaseline = editorText;
+    // The learner's file was UTF-8 and is Shift-JIS from now on: said, so that it is no surprise
+    // to another editor.
+    if (m_readAsUtf8) {
+        m_readAsUtf8 = false;
+        StatusMessage->setText(FromUtf8(vellaro::kSavedAsSjis));
+    }
     return true;
 }
 
@@ -270,9 +277,11 @@ void TMainCrt::ToolButton2Click() {
     }
     // Text that CP932 cannot hold stays in the editor; writing it refuses it, naming the line.
     SecEdit->setPlainText(asUtf8 ? FromUtf8(read.utf8Text) : vellaro::FromSjis(read.text));
+    m_readAsUtf8 = asUtf8;
     MarkExerciseUnchanged();
     // The class-name rule judges the stem; the typed-length limit does not apply to it.
-    SrcClassName->setProgramText(vellaro::FromPath(std::filesystem::path(vellaro::ExtractNameStem(file))));
+    SrcClassName->setProgramText(
+        vellaro::FromPath(std::filesystem::path(vellaro::ExtractNameStem(file))));
 }
 
 void TMainCrt::ToolButton11Click() {

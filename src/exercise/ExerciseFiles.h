@@ -23,6 +23,8 @@ inline constexpr std::size_t kMaxExerciseFileBytes = 16u * 1024u * 1024u;
 // The fixed texts of the file commands (UTF-8).
 inline constexpr std::string_view kMsgCannotWrite = "Javaプログラムソースの書き出しができません";
 inline constexpr std::string_view kMsgCannotRead = "Javaプログラムソースの読込みができません";
+// The status bar after an exercise read from a UTF-8 file was written, in CP932 as every file.
+inline constexpr std::string_view kSavedAsSjis = "Shift-JIS で保存しました";
 
 // ---- file contents -------------------------------------------------------------------------
 

@@ -1,7 +1,7 @@
 #pragma once
 // The simple names of the public classes and interfaces of java.lang, java.util and java.io: the
-// packages every generated source imports. A class of the learner's with one of these names, compiled
-// into the shared work folder, hides Java's own class from every other exercise there.
+// packages every generated source imports. A class of the learner's with one of these names,
+// compiled into the shared work folder, hides Java's own class from every other exercise there.
 
 #include <string_view>
 #include <vector>

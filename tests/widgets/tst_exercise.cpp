@@ -582,6 +582,21 @@ void TstExercise::katakanaAndUtf8FilesReadBack() {
         QCOMPARE(w().SecEdit->toPlainText(), text);
         QCOMPARE(w().SrcClassName->text(), QString("Both"));
     }
+
+    // Writing what was read as UTF-8 writes Shift-JIS, and says so; a Shift-JIS file does not.
+    WriteFile(work() / "Hi.sja", "\xEF\xBB\xBF?(\"\xE3\x81\x93\xE3\x82\x93\");");
+    for (const char* name : {"Hi.sja", "Kana.sja"}) {
+        const bool utf8 = name == std::string("Hi.sja");
+        dialogs().answerOpenFile(Path(work() / name));
+        w().ToolButton2->trigger();
+        w().StatusMessage->clear();
+        dialogs().answerSaveFile(Path(work() / name));
+        w().ToolButton3->trigger();
+        if (utf8)
+            QCOMPARE(ReadFile(work() / name), vellaro::Sjis("?(\"こん\");"));
+        QCOMPARE(w().StatusMessage->text(),
+                 utf8 ? QStringLiteral("Shift-JIS で保存しました") : QString());
+    }
 }
 
 void TstExercise::waveDashBecomesTheFullWidthTilde() {

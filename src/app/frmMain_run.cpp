@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
 #include <QStringList>
+#include <QTimer>
 #include <QWindow>
 
 #include "app/frmMain.h"
@@ -52,13 +53,20 @@ bool IsLearnerInput(QEvent::Type type) {
 
 // While the compiler runs, the main window takes no input (a "実行" pressed meanwhile would run
 // the old class) and shows the busy cursor, as during a run. It still repaints, and Esc and the
-// close box reach it: both end the compiler, so that a hung one never traps the learner. Other
+// close box reach it: both end the compiler, so that a hung one never traps the learner, and the
+// status bar says so. A limit (the archive's watchdog) ends the compiler the same way. Other
 // windows (a message box the close box brings up) take their input as usual.
 class CompileWait : public QObject {
   public:
-    explicit CompileWait(TMainCrt* window) : m_window(window) {
+    CompileWait(TMainCrt* window, std::chrono::milliseconds limit) : m_window(window) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         qApp->installEventFilter(this);
+        if (limit.count() > 0) {
+            m_watchdog.setSingleShot(true);
+            QObject::connect(&m_watchdog, &QTimer::timeout, this,
+                             [this] { stop(vellaro::CommandEnd::Overran); });
+            m_watchdog.start(limit);
+        }
     }
     ~CompileWait() override {
         qApp->removeEventFilter(this);
@@ -67,10 +75,11 @@ class CompileWait : public QObject {
     CompileWait(const CompileWait&) = delete;
     CompileWait& operator=(const CompileWait&) = delete;
 
-    bool stopped() const { return m_stopped; }
-    void stop() {
-        if (!m_stopped) {
-            m_stopped = true;
+    vellaro::CommandEnd end() const { return m_end; }
+    void stop(vellaro::CommandEnd why) {
+        m_watchdog.stop();
+        if (m_end == vellaro::CommandEnd::ByItself) {
+            m_end = why;
             vellaro::Processes().stopHidden();
         }
         restoreCursor();
@@ -86,7 +95,7 @@ class CompileWait : public QObject {
         }
         if (event->type() == QEvent::KeyPress &&
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
-            stop();
+            stop(vellaro::CommandEnd::Stopped);
         return true;
     }
 
@@ -106,7 +115,8 @@ class CompileWait : public QObject {
     }
 
     TMainCrt* m_window;
-    bool m_stopped = false;
+    QTimer m_watchdog;
+    vellaro::CommandEnd m_end = vellaro::CommandEnd::ByItself;
     bool m_cursorSet = true;
 };
 
@@ -129,29 +139,25 @@ void TMainCrt::CompButtonClick() {
     // class-name check stays with the compile).
     if (!className.empty() && !WriteSourceBeforeCompile())
         return;
-    bool stopped = false;
-    vellaro::CompileOutcome outcome =
-        vellaro::CompileSource(className, [this, &stopped](const std::string& commandLine) {
-            CompileWait wait(this);
+    const vellaro::CompileOutcome outcome = vellaro::CompileSource(
+        className, [this](const std::string& commandLine, std::chrono::milliseconds limit) {
+            CompileWait wait(this, limit);
             const QScopedValueRollback running(m_compileWait, &wait);
+            StatusMessage->setText(vellaro::FromUtf8(vellaro::kCompileRunningText));
             const int status = vellaro::RunHiddenAndWait(commandLine);
-            stopped = wait.stopped();
-            return status;
+            StatusMessage->clear();
+            return vellaro::CommandResult{status, wait.end()};
         });
     if (outcome.classNameMissing) {
         WarnNoClassName(this);
         return;
-    }
-    if (stopped) {
-        // What the compiler left behind is not its verdict.
-        outcome.lines = {vellaro::Sjis(vellaro::kCompileStoppedText)};
     }
     ShowCompileMessages(outcome.lines, className);
 }
 
 void TMainCrt::StopCompile() {
     if (m_compileWait)
-        m_compileWait->stop();
+        m_compileWait->stop(vellaro::CommandEnd::Closing);
 }
 
 void TMainCrt::RunButtonClick() {

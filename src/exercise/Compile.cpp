@@ -254,6 +254,13 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
         return result;
     };
     std::chrono::milliseconds elapsed{0};
+    // What the compiler left behind when it was ended is not its verdict.
+    const auto stoppedOutcome = [] {
+        CompileOutcome stopped;
+        stopped.stopped = true;
+        stopped.lines.push_back(Sjis(kCompileStoppedText));
+        return stopped;
+    };
 
     if (plan.step != ArchiveStep::None) {
         const auto classBefore = FileStamp(classFile);
@@ -274,9 +281,7 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
         // is remembered only once the plain command shows that the JVM takes its own options.
         ForgetCompilerArchive(plan, false);
         if (result.end == CommandEnd::Closing) {
-            outcome.stopped = true;
-            outcome.lines.push_back(Sjis(kCompileStoppedText));
-            return outcome;
+            return stoppedOutcome();
         }
         if (!ClearCaptureFile(capture)) {
             outcome.lines.push_back(Sjis(kCompileBrokenText));
@@ -286,9 +291,7 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
         const CommandResult plain = timed(ShellCommand, std::chrono::milliseconds{0}, elapsed);
         const auto plainLines = ReadCaptureFile(capture);
         if (plain.end != CommandEnd::ByItself) {
-            outcome.stopped = true;
-            outcome.lines.push_back(Sjis(kCompileStoppedText));
-            return outcome;
+            return stoppedOutcome();
         }
         RecordPlainCompile(plan, elapsed);
         if (refused && !JvmRefusedOptions(plain.status,
@@ -301,9 +304,7 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
     ShellCommand = CompileCommandLine(className, capture);
     const CommandResult result = timed(ShellCommand, std::chrono::milliseconds{0}, elapsed);
     if (result.end != CommandEnd::ByItself) {
-        outcome.stopped = true;
-        outcome.lines.push_back(Sjis(kCompileStoppedText));
-        return outcome;
+        return stoppedOutcome();
     }
     RecordPlainCompile(plan, elapsed);
     outcome.lines = CompileMessages(ReadCaptureFile(capture), result.status);

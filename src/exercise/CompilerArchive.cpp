@@ -295,6 +295,11 @@ CompilerArchivePlan PlanCompilerArchive(const fs::path& cacheFolder,
     // The client compiler alone and the serial collector: a compile is short and mostly
     // start-up, where the optimising compiler and a parallel collector's set-up only cost time.
     options += " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC";
+    // An archive the JVM will not map (one of another build of the JVM under this JDK's name)
+    // would otherwise be passed over without a word, and every compile stay slow: mapping is
+    // required, so the JVM says so and the archive is made anew.
+    if (plan.step == ArchiveStep::Use)
+        options += " -J-Xshare:on";
     if (!crashLogFolder.empty())
         options +=
             " -J-XX:ErrorFile=" + ShellQuote((crashLogFolder / "javac-crash-%p.log").string());

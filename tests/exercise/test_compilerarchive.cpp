@@ -84,7 +84,8 @@ TEST_F(CompilerArchiveTest, FirstCompileMakesTheArchiveAndLaterOnesUseIt) {
     EXPECT_EQ(use.step, ArchiveStep::Use);
     EXPECT_EQ(use.limit, std::chrono::seconds(8));
     EXPECT_EQ(use.options, "-J-XX:SharedArchiveFile=" + make.archive.string() +
-                               " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC");
+                               " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC"
+                               " -J-Xshare:on");
 }
 
 TEST_F(CompilerArchiveTest, AnotherJdkADamagedArchiveOrARefusalEachGetTheirOwnStep) {

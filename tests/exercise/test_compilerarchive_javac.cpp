@@ -161,6 +161,26 @@ TEST_F(ArchiveTest, ADamagedArchiveGivesTheSuccessLineAndIsMadeAnew) {
     }
 }
 
+// An archive of another build of the JVM under this JDK's name, with a record that matches it,
+// is refused by the JVM that must map it: the compile is made plain and the archive anew.
+TEST_F(ArchiveTest, AnArchiveOfAnotherBuildUnderThisNameIsReplaced) {
+    const auto jdk = vellaro::FindJdk(std::getenv("PATH"));
+    ASSERT_TRUE(jdk);
+    const fs::path archive = scratch / "cache" / ("javac-" + jdk->build + ".jsa");
+    ASSERT_EQ(Compile("Hello"), clean);
+    std::string bytes = vtest::ReadFile(archive);
+    const std::size_t ident = bytes.find("(" + jdk->build + ")");
+    ASSERT_NE(ident, std::string::npos);
+    bytes[ident + 1] = bytes[ident + 1] == '9' ? '8' : '9'; // the JVM's build it was made by
+    vtest::WriteFile(archive, bytes);
+    Resum(archive, jdk->build);
+    EXPECT_EQ(Compile("Hello"), clean);
+    EXPECT_THAT(vellaro::ShellCommand, Not(HasSubstr("-XX:")));
+    EXPECT_FALSE(fs::exists(archive));
+    EXPECT_EQ(Compile("Hello"), clean);
+    EXPECT_THAT(vellaro::ShellCommand, HasSubstr("-J-XX:ArchiveClassesAtExit="));
+}
+
 // A compile that hangs on its archive is ended by the watchdog, measured on the compiles without
 // it (here made short), and compiled again at once without the archive, which is dropped.
 TEST_F(ArchiveTest, ACompileThatHangsOnTheArchiveIsEndedAndCompiledPlain) {

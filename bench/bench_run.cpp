@@ -11,6 +11,8 @@
 //                     `cpu_percent` = the program's CPU time over that wall time (goal: < 1).
 //   BM_ConsoleFlood   50 MB of output through a console; counters: the longest the window's
 //                     event loop went unanswered (`max_stall_ms`) and the lines kept.
+//   BM_ConsoleEndless 20 MB of output in one line that never ends (the console keeps its end);
+//                     counter `max_stall_ms` as above.
 //
 // Run from any folder: bench_run --benchmark_filter=... (no display needed).
 #include <benchmark/benchmark.h>
@@ -243,5 +245,40 @@ void BM_ConsoleFlood(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ConsoleFlood)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ConsoleEndless(benchmark::State& state) {
+    Shared();
+    for (auto _ : state) {
+        vellaro::PtyConsole console;
+        if (!console.start({"/bin/sh", "-c",
+                            "head -c 15000000 /dev/zero | base64 -w 0; echo; echo ENDLESS-END; "
+                            "exec cat"})) {
+            state.SkipWithError("the console did not start");
+            break;
+        }
+        console.showConsole();
+        qint64 maxStall = 0;
+        QElapsedTimer since;
+        since.start();
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout,
+                         [&] { maxStall = std::max(maxStall, since.restart()); });
+        probe.start(10);
+        const bool ended = RunUntil(
+            [&] {
+                return console.document()->lastBlock().previous().text() ==
+                       QStringLiteral("ENDLESS-END");
+            },
+            600000);
+        probe.stop();
+        if (!ended) {
+            state.SkipWithError("the output did not arrive");
+            break;
+        }
+        state.counters["max_stall_ms"] = double(maxStall);
+        console.hangUp();
+    }
+}
+BENCHMARK(BM_ConsoleEndless)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

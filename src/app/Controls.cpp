@@ -3,14 +3,17 @@
 #include <QFontMetricsF>
 
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -277,6 +280,85 @@ void MakeKeyboardToolButton(QAbstractButton* button) {
 
 void TakeWaveDashAsTilde(QPlainTextEdit* edit) {
     new WaveDashKeeper(edit);
+}
+
+// ---- MessagePane -------------------------------------------------------------------------------
+
+namespace {
+
+const QString kCaret = QStringLiteral("^");
+
+} // namespace
+
+MessagePane::MessagePane(QWidget* parent) : QPlainTextEdit(parent) {
+    // New text has no markers until it is read; a stale mark would point into other text.
+    connect(document(), &QTextDocument::contentsChanged, this, [this] {
+        if (!m_marks.isEmpty()) {
+            m_marks.clear();
+            viewport()->update();
+        }
+    });
+}
+
+void MessagePane::setCaretMarks(const QList<CaretMark>& marks) {
+    m_marks = marks;
+    viewport()->update();
+}
+
+QList<QTextEdit::ExtraSelection> MessagePane::hiddenCarets() const {
+    QList<QTextEdit::ExtraSelection> hidden;
+    for (const CaretMark& mark : m_marks) {
+        const QTextBlock block = document()->findBlockByNumber(mark.line);
+        if (!block.isValid() || mark.column >= block.length() - 1)
+            continue;
+        QTextEdit::ExtraSelection s;
+        s.cursor = QTextCursor(block);
+        s.cursor.setPosition(block.position() + mark.column);
+        s.cursor.setPosition(block.position() + mark.column + 1, QTextCursor::KeepAnchor);
+        s.format.setForeground(Qt::transparent);
+        hidden << s;
+    }
+    return hidden;
+}
+
+QRectF MessagePane::caretRect(const CaretMark& mark) const {
+    const QTextBlock marker = document()->findBlockByNumber(mark.line);
+    const QTextBlock source = marker.previous();
+    if (!marker.isValid() || !source.isValid() || !marker.layout() ||
+        marker.layout()->lineCount() == 0)
+        return {};
+    const int last = source.length() - 1; // the position after the line's last character
+    const int at = qMin(mark.column, last);
+    QTextCursor cursor(source);
+    cursor.setPosition(source.position() + at);
+    const qreal left = cursorRect(cursor).left();
+    const qreal caretWidth = QFontMetricsF(font()).horizontalAdvance(kCaret);
+    qreal width = caretWidth;
+    if (at < last) {
+        cursor.setPosition(source.position() + at + 1);
+        width = qMax(width, cursorRect(cursor).left() - left);
+    }
+    const QRectF line = blockBoundingGeometry(marker).translated(contentOffset());
+    return {left, line.top(), width, line.height()};
+}
+
+void MessagePane::paintEvent(QPaintEvent* event) {
+    QPlainTextEdit::paintEvent(event);
+    if (m_marks.isEmpty())
+        return;
+    QPainter painter(viewport());
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::Text));
+    const qreal caretWidth = QFontMetricsF(font()).horizontalAdvance(kCaret);
+    for (const CaretMark& mark : m_marks) {
+        const QRectF r = caretRect(mark);
+        if (r.isEmpty() || !r.intersects(event->rect()))
+            continue;
+        const QTextLine line = document()->findBlockByNumber(mark.line).layout()->lineAt(0);
+        painter.drawText(
+            QPointF(r.left() + (r.width() - caretWidth) / 2, r.top() + line.y() + line.ascent()),
+            kCaret);
+    }
 }
 
 } // namespace vellaro

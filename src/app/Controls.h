@@ -2,12 +2,13 @@
 // Small widgets with the behaviour the window's logic relies on.
 #include <QLabel>
 #include <QLineEdit>
+#include <QList>
+#include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QValidator>
 
 class QAbstractButton;
-class QPlainTextEdit;
 
 namespace vellaro {
 
@@ -101,6 +102,34 @@ class ElidedLabel : public QLabel {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+};
+
+// The compiler's message pane. The compiler marks the character it means with a "^" on the line
+// below the quoted source, counting every character as one column; the pane draws a full-width
+// character (and a proportional font any character) wider than a blank. So the pane draws each
+// marker itself, under the character of the line above, and hides the one in the text; the text,
+// which is copied and read out, stays as the compiler wrote it.
+class MessagePane : public QPlainTextEdit {
+    Q_OBJECT
+  public:
+    struct CaretMark {
+        int line = 0;   // the pane line of the "^" marker; the source line is the one above
+        int column = 0; // characters before the "^" (and before the character meant)
+    };
+    explicit MessagePane(QWidget* parent = nullptr);
+    void setCaretMarks(const QList<CaretMark>& marks);
+    const QList<CaretMark>& caretMarks() const { return m_marks; }
+    // The marks that hide the text's own "^" characters, to add to the pane's extra selections.
+    QList<QTextEdit::ExtraSelection> hiddenCarets() const;
+    // Where the marker of a mark is drawn, in viewport coordinates: the width of the character
+    // meant (at least the marker's), the height of the marker's line. Empty when not laid out.
+    QRectF caretRect(const CaretMark& mark) const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QList<CaretMark> m_marks;
 };
 
 // Makes a tool button reachable by the Tab key and pressed by Space, Enter or Return, while a

@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/Controls.h"
 #include "common/qt/Dialogs.h"
 #include "exercise/CompileMessages.h"
 #include "settings/TEnvSettings.h"
@@ -90,7 +91,8 @@ class TMainCrt : public QMainWindow {
     QAction *CompButton = nullptr, *RunButton = nullptr;
     QPlainTextEdit* SrcList = nullptr;
     QSplitter* Splitter1 = nullptr;
-    QPlainTextEdit *compList = nullptr, *Memo1 = nullptr;
+    QPlainTextEdit* compList = nullptr;
+    vellaro::MessagePane* Memo1 = nullptr;
 
     // ---- page "速　読" ----
     vellaro::PageControl* PageControl2 = nullptr;
@@ -221,12 +223,27 @@ class TMainCrt : public QMainWindow {
     // ---- compile and run (frmMain_run.cpp) ----
     void CompButtonClick();
     void RunButtonClick();
+    // Compiles the exercise as "コンパイル" does (without `askBeforeWriting` the source on screen
+    // is written at once); true when the compiler made the class.
+    bool CompileExercise(bool askBeforeWriting);
     // Ends a compile that is running (the close box, Esc); nothing when none runs.
     void StopCompile();
+    // What a compile is about to compile (frmMain_exercise.cpp).
+    enum class SourceOnDisk {
+        Cancelled, // the learner stopped, or the source could not be written
+        Screen,    // <class>.java is the source on screen (or the editor is empty)
+        AsItIs,    // the learner chose the file as it is, which differs from the screen
+    };
     // Before a compile: when <class>.java in the current folder is not the source on screen,
     // asks whether to write it first ("はい" writes it, "いいえ" compiles the file as it is,
-    // "キャンセル" stops). True when the compile may go on (frmMain_exercise.cpp).
-    bool WriteSourceBeforeCompile();
+    // "キャンセル" stops); without `ask` it is written at once.
+    SourceOnDisk WriteSourceBeforeCompile(bool ask = true);
+    // The editor's text exactly as it stands, lines separated by LF.
+    QString ExerciseOnScreen() const;
+    // Shows the warning and answers true for a class name no command may use: the empty name,
+    // and the name of one of Java's standard classes, which would hide it from every other
+    // exercise in the work folder.
+    bool RefuseClassName(const QString& className);
     // The number of statement lines in the editor (frmMain_exercise.cpp).
     std::size_t StatementCount() const;
 
@@ -348,4 +365,14 @@ class TMainCrt : public QMainWindow {
     // of the compile command meanwhile would start a second compiler writing the same capture
     // file.
     CompileWait* m_compileWait = nullptr;
+    // The class name and the editor's text of the last compile that made its class from the
+    // source on screen; a run of anything else asks to compile first.
+    struct CompiledExercise {
+        QString className;
+        QString text;
+    };
+    std::optional<CompiledExercise> m_compiled;
+    // The pane's line naming the files of the current folder that hide Java's own classes;
+    // empty when there are none.
+    static std::string ShadowingFilesHere();
 };

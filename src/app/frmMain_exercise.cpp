@@ -215,10 +215,8 @@ void TMainCrt::ToolButton3Click() {
 
 bool TMainCrt::SaveExercise() {
     const QString className = SrcClassName->text();
-    if (className.isEmpty()) {
-        ShowMessage(this, MsgKind::Warning, vellaro::kMsgEnterClassName);
+    if (RefuseClassName(className))
         return false;
-    }
     // Refused before the learner picks a file: a text that cannot be written as it stands.
     vellaro::UnencodableChar failure;
     const QString editorText = EditorText(SecEdit);
@@ -279,10 +277,8 @@ void TMainCrt::ToolButton2Click() {
 
 void TMainCrt::ToolButton11Click() {
     const QString className = SaveclassName->text();
-    if (className.isEmpty()) {
-        ShowMessage(this, MsgKind::Warning, vellaro::kMsgEnterClassName);
+    if (RefuseClassName(className))
         return;
-    }
     // The source as it stands; this command does not generate it again.
     const auto lines = EncodeLines(this, EditorLines(SrcList));
     if (!lines)
@@ -297,11 +293,11 @@ void TMainCrt::ToolButton11Click() {
         ShowMessage(this, MsgKind::Error, vellaro::kMsgCannotWrite);
 }
 
-bool TMainCrt::WriteSourceBeforeCompile() {
+TMainCrt::SourceOnDisk TMainCrt::WriteSourceBeforeCompile(bool ask) {
     // An empty editor generates nothing: the listing may belong to another exercise, and the
     // file on disk is all there is to compile.
     if (StatementCount() == 0)
-        return true;
+        return SourceOnDisk::Screen;
     const QString className = SaveclassName->text();
     std::error_code ec;
     std::filesystem::path file = vellaro::ToPath(className + QStringLiteral(".java"));
@@ -310,24 +306,43 @@ bool TMainCrt::WriteSourceBeforeCompile() {
     const QStringList lines = EditorLines(SrcList);
     if (const auto encoded = EncodeLines(lines, nullptr);
         encoded && vellaro::JavaFileMatches(file, *encoded))
-        return true;
-    switch (Dialogs().message(this, MsgKind::Confirmation,
-                              FromUtf8(vellaro::UnwrittenSourceQuestion(ToUtf8(className))),
-                              vellaro::MbYes | vellaro::MbNo | vellaro::MbCancel)) {
-    case vellaro::MbYes:
-        break;
-    case vellaro::MbNo:
-        return true; // the file as it is
-    default:
-        return false;
+        return SourceOnDisk::Screen;
+    if (ask) {
+        switch (Dialogs().message(this, MsgKind::Confirmation,
+                                  FromUtf8(vellaro::UnwrittenSourceQuestion(ToUtf8(className))),
+                                  vellaro::MbYes | vellaro::MbNo | vellaro::MbCancel)) {
+        case vellaro::MbYes:
+            break;
+        case vellaro::MbNo:
+            return SourceOnDisk::AsItIs;
+        default:
+            return SourceOnDisk::Cancelled;
+        }
     }
     // Written as "Ｊａｖａソース書出し" writes it; a source that cannot be written is not compiled.
     const auto encoded = EncodeLines(this, lines);
     if (!encoded)
-        return false;
+        return SourceOnDisk::Cancelled;
     if (!vellaro::WriteJavaFile(file, *encoded)) {
         ShowMessage(this, MsgKind::Error, vellaro::kMsgCannotWrite);
-        return false;
+        return SourceOnDisk::Cancelled;
     }
-    return true;
+    return SourceOnDisk::Screen;
+}
+
+QString TMainCrt::ExerciseOnScreen() const {
+    return EditorText(SecEdit);
+}
+
+bool TMainCrt::RefuseClassName(const QString& className) {
+    if (className.isEmpty()) {
+        ShowMessage(this, MsgKind::Warning, vellaro::kMsgEnterClassName);
+        return true;
+    }
+    const std::string name = ToUtf8(className);
+    if (vellaro::IsJavaStandardClassName(name)) {
+        ShowMessage(this, MsgKind::Warning, vellaro::StandardClassNameMessage(name));
+        return true;
+    }
+    return false;
 }

@@ -379,7 +379,7 @@ void TMainCrt::BuildCompilePage() {
     // The compiler's messages quote the source and point into it with "^": the pane takes the
     // listing's font (the settings apply it to both) and its tab stops, does not wrap, and
     // scrolls what does not fit.
-    Memo1 = Named(new QPlainTextEdit(Splitter1), "Memo1");
+    Memo1 = Named(new MessagePane(Splitter1), "Memo1");
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -55,6 +55,11 @@ void TMainCrt::ShowCompileMessages(const std::vector<std::string>& lines,
         text << vellaro::FromSjis(line);
     // Setting the text forgets what the previous messages said; the new ones are read after.
     Memo1->setPlainText(text.join(QLatin1Char('\n')));
+    QList<vellaro::MessagePane::CaretMark> carets;
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        if (const auto column = vellaro::CaretColumn(lines[i]))
+            carets.push_back({int(i), int(*column)});
+    Memo1->setCaretMarks(carets);
     m_compileReport = vellaro::ReadCompileMessages(lines, className);
     ShowMessageMarks();
     if (m_compileReport.errorCount && *m_compileReport.errorCount > 0)
@@ -103,7 +108,7 @@ void TMainCrt::ShowMessageMarks() {
         }
         marks << mark;
     }
-    Memo1->setExtraSelections(marks);
+    Memo1->setExtraSelections(marks + Memo1->hiddenCarets());
 }
 
 // ---- selecting a message ------------------------------------------------------------------------

@@ -13,8 +13,11 @@
 #include "common/delCommFunc.h"
 #include "common/qt/Dialogs.h"
 #include "common/qt/QtText.h"
+
+using vellaro::FromUtf8;
 #include "exercise/ClassName.h"
 #include "exercise/Compile.h"
+#include "exercise/ExerciseFiles.h"
 #include "exercise/qt/Process.h"
 #include "exercise/qt/fmDosCall.h"
 
@@ -120,26 +123,25 @@ class CompileWait : public QObject {
     bool m_cursorSet = true;
 };
 
-namespace {
-
-void WarnNoClassName(QWidget* parent) {
-    vellaro::Dialogs().message(parent, vellaro::MsgKind::Warning,
-                               vellaro::FromUtf8(vellaro::kMsgEnterClassName), vellaro::MbYes);
-}
-
-} // namespace
-
 void TMainCrt::CompButtonClick() {
     if (m_compileWait)
         return;
+    CompileExercise(true);
+}
+
+bool TMainCrt::CompileExercise(bool askBeforeWriting) {
     Memo1->clear();
     ClearStatus();
-    const std::string className = vellaro::ToUtf8(SaveclassName->text());
-    // The compiler reads the file, not the screen: what it is to compile is settled first (the
-    // class-name check stays with the compile).
-    if (!className.empty() && !WriteSourceBeforeCompile())
-        return;
-    const vellaro::CompileOutcome outcome = vellaro::CompileSource(
+    const QString name = SaveclassName->text();
+    if (RefuseClassName(name))
+        return false;
+    const std::string className = vellaro::ToUtf8(name);
+    // The compiler reads the file, not the screen: what it is to compile is settled first.
+    const QString onScreen = ExerciseOnScreen();
+    const SourceOnDisk source = WriteSourceBeforeCompile(askBeforeWriting);
+    if (source == SourceOnDisk::Cancelled)
+        return false;
+    vellaro::CompileOutcome outcome = vellaro::CompileSource(
         className, [this](const std::string& commandLine, std::chrono::milliseconds limit) {
             CompileWait wait(this, limit);
             const QScopedValueRollback running(m_compileWait, &wait);
@@ -148,11 +150,23 @@ void TMainCrt::CompButtonClick() {
             StatusMessage->clear();
             return vellaro::CommandResult{status, wait.end()};
         });
-    if (outcome.classNameMissing) {
-        WarnNoClassName(this);
-        return;
-    }
+    if (const std::string shadowing = ShadowingFilesHere(); !shadowing.empty())
+        outcome.lines.push_back(vellaro::Sjis(shadowing));
     ShowCompileMessages(outcome.lines, className);
+    const bool compiled = !outcome.stopped && outcome.exitStatus == 0;
+    // A failed compile leaves the class of the last good one; a file compiled as it was on disk
+    // is not what the screen shows.
+    if (compiled)
+        m_compiled = source == SourceOnDisk::Screen
+                         ? std::optional<CompiledExercise>({name, onScreen})
+                         : std::nullopt;
+    return compiled;
+}
+
+std::string TMainCrt::ShadowingFilesHere() {
+    std::error_code ec;
+    const std::filesystem::path here = std::filesystem::current_path(ec);
+    return ec ? std::string() : vellaro::ShadowingFilesMessage(vellaro::ShadowingFiles(here));
 }
 
 void TMainCrt::StopCompile() {
@@ -161,12 +175,40 @@ void TMainCrt::StopCompile() {
 }
 
 void TMainCrt::RunButtonClick() {
-    const std::string className = vellaro::ToUtf8(SaveclassName->text());
-    if (className.empty()) {
-        WarnNoClassName(this);
+    const QString name = SaveclassName->text();
+    if (RefuseClassName(name))
         return;
+    // The class in the folder is what the last compile made: a run of a changed exercise asks
+    // first, so that the learner never watches an old program and takes it for the new one.
+    const bool current = StatementCount() == 0 || (m_compiled && m_compiled->className == name &&
+                                                   m_compiled->text == ExerciseOnScreen());
+    if (!current) {
+        switch (vellaro::Dialogs().message(
+            this, vellaro::MsgKind::Confirmation,
+            FromUtf8(vellaro::UncompiledRunQuestion(vellaro::ToUtf8(name))),
+            vellaro::MbYes | vellaro::MbNo | vellaro::MbCancel)) {
+        case vellaro::MbYes:
+            if (!CompileExercise(false))
+                return;
+            break;
+        case vellaro::MbNo:
+            break;
+        default:
+            return;
+        }
     }
-    vellaro::ShellCommand = vellaro::RunShellCommand(className);
+    // Said once in the pane, below what the compiler said, which keeps its links.
+    if (const std::string shadowing = ShadowingFilesHere();
+        !shadowing.empty() && !Memo1->toPlainText().contains(FromUtf8(shadowing))) {
+        std::vector<std::string> lines;
+        const QString pane = Memo1->toPlainText();
+        if (!pane.isEmpty())
+            for (const QString& line : pane.split(QLatin1Char('\n')))
+                lines.push_back(vellaro::Sjis(vellaro::ToUtf8(line)));
+        lines.push_back(vellaro::Sjis(shadowing));
+        ShowCompileMessages(lines, vellaro::ToUtf8(name));
+    }
+    vellaro::ShellCommand = vellaro::RunShellCommand(vellaro::ToUtf8(name));
     if (!ShellDiasp) {
         return;
     }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vellaro {
 
@@ -25,6 +26,21 @@ bool IsAllowedClassName(std::string_view text);
 // accepted name and true is returned. Otherwise the accepted name is kept and false is
 // returned: the field must go back to `accepted`.
 bool ApplyClassNameRule(std::string_view fieldText, std::string& accepted);
+
+// True when the name is that of a public class or interface of java.lang, java.util or java.io
+// ("String", "Scanner", "System"): a class of that name in the work folder would take the place
+// of Java's own in every exercise compiled or run there, so no command writes or runs one.
+bool IsJavaStandardClassName(std::string_view name);
+
+// The warning for such a name (UTF-8): "「String」は Java の標準クラスの名前です。…".
+std::string StandardClassNameMessage(std::string_view name);
+
+// The files in a folder that hide Java's own classes: "<name>.java" and "<name>.class" for the
+// names above, sorted by name. An earlier version did not refuse them, so they may be there.
+std::vector<std::filesystem::path> ShadowingFiles(const std::filesystem::path& folder);
+
+// The message pane's line naming them (UTF-8); empty for none.
+std::string ShadowingFilesMessage(const std::vector<std::filesystem::path>& files);
 
 // A file's name without its folder, cut before its first dot: "ex/Hello.v2.sja" gives "Hello",
 // ".sja" gives the empty text, "my prog.sja" gives "my prog". The result is in the encoding of

@@ -126,6 +126,57 @@ std::string ConsoleCommandLine(std::string_view shellCommand) {
     return std::string(kShellProgram) + " " + std::string(shellCommand);
 }
 
+std::optional<std::string> RunClassOf(std::string_view consoleCommandLine) {
+    // The run's script holds the class between the launcher's options and the prompt that
+    // follows; the class is taken back out of its quoting and checked by building the line anew.
+    static const std::string kBefore = [] {
+        const std::string script =
+            SplitCommandLine(ConsoleCommandLine(RunShellCommand("X"))).back();
+        return script.substr(0, script.find(" X;") + 1);
+    }();
+    static const std::string kAfter = "; exec " + std::string(kShellProgram) + " -i";
+    const std::vector<std::string> words = SplitCommandLine(consoleCommandLine);
+    if (words.size() != 3) {
+        return std::nullopt;
+    }
+    const std::string& script = words[2];
+    if (script.size() <= kBefore.size() + kAfter.size() || !script.starts_with(kBefore) ||
+        !script.ends_with(kAfter)) {
+        return std::nullopt;
+    }
+    std::string quoted =
+        script.substr(kBefore.size(), script.size() - kBefore.size() - kAfter.size());
+    std::string name = quoted;
+    if (quoted.size() >= 2 && quoted.front() == '\'' && quoted.back() == '\'') {
+        name.clear();
+        const std::string_view inner = std::string_view(quoted).substr(1, quoted.size() - 2);
+        for (std::size_t i = 0; i < inner.size(); ++i) {
+            if (inner.substr(i, 4) == "'\\''") {
+                name += '\'';
+                i += 3;
+            } else {
+                name += inner[i];
+            }
+        }
+    }
+    if (ConsoleCommandLine(RunShellCommand(name)) != consoleCommandLine) {
+        return std::nullopt;
+    }
+    return name;
+}
+
+std::string ConsoleCaption(std::string_view consoleCommandLine) {
+    if (const std::optional<std::string> name = RunClassOf(consoleCommandLine)) {
+        return "実行中: " + *name;
+    }
+    const std::size_t first = consoleCommandLine.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t last = consoleCommandLine.find_last_not_of(" \t");
+    return std::string(consoleCommandLine.substr(first, last - first + 1));
+}
+
 std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
     std::vector<std::string> words;
     std::string word;
@@ -271,6 +322,7 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
             JavacsOwnVerdict(result.status, *lines)) {
             FinishCompilerArchive(plan, result.status, elapsed);
             outcome.lines = CompileMessages(lines, result.status);
+            outcome.exitStatus = result.status;
             return outcome;
         }
         const bool refused =
@@ -298,6 +350,7 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
                                           plainLines.value_or(std::vector<std::string>{}), false))
             ForgetCompilerArchive(plan, true);
         outcome.lines = CompileMessages(plainLines, plain.status);
+        outcome.exitStatus = plain.status;
         return outcome;
     }
 
@@ -308,6 +361,7 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
     }
     RecordPlainCompile(plan, elapsed);
     outcome.lines = CompileMessages(ReadCaptureFile(capture), result.status);
+    outcome.exitStatus = result.status;
     return outcome;
 }
 

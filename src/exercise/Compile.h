@@ -58,6 +58,18 @@ std::string RunShellCommand(std::string_view className);
 // The console's command line: "/bin/sh " followed by the run's ShellCommand.
 std::string ConsoleCommandLine(std::string_view shellCommand);
 
+// The run console's first line when no `java` is on the search path (UTF-8).
+inline constexpr std::string_view kLauncherMissingText =
+    "java が見つかりません。JDK をインストールして下さい。";
+// The program a run starts, looked for on the search path.
+inline constexpr std::string_view kLauncherProgram = "java";
+// The class a console command line runs, when it is ConsoleCommandLine(RunShellCommand(class));
+// nullopt for any other command line.
+std::optional<std::string> RunClassOf(std::string_view consoleCommandLine);
+// The console's caption: "実行中: " and the class it runs, or for any other command line that
+// command line without its outer blanks.
+std::string ConsoleCaption(std::string_view consoleCommandLine);
+
 // The words of a command line: blanks separate words, double quotes group blanks into a word
 // and are removed; inside double quotes a backslash makes the next " or \ literal.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
@@ -98,6 +110,7 @@ struct CompileOutcome {
     bool classNameMissing = false;  // the warning box is due; nothing was started
     bool stopped = false;           // the learner or the closing window ended the compile
     std::vector<std::string> lines; // the message pane's lines, CP932
+    int exitStatus = -1;            // the compiler's; 0 when it made the class
 };
 
 // Compiles <className>.java in the current folder, leaving the command line in ShellCommand,

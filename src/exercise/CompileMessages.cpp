@@ -494,4 +494,13 @@ std::string ErrorCountText(std::size_t count) {
     return "エラー " + std::to_string(count) + " 個";
 }
 
+std::optional<std::size_t> CaretColumn(std::string_view line) {
+    const std::size_t at = line.find_first_not_of(" \t");
+    if (at == std::string_view::npos || line[at] != '^')
+        return std::nullopt;
+    if (line.find_first_not_of(" \t\r", at + 1) != std::string_view::npos)
+        return std::nullopt;
+    return at;
+}
+
 } // namespace vellaro

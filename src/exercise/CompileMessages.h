@@ -93,6 +93,10 @@ const CompilerMessage* MessageOfLine(const CompileReport& report, std::size_t pa
 std::optional<std::size_t> NextSourceMessageLine(const CompileReport& report,
                                                  std::optional<std::size_t> paneLine, bool forward);
 
+// For a line of the compiler's that marks a column of the source line above it with "^" (blanks
+// and tabs, then the "^"): the number of characters before the "^". nullopt for other lines.
+std::optional<std::size_t> CaretColumn(std::string_view line);
+
 // The status bar's text for a count of errors: "エラー N 個".
 std::string ErrorCountText(std::size_t count);
 

@@ -264,4 +264,12 @@ std::string UnwrittenSourceQuestion(std::string_view className) {
            ".java にまだ書き出されていません。書き出してからコンパイルしますか？";
 }
 
+std::string UncompiledRunQuestion(std::string_view className) {
+    const std::string name(className);
+    return "表示中のプログラムはまだコンパイルされていません。書き出してコンパイルしてから実行しま"
+           "すか？"
+           "\n（「いいえ」は前にコンパイルした " +
+           name + " を実行します）";
+}
+
 } // namespace vellaro

@@ -112,4 +112,7 @@ bool JavaFileMatches(const std::filesystem::path& file, const TextLines& linesCp
 // The question before a compile whose <class>.java is not the source on screen (UTF-8).
 std::string UnwrittenSourceQuestion(std::string_view className);
 
+// The question before a run when the exercise on screen is not what was last compiled (UTF-8).
+std::string UncompiledRunQuestion(std::string_view className);
+
 } // namespace vellaro

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <unordered_map>
@@ -111,6 +112,39 @@ std::optional<ProcessEntry> FindProcess(const std::vector<ProcessEntry>& table, 
         if (e.pid == pid)
             return e;
     return std::nullopt;
+}
+
+bool EnvironmentHolds(std::string_view environment, std::string_view entry) {
+    while (!environment.empty()) {
+        const std::size_t end = environment.find('\0');
+        if (environment.substr(0, end) == entry)
+            return true;
+        if (end == std::string_view::npos)
+            break;
+        environment.remove_prefix(end + 1);
+    }
+    return false;
+}
+
+std::vector<ProcessEntry> RunProcesses(const std::vector<ProcessEntry>& table, pid_t session,
+                                       std::string_view mark, pid_t self,
+                                       const std::filesystem::path& procRoot) {
+    std::vector<ProcessEntry> found;
+    for (const ProcessEntry& e : table) {
+        if (e.pid == self || e.state == 'Z')
+            continue;
+        bool member = session > 0 && e.session == session;
+        if (!member && !mark.empty()) {
+            // Another user's environment cannot be read: a run never holds such a process.
+            std::ifstream in(procRoot / std::to_string(e.pid) / "environ", std::ios::binary);
+            const std::string environment{std::istreambuf_iterator<char>(in),
+                                          std::istreambuf_iterator<char>()};
+            member = EnvironmentHolds(environment, mark);
+        }
+        if (member)
+            found.push_back(e);
+    }
+    return found;
 }
 
 } // namespace vellaro

@@ -31,4 +31,17 @@ std::vector<ProcessEntry> Descendants(const std::vector<ProcessEntry>& table, pi
 // The entry of one process; nullopt when the table does not list it.
 std::optional<ProcessEntry> FindProcess(const std::vector<ProcessEntry>& table, pid_t pid);
 
+// The name of the mark every process of a run inherits in its environment (NAME=<token>), by
+// which the run's processes are still found once the supervisor is gone and they have left the
+// run's session.
+inline constexpr std::string_view kRunMarkName = "VELLARO_RUN";
+// Whether an environment as /proc/<pid>/environ holds it (entries ended by NUL) has the entry.
+bool EnvironmentHolds(std::string_view environment, std::string_view entry);
+// The processes of a run that have not ended: those of its session (the session leader's
+// process id) and those whose environment holds the run's mark entry ("VELLARO_RUN=<token>"),
+// wherever they went. `self` is never one of them. An empty mark finds by the session alone.
+std::vector<ProcessEntry> RunProcesses(const std::vector<ProcessEntry>& table, pid_t session,
+                                       std::string_view mark, pid_t self,
+                                       const std::filesystem::path& procRoot = "/proc");
+
 } // namespace vellaro

@@ -1,6 +1,7 @@
 // The class-name rule and the class name taken from a file's name.
 #include <gtest/gtest.h>
 
+#include "Scratch.h"
 #include "common/Cp932.h"
 #include "exercise/ClassName.h"
 
@@ -47,4 +48,34 @@ TEST(NameStem, FileNameWithoutFolderCutBeforeTheFirstDot) {
     for (const auto& [file, stem] : stems)
         EXPECT_EQ(ExtractNameStem(file), stem) << file;
     EXPECT_FALSE(IsAllowedClassName(ExtractNameStem("/ex/my prog.sja")));
+}
+
+TEST(ClassNameRule, NamesOfTheImportedStandardClassesAreKnown) {
+    // java.lang, java.util and java.io of JDK 17, and a name later JDKs added.
+    for (const char* name :
+         {"String", "System", "Math", "Integer", "Record", "Override", "Scanner", "Random",
+          "ArrayList", "HexFormat", "Objects", "File", "Console", "PrintStream", "SequencedMap"})
+        EXPECT_TRUE(vellaro::IsJavaStandardClassName(name)) << name;
+    // Other packages, nested types, another case, and the learner's usual names.
+    for (const char* name : {"Hello", "Main", "string", "Stream", "Path", "Entry", "Test", ""})
+        EXPECT_FALSE(vellaro::IsJavaStandardClassName(name)) << name;
+    EXPECT_EQ(vellaro::StandardClassNameMessage("String"),
+              "「String」は Java の標準クラスの名前です。別のクラス名を付けて下さい");
+}
+
+TEST(ClassNameRule, FilesThatHideStandardClassesAreFound) {
+    vtest::ScratchFolder dir;
+    for (const char* name : {"String.java", "Scanner.class", "Hello.java", "String.txt",
+                             "Hello.class", "scanner.class"})
+        vtest::WriteFile(dir / name, "");
+    const auto found = vellaro::ShadowingFiles(dir.path());
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].filename(), "Scanner.class");
+    EXPECT_EQ(found[1].filename(), "String.java");
+    EXPECT_EQ(
+        vellaro::ShadowingFilesMessage(found).rfind(
+            "作業フォルダの Scanner.class、String.java は Java の標準クラスを隠しています。", 0),
+        0u);
+    EXPECT_EQ(vellaro::ShadowingFilesMessage({}), "");
+    EXPECT_TRUE(vellaro::ShadowingFiles(dir.path() / "missing").empty());
 }

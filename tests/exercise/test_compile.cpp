@@ -29,6 +29,22 @@ TEST(CommandLines, RunCommandAndConsoleLine) {
     EXPECT_EQ(vellaro::ConsoleCommandLine(run), "/bin/sh " + run);
 }
 
+TEST(CommandLines, TheConsoleIsCaptionedWithTheClassItRuns) {
+    for (const std::string& name :
+         std::vector<std::string>{"Hello", "クラス1", "it's \"odd\" $x"}) {
+        const std::string line = vellaro::ConsoleCommandLine(vellaro::RunShellCommand(name));
+        EXPECT_EQ(vellaro::RunClassOf(line), name);
+        EXPECT_EQ(vellaro::ConsoleCaption(line), "実行中: " + name);
+    }
+    const std::string hello = vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Hello"));
+    for (const std::string& other : std::vector<std::string>{
+             "/bin/sh -c \"echo hi\"", hello.substr(0, hello.size() - 3), "  ",
+             "/bin/sh  -c \"java -Duser.language=ja Hello; exec /bin/sh -i\" "}) {
+        EXPECT_FALSE(vellaro::RunClassOf(other).has_value()) << other;
+    }
+    EXPECT_EQ(vellaro::ConsoleCaption("  /bin/sh -c \"echo hi\" "), "/bin/sh -c \"echo hi\"");
+}
+
 TEST(CommandLines, SplitGivesTheShellItsScript) {
     EXPECT_THAT(
         vellaro::SplitCommandLine(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Hello"))),

@@ -6,6 +6,7 @@
 
 #include "JavacSupport.h"
 #include "common/delCommFunc.h"
+#include "exercise/ClassName.h"
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
@@ -116,3 +117,18 @@ TEST_F(JavacTest, TemporaryFolderWithShellCharactersStillCaptures) {
 }
 
 } // namespace
+
+// The table of standard names against the installed JDK: every public class and interface of
+// the three imported packages is refused as a class name.
+TEST_F(JavacTest, EveryStandardClassOfTheInstalledJdkIsKnown) {
+    const fs::path lister = fs::path(VELLARO_TEST_DATA) / "../../tools/java/ListPublicTypes.java";
+    ASSERT_EQ(vellaro::test::SpawnAndWait("/bin/sh -c \"javac -d . '" + lister.string() +
+                                          "' && java -cp . ListPublicTypes java.lang java.util "
+                                          "java.io > names.txt\""),
+              0);
+    std::ifstream names("names.txt");
+    int count = 0;
+    for (std::string name; std::getline(names, name); ++count)
+        EXPECT_TRUE(vellaro::IsJavaStandardClassName(name)) << name;
+    EXPECT_GT(count, 250);
+}

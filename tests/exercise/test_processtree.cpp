@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <unistd.h>
 
+#include "Scratch.h"
 #include "exercise/ProcessTree.h"
 
 using vellaro::ProcessEntry;
@@ -63,4 +64,36 @@ TEST(ProcessTree, TheRealTableListsThisProcessWithItsParent) {
     EXPECT_EQ(vellaro::ReadProcess(::getpid())->ppid, ::getppid());
     EXPECT_FALSE(vellaro::ReadProcess(0).has_value());
     EXPECT_THAT(Pids(vellaro::Descendants(table, ::getppid())), ::testing::Contains(::getpid()));
+}
+
+TEST(ProcessTree, ARunsProcessesAreItsSessionAndWhatCarriesItsMark) {
+    using namespace std::string_literals;
+    EXPECT_TRUE(vellaro::EnvironmentHolds("A=1\0VELLARO_RUN=ab\0B=2\0"s, "VELLARO_RUN=ab"));
+    EXPECT_TRUE(vellaro::EnvironmentHolds("VELLARO_RUN=ab"s, "VELLARO_RUN=ab"));
+    for (const std::string& env :
+         {"VELLARO_RUN=abc\0"s, "XVELLARO_RUN=ab\0"s, "VELLARO_RUN=a\0"s, ""s})
+        EXPECT_FALSE(vellaro::EnvironmentHolds(env, "VELLARO_RUN=ab")) << env;
+
+    // 40 leads the run's session; 41 left it by setsid and kept the mark; 42 holds another
+    // run's mark; 43 is a stranger; 44 has ended; 45 (this program) holds the mark.
+    vtest::ScratchFolder proc;
+    std::vector<ProcessEntry> table;
+    for (const auto& [line, env] : std::vector<std::pair<std::string, std::string>>{
+             {"40 (sh) S 1 40 40", "VELLARO_RUN=ab\0"s},
+             {"46 (java) S 40 46 40", ""},
+             {"41 (deaf) S 1 41 41", "PATH=/bin\0VELLARO_RUN=ab\0"s},
+             {"42 (other) S 1 42 42", "VELLARO_RUN=cd\0"s},
+             {"43 (stranger) S 1 43 43", "HOME=/\0"s},
+             {"44 (ended) Z 1 44 40", "VELLARO_RUN=ab\0"s},
+             {"45 (self) R 1 45 45", "VELLARO_RUN=ab\0"s}}) {
+        table.push_back(*vellaro::ParseProcStat(line));
+        std::filesystem::create_directory(proc / std::to_string(table.back().pid));
+        vtest::WriteFile(proc / std::to_string(table.back().pid) / "environ", env);
+    }
+    EXPECT_EQ(Pids(vellaro::RunProcesses(table, 40, "VELLARO_RUN=ab", 45, proc.path())),
+              (std::vector<pid_t>{40, 41, 46}));
+    EXPECT_EQ(Pids(vellaro::RunProcesses(table, 40, "", 45, proc.path())),
+              (std::vector<pid_t>{40, 46}));
+    EXPECT_EQ(Pids(vellaro::RunProcesses(table, 0, "VELLARO_RUN=cd", 45, proc.path())),
+              (std::vector<pid_t>{42}));
 }

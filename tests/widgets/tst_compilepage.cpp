@@ -77,6 +77,7 @@ class TstCompilePage : public QObject, private vtest::ProgramFixture {
     void keysStepThroughTheLinkedMessagesAndExplainThem();
     void messageBeyondTheListingSelectsNoListingLine();
     void paneShowsTheCompilersTextInTheSourceFont();
+    void markerStandsUnderTheCharacterTheCompilerMeans();
 
   private:
     fs::path javaFile() const { return fs::current_path() / "Hello.java"; }
@@ -318,6 +319,11 @@ void TstCompilePage::paneShowsTheCompilersTextInTheSourceFont() {
     // Each message naming a line of the source is underlined in the link colour.
     int links = 0;
     for (const QTextEdit::ExtraSelection& mark : memo->extraSelections()) {
+        // The compiler's own "^" is hidden: the pane draws its marker under the character meant.
+        if (mark.format.foreground().color() == Qt::transparent) {
+            QCOMPARE(mark.cursor.selectedText(), QStringLiteral("^"));
+            continue;
+        }
         QVERIFY(mark.format.fontUnderline());
         QCOMPARE(mark.format.foreground().color(), memo->palette().color(QPalette::Link));
         QVERIFY(mark.cursor.block().text().startsWith(QStringLiteral("Hello.java:")));
@@ -330,6 +336,28 @@ void TstCompilePage::paneShowsTheCompilersTextInTheSourceFont() {
     w().TourokuButtonClick();
     QCOMPARE(memo->font().pointSize(), 14);
     QCOMPARE(memo->font(), w().compList->font());
+}
+
+void TstCompilePage::markerStandsUnderTheCharacterTheCompilerMeans() {
+    // A tab, then full-width characters, each one column to the compiler and two to the eye.
+    compile({"\tString s = \"あいう、えお\" + missing;"});
+    vellaro::MessagePane* memo = w().Memo1;
+    QCOMPARE(memo->caretMarks().size(), 1);
+    const vellaro::MessagePane::CaretMark mark = memo->caretMarks()[0];
+    const QTextBlock source = memo->document()->findBlockByNumber(mark.line - 1);
+    const QTextBlock marker = source.next();
+    QCOMPARE(source.text().mid(mark.column, 7), QStringLiteral("missing"));
+    // The text stays the compiler's; its own "^" is hidden, at the column it counted.
+    QCOMPARE(marker.text().trimmed(), QStringLiteral("^"));
+    QCOMPARE(marker.text().indexOf('^'), mark.column);
+    QTextCursor meant(source);
+    meant.setPosition(source.position() + mark.column);
+    QTextCursor counted(marker);
+    counted.setPosition(marker.position() + mark.column);
+    const QRectF drawn = memo->caretRect(mark);
+    QCOMPARE(drawn.left(), qreal(memo->cursorRect(meant).left()));
+    QVERIFY(memo->cursorRect(counted).left() < drawn.left());
+    QCOMPARE(drawn.top(), qreal(memo->cursorRect(counted).top()));
 }
 
 QTEST_MAIN(TstCompilePage)

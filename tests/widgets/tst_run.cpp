@@ -1,8 +1,11 @@
 // Compiling from the compile page and running the class in the program's own console.
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -11,6 +14,8 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>
 
@@ -126,8 +131,14 @@ class TestRun : public QObject, private vtest::ProgramFixture {
     void ctrlCEndsTheProgramAndLeavesThePrompt();
     void hiddenRunInheritsFolderAndEnvironmentButNoFiles();
     void consoleEditsLinesAndKeepsOutputBounded();
+    void consoleNeverBreaksALineTheProgramDidNotBreak();
+    void consoleMenuNamesItsKeysAndPastes();
+    void consoleShowsComposingTextAsTheEditorDoes();
+    void runWithoutTheLauncherSaysSoInTheConsole();
     void compileWaitTakesNoInputAndEndsWithItsCompiler();
     void escOnACompileHungOnItsArchiveDropsItAndCompilesPlain();
+    void standardClassNamesAreRefusedAndTheirFilesNamed();
+    void runOfAChangedExerciseAsksToCompileFirst();
 
   private:
     QWidget* toolButton(QAction* action) const;
@@ -135,6 +146,10 @@ class TestRun : public QObject, private vtest::ProgramFixture {
     void clickThroughWindow(QAction* action) const;
     void setClassName(const QString& name) const { w().SrcClassName->setText(name); }
     void writeSource(const std::string& name, const std::vector<std::string>& statements) const;
+    // The learner types the exercise and comes back to the compile page, which generates it.
+    void typeExercise(const QString& name, const QString& statements) const;
+    // Presses "実行" with the console replaced by one that ends at once.
+    void runAtOnce() const;
 
     WatchedProcesses m_processes;
 };
@@ -188,6 +203,22 @@ void TestRun::clickThroughWindow(QAction* action) const {
     QVERIFY(button);
     const QPoint at = button->mapTo(&w(), button->rect().center());
     QTest::mouseClick(w().windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void TestRun::typeExercise(const QString& name, const QString& statements) const {
+    vtest::ClickTab(w().PageControl1, 0);
+    setClassName(name);
+    w().SecEdit->setPlainText(statements);
+    vtest::ClickTab(w().PageControl1, 1);
+}
+
+void TestRun::runAtOnce() const {
+    // The test is the clock once the run is armed; otherwise its 500 ms pass as they do.
+    QTimer::singleShot(0, this, [this] {
+        if (m_app.shell->isVisible() && m_app.shell->Timer1->isActive())
+            QMetaObject::invokeMethod(m_app.shell->Timer1, "timeout");
+    });
+    w().RunButton->trigger();
 }
 
 void TestRun::writeSource(const std::string& name,
@@ -304,7 +335,9 @@ void TestRun::consoleRunsJapaneseDialogue() {
         shellPid = console->pid();
         QCOMPARE(QApplication::activeModalWidget(), console.data());
         QCOMPARE(console->font().family(), w().SecEdit->font().family());
-        QVERIFY(console->windowTitle().contains("-Dstderr.encoding=UTF-8 Greet; exec /bin/sh -i"));
+        // Captioned with the class; the command line stays at hand.
+        QCOMPARE(console->windowTitle(), QStringLiteral("実行中: Greet"));
+        QVERIFY(console->toolTip().contains("-Dstderr.encoding=UTF-8 Greet; exec /bin/sh -i"));
         QTRY_VERIFY(console->screenText().contains(QStringLiteral("こんにちは、世界")));
         QTRY_VERIFY(console->screenText().contains(QStringLiteral("名前を入力してください:")));
 
@@ -319,7 +352,9 @@ void TestRun::consoleRunsJapaneseDialogue() {
         QTest::keyClicks(console, "Taro ");
         QInputMethodEvent preedit(QStringLiteral("やまだ"), {});
         QApplication::sendEvent(console, &preedit);
-        QVERIFY(LastLine(console).endsWith(QStringLiteral("やまだ")));
+        QCOMPARE(console->document()->lastBlock().layout()->preeditAreaText(),
+                 QStringLiteral("やまだ"));
+        QVERIFY(!console->screenText().contains(QStringLiteral("やまだ")));
         QInputMethodEvent commit;
         commit.setCommitString(QStringLiteral("山田"));
         QApplication::sendEvent(console, &commit);
@@ -445,6 +480,126 @@ void TestRun::consoleEditsLinesAndKeepsOutputBounded() {
     QVERIFY(!console.screenText().contains("term=dumb"));
 }
 
+void TestRun::consoleNeverBreaksALineTheProgramDidNotBreak() {
+    PtyConsole console;
+    const int endless = PtyConsole::kMaxLineLength + 5000;
+    QVERIFY(console.start({"/bin/sh", "-c",
+                           "printf 'a%.0s' $(seq 3000); echo; printf 'b%.0s' $(seq " +
+                               std::to_string(endless) + "); echo; echo END; exec cat"}));
+    console.show();
+    QTRY_VERIFY(console.screenText().contains("\nEND\n"));
+    const QString whole =
+        QString(3000, 'a') + '\n' + QString(PtyConsole::kMaxLineLength, 'b') + "\nEND\n";
+    QCOMPARE(console.screenText(), whole); // of the endless line, its end
+    // What is copied and what a screen reader reads hold the lines as they were printed.
+    console.selectAll();
+    QMenu* menu = console.createConsoleMenu();
+    const auto deleteMenu = qScopeGuard([&] { delete menu; });
+    QVERIFY(menu->actions().at(0)->isEnabled());
+    menu->actions().at(0)->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), whole);
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(&console);
+    QVERIFY(reader && reader->textInterface());
+    QCOMPARE(reader->textInterface()->text(0, reader->textInterface()->characterCount()), whole);
+    console.hangUp();
+}
+
+void TestRun::consoleMenuNamesItsKeysAndPastes() {
+    PtyConsole console;
+    QVERIFY(console.start({"/bin/sh", "-c", "read a; echo \"got:$a\"; exec cat"}));
+    console.show();
+    QGuiApplication::clipboard()->setText(QStringLiteral("貼った〜\n"));
+    QMenu* menu = console.createConsoleMenu();
+    const auto deleteMenu = qScopeGuard([&] { delete menu; });
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts << action->text();
+    QCOMPARE(texts, (QStringList{QStringLiteral("コピー(&C)\tCtrl+Shift+C"),
+                                 QStringLiteral("貼り付け(&P)\tCtrl+Shift+V")}));
+    QVERIFY(!menu->actions().at(0)->isEnabled()); // nothing selected
+    QVERIFY(menu->actions().at(1)->isEnabled());
+    menu->actions().at(1)->trigger();
+    QTRY_VERIFY(console.screenText().contains(QStringLiteral("got:貼った～\n")));
+    console.hangUp();
+    // Nothing pastes into a console whose program has ended.
+    QMenu* ended = console.createConsoleMenu();
+    QVERIFY(!ended->actions().at(1)->isEnabled());
+    delete ended;
+}
+
+void TestRun::consoleShowsComposingTextAsTheEditorDoes() {
+    PtyConsole console;
+    QVERIFY(console.start({"/bin/sh", "-c", "printf 'name: '; exec cat"}));
+    console.show();
+    console.setFocus();
+    QTRY_COMPARE(console.screenText(), QStringLiteral("name: "));
+    // The input method underlines its text and highlights the segment being converted (日本),
+    // with its caret after that segment.
+    QTextCharFormat underline;
+    underline.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+    QTextCharFormat converting = underline;
+    converting.setBackground(Qt::darkBlue);
+    const auto compose = [&](int caret) {
+        QInputMethodEvent e(QStringLiteral("日本ご"),
+                            {{QInputMethodEvent::TextFormat, 0, 2, converting},
+                             {QInputMethodEvent::TextFormat, 2, 1, underline},
+                             {QInputMethodEvent::Cursor, caret, 1, {}}});
+        QApplication::sendEvent(&console, &e);
+        return static_cast<QWidget&>(console).inputMethodQuery(Qt::ImCursorRectangle).toRectF();
+    };
+    const QRectF atStart = compose(0);
+    const QRectF afterSegment = compose(2);
+    const QTextLayout* layout = console.document()->lastBlock().layout();
+    QCOMPARE(layout->preeditAreaText(), QStringLiteral("日本ご"));
+    QCOMPARE(layout->preeditAreaPosition(), 6); // at the write position, after "name: "
+    const QList<QTextLayout::FormatRange> formats = layout->formats();
+    QCOMPARE(formats.size(), 2);
+    QCOMPARE(formats[0].start, 6);
+    QCOMPARE(formats[0].length, 2);
+    QCOMPARE(formats[0].format.background().color(), QColor(Qt::darkBlue));
+    QVERIFY(formats[1].format.fontUnderline());
+    // The caret stands where the input method puts it, and the candidates follow it.
+    QVERIFY(afterSegment.left() > atStart.left());
+    QCOMPARE(console.cursorWidth(), 0); // the ordinary caret stands aside
+    // Nothing of it is the console's text, not even when output comes meanwhile.
+    QCOMPARE(console.screenText(), QStringLiteral("name: "));
+    console.sendInput("x");
+    QTRY_COMPARE(console.screenText(), QStringLiteral("name: x"));
+    QCOMPARE(console.document()->lastBlock().layout()->preeditAreaPosition(), 7);
+    // Committed, it goes to the program and the composing text is gone.
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("日本語"));
+    QApplication::sendEvent(&console, &commit);
+    QTRY_COMPARE(console.screenText(), QStringLiteral("name: x日本語"));
+    QVERIFY(console.document()->lastBlock().layout()->preeditAreaText().isEmpty());
+    QVERIFY(console.document()->lastBlock().layout()->formats().isEmpty());
+    QVERIFY(console.cursorWidth() > 0);
+    console.hangUp();
+}
+
+void TestRun::runWithoutTheLauncherSaysSoInTheConsole() {
+    const fs::path empty = m_folders->root() / "nojdk";
+    fs::create_directories(empty);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray(empty.c_str()));
+    const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
+    setClassName("Hello");
+    bool done = false;
+    m_processes.scenario = [&] {
+        PtyConsole* console = OpenConsole();
+        QVERIFY(console);
+        QCOMPARE(console->windowTitle(), QStringLiteral("実行中: Hello"));
+        QTRY_VERIFY(AtPrompt(console));
+        QVERIFY2(console->screenText().startsWith(
+                     QStringLiteral("java が見つかりません。JDK をインストールして下さい。\n")),
+                 qPrintable(console->screenText()));
+        TypeLine(console, "exit");
+        done = true;
+    };
+    w().RunButton->trigger();
+    QVERIFY(done);
+}
+
 void TestRun::compileWaitTakesNoInputAndEndsWithItsCompiler() {
     // A stand-in compiler that hangs, deaf to the hang-up, found first on the search path.
     const fs::path bin = m_folders->root() / "slowbin";
@@ -548,6 +703,94 @@ void TestRun::escOnACompileHungOnItsArchiveDropsItAndCompilesPlain() {
     QVERIFY(!QString::fromStdString(vellaro::ShellCommand).contains(QStringLiteral("-XX:")));
     QVERIFY(!fs::exists(archive));
     QVERIFY(w().StatusMessage->text().isEmpty());
+}
+
+void TestRun::standardClassNamesAreRefusedAndTheirFilesNamed() {
+    auto clearEditor = qScopeGuard([this] { w().SecEdit->clear(); });
+    m_processes.fake = [] { return 0; };
+    const QString warning =
+        QStringLiteral("「Scanner」は Java の標準クラスの名前です。別のクラス名を付けて下さい");
+    typeExercise("Scanner", "?(1);");
+    // Writing, "Ｊａｖａソース書出し", compiling and running each refuse the name before any
+    // dialog or process.
+    for (QAction* command : {w().ToolButton11, w().CompButton, w().RunButton}) {
+        dialogs().answerMessage(vellaro::MbYes);
+        command->trigger();
+    }
+    vtest::ClickTab(w().PageControl1, 0);
+    dialogs().answerMessage(vellaro::MbYes);
+    w().ToolButton3->trigger();
+    QCOMPARE(dialogs().messageTexts(), QStringList(4, warning));
+    QCOMPARE(dialogs().messages[0].kind, vellaro::MsgKind::Warning);
+    QVERIFY(dialogs().saveRequests.isEmpty());
+    QVERIFY(m_processes.hidden.isEmpty());
+    QVERIFY(m_processes.consoles.isEmpty());
+    QVERIFY(!fs::exists("Scanner.java"));
+
+    // Files an earlier version let through are named by every compile and run.
+    vtest::WriteFile(fs::current_path() / "String.class", "");
+    vtest::WriteFile(fs::current_path() / "String.java", "");
+    auto removePlanted = qScopeGuard([] {
+        fs::remove("String.class");
+        fs::remove("String.java");
+    });
+    const QString named = QStringLiteral(
+        "作業フォルダの String.class、String.java は Java の標準クラスを隠しています。");
+    writeSource("Hello", {"?(1);"});
+    w().SecEdit->clear();
+    setClassName("Hello");
+    w().CompButton->trigger();
+    // The planted class already breaks the compile; the last line says why.
+    QVERIFY2(w().Memo1->toPlainText().section('\n', -1).startsWith(named),
+             qPrintable(w().Memo1->toPlainText()));
+    w().Memo1->clear();
+    runAtOnce();
+    QCOMPARE(m_processes.consoles.size(), 1);
+    QVERIFY(w().Memo1->toPlainText().startsWith(named));
+}
+
+void TestRun::runOfAChangedExerciseAsksToCompileFirst() {
+    auto clearEditor = qScopeGuard([this] { w().SecEdit->clear(); });
+    m_processes.fake = [] { return 0; };
+    const QString question =
+        QStringLiteral("表示中のプログラムはまだコンパイルされていません。書き出してコンパイルして"
+                       "から実行しますか？"
+                       "\n（「いいえ」は前にコンパイルした Fresh を実行します）");
+    struct Step {
+        QString statements;
+        std::optional<vellaro::MsgButton> answer; // nullopt: no question comes
+        int compiles, runs;
+    };
+    const Step steps[] = {
+        {"?(1);", vellaro::MbCancel, 0, 0}, // never compiled: asked; Cancel does nothing
+        {"?(1);", vellaro::MbYes, 1, 1},    // written, compiled, run
+        {"?(1);", std::nullopt, 0, 1},      // what was compiled is on screen
+        {"?(2);", vellaro::MbNo, 0, 1},     // changed: No runs the old class
+        {"?(2)", vellaro::MbYes, 1, 0},     // a compile that fails runs nothing
+        {"?(2);", vellaro::MbYes, 1, 1},
+    };
+    for (const Step& step : steps) {
+        typeExercise("Fresh", step.statements);
+        m_processes.hidden.clear();
+        m_processes.consoles.clear();
+        dialogs().clear();
+        if (step.answer)
+            dialogs().answerMessage(*step.answer);
+        runAtOnce();
+        QCOMPARE(dialogs().messageTexts(), step.answer ? QStringList{question} : QStringList());
+        QCOMPARE(m_processes.hidden.size(), step.compiles);
+        QCOMPARE(m_processes.consoles.size(), step.runs);
+        if (step.answer == vellaro::MbYes)
+            QCOMPARE(vtest::ReadFile(fs::current_path() / "Fresh.java"),
+                     vellaro::JavaFileBytes(vellaro::MakeJavaSource(
+                         "Fresh", {vellaro::Sjis(step.statements.toStdString())})));
+    }
+    // Another class name is another program.
+    typeExercise("Fresh2", "?(2);");
+    dialogs().clear();
+    dialogs().answerMessage(vellaro::MbCancel);
+    runAtOnce();
+    QCOMPARE(dialogs().messageTexts(), QStringList{QString(question).replace("Fresh", "Fresh2")});
 }
 
 QTEST_MAIN(TestRun)

@@ -180,11 +180,17 @@ int QtProcesses::runAndWait(const std::string& commandLine, const QFont& console
     }
     QPointer<PtyConsole> console = new PtyConsole;
     console->setAttribute(Qt::WA_DeleteOnClose, false);
-    console->setWindowTitle(QString::fromStdString(commandLine).trimmed());
+    // Captioned with the class it runs; the whole command line shows when the mouse rests on it.
+    console->setWindowTitle(FromUtf8(ConsoleCaption(commandLine)));
+    console->setToolTip(FromUtf8(commandLine).trimmed());
     console->setFont(consoleFont);
     if (!console->start(words)) {
         delete console.data();
         return -1;
+    }
+    if (RunClassOf(commandLine) &&
+        QStandardPaths::findExecutable(FromUtf8(kLauncherProgram)).isEmpty()) {
+        console->notice(FromUtf8(kLauncherMissingText));
     }
     console->showConsole();
     QEventLoop loop;

@@ -7,9 +7,12 @@
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTimer>
 
@@ -145,6 +148,37 @@ QString PtyConsole::screenText() const {
     return document()->toPlainText();
 }
 
+void PtyConsole::notice(const QString& line) {
+    feedText(line + QLatin1Char('\n'));
+}
+
+QMenu* PtyConsole::createConsoleMenu() {
+    auto* menu = new QMenu(this);
+    menu->setObjectName("ConsoleMenu");
+    // The keys are written out: Ctrl+C interrupts the program here, as in every terminal.
+    QAction* copyAction =
+        menu->addAction(QStringLiteral("コピー(&C)\tCtrl+Shift+C"), this, &QPlainTextEdit::copy);
+    copyAction->setEnabled(textCursor().hasSelection());
+    QAction* pasteAction = menu->addAction(QStringLiteral("貼り付け(&P)\tCtrl+Shift+V"), this,
+                                           &PtyConsole::pasteClipboard);
+    pasteAction->setEnabled(isRunning() && !QGuiApplication::clipboard()->text().isEmpty());
+    return menu;
+}
+
+void PtyConsole::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = createConsoleMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+    event->accept();
+}
+
+void PtyConsole::pasteClipboard() {
+    QString text = WithFullwidthTilde(QGuiApplication::clipboard()->text());
+    text.replace(QLatin1String("\r\n"), QLatin1String("\r"));
+    text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
+    sendInput(text.toUtf8());
+}
+
 void PtyConsole::sendInput(const QByteArray& bytes) {
     m_session->sendInput(bytes);
 }
@@ -187,22 +221,26 @@ void PtyConsole::commitLine() {
 }
 
 void PtyConsole::put(const QChar* run, qsizetype length) {
-    while (length > 0) {
-        qsizetype take = 0;
-        if (m_column < m_line.size()) {
-            // Written over what the line holds (after a carriage return or a backspace).
-            take = std::min(length, m_line.size() - m_column);
-            m_line.replace(m_column, take, run, take);
-        } else {
-            take = std::min(length, kMaxLineLength - m_line.size());
-            m_line.append(run, take);
+    // Written over what the line holds (after a carriage return or a backspace), the rest added.
+    const qsizetype over = std::min(length, m_line.size() - m_column);
+    if (over > 0) {
+        m_line.replace(m_column, over, run, over);
+        m_column += over;
+        run += over;
+        length -= over;
+    }
+    if (length > 0) {
+        m_line.append(run, length);
+        m_column += length;
+    }
+    if (m_line.size() > kMaxLineLength) {
+        // The start of an endless line scrolls away; the line is never broken.
+        qsizetype drop = m_line.size() - kMaxLineLength;
+        if (m_line.at(drop).isLowSurrogate()) {
+            ++drop;
         }
-        m_column += take;
-        run += take;
-        length -= take;
-        if (m_line.size() >= kMaxLineLength && m_column >= m_line.size()) {
-            commitLine();
-        }
+        m_line.remove(0, drop);
+        m_column = std::max<qsizetype>(0, m_column - drop);
     }
 }
 
@@ -273,7 +311,7 @@ void PtyConsole::render() {
         text += QLatin1Char('\n');
     }
     text += m_line;
-    text += m_preedit;
+    placePreedit(false);
     if (m_pendingReplacesAll) {
         setPlainText(text);
     } else {
@@ -284,6 +322,7 @@ void PtyConsole::render() {
     }
     m_pending.clear();
     m_pendingReplacesAll = false;
+    placePreedit(true);
     if (!textCursor().hasSelection()) {
         moveCursor(QTextCursor::End);
     }
@@ -300,10 +339,7 @@ void PtyConsole::keyPressEvent(QKeyEvent* event) {
         if (key == Qt::Key_C) {
             copy();
         } else if (key == Qt::Key_V) {
-            QString text = WithFullwidthTilde(QGuiApplication::clipboard()->text());
-            text.replace(QLatin1String("\r\n"), QLatin1String("\r"));
-            text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
-            sendInput(text.toUtf8());
+            pasteClipboard();
         }
         return;
     }
@@ -345,11 +381,86 @@ void PtyConsole::inputMethodEvent(QInputMethodEvent* event) {
         // the editor, so that what the learner types matches the program's own text.
         sendInput(WithFullwidthTilde(event->commitString()).toUtf8());
     }
-    if (event->preeditString() != m_preedit) {
-        m_preedit = event->preeditString();
-        render();
+    // The text being composed, with the input method's own formats (its underline, the segment
+    // being converted) and caret, as the editor shows it.
+    m_preedit = event->preeditString();
+    m_preeditFormats.clear();
+    m_preeditCaret = static_cast<int>(m_preedit.size());
+    m_preeditCaretShown = true;
+    for (const QInputMethodEvent::Attribute& a : event->attributes()) {
+        if (a.type == QInputMethodEvent::TextFormat) {
+            const QTextCharFormat format = qvariant_cast<QTextFormat>(a.value).toCharFormat();
+            if (format.isValid()) {
+                m_preeditFormats.append({a.start, a.length, format});
+            }
+        } else if (a.type == QInputMethodEvent::Cursor) {
+            m_preeditCaret = std::clamp(a.start, 0, static_cast<int>(m_preedit.size()));
+            m_preeditCaretShown = a.length != 0;
+        }
     }
+    // The ordinary caret stands aside while text is being composed; the composing one is drawn.
+    if (!m_preedit.isEmpty() && cursorWidth() > 0) {
+        m_caretWidth = cursorWidth();
+        setCursorWidth(0);
+    } else if (m_preedit.isEmpty() && cursorWidth() == 0) {
+        setCursorWidth(m_caretWidth);
+    }
+    render();
+    viewport()->update();
+    updateMicroFocus();
     event->accept();
+}
+
+void PtyConsole::placePreedit(bool shown) {
+    const QTextBlock block = document()->lastBlock();
+    QTextLayout* layout = block.layout();
+    if (!layout) {
+        return;
+    }
+    if (shown && !m_preedit.isEmpty()) {
+        // At the terminal's write position, where the echo of the committed text will come.
+        const int at = static_cast<int>(std::min<qsizetype>(m_column, block.length() - 1));
+        layout->setPreeditArea(at, m_preedit);
+        QList<QTextLayout::FormatRange> formats = m_preeditFormats;
+        for (QTextLayout::FormatRange& range : formats) {
+            range.start += at;
+        }
+        layout->setFormats(formats);
+    } else if (!layout->preeditAreaText().isEmpty() || !layout->formats().isEmpty()) {
+        layout->setPreeditArea(-1, QString());
+        layout->clearFormats();
+    } else {
+        return;
+    }
+    document()->markContentsDirty(block.position(), block.length());
+}
+
+QRectF PtyConsole::preeditCaret() const {
+    if (m_preedit.isEmpty()) {
+        return {};
+    }
+    const QTextBlock block = document()->lastBlock();
+    const QTextLayout* layout = block.layout();
+    if (!layout || layout->preeditAreaText().isEmpty()) {
+        return {};
+    }
+    const int position = layout->preeditAreaPosition() + m_preeditCaret;
+    const QTextLine line = layout->lineForTextPosition(position);
+    if (!line.isValid()) {
+        return {};
+    }
+    const QPointF origin = blockBoundingGeometry(block).translated(contentOffset()).topLeft();
+    return QRectF(origin.x() + line.cursorToX(position), origin.y() + line.y(),
+                  std::max(1, m_caretWidth), line.height());
+}
+
+void PtyConsole::paintEvent(QPaintEvent* event) {
+    QPlainTextEdit::paintEvent(event);
+    const QRectF caret = preeditCaret();
+    if (m_preeditCaretShown && caret.isValid() && hasFocus()) {
+        QPainter painter(viewport());
+        painter.fillRect(caret, palette().text());
+    }
 }
 
 QVariant PtyConsole::inputMethodQuery(Qt::InputMethodQuery query) const {
@@ -358,6 +469,18 @@ QVariant PtyConsole::inputMethodQuery(Qt::InputMethodQuery query) const {
         return true;
     case Qt::ImHints:
         return static_cast<int>(Qt::ImhNoPredictiveText);
+    case Qt::ImCursorRectangle: {
+        // The candidate window follows the composing caret: the ordinary answer, moved from the
+        // text cursor to it.
+        const QVariant rect = QPlainTextEdit::inputMethodQuery(query);
+        const QRectF caret = preeditCaret();
+        if (!caret.isValid()) {
+            return rect;
+        }
+        QRectF moved = rect.toRectF().translated(caret.topLeft() - QRectF(cursorRect()).topLeft());
+        moved.setHeight(caret.height());
+        return moved.toRect();
+    }
     default:
         return QPlainTextEdit::inputMethodQuery(query);
     }

@@ -3,17 +3,22 @@
 // session (PtySession) and sends it what the learner types. Every line of output shows as it
 // comes; the console ends when its command ends or when the learner closes it. The window keeps
 // the terminal's last row as the line being written: carriage returns, backspaces and tabs move
-// in it, escape sequences are skipped.
+// in it, escape sequences are skipped. A line breaks only where the program broke it; the window
+// wraps a long one on the screen without putting a break into the text. An input method's
+// text being composed shows at the write position as in the editor, and is not the console's
+// text until it is committed (then it goes to the terminal).
 
 #include <QByteArray>
 #include <QPlainTextEdit>
 #include <QString>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QTextLayout>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
+class QMenu;
 class QTimer;
 
 namespace vellaro {
@@ -25,8 +30,10 @@ class PtyConsole : public QPlainTextEdit {
   public:
     // Lines kept for scrolling back; older ones are dropped, so endless output costs no more.
     static constexpr int kMaxLines = 5000;
-    // A line longer than this is broken, so a program that never ends a line stays cheap.
-    static constexpr int kMaxLineLength = 1024;
+    // Of a line longer than this, only its last kMaxLineLength characters are kept (as a
+    // terminal scrolls the start of an endless line away), so a program that never ends a line
+    // stays cheap. No break is put into the line.
+    static constexpr int kMaxLineLength = 16384;
     static constexpr int kColumns = 80;
     static constexpr int kRows = 25;
     // Output waits this long to be shown together with what follows it.
@@ -52,6 +59,13 @@ class PtyConsole : public QPlainTextEdit {
 
     // What the console shows: its lines joined with '\n'.
     QString screenText() const;
+    // A line of the program's own, shown in the console before the command's output.
+    void notice(const QString& line);
+    // The context menu: "コピー(C)" (Ctrl+Shift+C) and "貼り付け(P)" (Ctrl+Shift+V), as the keys
+    // do; Ctrl+C interrupts. The caller owns it.
+    QMenu* createConsoleMenu();
+    // Ctrl+Shift+V: the clipboard's text to the terminal, line breaks as the Enter key.
+    void pasteClipboard();
 
     // What the learner types, as bytes for the terminal.
     void sendInput(const QByteArray& bytes);
@@ -68,6 +82,8 @@ class PtyConsole : public QPlainTextEdit {
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -81,6 +97,10 @@ class PtyConsole : public QPlainTextEdit {
     void put(const QChar* run, qsizetype length);
     void end();
     void updateWindowSize();
+    // Puts the text being composed into the last line's layout, or takes it out.
+    void placePreedit(bool shown);
+    // Where the caret of the text being composed stands, in the viewport; null when none.
+    QRectF preeditCaret() const;
 
     PtySession* m_session = nullptr;
     bool m_ended = false;
@@ -93,7 +113,13 @@ class PtyConsole : public QPlainTextEdit {
     QString m_line;
     qsizetype m_column = 0;
     int m_escape = 0; // where an escape sequence being skipped stands (0: none)
+    // The input method's text being composed: its formats (underline, the segment being
+    // converted) relative to its start, and its caret.
     QString m_preedit;
+    QList<QTextLayout::FormatRange> m_preeditFormats;
+    int m_preeditCaret = 0;
+    bool m_preeditCaretShown = true;
+    int m_caretWidth = 1; // the ordinary caret's, hidden while text is being composed
 };
 
 } // namespace vellaro

@@ -14,6 +14,7 @@
 #include <functional>
 #include <poll.h>
 #include <pty.h>
+#include <random>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -34,6 +35,45 @@ constexpr int kChildPollMs = 200;
 // How long a hung-up command that runs without the supervisor may take to end before it is
 // killed. (The supervisor has a grace period of its own, and ends what the command started.)
 constexpr int kHangUpGraceMs = 3000;
+// How often the run's processes are looked for again while they are being killed, and the pause
+// between two looks: a process may start another between the table's reading and its kill.
+constexpr int kSweepRounds = 50;
+constexpr useconds_t kSweepPauseUs = 2000;
+
+// The mark that every process of a run inherits, "VELLARO_RUN=<token>", with a token of its own
+// for each run, so that no other process carries it by chance.
+std::string NewRunMark() {
+    std::random_device device;
+    std::string mark(kRunMarkName);
+    mark += '=';
+    static const char kHex[] = "0123456789abcdef";
+    for (int i = 0; i < 8; ++i) {
+        const unsigned int bits = device();
+        for (int shift = 0; shift < 32; shift += 8) {
+            mark += kHex[(bits >> (shift + 4)) & 0xf];
+            mark += kHex[(bits >> shift) & 0xf];
+        }
+    }
+    return mark;
+}
+
+// The second line of defence, for when the supervisor is gone (killed by the learner's own
+// program, say): kills whatever is left of the run, found by its session or by its mark, until
+// nothing of it is left. Nothing else is touched: a process outside the session without the
+// mark (what this program opened on the desktop) goes on.
+void KillRunRemains(pid_t session, const std::string& mark) {
+    for (int round = 0; round < kSweepRounds; ++round) {
+        const std::vector<ProcessEntry> left =
+            RunProcesses(ReadProcessTable(), session, mark, ::getpid());
+        if (left.empty()) {
+            return;
+        }
+        for (const ProcessEntry& p : left) {
+            ::kill(p.pid, SIGKILL);
+        }
+        ::usleep(kSweepPauseUs);
+    }
+}
 
 // A terminal as a fresh login gets it, with UTF-8 erasing and without the keys that would stop
 // the learner's program together with the shell that waits for it (Ctrl+Z, Ctrl+\) or freeze
@@ -89,8 +129,9 @@ QObject* WatchChild(int pidfd, QObject* owner, const std::function<void()>& chan
 // it has ended what it supervises.
 class ChildReaper : public QObject {
   public:
-    ChildReaper(pid_t pid, int pidfd, bool killAfterGrace)
-        : QObject(QCoreApplication::instance()), m_pid(pid), m_pidfd(pidfd) {
+    ChildReaper(pid_t pid, int pidfd, bool killAfterGrace, std::string mark)
+        : QObject(QCoreApplication::instance()), m_pid(pid), m_session(pid), m_pidfd(pidfd),
+          m_mark(std::move(mark)) {
         WatchChild(pidfd, this, [this] { check(); });
         if (killAfterGrace) {
             QTimer::singleShot(kHangUpGraceMs, this, [this] {
@@ -113,12 +154,15 @@ class ChildReaper : public QObject {
         int status = 0;
         if (m_pid > 0 && ::waitpid(m_pid, &status, WNOHANG) != 0) {
             m_pid = 0;
+            KillRunRemains(m_session, m_mark);
             deleteLater();
         }
     }
 
     pid_t m_pid;
+    const pid_t m_session; // the session the hung-up command led
     int m_pidfd;
+    const std::string m_mark;
 };
 
 // The program's path: a word without '/' is looked for on the search path. Empty when none is
@@ -138,20 +182,24 @@ struct ChildLaunch {
     std::string executable;
     std::vector<std::string> words; // the arguments, argv[0] first
     std::vector<char*> argv;        // pointing into words
-    std::vector<char*> envp;        // the program's environment, TERM=dumb
+    std::string mark;               // the run's mark, VELLARO_RUN=<token>
+    std::vector<char*> envp;        // the program's environment, TERM=dumb, the mark
     pid_t parent = 0;
     bool supervised = false;
 };
 
-std::vector<char*> ConsoleEnvironment() {
+std::vector<char*> ConsoleEnvironment(std::string& mark) {
     static const char kTerm[] = "TERM=dumb"; // no escape sequences in the prompt
+    const std::string markPrefix = std::string(kRunMarkName) + "=";
     std::vector<char*> env;
     for (char** e = environ; e && *e; ++e) {
-        if (std::strncmp(*e, "TERM=", 5) != 0) {
+        if (std::strncmp(*e, "TERM=", 5) != 0 &&
+            std::strncmp(*e, markPrefix.c_str(), markPrefix.size()) != 0) {
             env.push_back(*e);
         }
     }
     env.push_back(const_cast<char*>(kTerm));
+    env.push_back(mark.data());
     env.push_back(nullptr);
     return env;
 }
@@ -170,7 +218,8 @@ ChildLaunch PlanLaunch(const std::vector<std::string>& argv, const std::string& 
         launch.argv.push_back(word.data());
     }
     launch.argv.push_back(nullptr);
-    launch.envp = ConsoleEnvironment();
+    launch.mark = NewRunMark();
+    launch.envp = ConsoleEnvironment(launch.mark);
     launch.parent = ::getpid();
     return launch;
 }
@@ -219,7 +268,7 @@ bool PtySession::start(const std::vector<std::string>& argv, int columns, int ro
     if (program.empty()) {
         return false;
     }
-    const ChildLaunch launch = PlanLaunch(argv, program);
+    ChildLaunch launch = PlanLaunch(argv, program);
     int master = -1;
     const pid_t pid = ForkOnTerminal(launch, WindowSize(columns, rows), master);
     if (pid < 0) {
@@ -227,6 +276,7 @@ bool PtySession::start(const std::vector<std::string>& argv, int columns, int ro
     }
     m_supervised = launch.supervised;
     m_pid = pid;
+    m_mark = launch.mark;
     watchOutput(master);
     m_pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     m_childWatch = WatchChild(m_pidfd, this, [this] { reap(); });
@@ -278,7 +328,11 @@ bool PtySession::interrupt() {
             bool sent = false;
             for (const ProcessEntry& member : table) {
                 if (member.pgrp == foreground && member.pid != foreground && member.state != 'Z') {
-                    sent = ::kill(member.pid, SIGINT) == 0 || sent;
+                    // A program that stopped itself takes the interrupt once it goes on.
+                    if (::kill(member.pid, SIGINT) == 0) {
+                        ::kill(member.pid, SIGCONT);
+                        sent = true;
+                    }
                 }
             }
             if (sent) {
@@ -287,6 +341,9 @@ bool PtySession::interrupt() {
         }
     }
     sendInput(QByteArray(1, '\x03'));
+    if (foreground > 0 && foreground != m_pid) {
+        ::kill(-foreground, SIGCONT); // as above, for a stopped job in the foreground
+    }
     return false;
 }
 
@@ -302,7 +359,7 @@ void PtySession::hangUp() {
         // Closing the terminal hangs up whatever else still holds it.
         closeMaster();
         stopWatchingChild();
-        new ChildReaper(m_pid, m_pidfd, !m_supervised); // takes the process descriptor
+        new ChildReaper(m_pid, m_pidfd, !m_supervised, m_mark); // takes the process descriptor
         m_pidfd = -1;
         m_pid = 0;
     }
@@ -363,6 +420,9 @@ void PtySession::reap() {
         return;
     }
     m_exitStatus = StatusOf(status);
+    // The supervisor leaves nothing behind when it ends by itself; when it was killed, what it
+    // supervised is ended here.
+    KillRunRemains(m_pid, m_mark);
     m_pid = 0;
     stopWatchingChild();
     if (m_pidfd >= 0) {

@@ -28,8 +28,11 @@ class PtySession : public QObject {
     // Runs argv[0] with the other words as arguments on a new pseudo-terminal of the given size
     // in characters, in the current folder, with the program's environment and TERM=dumb, under
     // the supervisor: hanging up, the command's end and the end of this program end everything
-    // the command started. Without the supervisor the command runs all the same (supervised()
-    // says so). False when nothing could be started; a session runs one command only.
+    // the command started. Every process of the run inherits a mark of the run in its
+    // environment (ProcessTree.h); once the supervisor has ended, however it ended, whatever
+    // still carries the mark or stays in the run's session is killed. Without the supervisor the
+    // command runs all the same (supervised() says so). False when nothing could be started; a
+    // session runs one command only.
     bool start(const std::vector<std::string>& argv, int columns, int rows);
     bool isRunning() const { return m_pid > 0; }
     // False when the command runs without the supervisor, which could not be found.
@@ -43,7 +46,8 @@ class PtySession : public QObject {
     // What the learner types, as bytes for the terminal. What the terminal cannot take at once is
     // dropped, as a terminal drops it.
     void sendInput(const QByteArray& bytes);
-    // Ctrl+C: interrupts what runs in the foreground. True when the program that the shell waits
+    // Ctrl+C: interrupts what runs in the foreground, and lets a program that stopped itself go
+    // on, so that the interrupt reaches it. True when the program that the shell waits
     // for was interrupted directly, past the terminal, which then echoes nothing: the caller
     // shows the interrupt. False when the terminal's own interrupt character was sent.
     bool interrupt();
@@ -75,6 +79,7 @@ class PtySession : public QObject {
     int m_exitStatus = -1;
     bool m_ended = false;
     bool m_supervised = false;
+    std::string m_mark; // VELLARO_RUN=<token>, in the environment of every process of the run
     QSocketNotifier* m_outputNotifier = nullptr;
     QObject* m_childWatch = nullptr; // what tells that the command may have ended
 };

@@ -43,6 +43,7 @@ class TestPtySession : public QObject {
     void passesBytesBothWaysOnATerminalOfItsOwn();
     void interruptReachesTheProgramTheShellWaitsFor();
     void interruptWithNothingBelowTheShellGoesThroughTheTerminal();
+    void interruptEndsAProgramThatStoppedItself();
     void hangingUpEndsAtOnceAndASessionRunsOnce();
 };
 
@@ -89,6 +90,24 @@ void TestPtySession::interruptWithNothingBelowTheShellGoesThroughTheTerminal() {
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kEndMs);
     QVERIFY2(screen.text.contains("^Ccaught"), screen.text.constData()); // the terminal's echo
     QCOMPARE(session.exitStatus(), 9);
+}
+
+void TestPtySession::interruptEndsAProgramThatStoppedItself() {
+    PtySession session;
+    Screen screen(session);
+    QSignalSpy finished(&session, &PtySession::finished);
+    QVERIFY(session.start(
+        {"/bin/sh", "-c", "sh -c 'kill -STOP $$; echo resumed'; echo \"after=$?\""}, 80, 25));
+    const auto stopped = [&] {
+        const auto below = vellaro::Descendants(vellaro::ReadProcessTable(), session.pid());
+        return std::any_of(below.begin(), below.end(),
+                           [](const auto& p) { return p.state == 'T'; });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(stopped(), kEndMs);
+    QVERIFY(session.interrupt());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kEndMs);
+    QVERIFY2(screen.text.contains("after=130"), screen.text.constData());
+    QVERIFY(!screen.text.contains("resumed"));
 }
 
 void TestPtySession::hangingUpEndsAtOnceAndASessionRunsOnce() {

@@ -3,6 +3,7 @@
 // compile's whole command ends with its owner too. Checked in the real process table.
 #include <QApplication>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -102,6 +103,7 @@ class TestSupervision : public QObject {
     void closingTheConsoleEndsEverythingItStarted();
     void theShellsEndEndsItsJobs();
     void killingTheOwnerEndsTheConsolesAndTheCompilesProcesses();
+    void killingTheSupervisorFromBelowLeavesNothingOfTheRun();
     void withoutTheSupervisorTheConsoleSaysSoAndStillRuns();
 };
 
@@ -161,6 +163,38 @@ void TestSupervision::killingTheOwnerEndsTheConsolesAndTheCompilesProcesses() {
     ::kill(static_cast<pid_t>(owner.processId()), SIGKILL);
     QVERIFY(owner.waitForFinished());
     QTRY_VERIFY2_WITH_TIMEOUT(programs.left().empty(), qPrintable(Ids(programs.left())), kEndMs);
+}
+
+void TestSupervision::killingTheSupervisorFromBelowLeavesNothingOfTheRun() {
+    Programs programs;
+    // Started outside the run, deaf to the hang-up: it must not be touched.
+    QProcess bystander;
+    bystander.start("/bin/sh", {QString::fromStdString(programs.dir() + "/deaf.sh"), "outside"});
+    QVERIFY(bystander.waitForStarted());
+    const auto endBystander = qScopeGuard([&] {
+        bystander.kill();
+        bystander.waitForFinished();
+    });
+    // The command (deaf to the hang-up) starts a deaf child, one that leaves the session, and one
+    // that clears its environment, then kills the supervisor above it.
+    const std::string d = programs.dir();
+    const std::string script =
+        "trap '' HUP; echo $$ > " + d + "/main.pid; " + programs.run("deaf.sh", "child") +
+        " & setsid " + programs.run("deaf.sh", "setsid") + " & env -i " +
+        programs.run("deaf.sh", "noenv") + " & while [ ! -s " + d + "/child.pid ] || [ ! -s " + d +
+        "/setsid.pid ] || [ ! -s " + d + "/noenv.pid ]; do sleep 0.05; done; " +
+        "kill -KILL $PPID; while :; do sleep 1; done";
+    PtyConsole console;
+    QSignalSpy finished(&console, &PtyConsole::finished);
+    QVERIFY(console.start({"/bin/sh", "-c", script}));
+    QVERIFY(console.isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(programs.started({"outside", "main", "child", "setsid", "noenv"}),
+                             kEndMs);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kEndMs);
+    QCOMPARE(console.exitStatus(), -1); // the supervisor died of its signal
+    QTRY_VERIFY2_WITH_TIMEOUT(programs.left().size() == 1, qPrintable(Ids(programs.left())),
+                              kEndMs);
+    QCOMPARE(programs.left().front(), static_cast<pid_t>(bystander.processId()));
 }
 
 void TestSupervision::withoutTheSupervisorTheConsoleSaysSoAndStillRuns() {

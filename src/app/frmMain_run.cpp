@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
 #include <QStringList>
+#include <QTimer>
 #include <QWindow>
 
 #include "app/frmMain.h"
@@ -55,13 +56,20 @@ bool IsLearnerInput(QEvent::Type type) {
 
 // While the compiler runs, the main window takes no input (a "実行" pressed meanwhile would run
 // the old class) and shows the busy cursor, as during a run. It still repaints, and Esc and the
-// close box reach it: both end the compiler, so that a hung one never traps the learner. Other
+// close box reach it: both end the compiler, so that a hung one never traps the learner, and the
+// status bar says so. A limit (the archive's watchdog) ends the compiler the same way. Other
 // windows (a message box the close box brings up) take their input as usual.
 class CompileWait : public QObject {
   public:
-    explicit CompileWait(TMainCrt* window) : m_window(window) {
+    CompileWait(TMainCrt* window, std::chrono::milliseconds limit) : m_window(window) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         qApp->installEventFilter(this);
+        if (limit.count() > 0) {
+            m_watchdog.setSingleShot(true);
+            QObject::connect(&m_watchdog, &QTimer::timeout, this,
+                             [this] { stop(vellaro::CommandEnd::Overran); });
+            m_watchdog.start(limit);
+        }
     }
     ~CompileWait() override {
         qApp->removeEventFilter(this);
@@ -70,10 +78,11 @@ class CompileWait : public QObject {
     CompileWait(const CompileWait&) = delete;
     CompileWait& operator=(const CompileWait&) = delete;
 
-    bool stopped() const { return m_stopped; }
-    void stop() {
-        if (!m_stopped) {
-            m_stopped = true;
+    vellaro::CommandEnd end() const { return m_end; }
+    void stop(vellaro::CommandEnd why) {
+        m_watchdog.stop();
+        if (m_end == vellaro::CommandEnd::ByItself) {
+            m_end = why;
             vellaro::Processes().stopHidden();
         }
         restoreCursor();
@@ -89,7 +98,7 @@ class CompileWait : public QObject {
         }
         if (event->type() == QEvent::KeyPress &&
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
-            stop();
+            stop(vellaro::CommandEnd::Stopped);
         return true;
     }
 
@@ -109,7 +118,8 @@ class CompileWait : public QObject {
     }
 
     TMainCrt* m_window;
-    bool m_stopped = false;
+    QTimer m_watchdog;
+    vellaro::CommandEnd m_end = vellaro::CommandEnd::ByItself;
     bool m_cursorSet = true;
 };
 
@@ -131,23 +141,19 @@ bool TMainCrt::CompileExercise(bool askBeforeWriting) {
     const SourceOnDisk source = WriteSourceBeforeCompile(askBeforeWriting);
     if (source == SourceOnDisk::Cancelled)
         return false;
-    bool stopped = false;
-    vellaro::CompileOutcome outcome =
-        vellaro::CompileSource(className, [this, &stopped](const std::string& commandLine) {
-            CompileWait wait(this);
+    vellaro::CompileOutcome outcome = vellaro::CompileSource(
+        className, [this](const std::string& commandLine, std::chrono::milliseconds limit) {
+            CompileWait wait(this, limit);
             const QScopedValueRollback running(m_compileWait, &wait);
+            StatusMessage->setText(vellaro::FromUtf8(vellaro::kCompileRunningText));
             const int status = vellaro::RunHiddenAndWait(commandLine);
-            stopped = wait.stopped();
-            return status;
+            StatusMessage->clear();
+            return vellaro::CommandResult{status, wait.end()};
         });
-    if (stopped) {
-        // What the compiler left behind is not its verdict.
-        outcome.lines = {vellaro::Sjis(vellaro::kCompileStoppedText)};
-    }
     if (const std::string shadowing = ShadowingFilesHere(); !shadowing.empty())
         outcome.lines.push_back(vellaro::Sjis(shadowing));
     ShowCompileMessages(outcome.lines, className);
-    const bool compiled = !stopped && outcome.exitStatus == 0;
+    const bool compiled = !outcome.stopped && outcome.exitStatus == 0;
     // A failed compile leaves the class of the last good one; a file compiled as it was on disk
     // is not what the screen shows.
     if (compiled)
@@ -165,7 +171,7 @@ std::string TMainCrt::ShadowingFilesHere() {
 
 void TMainCrt::StopCompile() {
     if (m_compileWait)
-        m_compileWait->stop();
+        m_compileWait->stop(vellaro::CommandEnd::Closing);
 }
 
 void TMainCrt::RunButtonClick() {

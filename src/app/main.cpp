@@ -3,10 +3,7 @@
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QLockFile>
 #include <QTranslator>
-#include <filesystem>
-#include <memory>
 
 #include "app/AppWindows.h"
 #include "app/frmMain.h"
@@ -19,18 +16,13 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     vellaro::SetFolderSource(vellaro::SystemFolders());
 
-    // One running copy per learner. The lock is freed by the system when the process ends,
-    // however it ends; a second copy leaves at once, without a word and without a window. Where
-    // no lock can be made at all, or the lock file cannot be written, the program still runs:
-    // a second copy is less harm than no program.
-    const std::filesystem::path lockPath = vellaro::InstanceLockPath();
-    std::unique_ptr<QLockFile> mutex;
-    if (!lockPath.empty()) {
-        mutex = std::make_unique<QLockFile>(vellaro::FromPath(lockPath));
-        mutex->setStaleLockTime(0);
-        if (!mutex->tryLock(0) && mutex->error() == QLockFile::LockFailedError)
-            return 0;
-    }
+    // One running copy per learner: a second copy leaves at once, without a word and without a
+    // window. The lock is held only by a running copy, so nothing a crash or an earlier version
+    // left behind keeps the program from starting. Where no lock can be made at all, the program
+    // still runs: a second copy is less harm than no program.
+    const vellaro::InstanceLock mutex(vellaro::InstanceLockPath());
+    if (mutex.state() == vellaro::InstanceLock::State::TakenByAnother)
+        return 0;
 
     QApplication::setApplicationName(QStringLiteral("Vellaro"));
 

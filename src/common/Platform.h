@@ -60,4 +60,7 @@ bool SystemUtf8ToCp932(std::string_view utf8, std::string& out, std::size_t& fai
 // value of PATH); empty when there is none.
 std::string ProgramSearchPath();
 
+// The value of an environment variable of the program; nullopt when it is not set.
+std::optional<std::string> EnvironmentValue(const char* name);
+
 } // namespace vellaro::platform

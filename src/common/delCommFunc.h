@@ -47,6 +47,31 @@ fs::path TempPath();
 // machine); never the current folder, never the settings folder. The folders are made (0700)
 // as needed. Empty when neither place can be used.
 fs::path InstanceLockPath();
+// The lock of the one running copy, taken at the path given and held while the object lives. It
+// is the system's lock on the open file: it counts as held only while a running copy holds it,
+// and the system frees it when that copy ends, however it ends. What the file holds does not
+// matter: one left behind by a crash or by any earlier version (empty, garbage, old, written on
+// another host) is taken over. The holder writes its process id, name and host into it, so that
+// an earlier version started afterwards judges the file by a live process rather than refusing
+// to start. No program the learner runs inherits the lock, and a link planted at the name is not
+// followed.
+class InstanceLock {
+  public:
+    enum class State {
+        Held,           // this copy is the one
+        TakenByAnother, // another running copy holds it
+        Unavailable,    // no lock could be made there
+    };
+    explicit InstanceLock(const fs::path& path);
+    ~InstanceLock();
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+    State state() const { return m_state; }
+
+  private:
+    int m_handle = -1;
+    State m_state = State::Unavailable;
+};
 void ChangeFolder(const fs::path& p);
 std::string IntToText(std::int32_t v);
 std::int32_t TextToInt(std::string_view text);

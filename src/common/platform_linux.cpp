@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -128,6 +130,51 @@ fs::path InstanceLockPath() {
     } catch (...) {
         return {};
     }
+}
+
+namespace {
+
+// The holder's record, in the lines that earlier versions read from a lock file: process id,
+// program name, host name, an empty machine line (so that the host name decides), boot id.
+std::string InstanceRecord() {
+    std::string record = std::to_string(::getpid()) + "\n";
+    std::error_code ec;
+    record += fs::read_symlink("/proc/self/exe", ec).filename().string() + "\n";
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0)
+        host[0] = '\0';
+    record += std::string(host) + "\n\n";
+    std::string boot;
+    if (ReadProcFile("/proc/sys/kernel/random/boot_id", boot))
+        record += boot.substr(0, boot.find('\n'));
+    return record + "\n";
+}
+
+} // namespace
+
+InstanceLock::InstanceLock(const fs::path& path) {
+    if (path.empty())
+        return;
+    // Never through a link planted at the name; closed in every program started from here.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_state = errno == EWOULDBLOCK ? State::TakenByAnother : State::Unavailable;
+        ::close(fd);
+        return;
+    }
+    m_handle = fd;
+    m_state = State::Held;
+    // Whatever an earlier holder left is replaced; the lock does not depend on it.
+    const std::string record = InstanceRecord();
+    if (::ftruncate(fd, 0) == 0)
+        (void)!::pwrite(fd, record.data(), record.size(), 0);
+}
+
+InstanceLock::~InstanceLock() {
+    if (m_handle >= 0)
+        ::close(m_handle);
 }
 
 bool IsOwnFolder(const fs::path& p) {

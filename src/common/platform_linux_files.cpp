@@ -130,6 +130,13 @@ std::string ProgramSearchPath() {
     return path ? path : "";
 }
 
+std::optional<std::string> EnvironmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    if (!value)
+        return std::nullopt;
+    return std::string(value);
+}
+
 } // namespace vellaro::platform
 
 #endif // !_WIN32

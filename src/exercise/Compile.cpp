@@ -279,7 +279,7 @@ CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int
     return lines;
 }
 
-CompileOutcome CompileSource(std::string_view className, const CommandRunner& run) {
+CompileOutcome CompileSource(std::string_view className, const CompileRunner& run) {
     CompileOutcome outcome;
     fs::path capture = CapturePath();
     if (className.empty()) {
@@ -291,33 +291,85 @@ CompileOutcome CompileSource(std::string_view className, const CommandRunner& ru
         outcome.lines.push_back(Sjis(kCompileBrokenText));
         return outcome;
     }
-    const CompilerArchivePlan plan = PlanCompilerArchive(
-        CurrentFolderSource().cache, FindJdk(platform::ProgramSearchPath()), capture.parent_path());
+    const auto environment = JvmEnvironment(&platform::EnvironmentValue);
+    const CompilerArchivePlan plan =
+        PlanCompilerArchive(CurrentFolderSource().cache, FindJdk(platform::ProgramSearchPath()),
+                            capture.parent_path(), environment);
     const fs::path classFile = fs::path(std::string(className) + ".class");
-    const auto classBefore = FileStamp(classFile);
+    const auto timed = [&run](const std::string& commandLine, std::chrono::milliseconds limit,
+                              std::chrono::milliseconds& elapsed) {
+        const auto start = std::chrono::steady_clock::now();
+        const CommandResult result = run(commandLine, limit);
+        elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        return result;
+    };
+    std::chrono::milliseconds elapsed{0};
+    // What the compiler left behind when it was ended is not its verdict.
+    const auto stoppedOutcome = [] {
+        CompileOutcome stopped;
+        stopped.stopped = true;
+        stopped.lines.push_back(Sjis(kCompileStoppedText));
+        return stopped;
+    };
 
-    ShellCommand = CompileCommandLine(className, capture, plan.options);
-    int status = run(ShellCommand);
-    auto lines = ReadCaptureFile(capture);
     if (plan.step != ArchiveStep::None) {
-        const bool refused = JvmRefusedOptions(status, lines.value_or(std::vector<std::string>{}),
-                                               FileStamp(classFile) != classBefore);
-        if (refused || JvmCrashed(status)) {
-            ForgetCompilerArchive(plan, refused);
-            if (!ClearCaptureFile(capture)) {
-                outcome.lines.push_back(Sjis(kCompileBrokenText));
-                return outcome;
-            }
-            ShellCommand = CompileCommandLine(className, capture);
-            status = run(ShellCommand);
-            lines = ReadCaptureFile(capture);
-        } else {
-            FinishCompilerArchive(plan, status);
+        const auto classBefore = FileStamp(classFile);
+        ShellCommand = CompileCommandLine(className, capture, plan.options);
+        const CommandResult result = timed(ShellCommand, plan.limit, elapsed);
+        const auto lines = ReadCaptureFile(capture);
+        if (result.end == CommandEnd::ByItself && lines &&
+            JavacsOwnVerdict(result.status, *lines)) {
+            FinishCompilerArchive(plan, result.status, elapsed);
+            outcome.lines = CompileMessages(lines, result.status);
+            outcome.exitStatus = result.status;
+            return outcome;
         }
+        const bool refused =
+            result.end == CommandEnd::ByItself &&
+            JvmRefusedOptions(result.status, lines.value_or(std::vector<std::string>{}),
+                              FileStamp(classFile) != classBefore);
+        // Whatever went wrong, the archive is not trusted again until it is made anew; a refusal
+        // is remembered only once the plain command shows that the JVM takes its own options.
+        ForgetCompilerArchive(plan, false);
+        if (result.end == CommandEnd::Closing) {
+            return stoppedOutcome();
+        }
+        if (!ClearCaptureFile(capture)) {
+            outcome.lines.push_back(Sjis(kCompileBrokenText));
+            return outcome;
+        }
+        ShellCommand = CompileCommandLine(className, capture);
+        const CommandResult plain = timed(ShellCommand, std::chrono::milliseconds{0}, elapsed);
+        const auto plainLines = ReadCaptureFile(capture);
+        if (plain.end != CommandEnd::ByItself) {
+            return stoppedOutcome();
+        }
+        RecordPlainCompile(plan, elapsed);
+        if (refused && !JvmRefusedOptions(plain.status,
+                                          plainLines.value_or(std::vector<std::string>{}), false))
+            ForgetCompilerArchive(plan, true);
+        outcome.lines = CompileMessages(plainLines, plain.status);
+        outcome.exitStatus = plain.status;
+        return outcome;
     }
-    outcome.lines = CompileMessages(lines, status);
-    outcome.exitStatus = status;
+
+    ShellCommand = CompileCommandLine(className, capture);
+    const CommandResult result = timed(ShellCommand, std::chrono::milliseconds{0}, elapsed);
+    if (result.end != CommandEnd::ByItself) {
+        return stoppedOutcome();
+    }
+    RecordPlainCompile(plan, elapsed);
+    outcome.lines = CompileMessages(ReadCaptureFile(capture), result.status);
+    outcome.exitStatus = result.status;
     return outcome;
+}
+
+CompileOutcome CompileSource(std::string_view className, const CommandRunner& run) {
+    return CompileSource(className,
+                         [&run](const std::string& commandLine, std::chrono::milliseconds) {
+                             return CommandResult{run(commandLine), CommandEnd::ByItself};
+                         });
 }
 
 } // namespace vellaro

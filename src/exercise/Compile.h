@@ -3,6 +3,7 @@
 // command interpreter, the capture file of the compiler's error output and how it is read.
 // Command lines are UTF-8 (they hold paths); the capture file's lines are CP932 bytes.
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -25,6 +26,8 @@ inline constexpr std::string_view kCompilerMissingText =
     "javac が見つかりません。JDK をインストールして下さい。";
 // The pane's line after the learner ended a compile that was still running.
 inline constexpr std::string_view kCompileStoppedText = "コンパイルを中止しました。";
+// The status bar's text while a compile runs.
+inline constexpr std::string_view kCompileRunningText = "コンパイル中です（Esc で中止できます）";
 
 // The exit status with which the shell reports a command it could not find.
 inline constexpr int kShellCommandNotFound = 127;
@@ -87,16 +90,37 @@ std::optional<std::vector<std::string>> ReadCaptureFile(const fs::path& capture)
 // be started or did not end normally.
 using CommandRunner = std::function<int(const std::string& commandLine)>;
 
+// How a command of a compile ended, as the window's wait saw it.
+enum class CommandEnd {
+    ByItself, // it ended on its own (or could not be started)
+    Stopped,  // the learner pressed Esc
+    Closing,  // the window is closing
+    Overran,  // it ran past the limit it was given
+};
+struct CommandResult {
+    int status = -1; // as CommandRunner answers
+    CommandEnd end = CommandEnd::ByItself;
+};
+// Starts a command line and waits for its end, or for the limit (0: none), after which it ends
+// the command and answers Overran.
+using CompileRunner =
+    std::function<CommandResult(const std::string& commandLine, std::chrono::milliseconds limit)>;
+
 struct CompileOutcome {
     bool classNameMissing = false;  // the warning box is due; nothing was started
+    bool stopped = false;           // the learner or the closing window ended the compile
     std::vector<std::string> lines; // the message pane's lines, CP932
     int exitStatus = -1;            // the compiler's; 0 when it made the class
 };
 
 // Compiles <className>.java in the current folder, leaving the command line in ShellCommand,
 // and answers the message pane's lines. The compiler starts from its class-data archive in the
-// learner's cache folder when it can (CompilerArchive.h); a JVM that refuses or crashes on the
-// archive's options compiles again with the plain command, which ShellCommand then holds.
+// learner's cache folder when it can (CompilerArchive.h). A compile with the archive that gives
+// anything but javac's own verdict (a JVM message, a crash, a refusal, a run past the watchdog's
+// limit, Esc) drops the archive and compiles again at once with the plain command, which
+// ShellCommand then holds and whose result alone is shown; a closing window only drops it.
+CompileOutcome CompileSource(std::string_view className, const CompileRunner& run);
+// The same with a runner that knows no limit and no stop.
 CompileOutcome CompileSource(std::string_view className, const CommandRunner& run);
 
 // The pane's lines for a capture file read (or not) after a compile that ended with exitStatus.

@@ -1,8 +1,11 @@
 #include "exercise/CompilerArchive.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "common/AtomicFile.h"
@@ -17,6 +20,13 @@ namespace {
 // replaced, and mapping it could crash the JVM, so it is made anew instead.
 constexpr std::array<unsigned char, 4> kArchiveMagic = {0xa8, 0xab, 0x0b, 0xf0};
 constexpr std::uintmax_t kArchiveMinimumBytes = 64 * 1024;
+// The room an archive is made in: javac's archive is about 10 MB; a folder with less free than
+// three times that is not written into, so that the JVM never fails half-way through it.
+constexpr std::uintmax_t kArchiveRoomBytes = 32 * 1024 * 1024;
+// How many compiles without the archive the watchdog is measured on, and how many times the
+// slowest of them a compile with the archive may take (it takes about a quarter of one).
+constexpr std::size_t kTimesKept = 8;
+constexpr int kWatchdogFactor = 4;
 
 // The value of KEY="value" in a JDK's release file.
 std::optional<std::string> ReleaseValue(const std::string& text, std::string_view key) {
@@ -67,7 +77,144 @@ bool LooksWhole(const fs::path& archive) {
     return true;
 }
 
+// The sum file's line: size, checksum and build of the archive it was written for.
+std::string SumLine(std::uintmax_t size, const std::string& checksum, const std::string& build) {
+    return std::to_string(size) + " " + checksum + " " + build + "\n";
+}
+
+// Whole, and the very archive that was made here for this JDK: its size and checksum are the
+// ones recorded when it was made, and so is the build it was made by. An archive cut, zeroed or
+// overwritten in its middle, or one of another JDK put under this one's name, fails.
+bool IsOwnArchive(const CompilerArchivePlan& plan) {
+    if (!LooksWhole(plan.archive))
+        return false;
+    std::string recorded;
+    if (!ReadWholeFile(plan.sum, recorded, 4096))
+        return false;
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(plan.archive, ec);
+    // The size first: a cut archive is told without reading it through.
+    if (ec || recorded.rfind(std::to_string(size) + " ", 0) != 0)
+        return false;
+    return recorded == SumLine(size, ArchiveChecksum(plan.archive), plan.build);
+}
+
+std::vector<long long> ReadTimes(const fs::path& file) {
+    std::vector<long long> times;
+    std::string text;
+    if (!ReadWholeFile(file, text, 4096))
+        return times;
+    std::istringstream in(text);
+    long long ms = 0;
+    while (in >> ms)
+        if (ms > 0)
+            times.push_back(ms);
+    return times;
+}
+
+// The watchdog's limit from the compiles without the archive; 0 when none was measured.
+std::chrono::milliseconds WatchdogLimit(const fs::path& timesFile) {
+    const std::vector<long long> times = ReadTimes(timesFile);
+    if (times.empty())
+        return std::chrono::milliseconds{0};
+    return std::chrono::milliseconds{*std::max_element(times.begin(), times.end()) *
+                                     kWatchdogFactor};
+}
+
+// The folder takes an archive: it has the room, and a file can be written there now (a folder
+// on a read-only mount, or one whose quota is spent, cannot).
+bool CanHoldArchive(const fs::path& folder, const fs::path& probe) {
+    std::error_code ec;
+    const fs::space_info space = fs::space(folder, ec);
+    if (ec || space.available < kArchiveRoomBytes)
+        return false;
+    bool written = false;
+    {
+        std::ofstream out(probe, std::ios::binary | std::ios::trunc);
+        written = out && (out << "probe") && out.flush();
+    }
+    fs::remove(probe, ec);
+    return written;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
 } // namespace
+
+std::string ArchiveChecksum(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return {};
+    // A 64-bit multiply-and-fold over the file's 8-byte words: a damaged block anywhere changes
+    // it, at a few milliseconds for javac's archive.
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    std::vector<char> buffer(1 << 20);
+    std::uint64_t total = 0;
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const std::size_t got = static_cast<std::size_t>(in.gcount());
+        std::size_t i = 0;
+        for (; i + 8 <= got; i += 8) {
+            std::uint64_t w = 0;
+            for (std::size_t b = 0; b < 8; ++b)
+                w |= std::uint64_t(static_cast<unsigned char>(buffer[i + b])) << (8 * b);
+            h = (h ^ w) * 0x100000001b3ULL;
+            h ^= h >> 29;
+        }
+        for (; i < got; ++i)
+            h = (h ^ static_cast<unsigned char>(buffer[i])) * 0x100000001b3ULL;
+        total += got;
+    }
+    if (in.bad())
+        return {};
+    h ^= total;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+    return hex;
+}
+
+std::string JvmEnvironment(const std::function<std::optional<std::string>(const char*)>& variable) {
+    std::string out;
+    // The options every JVM takes from the environment, javac's among them.
+    for (const char* name : {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"})
+        if (const auto value = variable(name))
+            out += std::string(name) + "=" + *value + "\n";
+    return out;
+}
+
+bool JavacsOwnVerdict(int exitStatus, const std::vector<std::string>& errorLines) {
+    if (exitStatus < 0 || exitStatus > 2)
+        return false;
+    // What the JVM and its launcher write, at the start of a line. javac's own lines start with
+    // the file's name, a Japanese word, or (a quoted source line) the tabs of the listing.
+    static constexpr std::string_view kJvmLines[] = {
+        "Error occurred during initialization of VM",
+        "An error has occurred while processing the shared archive file",
+        "Unable to use shared archive",
+        "Unable to write to shared archive",
+        "Unable to create shared archive",
+        "Unable to map",
+        "Exception in thread",
+        "Caused by: ",
+        "\tat ",
+        "java.lang.",
+        "Error: ",
+        "Unrecognized VM option",
+        "Could not create the Java Virtual Machine",
+        "Improperly specified VM option",
+        "#", // the fatal-error report
+        "OpenJDK ",
+        "Java HotSpot",
+        "[", // the JVM's own log lines, "[0.012s][warning][cds]"
+    };
+    for (const std::string& line : errorLines)
+        for (std::string_view prefix : kJvmLines)
+            if (StartsWith(line, prefix))
+                return false;
+    return true;
+}
 
 std::optional<JdkBuild> FindJdk(std::string_view pathVariable) {
     std::size_t start = 0;
@@ -103,7 +250,8 @@ std::optional<JdkBuild> FindJdk(std::string_view pathVariable) {
 
 CompilerArchivePlan PlanCompilerArchive(const fs::path& cacheFolder,
                                         const std::optional<JdkBuild>& jdk,
-                                        const fs::path& crashLogFolder) {
+                                        const fs::path& crashLogFolder,
+                                        std::string_view environment) {
     CompilerArchivePlan plan;
     if (cacheFolder.empty() || !jdk)
         return plan;
@@ -111,13 +259,26 @@ CompilerArchivePlan PlanCompilerArchive(const fs::path& cacheFolder,
     plan.archive = cacheFolder / (stem + ".jsa");
     plan.pending = cacheFolder / (stem + ".jsa.part");
     plan.refused = cacheFolder / (stem + ".plain");
+    plan.sum = cacheFolder / (stem + ".jsa.sum");
+    plan.times = cacheFolder / (stem + ".times");
+    plan.build = jdk->build;
+    plan.environment = "JDK=" + jdk->home.string() + "\nBUILD=" + jdk->build + "\n";
+    plan.environment += environment;
     std::error_code ec;
-    if (fs::exists(plan.refused, ec))
-        return plan;
+    if (fs::exists(plan.refused, ec)) {
+        // A refusal holds for the JDK and environment it was seen with; after a change of
+        // either (a mistyped JAVA_TOOL_OPTIONS put right, a JDK put in place) it is judged again.
+        std::string seenWith;
+        if (ReadWholeFile(plan.refused, seenWith, 1 << 16) && seenWith == plan.environment)
+            return plan;
+        fs::remove(plan.refused, ec);
+    }
 
     std::string options;
-    if (LooksWhole(plan.archive)) {
+    const std::chrono::milliseconds limit = WatchdogLimit(plan.times);
+    if (limit.count() > 0 && IsOwnArchive(plan)) {
         plan.step = ArchiveStep::Use;
+        plan.limit = limit;
         options = "-J-XX:SharedArchiveFile=" + ShellQuote(plan.archive.string());
     } else {
         if (!fs::is_directory(cacheFolder, ec)) {
@@ -125,7 +286,8 @@ CompilerArchivePlan PlanCompilerArchive(const fs::path& cacheFolder,
             fs::permissions(cacheFolder, fs::perms::owner_all, fs::perm_options::replace, ec);
         }
         fs::remove(plan.pending, ec);
-        if (!fs::is_directory(cacheFolder, ec) || fs::exists(plan.pending, ec))
+        if (!fs::is_directory(cacheFolder, ec) || fs::exists(plan.pending, ec) ||
+            !CanHoldArchive(cacheFolder, plan.pending))
             return plan;
         plan.step = ArchiveStep::Make;
         options = "-J-XX:ArchiveClassesAtExit=" + ShellQuote(plan.pending.string());
@@ -133,6 +295,11 @@ CompilerArchivePlan PlanCompilerArchive(const fs::path& cacheFolder,
     // The client compiler alone and the serial collector: a compile is short and mostly
     // start-up, where the optimising compiler and a parallel collector's set-up only cost time.
     options += " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC";
+    // An archive the JVM will not map (one of another build of the JVM under this JDK's name)
+    // would otherwise be passed over without a word, and every compile stay slow: mapping is
+    // required, so the JVM says so and the archive is made anew.
+    if (plan.step == ArchiveStep::Use)
+        options += " -J-Xshare:on";
     if (!crashLogFolder.empty())
         options +=
             " -J-XX:ErrorFile=" + ShellQuote((crashLogFolder / "javac-crash-%p.log").string());
@@ -156,14 +323,23 @@ bool JvmCrashed(int exitStatus) {
     return exitStatus == kShellStatusOfAbort;
 }
 
-void FinishCompilerArchive(const CompilerArchivePlan& plan, int exitStatus) {
+void FinishCompilerArchive(const CompilerArchivePlan& plan, int exitStatus,
+                           std::chrono::milliseconds elapsed) {
     if (plan.step != ArchiveStep::Make)
         return;
+    RecordPlainCompile(plan, elapsed);
     std::error_code ec;
     if (exitStatus == 0 && LooksWhole(plan.pending)) {
-        fs::rename(plan.pending, plan.archive, ec);
-        if (!ec)
-            return;
+        const std::uintmax_t size = fs::file_size(plan.pending, ec);
+        const std::string checksum = ArchiveChecksum(plan.pending);
+        if (!ec && !checksum.empty()) {
+            fs::rename(plan.pending, plan.archive, ec);
+            if (!ec) {
+                // Without its sum the archive is never used, so a failed write costs only speed.
+                AtomicWriteFile(plan.sum, SumLine(size, checksum, plan.build));
+                return;
+            }
+        }
     }
     fs::remove(plan.pending, ec);
 }
@@ -171,10 +347,27 @@ void FinishCompilerArchive(const CompilerArchivePlan& plan, int exitStatus) {
 void ForgetCompilerArchive(const CompilerArchivePlan& plan, bool refused) {
     std::error_code ec;
     fs::remove(plan.pending, ec);
-    if (refused)
-        AtomicWriteFile(plan.refused, "");
-    else if (plan.step == ArchiveStep::Use)
+    if (refused) {
+        AtomicWriteFile(plan.refused, plan.environment);
+    } else if (plan.step != ArchiveStep::None) {
         fs::remove(plan.archive, ec);
+        fs::remove(plan.sum, ec);
+    }
+}
+
+void RecordPlainCompile(const CompilerArchivePlan& plan, std::chrono::milliseconds elapsed) {
+    std::error_code ec;
+    if (plan.times.empty() || elapsed.count() <= 0 ||
+        !fs::is_directory(plan.times.parent_path(), ec))
+        return;
+    std::vector<long long> times = ReadTimes(plan.times);
+    times.push_back(elapsed.count());
+    if (times.size() > kTimesKept)
+        times.erase(times.begin(), times.end() - kTimesKept);
+    std::string text;
+    for (long long ms : times)
+        text += std::to_string(ms) + "\n";
+    AtomicWriteFile(plan.times, text);
 }
 
 } // namespace vellaro

@@ -6,12 +6,16 @@
 //
 // The archive is per learner and per JDK: it lives in the learner's cache folder, named after
 // the JDK's version and build. The first compile that finds none makes it (written under a
-// temporary name, renamed into place when that compile ended well). Nothing about it is ever an
-// error the learner sees: a missing, stale or damaged archive only costs speed, a JVM that
-// crashes on a damaged one compiles again without it, and a JDK whose JVM refuses the options
-// gets the plain command from then on.
+// temporary name, renamed into place when that compile ended well, with its size and checksum
+// recorded beside it). Nothing about it is ever an error the learner sees: a missing, stale,
+// damaged or foreign archive only costs speed. A compile with the archive that ends in any way
+// but javac's own verdict (a JVM message, a crash, a hang, the learner's Esc) drops the archive
+// and compiles again without it; a JDK whose JVM refuses the options gets the plain command
+// until the JDK or the JVM's environment changes.
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,20 +44,47 @@ enum class ArchiveStep {
 
 struct CompilerArchivePlan {
     ArchiveStep step = ArchiveStep::None;
-    fs::path archive; // where this JDK's archive lives
-    fs::path pending; // Make: the temporary name the JVM writes
-    fs::path refused; // the mark that this JDK's JVM refused the options
+    std::string build; // the JDK's version and build
+    fs::path archive;  // where this JDK's archive lives
+    fs::path pending;  // Make: the temporary name the JVM writes
+    fs::path refused;  // the mark that this JDK's JVM refused the options
+    fs::path sum;      // the archive's size, checksum and build, recorded when it was made
+    fs::path times;    // how long the latest compiles without the archive took
+    // What the refusal mark is judged by: the JDK and the JVM's options from the environment.
+    std::string environment;
+    // Use: a compile that runs longer than this is taken for hung on the archive (the watchdog),
+    // measured from the compiles without it.
+    std::chrono::milliseconds limit{0};
     // The JVM options that go first on the compiler's command line; empty for None. crashLog
     // keeps a crash report of the JVM out of the learner's work folder.
     std::string options;
 };
 
-// What the next compile does, given the learner's cache folder (empty: none) and the JDK, and
-// the private temporary folder where a crash report of the JVM may go. Makes the cache folder
-// (0700) when an archive is to be made; a folder that cannot be made gives the plain command.
+// What the next compile does, given the learner's cache folder (empty: none), the JDK, the
+// private temporary folder where a crash report of the JVM may go, and the JVM's options from
+// the environment (JvmEnvironment). Makes the cache folder (0700) when an archive is to be
+// made. The archive is used only when it is whole (its recorded size and checksum) and there is
+// a measure for the watchdog; it is made only where the folder can be written and has room for
+// it. Otherwise the plain command, and the next compile judges again.
 CompilerArchivePlan PlanCompilerArchive(const fs::path& cacheFolder,
                                         const std::optional<JdkBuild>& jdk,
-                                        const fs::path& crashLogFolder);
+                                        const fs::path& crashLogFolder,
+                                        std::string_view environment = {});
+
+// The JVM's options from the environment, as "NAME=value" lines, from a reader of variables
+// (nullopt: unset): what can make a JVM refuse options that it took before, or the reverse.
+std::string JvmEnvironment(const std::function<std::optional<std::string>(const char*)>& variable);
+
+// The checksum recorded for an archive: a 64-bit hash of its bytes, in hex; empty when the file
+// cannot be read.
+std::string ArchiveChecksum(const fs::path& file);
+
+// True when the compile's end is javac's own verdict on the source: an exit status javac gives
+// for a source (0 clean, 1 errors, 2 a file or option it could not take) and no line that the
+// JVM rather than javac writes (an archive message, a JVM error or exception, a fatal-error
+// report). Anything else, after a compile with the archive, is the archive's doing until the
+// plain command shows otherwise.
+bool JavacsOwnVerdict(int exitStatus, const std::vector<std::string>& errorLines);
 
 // True when the JVM did not start because it refused the options: it ended with status 1,
 // said so on its error output and wrote no class.
@@ -64,13 +95,19 @@ bool JvmRefusedOptions(int exitStatus, const std::vector<std::string>& errorLine
 // what a damaged archive can make it do.
 bool JvmCrashed(int exitStatus);
 
-// After a compile with the plan's options that neither crashed nor was refused: a made archive
-// is renamed into place when the compile ended well, and otherwise removed.
-void FinishCompilerArchive(const CompilerArchivePlan& plan, int exitStatus);
+// After a compile with the plan's options that gave javac's own verdict: a made archive is
+// renamed into place, its checksum recorded, when the compile ended well, and otherwise removed.
+// elapsed: how long a compile that did not map the archive took (Make), kept for the watchdog.
+void FinishCompilerArchive(const CompilerArchivePlan& plan, int exitStatus,
+                           std::chrono::milliseconds elapsed = {});
 
-// After a compile with the plan's options that crashed or was refused: a refusal is remembered
-// for this JDK; an archive that crashed the JVM is removed so that a later compile makes it
-// anew. The caller then compiles again with the plain command.
+// After a compile with the plan's options that did not give javac's own verdict (or was ended
+// before it): the archive, made or used, is dropped, so that a later compile makes it anew; a
+// refusal is remembered for this JDK and environment instead. The caller then compiles again
+// with the plain command (unless the program is closing).
 void ForgetCompilerArchive(const CompilerArchivePlan& plan, bool refused);
+
+// After a plain compile that ended by itself: how long it took, the measure of the watchdog.
+void RecordPlainCompile(const CompilerArchivePlan& plan, std::chrono::milliseconds elapsed);
 
 } // namespace vellaro

@@ -1,3 +1,5 @@
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -195,6 +197,72 @@ TEST_F(InstanceLockTest, NoUsablePlaceGivesNoLockRatherThanAnotherFolder) {
         ASSERT_EQ(::chown((home() / ".cache" / "vellaro").c_str(), 12345, 12345), 0);
         EXPECT_TRUE(InstanceLockPathFor(nullptr, home(), "pc1").empty());
     }
+}
+
+// Whatever a crash or any earlier version left at the name (empty, garbage, a month old, written
+// on another host, naming a live process that is not the program) is taken over, in the runtime
+// folder and in the cache fallback alike; the new holder writes its own record into it.
+TEST_F(InstanceLockTest, AFileLeftBehindIsTakenOver) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        int daysOld;
+    } leftovers[] = {
+        {"empty", "", 0},
+        {"garbage", "\x01\xfe garbage\n\n\n", 0},
+        {"a month old", "4242\nvellaro\npc1\n", 30},
+        {"another host", "4242\nvellaro\nother-pc\n\n\n", 0},
+        {"a live process of another program", std::to_string(::getppid()) + "\nsh\npc1\n", 0},
+    };
+    for (const char* runtimeDir : {runtime().c_str(), static_cast<const char*>(nullptr)}) {
+        const fs::path path = InstanceLockPathFor(runtimeDir, home(), "pc1");
+        for (const auto& left : leftovers) {
+            SCOPED_TRACE(path.string() + ": " + left.what);
+            vtest::WriteFile(path, left.bytes);
+            fs::last_write_time(path, fs::file_time_type::clock::now() -
+                                          std::chrono::hours(24 * left.daysOld));
+            const InstanceLock lock(path);
+            EXPECT_EQ(lock.state(), InstanceLock::State::Held);
+            EXPECT_EQ(vtest::ReadFile(path).substr(0, vtest::ReadFile(path).find('\n')),
+                      std::to_string(::getpid()));
+        }
+    }
+}
+
+// One holder at a time, a live second copy is refused; the lock goes with its holder, a killed
+// one included, and a link planted at the name is not followed.
+TEST_F(InstanceLockTest, OneHolderAtATimeFreedHoweverTheHolderEnds) {
+    const fs::path path = InstanceLockPathFor(runtime().c_str(), home(), "pc1");
+    {
+        const InstanceLock first(path);
+        EXPECT_EQ(first.state(), InstanceLock::State::Held);
+        EXPECT_EQ(InstanceLock(path).state(), InstanceLock::State::TakenByAnother);
+    }
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const InstanceLock held(path);
+        const char state = held.state() == InstanceLock::State::Held ? 'H' : '-';
+        (void)!::write(ready[1], &state, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char state = 0;
+    ASSERT_EQ(::read(ready[0], &state, 1), 1);
+    EXPECT_EQ(state, 'H');
+    EXPECT_EQ(InstanceLock(path).state(), InstanceLock::State::TakenByAnother);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(InstanceLock(path).state(), InstanceLock::State::Held);
+
+    EXPECT_EQ(InstanceLock(fs::path()).state(), InstanceLock::State::Unavailable);
+    fs::create_symlink(scratch / "elsewhere", scratch / "planted");
+    EXPECT_EQ(InstanceLock(scratch / "planted").state(), InstanceLock::State::Unavailable);
+    EXPECT_FALSE(fs::exists(scratch / "elsewhere"));
 }
 
 TEST(IsPrivateFolder, NeedsAFolderOfTheOwnerWithModeExactly0700) {

@@ -2,7 +2,8 @@
 # One running copy whatever the temporary folder: with /tmp/vellaro-<uid> planted by someone else
 # and no XDG_RUNTIME_DIR, a second start still ends at once without a window, the lock lies in
 # the learner's cache folder (never in the current folder), and no temporary folder of the
-# program's stays behind once it has ended.
+# program's stays behind once it has ended. A lock file left behind by a crash or an earlier
+# version (garbage, a month old) does not keep the first copy from starting.
 #
 # Usage: bash instance.sh <vellaro binary> <build folder>
 #
@@ -33,6 +34,11 @@ if ! chown 12345:12345 "$PLANTED" 2>/dev/null; then
     chmod 0777 "$PLANTED" # not ours alone either
 fi
 
+LOCK="$HOME/.cache/vellaro/EX_Mutex-$(hostname)"
+mkdir -p -m 0700 "$HOME/.cache" "$HOME/.cache/vellaro"
+printf '\001garbage\n' >"$LOCK"
+touch -d '30 days ago' "$LOCK"
+
 # Both copies start from a folder of their own, where no lock may appear.
 mkdir "$WORK/cwd"
 cd "$WORK/cwd"
@@ -48,7 +54,6 @@ timeout 20 "$BIN" >"$WORK/second.log" 2>&1 || rc=$?
 sleep 1
 [[ $(count_windows) == 1 ]] || fail "a second window appeared"
 kill -0 "$APP" || fail "the first copy ended"
-LOCK="$HOME/.cache/vellaro/EX_Mutex-$(hostname)"
 [[ -f "$LOCK" ]] || fail "no lock at $LOCK: $(find "$HOME" -name 'EX_Mutex*')"
 [[ $(stat -c %a "$HOME/.cache/vellaro") == 700 ]] || fail "the lock's folder is open to others"
 [[ -z "$(ls -A "$WORK/cwd")" ]] || fail "something was left in the current folder: $(ls -A "$WORK/cwd")"

@@ -3,10 +3,13 @@
 // a folder test with its own current folder, and a runner that starts the command line.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <fstream>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "../common/CommonTestSupport.h"
@@ -21,8 +24,11 @@ namespace vellaro::test {
 
 // Starts a command line as the program does (first word the program, the rest its arguments)
 // with the test's environment changed by `overrides` ("NAME=value"; "NAME=" alone unsets).
+// With a limit (0: none), a command still running after it is killed with its process group and
+// the answer is -1; *overran (when given) tells so.
 inline int SpawnAndWait(const std::string& commandLine,
-                        const std::vector<std::string>& overrides = {}) {
+                        const std::vector<std::string>& overrides = {},
+                        std::chrono::milliseconds limit = {}, bool* overran = nullptr) {
     const std::vector<std::string> words = vellaro::SplitCommandLine(commandLine);
     std::vector<char*> argv;
     for (const std::string& w : words)
@@ -45,10 +51,28 @@ inline int SpawnAndWait(const std::string& commandLine,
         envp.push_back(e.data());
     envp.push_back(nullptr);
     pid_t pid = 0;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0)
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    ::posix_spawnattr_setpgroup(&attributes, 0);
+    const int spawned =
+        ::posix_spawnp(&pid, argv[0], nullptr, &attributes, argv.data(), envp.data());
+    ::posix_spawnattr_destroy(&attributes);
+    if (spawned != 0)
         return -1;
     int status = 0;
-    if (::waitpid(pid, &status, 0) != pid)
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (limit.count() > 0 && ::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(-pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            if (overran)
+                *overran = true;
+            return -1;
+        }
+        ::usleep(5000);
+    }
+    if (limit.count() <= 0 && ::waitpid(pid, &status, 0) != pid)
         return -1;
     // As the program's runner reports it: a command killed by a signal ends with 128 + signal.
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -73,10 +97,16 @@ class JavacFolderTest : public FolderTest {
         out << vellaro::JavaFileBytes(vellaro::MakeJavaSource(name, lines));
     }
 
+    // Compiles as the compile page does, the archive's watchdog included.
     std::vector<std::string> Compile(const std::string& name,
                                      const std::vector<std::string>& env = {}) {
         const auto outcome = vellaro::CompileSource(
-            name, [&](const std::string& line) { return SpawnAndWait(line, env); });
+            name, [&](const std::string& line, std::chrono::milliseconds limit) {
+                bool overran = false;
+                const int status = SpawnAndWait(line, env, limit, &overran);
+                return vellaro::CommandResult{status, overran ? vellaro::CommandEnd::Overran
+                                                              : vellaro::CommandEnd::ByItself};
+            });
         EXPECT_FALSE(outcome.classNameMissing);
         return outcome.lines;
     }

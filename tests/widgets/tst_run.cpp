@@ -136,6 +136,7 @@ class TestRun : public QObject, private vtest::ProgramFixture {
     void consoleShowsComposingTextAsTheEditorDoes();
     void runWithoutTheLauncherSaysSoInTheConsole();
     void compileWaitTakesNoInputAndEndsWithItsCompiler();
+    void escOnACompileHungOnItsArchiveDropsItAndCompilesPlain();
     void standardClassNamesAreRefusedAndTheirFilesNamed();
     void runOfAChangedExerciseAsksToCompileFirst();
 
@@ -656,6 +657,52 @@ void TestRun::compileWaitTakesNoInputAndEndsWithItsCompiler() {
     QVERIFY(!w().isVisible());
     QVERIFY(ProcessGone(compiler));
     w().show();
+}
+
+void TestRun::escOnACompileHungOnItsArchiveDropsItAndCompilesPlain() {
+    // A JDK whose compiler hangs whenever it maps an archive and hands the rest to the real one.
+    const fs::path jdk = m_folders->root() / "hungjdk";
+    const fs::path pidFile = jdk / "javac.pid";
+    fs::create_directories(jdk / "bin");
+    std::ofstream(jdk / "release") << "JAVA_RUNTIME_VERSION=\"17.0.97+1-hung\"\n";
+    const QByteArray path = qgetenv("PATH");
+    std::ofstream(jdk / "bin" / "javac")
+        << "#!/bin/sh\ncase \"$*\" in *SharedArchiveFile*) echo $$ > '" << pidFile.string()
+        << "'; exec sleep 600;; esac\nPATH='" << path.constData() << "' exec javac \"$@\"\n";
+    fs::permissions(jdk / "bin" / "javac", fs::perms::owner_all);
+    qputenv("PATH", QByteArray((jdk / "bin").c_str()) + ":" + path);
+    vellaro::FolderSource folders = vellaro::CurrentFolderSource();
+    const vellaro::FolderSource saved = folders;
+    folders.cache = m_folders->root() / "cache";
+    vellaro::SetFolderSource(folders);
+    const auto restore = qScopeGuard([&] {
+        qputenv("PATH", path);
+        vellaro::SetFolderSource(saved);
+    });
+    const fs::path archive = folders.cache / "javac-17.0.97+1-hung.jsa";
+    const QString clean = QString::fromUtf8(vellaro::kCompileCleanText.data());
+    writeSource("Hello", {"?(\"Hello\");"});
+    setClassName("Hello");
+    w().CompButton->trigger(); // makes the archive
+    QCOMPARE(w().Memo1->toPlainText(), clean);
+    QVERIFY(fs::exists(archive));
+
+    bool checked = false;
+    QTimer::singleShot(0, this, [&] {
+        const auto end = qScopeGuard([&] { w().StopCompile(); });
+        QTRY_VERIFY(fs::exists(pidFile));
+        QCOMPARE(w().StatusMessage->text(),
+                 QStringLiteral("コンパイル中です（Esc で中止できます）"));
+        QTest::keyClick(w().windowHandle(), Qt::Key_Escape);
+        checked = true;
+    });
+    w().CompButton->trigger();
+    QVERIFY(checked);
+    // The plain compile's result alone, and the next compile makes the archive anew.
+    QCOMPARE(w().Memo1->toPlainText(), clean);
+    QVERIFY(!QString::fromStdString(vellaro::ShellCommand).contains(QStringLiteral("-XX:")));
+    QVERIFY(!fs::exists(archive));
+    QVERIFY(w().StatusMessage->text().isEmpty());
 }
 
 void TestRun::standardClassNamesAreRefusedAndTheirFilesNamed() {

@@ -36,6 +36,21 @@ as_root bash -c "$(declare -f remove_earlier_layout); remove_earlier_layout"
 
 # The learner is whoever ran the script, also when it was run through sudo.
 learner="${SUDO_USER:-$(id -un)}"
+# Without a desktop to show it on, the program could only end in the toolkit's abort message.
+no_display=false
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  no_display=true
+elif [ -n "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && command -v xdpyinfo >/dev/null &&
+  ! xdpyinfo >/dev/null 2>&1; then
+  no_display=true
+fi
+if $no_display; then
+  echo "Vellaro is installed ($deb)."
+  echo "There is no desktop here to show it on. Start it on the desktop from the menu"
+  echo "(Education > Vellaro) or with the command: vellaro"
+  echo "Vellaro をインストールしました。デスクトップのメニュー（教育 > Vellaro）か、端末で vellaro と入力して起動して下さい。"
+  exit 0
+fi
 echo "Vellaro is installed ($deb); starting it."
 if [ "$(id -un)" != "$learner" ]; then
   # Never run the program as root on the learner's behalf.

@@ -16,8 +16,25 @@ source "$HERE/support.bash"
 BIN=$(readlink -f "$1")
 private_var_lib "$@"
 mkdir -p /var/lib/vellaro
+# The fresh /tmp would hide a checkout, a build or a program that lies under /tmp (a clone there is
+# a normal thing to make): the old /tmp stays reachable, and each of those is bound back in place.
+KEPT=()
+mkdir /var/lib/old-tmp
+mount --bind /tmp /var/lib/old-tmp
 mount -t tmpfs tmpfs /tmp
 chmod 1777 /tmp
+for path in "$HERE" "$BIN" "$(readlink -f "${2:-$HERE}")"; do
+    case "$path" in
+    /tmp/?*)
+        top=${path#/tmp/}
+        top="/tmp/${top%%/*}"
+        [[ -e "$top" ]] && continue
+        if [[ -d "/var/lib/old-tmp/${top#/tmp/}" ]]; then mkdir "$top"; else touch "$top"; fi
+        mount --bind "/var/lib/old-tmp/${top#/tmp/}" "$top"
+        KEPT+=("$top")
+        ;;
+    esac
+done
 
 WORK=$(mktemp -d)
 trap cleanup EXIT
@@ -59,7 +76,9 @@ kill -0 "$APP" || fail "the first copy ended"
 [[ -z "$(ls -A "$WORK/cwd")" ]] || fail "something was left in the current folder: $(ls -A "$WORK/cwd")"
 
 close_window "$WIN" "$APP" "$WORK/first.log"
-left=$(find /tmp -maxdepth 1 -name 'vellaro-*' ! -path "$PLANTED")
+not_kept=()
+for top in "${KEPT[@]}"; do not_kept+=(! -path "$top"); done
+left=$(find /tmp -maxdepth 1 -name 'vellaro-*' ! -path "$PLANTED" "${not_kept[@]}")
 [[ -z "$left" ]] || fail "temporary folders left behind: $left"
 [[ -d "$PLANTED" ]] || fail "the planted folder was touched"
 

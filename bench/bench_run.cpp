@@ -206,37 +206,42 @@ void BM_ConsoleIdle(benchmark::State& state) {
 }
 BENCHMARK(BM_ConsoleIdle)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Feeds the console what `script` prints, up to a line `endMarker`, and reports how long the
+// window's event loop went unanswered meanwhile. False (with the error set) when it failed.
+bool FeedConsole(benchmark::State& state, vellaro::PtyConsole& console, const std::string& script,
+                 const QString& endMarker) {
+    if (!console.start(
+            {"/bin/sh", "-c", script + "; echo " + endMarker.toStdString() + "; exec cat"})) {
+        state.SkipWithError("the console did not start");
+        return false;
+    }
+    console.showConsole();
+    qint64 maxStall = 0;
+    QElapsedTimer since;
+    since.start();
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout,
+                     [&] { maxStall = std::max(maxStall, since.restart()); });
+    probe.start(10);
+    const bool ended = RunUntil(
+        [&] { return console.document()->lastBlock().previous().text() == endMarker; }, 600000);
+    probe.stop();
+    if (!ended) {
+        state.SkipWithError("the output did not arrive");
+        return false;
+    }
+    state.counters["max_stall_ms"] = double(maxStall);
+    return true;
+}
+
 void BM_ConsoleFlood(benchmark::State& state) {
     Shared();
     for (auto _ : state) {
         vellaro::PtyConsole console;
-        // 50 MB in lines of 76 characters, then the end marker.
-        if (!console.start({"/bin/sh", "-c",
-                            "head -c 37748736 /dev/zero | base64; echo FLOOD-END; exec cat"})) {
-            state.SkipWithError("the console did not start");
+        // 50 MB in lines of 76 characters.
+        if (!FeedConsole(state, console, "head -c 37748736 /dev/zero | base64",
+                         QStringLiteral("FLOOD-END")))
             break;
-        }
-        console.showConsole();
-        // How long the window's event loop goes unanswered while the output pours in.
-        qint64 maxStall = 0;
-        QElapsedTimer since;
-        since.start();
-        QTimer probe;
-        QObject::connect(&probe, &QTimer::timeout,
-                         [&] { maxStall = std::max(maxStall, since.restart()); });
-        probe.start(10);
-        const bool ended = RunUntil(
-            [&] {
-                return console.document()->lastBlock().previous().text() ==
-                       QStringLiteral("FLOOD-END");
-            },
-            600000);
-        probe.stop();
-        if (!ended) {
-            state.SkipWithError("the output did not arrive");
-            break;
-        }
-        state.counters["max_stall_ms"] = double(maxStall);
         state.counters["lines_kept"] = console.document()->blockCount();
         rusage usage = {};
         getrusage(RUSAGE_SELF, &usage);
@@ -250,32 +255,10 @@ void BM_ConsoleEndless(benchmark::State& state) {
     Shared();
     for (auto _ : state) {
         vellaro::PtyConsole console;
-        if (!console.start({"/bin/sh", "-c",
-                            "head -c 15000000 /dev/zero | base64 -w 0; echo; echo ENDLESS-END; "
-                            "exec cat"})) {
-            state.SkipWithError("the console did not start");
+        // 20 MB in one line.
+        if (!FeedConsole(state, console, "head -c 15000000 /dev/zero | base64 -w 0; echo",
+                         QStringLiteral("ENDLESS-END")))
             break;
-        }
-        console.showConsole();
-        qint64 maxStall = 0;
-        QElapsedTimer since;
-        since.start();
-        QTimer probe;
-        QObject::connect(&probe, &QTimer::timeout,
-                         [&] { maxStall = std::max(maxStall, since.restart()); });
-        probe.start(10);
-        const bool ended = RunUntil(
-            [&] {
-                return console.document()->lastBlock().previous().text() ==
-                       QStringLiteral("ENDLESS-END");
-            },
-            600000);
-        probe.stop();
-        if (!ended) {
-            state.SkipWithError("the output did not arrive");
-            break;
-        }
-        state.counters["max_stall_ms"] = double(maxStall);
         console.hangUp();
     }
 }

@@ -20,6 +20,7 @@
 
 #include "common/qt/Dialogs.h"
 #include "exercise/CompileMessages.h"
+#include "exercise/RuntimeErrors.h"
 #include "settings/TEnvSettings.h"
 
 class QAction;
@@ -243,6 +244,9 @@ class TMainCrt : public QMainWindow {
     // The pane's lines after a compile of <className>.java (CP932), with their marks and the
     // error count in the status bar.
     void ShowCompileMessages(const std::vector<std::string>& lines, const std::string& className);
+    // After a run that ended with an uncaught exception: the failure as one message in the pane,
+    // leading to its statement like a compiler message, until the next compile.
+    void ShowRunFailure(const vellaro::RunFailure& failure);
     // Empties the status bar (every page switch and every compile).
     void ClearStatus();
     const vellaro::CompileReport& compileReport() const { return m_compileReport; }

@@ -15,6 +15,7 @@
 #include "exercise/ClassName.h"
 #include "exercise/Compile.h"
 #include "exercise/qt/Process.h"
+#include "exercise/qt/RunExplain.h"
 #include "exercise/qt/fmDosCall.h"
 
 namespace {
@@ -164,5 +165,18 @@ void TMainCrt::RunButtonClick() {
     if (!ShellDiasp) {
         return;
     }
+    vellaro::BeginRun(className);
     ShellDiasp->ExecuteRun(SecEdit->font());
+    if (const auto& failure = vellaro::LastRunFailure())
+        ShowRunFailure(*failure);
+}
+
+void TMainCrt::ShowRunFailure(const vellaro::RunFailure& failure) {
+    QStringList text;
+    for (const std::string& line : vellaro::RunFailurePaneLines(failure))
+        text << vellaro::FromUtf8(line);
+    Memo1->setPlainText(text.join(QLatin1Char('\n'))); // forgets the compiler's messages
+    m_compileReport = vellaro::RunFailureReport(failure);
+    ShowMessageMarks();
+    ClearStatus();
 }

@@ -1,5 +1,6 @@
 #include "exercise/Compile.h"
 
+#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -105,7 +106,9 @@ std::string CompileCommandLine(std::string_view className, const fs::path& captu
         inner += jvmOptions;
         inner += ' ';
     }
-    inner += "-J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 ";
+    // -g: the names of local variables go into the class, so that the JVM's message about a null
+    // names the learner's variable ("because "name" is null").
+    inner += "-J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g ";
     inner += ShellQuote(std::string(className) + ".java");
     inner += " 2>  ";
     inner += ShellQuote(capture.string());
@@ -116,10 +119,38 @@ std::string RunShellCommand(std::string_view className) {
     std::string inner = "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
                         "-Dstderr.encoding=UTF-8 ";
     inner += ShellQuote(className);
-    inner += "; exec ";
+    // The console learns here that the class has ended, and how, before the shell's prompt.
+    inner += "; printf '\\033]";
+    inner += kRunEndMark;
+    inner += "%d\\007' $?; exec ";
     inner += kShellProgram;
     inner += " -i";
     return " -c \"" + InsideDoubleQuotes(inner) + "\" ";
+}
+
+std::optional<int> RunEndStatus(std::string_view osc) {
+    if (osc.substr(0, kRunEndMark.size()) != kRunEndMark)
+        return std::nullopt;
+    osc.remove_prefix(kRunEndMark.size());
+    int status = 0;
+    const auto [end, ec] = std::from_chars(osc.data(), osc.data() + osc.size(), status);
+    if (ec != std::errc() || end != osc.data() + osc.size() || osc.empty())
+        return std::nullopt;
+    return status;
+}
+
+std::string ConsoleCaption(std::string_view commandLine) {
+    std::string caption(commandLine);
+    const std::string mark = "; printf '\\\\033]" + std::string(kRunEndMark);
+    const std::size_t at = caption.find(mark);
+    if (at != std::string::npos) {
+        const std::size_t end = caption.find(';', at + mark.size());
+        if (end != std::string::npos)
+            caption.erase(at, end - at);
+    }
+    const std::size_t first = caption.find_first_not_of(' ');
+    const std::size_t last = caption.find_last_not_of(' ');
+    return first == std::string::npos ? std::string() : caption.substr(first, last - first + 1);
 }
 
 std::string ConsoleCommandLine(std::string_view shellCommand) {

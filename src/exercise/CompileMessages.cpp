@@ -292,6 +292,8 @@ bool IsClosingLine(std::string_view line) {
 } // namespace
 
 std::string FullExplanation(const Explanation& e) {
+    if (!e.whole.empty())
+        return e.whole;
     return "意味: " + e.meaning + "\nよくある原因: " + e.cause + "\n直し方: " + e.fix +
            "\n例: " + e.example;
 }

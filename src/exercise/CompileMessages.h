@@ -8,6 +8,7 @@
 // The explanations are the project's data (resources/messages/explanations.txt), compiled in.
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,9 @@ struct Explanation {
     std::string cause;
     std::string fix;
     std::string example; // one line: the wrong line, "→", the right line
+    // When not empty, the whole text that FullExplanation gives instead of the four fields (a
+    // failed run's explanation, which has fields of its own).
+    std::string whole;
 };
 
 // The whole explanation as one text of four lines (meaning, usual cause, fix, example), each
@@ -74,6 +78,8 @@ struct CompilerMessage {
 struct CompileReport {
     std::vector<CompilerMessage> messages; // in pane order
     std::optional<std::size_t> errorCount; // as the compiler counted them at the end
+    // An explanation that no data holds, which a message points to (a failed run's).
+    std::shared_ptr<const Explanation> ownExplanation;
 };
 
 // Reads the pane's lines after a compile of <className>.java (className as the window holds

@@ -18,15 +18,27 @@ using vtest::WriteFile;
 
 TEST(CommandLines, CompileLineForHello) {
     EXPECT_EQ(vellaro::CompileCommandLine("Hello", "/run/user/1000/vellaro/Cmp.txt"),
-              "/bin/sh -c \"javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 "
+              "/bin/sh -c \"javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g "
               "Hello.java 2>  /run/user/1000/vellaro/Cmp.txt\"");
 }
 
 TEST(CommandLines, RunCommandAndConsoleLine) {
     const std::string run = vellaro::RunShellCommand("Hello");
     EXPECT_EQ(run, " -c \"java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
-                   "-Dstderr.encoding=UTF-8 Hello; exec /bin/sh -i\" ");
+                   "-Dstderr.encoding=UTF-8 Hello; printf '\\\\033]7734;run-end;%d\\\\007' $?; "
+                   "exec /bin/sh -i\" ");
     EXPECT_EQ(vellaro::ConsoleCommandLine(run), "/bin/sh " + run);
+}
+
+TEST(CommandLines, RunEndIsReadFromItsMarkAloneAndLeftOutOfTheCaption) {
+    EXPECT_EQ(vellaro::RunEndStatus("7734;run-end;0"), 0);
+    EXPECT_EQ(vellaro::RunEndStatus("7734;run-end;130"), 130);
+    for (const char* other : {"", "7734;run-end;", "7734;run-end;1x", "0;title", "7734;run-end"})
+        EXPECT_FALSE(vellaro::RunEndStatus(other)) << other;
+    EXPECT_EQ(
+        vellaro::ConsoleCaption(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Hello"))),
+        "/bin/sh  -c \"java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
+        "-Dstderr.encoding=UTF-8 Hello; exec /bin/sh -i\"");
 }
 
 TEST(CommandLines, SplitGivesTheShellItsScript) {
@@ -34,7 +46,8 @@ TEST(CommandLines, SplitGivesTheShellItsScript) {
         vellaro::SplitCommandLine(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Hello"))),
         ElementsAre("/bin/sh", "-c",
                     "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
-                    "-Dstderr.encoding=UTF-8 Hello; exec /bin/sh -i"));
+                    "-Dstderr.encoding=UTF-8 Hello; printf '\\033]7734;run-end;%d\\007' $?; "
+                    "exec /bin/sh -i"));
     EXPECT_THAT(vellaro::SplitCommandLine("  a  \"b c\"d \"\" \"x\\\"y\\\\z\\n\"  "),
                 ElementsAre("a", "b cd", "", "x\"y\\z\\n"));
     EXPECT_TRUE(vellaro::SplitCommandLine("   ").empty());
@@ -44,7 +57,7 @@ TEST(CommandLines, AwkwardCapturePathIsQuotedForTheShell) {
     const fs::path capture = "/tmp/it's a \"dir\" $HOME `x`\\/Cmp.txt";
     const auto words = vellaro::SplitCommandLine(vellaro::CompileCommandLine("Hello", capture));
     ASSERT_EQ(words.size(), 3u);
-    EXPECT_EQ(words[2], "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 "
+    EXPECT_EQ(words[2], "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g "
                         "Hello.java 2>  '/tmp/it'\\''s a \"dir\" $HOME `x`\\/Cmp.txt'");
     // Paths of ordinary characters, Japanese ones included, stay as they are.
     EXPECT_EQ(vellaro::ShellQuote("/home/学習者/tmp-1/Cmp.txt"), "/home/学習者/tmp-1/Cmp.txt");

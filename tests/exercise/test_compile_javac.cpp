@@ -28,7 +28,7 @@ TEST_F(JavacTest, CleanHelloAndJapaneseLiteralsCompileUnderAnyLocale) {
     EXPECT_THAT(Compile("Hello"), ElementsAre(kClean));
     EXPECT_TRUE(fs::exists(scratch / "work" / "Hello.class"));
     EXPECT_EQ(vellaro::ShellCommand,
-              "/bin/sh -c \"javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 "
+              "/bin/sh -c \"javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g "
               "Hello.java 2>  " +
                   vellaro::CapturePath().string() + "\"");
 
@@ -81,13 +81,18 @@ TEST_F(JavacTest, RunCommandGivesTheLaunchersMessagesInJapaneseUnderAnyLocale) {
         vellaro::SplitCommandLine(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Missing")));
     ASSERT_EQ(words.size(), 3u);
     const std::string script = words[2].substr(0, words[2].find("; exec"));
-    ASSERT_EQ(vellaro::test::SpawnAndWait("/bin/sh -c \"" + script + " 2> err.txt\"",
+    ASSERT_EQ(vellaro::test::SpawnAndWait("/bin/sh -c \"{ " + script + "; } 2> err.txt > out.txt\"",
                                           {"LC_ALL=C", "LANG="}),
-              1);
+              0);
     std::ifstream in(scratch / "work" / "err.txt");
     std::string first;
     std::getline(in, first);
     EXPECT_EQ(first, "エラー: メイン・クラスMissingを検出およびロードできませんでした");
+    // Then the console learns that the class ended, and with which status.
+    std::ifstream out(scratch / "work" / "out.txt", std::ios::binary);
+    const std::string mark{std::istreambuf_iterator<char>(out), {}};
+    EXPECT_EQ(mark, "\x1b]7734;run-end;1\x07");
+    EXPECT_EQ(vellaro::RunEndStatus(mark.substr(2, mark.size() - 3)), 1);
 }
 
 TEST_F(JavacTest, PlantedCaptureLinkIsNotWrittenThrough) {

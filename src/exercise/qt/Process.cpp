@@ -16,6 +16,7 @@
 #include "common/qt/QtText.h"
 #include "exercise/Compile.h"
 #include "exercise/qt/PtyConsole.h"
+#include "exercise/qt/RunExplain.h"
 
 namespace vellaro {
 
@@ -180,8 +181,9 @@ int QtProcesses::runAndWait(const std::string& commandLine, const QFont& console
     }
     QPointer<PtyConsole> console = new PtyConsole;
     console->setAttribute(Qt::WA_DeleteOnClose, false);
-    console->setWindowTitle(QString::fromStdString(commandLine).trimmed());
+    console->setWindowTitle(QString::fromStdString(ConsoleCaption(commandLine)));
     console->setFont(consoleFont);
+    console->setRunEndHook(ExplainRunEnd);
     if (!console->start(words)) {
         delete console.data();
         return -1;

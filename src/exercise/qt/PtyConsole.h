@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringDecoder>
 #include <QStringList>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -60,6 +61,12 @@ class PtyConsole : public QPlainTextEdit {
     // The close box: hangs up the command and everything it started.
     void hangUp();
 
+    // Called once, when the run's class has ended (the run command's printf, see RunEndStatus),
+    // with its exit status and what the console shows; the lines it answers are shown there,
+    // below the class's output and before the shell's prompt, in a colour of their own.
+    using RunEndHook = std::function<QStringList(int status, const QString& screenText)>;
+    void setRunEndHook(RunEndHook hook) { m_runEndHook = std::move(hook); }
+
   signals:
     // The console has ended: its command ended or the learner closed it.
     void finished();
@@ -81,6 +88,8 @@ class PtyConsole : public QPlainTextEdit {
     void put(const QChar* run, qsizetype length);
     void end();
     void updateWindowSize();
+    void osCommand(const QString& text);
+    void showRunEnd(const QStringList& lines);
 
     PtySession* m_session = nullptr;
     bool m_ended = false;
@@ -94,6 +103,8 @@ class PtyConsole : public QPlainTextEdit {
     qsizetype m_column = 0;
     int m_escape = 0; // where an escape sequence being skipped stands (0: none)
     QString m_preedit;
+    QString m_osCommand; // the text of an operating system command being read
+    RunEndHook m_runEndHook;
 };
 
 } // namespace vellaro

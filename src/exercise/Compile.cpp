@@ -255,6 +255,9 @@ CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int
         // An empty capture means a clean compile only if the compiler also says so: one that
         // was killed or failed silently must not be reported as a success.
         lines.push_back(Sjis(exitStatus == 0 ? kCompileCleanText : kCompileBrokenText));
+    } else if (exitStatus == 0 && captureLines) {
+        // Notes and warnings only: the class was made all the same, and the pane says so.
+        lines.push_back(Sjis(kCompileCleanText));
     }
     return lines;
 }

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "common/Cp932.h"
+#include "exercise/Compile.h"
 
 namespace vellaro {
 
@@ -123,6 +124,8 @@ std::string* SingleField(Explanation& e, std::string_view key) {
         return &e.fix;
     if (key == "example")
         return &e.example;
+    if (key == "when")
+        return &e.when;
     return nullptr;
 }
 
@@ -363,6 +366,8 @@ ExplanationData ParseExplanations(std::string_view utf8) {
         if (std::string* field = SingleField(current->entry, key)) {
             if (!field->empty())
                 return fail(lineNo, "the field " + std::string(key) + " is given twice");
+            if (key == "when" && value != "errors" && value != "no-errors")
+                return fail(lineNo, "the field when is errors or no-errors");
             *field = std::string(value);
         } else if (std::vector<std::string>* list = ListField(current->entry, key)) {
             list->push_back(NormalizeBlanks(value));
@@ -390,7 +395,8 @@ const std::vector<Explanation>& BuiltInExplanations() {
 
 const Explanation* FindExplanation(const std::vector<Explanation>& entries,
                                    std::string_view messageText,
-                                   const std::vector<std::string>& linesBelow) {
+                                   const std::vector<std::string>& linesBelow,
+                                   std::optional<bool> compileHasErrors) {
     const std::string text = NormalizeBlanks(messageText);
     std::vector<std::string> symbols;
     std::vector<std::string> locations;
@@ -402,6 +408,8 @@ const Explanation* FindExplanation(const std::vector<Explanation>& entries,
             locations.push_back(std::move(*l));
     }
     for (const Explanation& e : entries) {
+        if (!e.when.empty() && (!compileHasErrors || *compileHasErrors != (e.when == "errors")))
+            continue;
         const bool messageMatches =
             std::any_of(e.messages.begin(), e.messages.end(),
                         [&text](const std::string& p) { return GlobMatches(p, text); });
@@ -416,8 +424,11 @@ CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
     const CompilerWords& w = Words();
     CompileReport report;
 
-    // The closing count lines, read from the end up.
+    // The closing count lines, read from the end up, above the success line that a compile with
+    // only notes or warnings ends with.
     std::size_t closing = paneLines.size();
+    if (closing > 0 && paneLines[closing - 1] == Sjis(kCompileCleanText))
+        --closing;
     std::optional<std::size_t> counted;
     std::optional<std::size_t> total;
     while (closing > 0 && IsClosingLine(paneLines[closing - 1])) {
@@ -447,6 +458,11 @@ CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
         report.messages.push_back(std::move(m));
     }
 
+    // A warning reads differently when errors stand beside it: then no class file was made.
+    const bool hasErrors =
+        report.errorCount.value_or(0) > 0 ||
+        std::any_of(report.messages.begin(), report.messages.end(),
+                    [](const CompilerMessage& m) { return m.kind == MessageKind::Error; });
     for (CompilerMessage& m : report.messages) {
         std::vector<std::string> details;
         for (std::size_t i = m.paneLine + 1; i < m.endLine; ++i) {
@@ -458,7 +474,7 @@ CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
             if (StartsWith(line, w.symbol) || StartsWith(line, w.location))
                 details.push_back(Decode(line));
         }
-        m.explanation = FindExplanation(BuiltInExplanations(), m.text, details);
+        m.explanation = FindExplanation(BuiltInExplanations(), m.text, details, hasErrors);
     }
     return report;
 }

@@ -26,6 +26,9 @@ struct Explanation {
     std::vector<std::string> messages;
     std::vector<std::string> symbols;
     std::vector<std::string> locations;
+    // "errors": only for a compile that found errors (and so made no class file); "no-errors":
+    // only for one that did not; empty: for any.
+    std::string when;
     std::string summary; // one sentence, for the status bar
     std::string meaning;
     std::string cause;
@@ -55,10 +58,12 @@ std::string_view BuiltInExplanationsText();
 const std::vector<Explanation>& BuiltInExplanations();
 
 // The first entry that matches a message text and the lines printed below it (all UTF-8), or
-// nullptr. Blanks are compared as in the data: runs count as one, ends do not count.
+// nullptr. Blanks are compared as in the data: runs count as one, ends do not count. An entry
+// that asks whether the compile found errors matches only when that is known and fits.
 const Explanation* FindExplanation(const std::vector<Explanation>& entries,
                                    std::string_view messageText,
-                                   const std::vector<std::string>& linesBelow);
+                                   const std::vector<std::string>& linesBelow,
+                                   std::optional<bool> compileHasErrors = std::nullopt);
 
 enum class MessageKind { Error, Warning };
 

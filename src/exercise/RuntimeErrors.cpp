@@ -126,8 +126,8 @@ std::optional<std::map<std::string, std::string>> MatchTokens(const std::vector<
         const Token& tok = tokens[t];
         for (std::size_t p = n + 1; p-- > 0;) {
             if (tok.kind == Token::Literal) {
-                can[t][p] = text.substr(p, tok.text.size()) == tok.text &&
-                            can[t + 1][p + tok.text.size()];
+                can[t][p] =
+                    text.substr(p, tok.text.size()) == tok.text && can[t + 1][p + tok.text.size()];
                 continue;
             }
             for (std::size_t q = p; q <= n && !can[t][p]; ++q)
@@ -224,7 +224,9 @@ std::vector<std::string>* ListField(RuntimeExplanation& e, std::string_view key)
 // The first fault of a whole entry, or empty.
 std::string EntryFault(const RuntimeExplanation& e) {
     const std::pair<const char*, const std::string*> required[] = {
-        {"title", &e.title},     {"summary", &e.summary}, {"meaning", &e.meaning},
+        {"title", &e.title},
+        {"summary", &e.summary},
+        {"meaning", &e.meaning},
         {"fix", &e.fix},
     };
     if (e.exceptions.empty())
@@ -274,8 +276,8 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 }
 
 bool IsTypeChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_' || c == '$' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '$' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
 }
 
 constexpr std::string_view kThreadHead = "Exception in thread \"";
@@ -339,8 +341,7 @@ std::optional<StackFrame> ReadFrame(std::string_view line) {
 
 // "... 3 more": frames the JVM left out because the trace above showed them.
 bool IsOmittedFrames(std::string_view line) {
-    return StartsWith(line, "... ") && line.size() > 9 &&
-           line.substr(line.size() - 5) == " more";
+    return StartsWith(line, "... ") && line.size() > 9 && line.substr(line.size() - 5) == " more";
 }
 
 std::string Number(std::size_t n) {
@@ -527,7 +528,8 @@ std::optional<RunFailure> ExplainRunOutput(std::string_view output, std::string_
                 failure.statement = frame.line - kSourceLinesBeforeStatements;
         } else {
             const std::size_t wrapper = kSourceLinesBeforeStatements + kSourceLinesAfterStatements;
-            const std::size_t count = sourceLines.size() > wrapper ? sourceLines.size() - wrapper : 0;
+            const std::size_t count =
+                sourceLines.size() > wrapper ? sourceLines.size() - wrapper : 0;
             failure.statement = StatementOfSourceLine(frame.line, count);
             if (failure.statement > 0)
                 failure.statementText = std::string(Trim(sourceLines[frame.line - 1]));

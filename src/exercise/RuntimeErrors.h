@@ -94,10 +94,10 @@ struct RunFailure {
 // Explains the last uncaught exception in a run's output. className as the window holds it;
 // sourceLines the lines of <className>.java that the class was compiled from (UTF-8), empty when
 // they could not be read. nullopt when the output holds no trace.
-std::optional<RunFailure> ExplainRunOutput(std::string_view output, std::string_view className,
-                                           const std::vector<std::string>& sourceLines,
-                                           const std::vector<RuntimeExplanation>& entries =
-                                               BuiltInRuntimeExplanations());
+std::optional<RunFailure>
+ExplainRunOutput(std::string_view output, std::string_view className,
+                 const std::vector<std::string>& sourceLines,
+                 const std::vector<RuntimeExplanation>& entries = BuiltInRuntimeExplanations());
 
 // The explanation's lines as the console shows them below the trace: "実行時エラー: " and the
 // summary; where it happened; what it means; how to fix it.

@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "JavacSupport.h"
@@ -49,13 +50,25 @@ TEST_F(JavacTest, MissingSemicolonIsReportedInJapaneseAtListingLine6) {
     EXPECT_THAT(lines, ::testing::Not(::testing::Contains(kClean)));
 }
 
-TEST_F(JavacTest, WarningsAloneAreShownWithoutTheSuccessLine) {
+TEST_F(JavacTest, WarningsAndNotesAloneAreShownThenTheSuccessLine) {
     WriteSource("Warn", {"Integer i = new Integer(5);", "?(i);"});
-    const auto lines = Compile("Warn");
-    ASSERT_FALSE(lines.empty());
+    auto lines = Compile("Warn");
+    ASSERT_GE(lines.size(), 2u);
     EXPECT_THAT(Utf8(lines[0]), HasSubstr("Warn.java:6: 警告:"));
-    EXPECT_THAT(lines, ::testing::Not(::testing::Contains(kClean)));
+    EXPECT_EQ(lines.back(), kClean);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kClean), 1);
     EXPECT_TRUE(fs::exists(scratch / "work" / "Warn.class")); // it did compile
+
+    WriteSource("Raw", {"ArrayList a = new ArrayList();", "a.add(1);"});
+    lines = Compile("Raw");
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_THAT(Utf8(lines[0]), HasSubstr("ノート:"));
+    EXPECT_EQ(lines.back(), kClean);
+
+    // With an error beside the warning, no success line.
+    WriteSource("Both", {"Integer i = new Integer(5);", "?(i)"});
+    lines = Compile("Both");
+    EXPECT_THAT(lines, ::testing::Not(::testing::Contains(kClean)));
 }
 
 TEST_F(JavacTest, MissingSourceFileShowsTheCompilersComplaint) {

@@ -1,6 +1,7 @@
 // Reading traces of uncaught exceptions and the data that explains them.
 #include <gtest/gtest.h>
 
+#include "common/Cp932.h"
 #include "exercise/RuntimeErrors.h"
 
 namespace {
@@ -15,6 +16,9 @@ TEST(RuntimeData, BuiltInDataIsReadAndEndsWithAnEntryForAnyException) {
     ASSERT_FALSE(data.entries.empty());
     EXPECT_EQ(data.entries.back().exceptions, std::vector<std::string>{"*"});
     EXPECT_TRUE(data.entries.back().messages.empty());
+    for (const auto& e : data.entries) // the help file is CP932
+        EXPECT_TRUE(vellaro::Utf8ToCp932(e.title + e.summary + e.meaning + e.fix + e.example))
+            << e.id;
 }
 
 TEST(RuntimeData, FaultsAreNamedWithTheirLine) {
@@ -55,9 +59,9 @@ TEST(RuntimePatterns, NamedPartsCaptureWhatTheyStandFor) {
     EXPECT_EQ(vellaro::MatchRuntimePattern("Index {i} out of bounds for length {n}",
                                            "Index 3 out of bounds for length 3"),
               (Values{{"i", "3"}, {"n", "3"}}));
-    EXPECT_EQ(vellaro::MatchRuntimePattern("For input string: \"{t:*.*}\"",
-                                           "For input string: \"3.5\""),
-              (Values{{"t", "3.5"}}));
+    EXPECT_EQ(
+        vellaro::MatchRuntimePattern("For input string: \"{t:*.*}\"", "For input string: \"3.5\""),
+        (Values{{"t", "3.5"}}));
     EXPECT_FALSE(
         vellaro::MatchRuntimePattern("For input string: \"{t:*.*}\"", "For input string: \"35\""));
     EXPECT_EQ(vellaro::MatchRuntimePattern("* because \"{v}\" is null",
@@ -68,11 +72,12 @@ TEST(RuntimePatterns, NamedPartsCaptureWhatTheyStandFor) {
 
 // The console expands the JVM's tabs into blanks, and the program's own output may stand
 // before the trace on its line.
-constexpr std::string_view kTrace = "数を入力: Exception in thread \"main\" "
-                                    "java.util.NoSuchElementException: No line found\r\n"
-                                    "        at java.base/java.util.Scanner.nextLine(Scanner.java:1651)\n"
-                                    "\tat Hello.main(Hello.java:7)\n"
-                                    "$ ";
+constexpr std::string_view kTrace =
+    "数を入力: Exception in thread \"main\" "
+    "java.util.NoSuchElementException: No line found\r\n"
+    "        at java.base/java.util.Scanner.nextLine(Scanner.java:1651)\n"
+    "\tat Hello.main(Hello.java:7)\n"
+    "$ ";
 
 TEST(RuntimeTrace, HeaderAndFramesAreRead) {
     const auto e = ReadUncaughtException("出力\n" + std::string(kTrace));
@@ -98,22 +103,28 @@ TEST(RuntimeTrace, LastTraceCountsAndOtherTextIsNoTrace) {
     EXPECT_EQ(e->type, "java.lang.StackOverflowError");
     EXPECT_EQ(e->message, "");
     EXPECT_EQ(e->frames.size(), 1u);
-    for (const char* text : {"", "Exception in thread \"main\" ", "Exception in thread \"main\" 1x",
-                             "Exception in thread \"main\" java.lang.Error!",
-                             "java.lang.ArithmeticException: / by zero\n\tat Hello.main(Hello.java:6)"})
+    for (const char* text :
+         {"", "Exception in thread \"main\" ", "Exception in thread \"main\" 1x",
+          "Exception in thread \"main\" java.lang.Error!",
+          "java.lang.ArithmeticException: / by zero\n\tat Hello.main(Hello.java:6)"})
         EXPECT_FALSE(ReadUncaughtException(text)) << text;
 }
 
 TEST(RuntimeExplain, WhereFollowsTheFirstFrameInTheLearnersFile) {
-    const std::vector<std::string> source = {"import java.util.*;", "import java.io.*;", "",
+    const std::vector<std::string> source = {"import java.util.*;",
+                                             "import java.io.*;",
+                                             "",
                                              "public class Hello {",
                                              "\tpublic static void main(String[] args) {",
                                              "\t\tScanner sc = new Scanner(System.in);",
-                                             "\t\tString s = sc.nextLine();", "\t}", "}"};
+                                             "\t\tString s = sc.nextLine();",
+                                             "\t}",
+                                             "}"};
     const auto f = ExplainRunOutput(kTrace, "Hello", source);
     ASSERT_TRUE(f);
     EXPECT_EQ(f->entry->id, "no-line");
-    EXPECT_EQ(vellaro::RunFailureWhere(*f), "2 行目の文（リストの 7 行目）: String s = sc.nextLine();");
+    EXPECT_EQ(vellaro::RunFailureWhere(*f),
+              "2 行目の文（リストの 7 行目）: String s = sc.nextLine();");
     const auto lines = vellaro::RunFailureLines(*f);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "実行時エラー: 入力が終わっているのに、次の行を読もうとしました。");
@@ -124,8 +135,9 @@ TEST(RuntimeExplain, WhereFollowsTheFirstFrameInTheLearnersFile) {
     EXPECT_EQ(vellaro::RunFailureWhere(*ExplainRunOutput(kTrace, "Hello", {})),
               "2 行目の文（リストの 7 行目）");
     // Another class's file: no frame is the learner's.
-    EXPECT_EQ(vellaro::RunFailureWhere(*ExplainRunOutput(kTrace, "Other", source)),
-              "入力した文のどこで起きたかは分かりません（トレースに Other.java の行がありません）。");
+    EXPECT_EQ(
+        vellaro::RunFailureWhere(*ExplainRunOutput(kTrace, "Other", source)),
+        "入力した文のどこで起きたかは分かりません（トレースに Other.java の行がありません）。");
     // A wrapper line.
     EXPECT_EQ(vellaro::RunFailureWhere(*ExplainRunOutput(
                   "Exception in thread \"main\" java.lang.Error\n\tat Hello.main(Hello.java:5)",

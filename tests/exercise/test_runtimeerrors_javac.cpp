@@ -14,8 +14,8 @@ namespace {
 struct FailingProgram {
     const char* entry;
     std::vector<std::string> statements;
-    const char* input;                // what the learner types into the console
-    std::size_t statement;            // where the explanation must point
+    const char* input;               // what the learner types into the console
+    std::size_t statement;           // where the explanation must point
     std::vector<std::string> values; // texts of the JVM's message, put into the explanation
 };
 
@@ -62,7 +62,11 @@ const FailingProgram kFailingPrograms[] = {
      " 12\n",
      2,
      {"「 12」"}},
-    {"input-mismatch", {"Scanner sc = new Scanner(System.in);", "int n = sc.nextInt();"}, "abc\n", 2, {}},
+    {"input-mismatch",
+     {"Scanner sc = new Scanner(System.in);", "int n = sc.nextInt();"},
+     "abc\n",
+     2,
+     {}},
     {"no-element", {"Scanner sc = new Scanner(System.in);", "int n = sc.nextInt();"}, "", 2, {}},
     {"no-line", {"Scanner sc = new Scanner(System.in);", "String s = sc.nextLine();"}, "", 2, {}},
     {"class-cast",
@@ -70,7 +74,11 @@ const FailingProgram kFailingPrograms[] = {
      "",
      2,
      {"中身が java.lang.String の値", "java.lang.Integer として"}},
-    {"array-store", {"Object[] s = new String[1];", "s[0] = 1;"}, "", 2, {"java.lang.Integer の値"}},
+    {"array-store",
+     {"Object[] s = new String[1];", "s[0] = 1;"},
+     "",
+     2,
+     {"java.lang.Integer の値"}},
     {"illegal-argument",
      {"ArrayList<Integer> a = new ArrayList<>(-1);"},
      "",
@@ -102,7 +110,11 @@ const FailingProgram kFailingPrograms[] = {
      "",
      2,
      {}},
-    {"other", {"int x = 1;", "throw new RuntimeException(\"失敗\");"}, "", 2, {"RuntimeException", "失敗"}},
+    {"other",
+     {"int x = 1;", "throw new RuntimeException(\"失敗\");"},
+     "",
+     2,
+     {"RuntimeException", "失敗"}},
     {"other-error", {"throw new AssertionError(\"x\");"}, "", 1, {"AssertionError"}},
 };
 
@@ -168,7 +180,6 @@ TEST_P(FailingProgramTest, ExplainedAtItsStatementWithTheValuesOfItsMessage) {
         EXPECT_NE(text.find(value), std::string::npos) << value << "\n" << text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Java, FailingProgramTest, ::testing::ValuesIn(kFailingPrograms),
-                         CaseName);
+INSTANTIATE_TEST_SUITE_P(Java, FailingProgramTest, ::testing::ValuesIn(kFailingPrograms), CaseName);
 
 } // namespace

@@ -46,8 +46,8 @@ QStringList ExplainRunEnd(int /*status*/, const QString& screenText) {
         return {};
     // A trace tells by itself that the class ended with an uncaught exception; the exit status
     // does not (an exception in another thread leaves it 0).
-    state.failure = ExplainRunOutput(ToUtf8(screenText), state.className,
-                                     SourceLines(state.className));
+    state.failure =
+        ExplainRunOutput(ToUtf8(screenText), state.className, SourceLines(state.className));
     QStringList lines;
     if (state.failure)
         for (const std::string& line : RunFailureLines(*state.failure))

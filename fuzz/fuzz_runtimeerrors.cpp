@@ -37,7 +37,8 @@ bool Reference(std::string_view p, std::string_view t) {
 bool HasPlaceholder(std::string_view s) {
     for (std::size_t i = s.find('{'); i != std::string_view::npos; i = s.find('{', i + 1)) {
         std::size_t end = i + 1;
-        while (end < s.size() && ((s[end] >= 'a' && s[end] <= 'z') || (s[end] >= '0' && s[end] <= '9')))
+        while (end < s.size() &&
+               ((s[end] >= 'a' && s[end] <= 'z') || (s[end] >= '0' && s[end] <= '9')))
             ++end;
         if (end > i + 1 && end < s.size() && s[end] == '}')
             return true;

@@ -1,5 +1,6 @@
 #include "exercise/Compile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <iterator>
@@ -239,11 +240,45 @@ std::optional<std::vector<std::string>> ReadCaptureFile(const fs::path& capture)
     return SplitCaptureLines(bytes);
 }
 
+std::vector<std::string> FoldCandidateLists(const std::vector<std::string>& lines) {
+    const std::string constructor = "    " + Sjis("コンストラクタ ");
+    const std::string method = "    " + Sjis("メソッド ");
+    auto isCandidate = [&](const std::string& line) {
+        return line.compare(0, constructor.size(), constructor) == 0 ||
+               line.compare(0, method.size(), method) == 0;
+    };
+    auto isReason = [](const std::string& line) { return line.compare(0, 6, "      ") == 0; };
+    std::vector<std::string> out;
+    out.reserve(lines.size());
+    for (std::size_t i = 0; i < lines.size();) {
+        if (!isCandidate(lines[i])) {
+            out.push_back(lines[i++]);
+            continue;
+        }
+        std::size_t shown = 0;
+        std::size_t hidden = 0;
+        while (i < lines.size() && isCandidate(lines[i])) {
+            const bool show = shown < kCandidatesShown;
+            shown += show;
+            hidden += !show;
+            do {
+                if (show)
+                    out.push_back(lines[i]);
+                ++i;
+            } while (i < lines.size() && isReason(lines[i]));
+        }
+        if (hidden > 0)
+            out.push_back(
+                Sjis("    ……（ほかの候補 " + std::to_string(hidden) + " 個は省略しました）"));
+    }
+    return out;
+}
+
 std::vector<std::string>
 CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int exitStatus) {
     std::vector<std::string> lines;
     if (captureLines) {
-        lines = *captureLines;
+        lines = FoldCandidateLists(*captureLines);
     } else {
         lines.push_back(Sjis(kCompileBrokenText));
     }
@@ -255,7 +290,10 @@ CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int
         // An empty capture means a clean compile only if the compiler also says so: one that
         // was killed or failed silently must not be reported as a success.
         lines.push_back(Sjis(exitStatus == 0 ? kCompileCleanText : kCompileBrokenText));
-    } else if (exitStatus == 0 && captureLines) {
+    } else if (exitStatus == 0 && captureLines &&
+               std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+                   return line.find_first_not_of(" \t") != std::string::npos;
+               })) {
         // Notes and warnings only: the class was made all the same, and the pane says so.
         lines.push_back(Sjis(kCompileCleanText));
     }

@@ -97,7 +97,13 @@ struct CompileOutcome {
 // archive's options compiles again with the plain command, which ShellCommand then holds.
 CompileOutcome CompileSource(std::string_view className, const CommandRunner& run);
 
-// The pane's lines for a capture file read (or not) after a compile that ended with exitStatus.
+// The compiler lists every constructor or method that did not fit a call, each with its reason;
+// the pane shows the first kCandidatesShown of a list and one line that counts the others.
+inline constexpr std::size_t kCandidatesShown = 2;
+std::vector<std::string> FoldCandidateLists(const std::vector<std::string>& lines);
+
+// The pane's lines for a capture file read (or not) after a compile that ended with exitStatus,
+// candidate lists folded.
 std::vector<std::string>
 CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int exitStatus);
 

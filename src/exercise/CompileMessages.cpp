@@ -5,6 +5,7 @@
 
 #include "common/Cp932.h"
 #include "exercise/Compile.h"
+#include "exercise/JavaComp.h"
 
 namespace vellaro {
 
@@ -126,6 +127,8 @@ std::string* SingleField(Explanation& e, std::string_view key) {
         return &e.example;
     if (key == "when")
         return &e.when;
+    if (key == "leads")
+        return &e.leads;
     return nullptr;
 }
 
@@ -136,6 +139,10 @@ std::vector<std::string>* ListField(Explanation& e, std::string_view key) {
         return &e.symbols;
     if (key == "location")
         return &e.locations;
+    if (key == "source")
+        return &e.sources;
+    if (key == "detail")
+        return &e.details;
     return nullptr;
 }
 
@@ -159,6 +166,10 @@ std::string_view MissingField(const Explanation& e) {
 }
 
 // ---- Reading the pane ----
+
+// Lines below a message that its explanation may look at: the source line, the marker and the
+// details; a long list of candidates beyond them says nothing more.
+constexpr std::size_t kLinesBelowRead = 16;
 
 // Only the start of an undecodable line is decoded: such a line is no message of the compiler
 // (it writes CP932), and replacing byte after byte costs more the longer the line.
@@ -368,6 +379,8 @@ ExplanationData ParseExplanations(std::string_view utf8) {
                 return fail(lineNo, "the field " + std::string(key) + " is given twice");
             if (key == "when" && value != "errors" && value != "no-errors")
                 return fail(lineNo, "the field when is errors or no-errors");
+            if (key == "leads" && value != "last-statement")
+                return fail(lineNo, "the field leads is last-statement");
             *field = std::string(value);
         } else if (std::vector<std::string>* list = ListField(current->entry, key)) {
             list->push_back(NormalizeBlanks(value));
@@ -400,12 +413,17 @@ const Explanation* FindExplanation(const std::vector<Explanation>& entries,
     const std::string text = NormalizeBlanks(messageText);
     std::vector<std::string> symbols;
     std::vector<std::string> locations;
+    std::vector<std::string> details;
+    std::vector<std::string> sources;
     for (const std::string& below : linesBelow) {
-        const std::string line = NormalizeBlanks(below);
+        std::string line = NormalizeBlanks(below);
         if (auto v = LabelledValue(line, kSymbolLabel))
             symbols.push_back(std::move(*v));
         else if (auto l = LabelledValue(line, kLocationLabel))
             locations.push_back(std::move(*l));
+        else if (sources.empty() && details.empty())
+            sources.push_back(line);
+        details.push_back(std::move(line));
     }
     for (const Explanation& e : entries) {
         if (!e.when.empty() && (!compileHasErrors || *compileHasErrors != (e.when == "errors")))
@@ -413,7 +431,9 @@ const Explanation* FindExplanation(const std::vector<Explanation>& entries,
         const bool messageMatches =
             std::any_of(e.messages.begin(), e.messages.end(),
                         [&text](const std::string& p) { return GlobMatches(p, text); });
-        if (messageMatches && AnyMatches(e.symbols, symbols) && AnyMatches(e.locations, locations))
+        if (messageMatches && AnyMatches(e.symbols, symbols) &&
+            AnyMatches(e.locations, locations) && AnyMatches(e.sources, sources) &&
+            AnyMatches(e.details, details))
             return &e;
     }
     return nullptr;
@@ -464,17 +484,23 @@ CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
         std::any_of(report.messages.begin(), report.messages.end(),
                     [](const CompilerMessage& m) { return m.kind == MessageKind::Error; });
     for (CompilerMessage& m : report.messages) {
-        std::vector<std::string> details;
+        std::vector<std::string> below;
         for (std::size_t i = m.paneLine + 1; i < m.endLine; ++i) {
             const std::string_view line = SkipBlanks(paneLines[i]);
             if (StartsWith(line, w.note)) {
                 m.endLine = i; // the compiler's closing notes belong to no message
                 break;
             }
-            if (StartsWith(line, w.symbol) || StartsWith(line, w.location))
-                details.push_back(Decode(line));
+            if (below.size() < kLinesBelowRead)
+                below.push_back(Decode(line));
         }
-        m.explanation = FindExplanation(BuiltInExplanations(), m.text, details, hasErrors);
+        m.explanation = FindExplanation(BuiltInExplanations(), m.text, below, hasErrors);
+        m.targetLine = m.line;
+        // The end of the file names the wrapper's last line; the missing "}" belongs to a
+        // statement, and the last one is where the search starts.
+        if (m.explanation && m.explanation->leads == "last-statement" && m.inSource &&
+            m.line > kSourceLinesBeforeStatements + kSourceLinesAfterStatements)
+            m.targetLine = m.line - kSourceLinesAfterStatements;
     }
     return report;
 }

@@ -26,6 +26,13 @@ struct Explanation {
     std::vector<std::string> messages;
     std::vector<std::string> symbols;
     std::vector<std::string> locations;
+    // Patterns on the source line the compiler printed below the message (the first line below
+    // it) and on any line below it ("2番目の型: char").
+    std::vector<std::string> sources;
+    std::vector<std::string> details;
+    // "last-statement": the message leads to the last statement, not to the line it names (the
+    // end of the file, where a missing "}" is noticed). Empty: to the line it names.
+    std::string leads;
     // "errors": only for a compile that found errors (and so made no class file); "no-errors":
     // only for one that did not; empty: for any.
     std::string when;
@@ -57,9 +64,10 @@ ExplanationData ParseExplanations(std::string_view utf8);
 std::string_view BuiltInExplanationsText();
 const std::vector<Explanation>& BuiltInExplanations();
 
-// The first entry that matches a message text and the lines printed below it (all UTF-8), or
-// nullptr. Blanks are compared as in the data: runs count as one, ends do not count. An entry
-// that asks whether the compile found errors matches only when that is known and fits.
+// The first entry that matches a message text and the lines printed below it (all UTF-8; the
+// first of them is the source line when the message names one), or nullptr. Blanks are compared as
+// in the data: runs count as one, ends do not count. An entry that asks whether the compile found
+// errors matches only when that is known and fits.
 const Explanation* FindExplanation(const std::vector<Explanation>& entries,
                                    std::string_view messageText,
                                    const std::vector<std::string>& linesBelow,
@@ -73,8 +81,11 @@ struct CompilerMessage {
     std::size_t paneLine = 0; // index of the message's first line among the pane's lines
     std::size_t endLine = 0;  // one past its last line (source line, "^" marker, details)
     MessageKind kind = MessageKind::Error;
-    std::string file;      // the file the compiler names, as it names it; empty for none
-    std::size_t line = 0;  // the line it names, counted from 1; 0 for none
+    std::string file;     // the file the compiler names, as it names it; empty for none
+    std::size_t line = 0; // the line it names, counted from 1; 0 for none
+    // The source line it leads to (its statement): the line it names, unless its explanation
+    // leads elsewhere.
+    std::size_t targetLine = 0;
     bool inSource = false; // it names a line of <class>.java, the source the listing shows
     std::string text;      // what follows "エラー:" or "警告:"
     const Explanation* explanation = nullptr; // from the built-in data; nullptr for none

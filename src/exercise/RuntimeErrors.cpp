@@ -590,6 +590,7 @@ CompileReport RunFailureReport(const RunFailure& f) {
     m.kind = MessageKind::Error;
     m.file = f.sourceFile;
     m.line = f.listingLine;
+    m.targetLine = f.listingLine;
     m.inSource = f.listingLine > 0;
     m.text = lines.front().substr(kRunFailureHead.size());
     m.explanation = explanation.get();

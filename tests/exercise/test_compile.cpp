@@ -41,6 +41,33 @@ TEST(CommandLines, RunEndIsReadFromItsMarkAloneAndLeftOutOfTheCaption) {
         "-Dstderr.encoding=UTF-8 Hello; exec /bin/sh -i\"");
 }
 
+TEST(CompileMessages, LongCandidateListsAreFoldedToTheirFirstLines) {
+    const auto pane = [](const std::vector<std::string>& utf8) {
+        std::vector<std::string> lines;
+        for (const std::string& l : utf8)
+            lines.push_back(Sjis(l));
+        return lines;
+    };
+    std::vector<std::string> capture = {
+        "Hello.java:6: エラー: Scannerに適切なコンストラクタが見つかりません"
+        "(引数がありません)",
+        "\t\tScanner sc = new Scanner();", "\t\t             ^"};
+    for (const char* c : {"Readable,Pattern", "Readable", "InputStream", "File"}) {
+        capture.push_back("    コンストラクタ Scanner.Scanner(" + std::string(c) +
+                          ")は使用できません");
+        capture.push_back("      (実引数リストと仮引数リストの長さが異なります)");
+    }
+    capture.push_back("エラー1個");
+    const auto folded = vellaro::FoldCandidateLists(pane(capture));
+    std::vector<std::string> expected(capture.begin(), capture.begin() + 7);
+    expected.push_back("    ……（ほかの候補 2 個は省略しました）");
+    expected.push_back("エラー1個");
+    EXPECT_EQ(folded, pane(expected));
+    // Short lists and other lines stay as they are.
+    const auto shortList = pane({capture[3], capture[4], capture[5], capture[6], "エラー1個"});
+    EXPECT_EQ(vellaro::FoldCandidateLists(shortList), shortList);
+}
+
 TEST(CommandLines, SplitGivesTheShellItsScript) {
     EXPECT_THAT(
         vellaro::SplitCommandLine(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Hello"))),
@@ -86,7 +113,10 @@ TEST(CompileMessages, SuccessOnlyForAnEmptyCaptureOfACleanRun) {
     // A compiler that died without a word did not succeed.
     EXPECT_THAT(CompileMessages(std::vector<std::string>{}, -1), ElementsAre(broken));
     EXPECT_THAT(CompileMessages(std::vector<std::string>{}, 1), ElementsAre(broken));
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{""}, 0), ElementsAre("", clean));
+    EXPECT_THAT(CompileMessages(std::vector<std::string>{""}, 0), ElementsAre(""));
+    // Notes or warnings alone: the class was made, and the pane says so after them.
+    EXPECT_THAT(CompileMessages(std::vector<std::string>{"note"}, 0), ElementsAre("note", clean));
+    EXPECT_THAT(CompileMessages(std::vector<std::string>{"error"}, 1), ElementsAre("error"));
     EXPECT_THAT(CompileMessages(std::vector<std::string>{"/bin/sh: 1: javac: not found"}, 127),
                 ElementsAre("/bin/sh: 1: javac: not found", Sjis(vellaro::kCompilerMissingText)));
 }

@@ -250,15 +250,17 @@ void PtyConsole::osCommand(const QString& text) {
     if (!m_runEndHook || !RunEndStatus(text.toStdString()))
         return;
     const RunEndHook hook = std::exchange(m_runEndHook, nullptr); // once per console
+    render();
+    const QStringList lines = hook(*RunEndStatus(text.toStdString()), screenText());
+    if (lines.isEmpty())
+        return; // the prompt follows the output as it always did
     if (!m_line.isEmpty())
         commitLine();
     render();
-    showRunEnd(hook(*RunEndStatus(text.toStdString()), screenText()));
+    showRunEnd(lines);
 }
 
 void PtyConsole::showRunEnd(const QStringList& lines) {
-    if (lines.isEmpty())
-        return;
     // The document's last block is the (empty) current line: the block goes there, and a fresh
     // current line in the ordinary format follows it.
     QTextCursor cursor(document());

@@ -230,6 +230,8 @@ class TMainCrt : public QMainWindow {
     bool WriteSourceBeforeCompile();
     // The number of statement lines in the editor (frmMain_exercise.cpp).
     std::size_t StatementCount() const;
+    // The editor's statements, UTF-8.
+    std::vector<std::string> StatementLines() const;
 
     // ---- the compiler's messages (frmMain_messages.cpp) ----
     // A click on a line of Memo1 selects the message it belongs to (none: no message); a double

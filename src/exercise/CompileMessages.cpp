@@ -379,8 +379,8 @@ ExplanationData ParseExplanations(std::string_view utf8) {
                 return fail(lineNo, "the field " + std::string(key) + " is given twice");
             if (key == "when" && value != "errors" && value != "no-errors")
                 return fail(lineNo, "the field when is errors or no-errors");
-            if (key == "leads" && value != "last-statement")
-                return fail(lineNo, "the field leads is last-statement");
+            if (key == "leads" && value != "last-statement" && value != "stray-brace")
+                return fail(lineNo, "the field leads is last-statement or stray-brace");
             *field = std::string(value);
         } else if (std::vector<std::string>* list = ListField(current->entry, key)) {
             list->push_back(NormalizeBlanks(value));
@@ -532,6 +532,42 @@ std::optional<std::size_t> NextSourceMessageLine(const CompileReport& report,
             found = m.paneLine;
     }
     return found;
+}
+
+std::size_t StatementWithStrayBrace(const std::vector<std::string>& statements) {
+    long depth = 0;
+    for (std::size_t n = 0; n < statements.size(); ++n) {
+        const std::string& s = statements[n];
+        char quote = 0;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const char c = s[i];
+            if (quote) {
+                if (c == '\\')
+                    ++i;
+                else if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '/' && i + 1 < s.size() && s[i + 1] == '/') {
+                break;
+            } else if (c == '{') {
+                ++depth;
+            } else if (c == '}' && --depth < 0) {
+                return n + 1;
+            }
+        }
+    }
+    return 0;
+}
+
+std::size_t MessageStatement(const CompilerMessage& m, const std::vector<std::string>& statements) {
+    const std::size_t statement = StatementOfSourceLine(m.targetLine, statements.size());
+    if (m.explanation && m.explanation->leads == "stray-brace") {
+        const std::size_t stray = StatementWithStrayBrace(statements);
+        if (stray > 0 && (statement == 0 || stray < statement))
+            return stray;
+    }
+    return statement;
 }
 
 std::string ErrorCountText(std::size_t count) {

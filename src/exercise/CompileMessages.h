@@ -31,7 +31,9 @@ struct Explanation {
     std::vector<std::string> sources;
     std::vector<std::string> details;
     // "last-statement": the message leads to the last statement, not to the line it names (the
-    // end of the file, where a missing "}" is noticed). Empty: to the line it names.
+    // end of the file, where a missing "}" is noticed). "stray-brace": to the statement where
+    // more "}" than "{" have come, when it stands above the named line (a "}" that closed main
+    // early). Empty: to the line it names.
     std::string leads;
     // "errors": only for a compile that found errors (and so made no class file); "no-errors":
     // only for one that did not; empty: for any.
@@ -114,6 +116,16 @@ const CompilerMessage* MessageOfLine(const CompileReport& report, std::size_t pa
 // line, the first or the last one. nullopt when there is none that way.
 std::optional<std::size_t> NextSourceMessageLine(const CompileReport& report,
                                                  std::optional<std::size_t> paneLine, bool forward);
+
+// The statement (counted from 1) that a message leads to, given the learner's statements (UTF-8):
+// the statement of its target line, or the one its explanation leads to; 0 for none (a line of
+// the wrapper).
+std::size_t MessageStatement(const CompilerMessage& message,
+                             const std::vector<std::string>& statements);
+
+// The first statement (counted from 1) after which more "}" than "{" have come, braces in string
+// and character literals and in // comments not counted; 0 when there is none.
+std::size_t StatementWithStrayBrace(const std::vector<std::string>& statements);
 
 // The status bar's text for a count of errors: "エラー N 個".
 std::string ErrorCountText(std::size_t count);

@@ -79,8 +79,8 @@ inline const BrokenProgram kBrokenPrograms[] = {
     {"class-already-defined", {"class Hello {", "}"}, 1},
     {"double-to-float", {"float f = 3.14;"}, 1},
     {"new-primitive", {"int x = new int(5);"}, 1},
-    // A stray "}" closes main: the message names the statement below it.
-    {"identifier-expected", {"int x = 1;", "}", "?(x);"}, 3},
+    // A stray "}" closes main: the message names the statement below it and leads to the "}".
+    {"identifier-expected", {"int x = 1;", "}", "?(x);"}, 2},
     {"else-without-if",
      {"int x = 1;", "if (x > 0);", "{", "x = 2;", "}", "else {", "x = 3;", "}"},
      6},

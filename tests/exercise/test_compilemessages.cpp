@@ -73,6 +73,22 @@ TEST(CompileMessages, WarningSaysAClassWasMadeOnlyWhenNoErrorStandsBesideIt) {
     EXPECT_EQ(vellaro::FindExplanation(vellaro::BuiltInExplanations(), "[removal] x", {}), nullptr);
 }
 
+TEST(CompileMessages, StrayBraceIsTheFirstThatClosesMoreThanWasOpened) {
+    struct Case {
+        std::vector<std::string> statements;
+        std::size_t stray;
+    };
+    const Case cases[] = {
+        {{"int x = 1;", "}", "?(x);"}, 2},
+        {{"if (x > 0) {", "x = 1;", "}", "}", "}"}, 4},
+        {{"?(\"}\");", "char c = '}';", "// }", "String s = \"\\\"}\";"}, 0},
+        {{"for (;;) {", "}"}, 0},
+        {{}, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(vellaro::StatementWithStrayBrace(c.statements), c.stray) << c.statements.size();
+}
+
 TEST(CompileMessages, CountIsTheTotalTheCompilerCountedEvenPastItsLimit) {
     auto pane = Pane({"Hello.java:6: エラー: 文ではありません",
                       "ノート:一部のメッセージは簡略化されています。", "エラー2個", "警告1個"});

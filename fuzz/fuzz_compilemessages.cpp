@@ -43,14 +43,24 @@ std::string Entry(const vellaro::Explanation& e) {
         out += "symbol: " + p + "\n";
     for (const auto& p : e.locations)
         out += "location: " + p + "\n";
+    for (const auto& p : e.sources)
+        out += "source: " + p + "\n";
+    for (const auto& p : e.details)
+        out += "detail: " + p + "\n";
+    if (!e.when.empty())
+        out += "when: " + e.when + "\n";
+    if (!e.leads.empty())
+        out += "leads: " + e.leads + "\n";
     return out + "summary: " + e.summary + "\nmeaning: " + e.meaning + "\ncause: " + e.cause +
            "\nfix: " + e.fix + "\nexample: " + e.example + "\n";
 }
 
 bool Same(const vellaro::Explanation& a, const vellaro::Explanation& b) {
     return a.id == b.id && a.title == b.title && a.messages == b.messages &&
-           a.symbols == b.symbols && a.locations == b.locations && a.summary == b.summary &&
-           a.meaning == b.meaning && a.cause == b.cause && a.fix == b.fix && a.example == b.example;
+           a.symbols == b.symbols && a.locations == b.locations && a.when == b.when &&
+           a.sources == b.sources && a.details == b.details && a.leads == b.leads &&
+           a.summary == b.summary && a.meaning == b.meaning && a.cause == b.cause &&
+           a.fix == b.fix && a.example == b.example;
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include "app/Controls.h"
 #include "common/qt/Dialogs.h"
 #include "exercise/CompileMessages.h"
+#include "exercise/RuntimeErrors.h"
 #include "settings/TEnvSettings.h"
 
 class QAction;
@@ -246,6 +247,8 @@ class TMainCrt : public QMainWindow {
     bool RefuseClassName(const QString& className);
     // The number of statement lines in the editor (frmMain_exercise.cpp).
     std::size_t StatementCount() const;
+    // The editor's statements, UTF-8.
+    std::vector<std::string> StatementLines() const;
 
     // ---- the compiler's messages (frmMain_messages.cpp) ----
     // A click on a line of Memo1 selects the message it belongs to (none: no message); a double
@@ -260,6 +263,9 @@ class TMainCrt : public QMainWindow {
     // The pane's lines after a compile of <className>.java (CP932), with their marks and the
     // error count in the status bar.
     void ShowCompileMessages(const std::vector<std::string>& lines, const std::string& className);
+    // After a run that ended with an uncaught exception: the failure as one message in the pane,
+    // leading to its statement like a compiler message, until the next compile.
+    void ShowRunFailure(const vellaro::RunFailure& failure);
     // Empties the status bar (every page switch and every compile).
     void ClearStatus();
     const vellaro::CompileReport& compileReport() const { return m_compileReport; }

@@ -194,7 +194,11 @@ void TMainCrt::EditSelectAll(bool fromMenu) {
 // ---- generation ---------------------------------------------------------------------------------
 
 std::size_t TMainCrt::StatementCount() const {
-    return vellaro::SplitStatementLines(ToUtf8(EditorText(SecEdit))).size();
+    return StatementLines().size();
+}
+
+std::vector<std::string> TMainCrt::StatementLines() const {
+    return vellaro::SplitStatementLines(ToUtf8(EditorText(SecEdit)));
 }
 
 void TMainCrt::MakeJavaSource() {

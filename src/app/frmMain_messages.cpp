@@ -189,7 +189,7 @@ void TMainCrt::GoToMessageStatement() {
     if (!m || !m->inSource)
         return;
     // The wrapper's lines (imports, class, main, closing braces) have no statement to go to.
-    const std::size_t statement = vellaro::StatementOfSourceLine(m->line, StatementCount());
+    const std::size_t statement = vellaro::MessageStatement(*m, StatementLines());
     if (statement == 0)
         return;
     // As the learner's own page switch: the counters are stored and the menus follow the page.

@@ -19,6 +19,7 @@ using vellaro::FromUtf8;
 #include "exercise/Compile.h"
 #include "exercise/ExerciseFiles.h"
 #include "exercise/qt/Process.h"
+#include "exercise/qt/RunExplain.h"
 #include "exercise/qt/fmDosCall.h"
 
 namespace {
@@ -212,5 +213,18 @@ void TMainCrt::RunButtonClick() {
     if (!ShellDiasp) {
         return;
     }
+    vellaro::BeginRun(vellaro::ToUtf8(name));
     ShellDiasp->ExecuteRun(SecEdit->font());
+    if (const auto& failure = vellaro::LastRunFailure())
+        ShowRunFailure(*failure);
+}
+
+void TMainCrt::ShowRunFailure(const vellaro::RunFailure& failure) {
+    QStringList text;
+    for (const std::string& line : vellaro::RunFailurePaneLines(failure))
+        text << vellaro::FromUtf8(line);
+    Memo1->setPlainText(text.join(QLatin1Char('\n'))); // forgets the compiler's messages
+    m_compileReport = vellaro::RunFailureReport(failure);
+    ShowMessageMarks();
+    ClearStatus();
 }

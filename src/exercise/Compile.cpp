@@ -1,5 +1,7 @@
 #include "exercise/Compile.h"
 
+#include <algorithm>
+#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -105,7 +107,9 @@ std::string CompileCommandLine(std::string_view className, const fs::path& captu
         inner += jvmOptions;
         inner += ' ';
     }
-    inner += "-J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 ";
+    // -g: the names of local variables go into the class, so that the JVM's message about a null
+    // names the learner's variable ("because "name" is null").
+    inner += "-J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g ";
     inner += ShellQuote(std::string(className) + ".java");
     inner += " 2>  ";
     inner += ShellQuote(capture.string());
@@ -116,10 +120,24 @@ std::string RunShellCommand(std::string_view className) {
     std::string inner = "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
                         "-Dstderr.encoding=UTF-8 ";
     inner += ShellQuote(className);
-    inner += "; exec ";
+    // The console learns here that the class has ended, and how, before the shell's prompt.
+    inner += "; printf '\\033]";
+    inner += kRunEndMark;
+    inner += "%d\\007' $?; exec ";
     inner += kShellProgram;
     inner += " -i";
     return " -c \"" + InsideDoubleQuotes(inner) + "\" ";
+}
+
+std::optional<int> RunEndStatus(std::string_view osc) {
+    if (osc.substr(0, kRunEndMark.size()) != kRunEndMark)
+        return std::nullopt;
+    osc.remove_prefix(kRunEndMark.size());
+    int status = 0;
+    const auto [end, ec] = std::from_chars(osc.data(), osc.data() + osc.size(), status);
+    if (ec != std::errc() || end != osc.data() + osc.size() || osc.empty())
+        return std::nullopt;
+    return status;
 }
 
 std::string ConsoleCommandLine(std::string_view shellCommand) {
@@ -129,12 +147,11 @@ std::string ConsoleCommandLine(std::string_view shellCommand) {
 std::optional<std::string> RunClassOf(std::string_view consoleCommandLine) {
     // The run's script holds the class between the launcher's options and the prompt that
     // follows; the class is taken back out of its quoting and checked by building the line anew.
-    static const std::string kBefore = [] {
-        const std::string script =
-            SplitCommandLine(ConsoleCommandLine(RunShellCommand("X"))).back();
-        return script.substr(0, script.find(" X;") + 1);
-    }();
-    static const std::string kAfter = "; exec " + std::string(kShellProgram) + " -i";
+    static const std::string kTemplate =
+        SplitCommandLine(ConsoleCommandLine(RunShellCommand("X"))).back();
+    static const std::size_t kAt = kTemplate.find(" X;") + 1;
+    static const std::string kBefore = kTemplate.substr(0, kAt);
+    static const std::string kAfter = kTemplate.substr(kAt + 1);
     const std::vector<std::string> words = SplitCommandLine(consoleCommandLine);
     if (words.size() != 3) {
         return std::nullopt;
@@ -259,11 +276,45 @@ std::optional<std::vector<std::string>> ReadCaptureFile(const fs::path& capture)
     return SplitCaptureLines(bytes);
 }
 
+std::vector<std::string> FoldCandidateLists(const std::vector<std::string>& lines) {
+    const std::string constructor = "    " + Sjis("コンストラクタ ");
+    const std::string method = "    " + Sjis("メソッド ");
+    auto isCandidate = [&](const std::string& line) {
+        return line.compare(0, constructor.size(), constructor) == 0 ||
+               line.compare(0, method.size(), method) == 0;
+    };
+    auto isReason = [](const std::string& line) { return line.compare(0, 6, "      ") == 0; };
+    std::vector<std::string> out;
+    out.reserve(lines.size());
+    for (std::size_t i = 0; i < lines.size();) {
+        if (!isCandidate(lines[i])) {
+            out.push_back(lines[i++]);
+            continue;
+        }
+        std::size_t shown = 0;
+        std::size_t hidden = 0;
+        while (i < lines.size() && isCandidate(lines[i])) {
+            const bool show = shown < kCandidatesShown;
+            shown += show;
+            hidden += !show;
+            do {
+                if (show)
+                    out.push_back(lines[i]);
+                ++i;
+            } while (i < lines.size() && isReason(lines[i]));
+        }
+        if (hidden > 0)
+            out.push_back(
+                Sjis("    ……（ほかの候補 " + std::to_string(hidden) + " 個は省略しました）"));
+    }
+    return out;
+}
+
 std::vector<std::string>
 CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int exitStatus) {
     std::vector<std::string> lines;
     if (captureLines) {
-        lines = *captureLines;
+        lines = FoldCandidateLists(*captureLines);
     } else {
         lines.push_back(Sjis(kCompileBrokenText));
     }
@@ -275,6 +326,12 @@ CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int
         // An empty capture means a clean compile only if the compiler also says so: one that
         // was killed or failed silently must not be reported as a success.
         lines.push_back(Sjis(exitStatus == 0 ? kCompileCleanText : kCompileBrokenText));
+    } else if (exitStatus == 0 && captureLines &&
+               std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+                   return line.find_first_not_of(" \t") != std::string::npos;
+               })) {
+        // Notes and warnings only: the class was made all the same, and the pane says so.
+        lines.push_back(Sjis(kCompileCleanText));
     }
     return lines;
 }

@@ -40,20 +40,27 @@ fs::path CapturePath();
 // literally, otherwise in single quotes.
 std::string ShellQuote(std::string_view word);
 
-// /bin/sh -c "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 <Class>.java 2>
-// <capture>" The compiler reads the CP932 source and writes its messages in Japanese and CP932,
-// whatever the desktop's locale.
+// /bin/sh -c "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g <Class>.java
+// 2> <capture>" The compiler reads the CP932 source and writes its messages in Japanese and CP932,
+// whatever the desktop's locale, and keeps the names of local variables in the class.
 // jvmOptions (the compiler archive's, see CompilerArchive.h) go first when not empty.
 std::string CompileCommandLine(std::string_view className, const fs::path& capture,
                                std::string_view jvmOptions = {});
 
 // What a run keeps in ShellCommand (a blank first and last):
 //  -c "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8
-//      -Dstderr.encoding=UTF-8 <Class>; exec /bin/sh -i"
+//      -Dstderr.encoding=UTF-8 <Class>; printf '\033]7734;run-end;%d\007' $?; exec /bin/sh -i"
+// The printf writes an operating system command that a terminal ignores and the run console
+// reads as the end of the class, with its exit status (RunEndStatus).
 // The launcher's own messages are Japanese and the class's output is UTF-8 whatever the locale
 // (JDK 18 and later take the console's encoding from stdout.encoding; JDK 17 ignores it).
 // Afterwards the learner is left at a prompt.
 std::string RunShellCommand(std::string_view className);
+
+// What follows ESC "]" in the operating system command that ends the class's run.
+inline constexpr std::string_view kRunEndMark = "7734;run-end;";
+// The exit status in such a command's text (between ESC "]" and BEL), or nullopt for any other.
+std::optional<int> RunEndStatus(std::string_view osc);
 
 // The console's command line: "/bin/sh " followed by the run's ShellCommand.
 std::string ConsoleCommandLine(std::string_view shellCommand);
@@ -123,7 +130,13 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
 // The same with a runner that knows no limit and no stop.
 CompileOutcome CompileSource(std::string_view className, const CommandRunner& run);
 
-// The pane's lines for a capture file read (or not) after a compile that ended with exitStatus.
+// The compiler lists every constructor or method that did not fit a call, each with its reason;
+// the pane shows the first kCandidatesShown of a list and one line that counts the others.
+inline constexpr std::size_t kCandidatesShown = 2;
+std::vector<std::string> FoldCandidateLists(const std::vector<std::string>& lines);
+
+// The pane's lines for a capture file read (or not) after a compile that ended with exitStatus,
+// candidate lists folded.
 std::vector<std::string>
 CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int exitStatus);
 

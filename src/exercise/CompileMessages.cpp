@@ -4,6 +4,8 @@
 #include <charconv>
 
 #include "common/Cp932.h"
+#include "exercise/Compile.h"
+#include "exercise/JavaComp.h"
 
 namespace vellaro {
 
@@ -123,6 +125,10 @@ std::string* SingleField(Explanation& e, std::string_view key) {
         return &e.fix;
     if (key == "example")
         return &e.example;
+    if (key == "when")
+        return &e.when;
+    if (key == "leads")
+        return &e.leads;
     return nullptr;
 }
 
@@ -133,6 +139,10 @@ std::vector<std::string>* ListField(Explanation& e, std::string_view key) {
         return &e.symbols;
     if (key == "location")
         return &e.locations;
+    if (key == "source")
+        return &e.sources;
+    if (key == "detail")
+        return &e.details;
     return nullptr;
 }
 
@@ -156,6 +166,10 @@ std::string_view MissingField(const Explanation& e) {
 }
 
 // ---- Reading the pane ----
+
+// Lines below a message that its explanation may look at: the source line, the marker and the
+// details; a long list of candidates beyond them says nothing more.
+constexpr std::size_t kLinesBelowRead = 16;
 
 // Only the start of an undecodable line is decoded: such a line is no message of the compiler
 // (it writes CP932), and replacing byte after byte costs more the longer the line.
@@ -292,6 +306,8 @@ bool IsClosingLine(std::string_view line) {
 } // namespace
 
 std::string FullExplanation(const Explanation& e) {
+    if (!e.whole.empty())
+        return e.whole;
     return "意味: " + e.meaning + "\nよくある原因: " + e.cause + "\n直し方: " + e.fix +
            "\n例: " + e.example;
 }
@@ -361,6 +377,10 @@ ExplanationData ParseExplanations(std::string_view utf8) {
         if (std::string* field = SingleField(current->entry, key)) {
             if (!field->empty())
                 return fail(lineNo, "the field " + std::string(key) + " is given twice");
+            if (key == "when" && value != "errors" && value != "no-errors")
+                return fail(lineNo, "the field when is errors or no-errors");
+            if (key == "leads" && value != "last-statement" && value != "stray-brace")
+                return fail(lineNo, "the field leads is last-statement or stray-brace");
             *field = std::string(value);
         } else if (std::vector<std::string>* list = ListField(current->entry, key)) {
             list->push_back(NormalizeBlanks(value));
@@ -388,22 +408,32 @@ const std::vector<Explanation>& BuiltInExplanations() {
 
 const Explanation* FindExplanation(const std::vector<Explanation>& entries,
                                    std::string_view messageText,
-                                   const std::vector<std::string>& linesBelow) {
+                                   const std::vector<std::string>& linesBelow,
+                                   std::optional<bool> compileHasErrors) {
     const std::string text = NormalizeBlanks(messageText);
     std::vector<std::string> symbols;
     std::vector<std::string> locations;
+    std::vector<std::string> details;
+    std::vector<std::string> sources;
     for (const std::string& below : linesBelow) {
-        const std::string line = NormalizeBlanks(below);
+        std::string line = NormalizeBlanks(below);
         if (auto v = LabelledValue(line, kSymbolLabel))
             symbols.push_back(std::move(*v));
         else if (auto l = LabelledValue(line, kLocationLabel))
             locations.push_back(std::move(*l));
+        else if (sources.empty() && details.empty())
+            sources.push_back(line);
+        details.push_back(std::move(line));
     }
     for (const Explanation& e : entries) {
+        if (!e.when.empty() && (!compileHasErrors || *compileHasErrors != (e.when == "errors")))
+            continue;
         const bool messageMatches =
             std::any_of(e.messages.begin(), e.messages.end(),
                         [&text](const std::string& p) { return GlobMatches(p, text); });
-        if (messageMatches && AnyMatches(e.symbols, symbols) && AnyMatches(e.locations, locations))
+        if (messageMatches && AnyMatches(e.symbols, symbols) &&
+            AnyMatches(e.locations, locations) && AnyMatches(e.sources, sources) &&
+            AnyMatches(e.details, details))
             return &e;
     }
     return nullptr;
@@ -414,8 +444,11 @@ CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
     const CompilerWords& w = Words();
     CompileReport report;
 
-    // The closing count lines, read from the end up.
+    // The closing count lines, read from the end up, above the success line that a compile with
+    // only notes or warnings ends with.
     std::size_t closing = paneLines.size();
+    if (closing > 0 && paneLines[closing - 1] == Sjis(kCompileCleanText))
+        --closing;
     std::optional<std::size_t> counted;
     std::optional<std::size_t> total;
     while (closing > 0 && IsClosingLine(paneLines[closing - 1])) {
@@ -445,18 +478,29 @@ CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
         report.messages.push_back(std::move(m));
     }
 
+    // A warning reads differently when errors stand beside it: then no class file was made.
+    const bool hasErrors =
+        report.errorCount.value_or(0) > 0 ||
+        std::any_of(report.messages.begin(), report.messages.end(),
+                    [](const CompilerMessage& m) { return m.kind == MessageKind::Error; });
     for (CompilerMessage& m : report.messages) {
-        std::vector<std::string> details;
+        std::vector<std::string> below;
         for (std::size_t i = m.paneLine + 1; i < m.endLine; ++i) {
             const std::string_view line = SkipBlanks(paneLines[i]);
             if (StartsWith(line, w.note)) {
                 m.endLine = i; // the compiler's closing notes belong to no message
                 break;
             }
-            if (StartsWith(line, w.symbol) || StartsWith(line, w.location))
-                details.push_back(Decode(line));
+            if (below.size() < kLinesBelowRead)
+                below.push_back(Decode(line));
         }
-        m.explanation = FindExplanation(BuiltInExplanations(), m.text, details);
+        m.explanation = FindExplanation(BuiltInExplanations(), m.text, below, hasErrors);
+        m.targetLine = m.line;
+        // The end of the file names the wrapper's last line; the missing "}" belongs to a
+        // statement, and the last one is where the search starts.
+        if (m.explanation && m.explanation->leads == "last-statement" && m.inSource &&
+            m.line > kSourceLinesBeforeStatements + kSourceLinesAfterStatements)
+            m.targetLine = m.line - kSourceLinesAfterStatements;
     }
     return report;
 }
@@ -488,6 +532,42 @@ std::optional<std::size_t> NextSourceMessageLine(const CompileReport& report,
             found = m.paneLine;
     }
     return found;
+}
+
+std::size_t StatementWithStrayBrace(const std::vector<std::string>& statements) {
+    long depth = 0;
+    for (std::size_t n = 0; n < statements.size(); ++n) {
+        const std::string& s = statements[n];
+        char quote = 0;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const char c = s[i];
+            if (quote) {
+                if (c == '\\')
+                    ++i;
+                else if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '/' && i + 1 < s.size() && s[i + 1] == '/') {
+                break;
+            } else if (c == '{') {
+                ++depth;
+            } else if (c == '}' && --depth < 0) {
+                return n + 1;
+            }
+        }
+    }
+    return 0;
+}
+
+std::size_t MessageStatement(const CompilerMessage& m, const std::vector<std::string>& statements) {
+    const std::size_t statement = StatementOfSourceLine(m.targetLine, statements.size());
+    if (m.explanation && m.explanation->leads == "stray-brace") {
+        const std::size_t stray = StatementWithStrayBrace(statements);
+        if (stray > 0 && (statement == 0 || stray < statement))
+            return stray;
+    }
+    return statement;
 }
 
 std::string ErrorCountText(std::size_t count) {

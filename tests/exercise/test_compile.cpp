@@ -18,14 +18,15 @@ using vtest::WriteFile;
 
 TEST(CommandLines, CompileLineForHello) {
     EXPECT_EQ(vellaro::CompileCommandLine("Hello", "/run/user/1000/vellaro/Cmp.txt"),
-              "/bin/sh -c \"javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 "
+              "/bin/sh -c \"javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g "
               "Hello.java 2>  /run/user/1000/vellaro/Cmp.txt\"");
 }
 
 TEST(CommandLines, RunCommandAndConsoleLine) {
     const std::string run = vellaro::RunShellCommand("Hello");
     EXPECT_EQ(run, " -c \"java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
-                   "-Dstderr.encoding=UTF-8 Hello; exec /bin/sh -i\" ");
+                   "-Dstderr.encoding=UTF-8 Hello; printf '\\\\033]7734;run-end;%d\\\\007' $?; "
+                   "exec /bin/sh -i\" ");
     EXPECT_EQ(vellaro::ConsoleCommandLine(run), "/bin/sh " + run);
 }
 
@@ -45,12 +46,47 @@ TEST(CommandLines, TheConsoleIsCaptionedWithTheClassItRuns) {
     EXPECT_EQ(vellaro::ConsoleCaption("  /bin/sh -c \"echo hi\" "), "/bin/sh -c \"echo hi\"");
 }
 
+TEST(CommandLines, RunEndIsReadFromItsMarkAlone) {
+    EXPECT_EQ(vellaro::RunEndStatus("7734;run-end;0"), 0);
+    EXPECT_EQ(vellaro::RunEndStatus("7734;run-end;130"), 130);
+    for (const char* other : {"", "7734;run-end;", "7734;run-end;1x", "0;title", "7734;run-end"})
+        EXPECT_FALSE(vellaro::RunEndStatus(other)) << other;
+}
+
+TEST(CompileMessages, LongCandidateListsAreFoldedToTheirFirstLines) {
+    const auto pane = [](const std::vector<std::string>& utf8) {
+        std::vector<std::string> lines;
+        for (const std::string& l : utf8)
+            lines.push_back(Sjis(l));
+        return lines;
+    };
+    std::vector<std::string> capture = {
+        "Hello.java:6: エラー: Scannerに適切なコンストラクタが見つかりません"
+        "(引数がありません)",
+        "\t\tScanner sc = new Scanner();", "\t\t             ^"};
+    for (const char* c : {"Readable,Pattern", "Readable", "InputStream", "File"}) {
+        capture.push_back("    コンストラクタ Scanner.Scanner(" + std::string(c) +
+                          ")は使用できません");
+        capture.push_back("      (実引数リストと仮引数リストの長さが異なります)");
+    }
+    capture.push_back("エラー1個");
+    const auto folded = vellaro::FoldCandidateLists(pane(capture));
+    std::vector<std::string> expected(capture.begin(), capture.begin() + 7);
+    expected.push_back("    ……（ほかの候補 2 個は省略しました）");
+    expected.push_back("エラー1個");
+    EXPECT_EQ(folded, pane(expected));
+    // Short lists and other lines stay as they are.
+    const auto shortList = pane({capture[3], capture[4], capture[5], capture[6], "エラー1個"});
+    EXPECT_EQ(vellaro::FoldCandidateLists(shortList), shortList);
+}
+
 TEST(CommandLines, SplitGivesTheShellItsScript) {
     EXPECT_THAT(
         vellaro::SplitCommandLine(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Hello"))),
         ElementsAre("/bin/sh", "-c",
                     "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
-                    "-Dstderr.encoding=UTF-8 Hello; exec /bin/sh -i"));
+                    "-Dstderr.encoding=UTF-8 Hello; printf '\\033]7734;run-end;%d\\007' $?; "
+                    "exec /bin/sh -i"));
     EXPECT_THAT(vellaro::SplitCommandLine("  a  \"b c\"d \"\" \"x\\\"y\\\\z\\n\"  "),
                 ElementsAre("a", "b cd", "", "x\"y\\z\\n"));
     EXPECT_TRUE(vellaro::SplitCommandLine("   ").empty());
@@ -60,7 +96,7 @@ TEST(CommandLines, AwkwardCapturePathIsQuotedForTheShell) {
     const fs::path capture = "/tmp/it's a \"dir\" $HOME `x`\\/Cmp.txt";
     const auto words = vellaro::SplitCommandLine(vellaro::CompileCommandLine("Hello", capture));
     ASSERT_EQ(words.size(), 3u);
-    EXPECT_EQ(words[2], "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 "
+    EXPECT_EQ(words[2], "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g "
                         "Hello.java 2>  '/tmp/it'\\''s a \"dir\" $HOME `x`\\/Cmp.txt'");
     // Paths of ordinary characters, Japanese ones included, stay as they are.
     EXPECT_EQ(vellaro::ShellQuote("/home/学習者/tmp-1/Cmp.txt"), "/home/学習者/tmp-1/Cmp.txt");
@@ -90,6 +126,9 @@ TEST(CompileMessages, SuccessOnlyForAnEmptyCaptureOfACleanRun) {
     EXPECT_THAT(CompileMessages(std::vector<std::string>{}, -1), ElementsAre(broken));
     EXPECT_THAT(CompileMessages(std::vector<std::string>{}, 1), ElementsAre(broken));
     EXPECT_THAT(CompileMessages(std::vector<std::string>{""}, 0), ElementsAre(""));
+    // Notes or warnings alone: the class was made, and the pane says so after them.
+    EXPECT_THAT(CompileMessages(std::vector<std::string>{"note"}, 0), ElementsAre("note", clean));
+    EXPECT_THAT(CompileMessages(std::vector<std::string>{"error"}, 1), ElementsAre("error"));
     EXPECT_THAT(CompileMessages(std::vector<std::string>{"/bin/sh: 1: javac: not found"}, 127),
                 ElementsAre("/bin/sh: 1: javac: not found", Sjis(vellaro::kCompilerMissingText)));
 }

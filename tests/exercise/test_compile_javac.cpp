@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "JavacSupport.h"
@@ -29,7 +30,7 @@ TEST_F(JavacTest, CleanHelloAndJapaneseLiteralsCompileUnderAnyLocale) {
     EXPECT_THAT(Compile("Hello"), ElementsAre(kClean));
     EXPECT_TRUE(fs::exists(scratch / "work" / "Hello.class"));
     EXPECT_EQ(vellaro::ShellCommand,
-              "/bin/sh -c \"javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 "
+              "/bin/sh -c \"javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g "
               "Hello.java 2>  " +
                   vellaro::CapturePath().string() + "\"");
 
@@ -50,13 +51,25 @@ TEST_F(JavacTest, MissingSemicolonIsReportedInJapaneseAtListingLine6) {
     EXPECT_THAT(lines, ::testing::Not(::testing::Contains(kClean)));
 }
 
-TEST_F(JavacTest, WarningsAloneAreShownWithoutTheSuccessLine) {
+TEST_F(JavacTest, WarningsAndNotesAloneAreShownThenTheSuccessLine) {
     WriteSource("Warn", {"Integer i = new Integer(5);", "?(i);"});
-    const auto lines = Compile("Warn");
-    ASSERT_FALSE(lines.empty());
+    auto lines = Compile("Warn");
+    ASSERT_GE(lines.size(), 2u);
     EXPECT_THAT(Utf8(lines[0]), HasSubstr("Warn.java:6: 警告:"));
-    EXPECT_THAT(lines, ::testing::Not(::testing::Contains(kClean)));
+    EXPECT_EQ(lines.back(), kClean);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kClean), 1);
     EXPECT_TRUE(fs::exists(scratch / "work" / "Warn.class")); // it did compile
+
+    WriteSource("Raw", {"ArrayList a = new ArrayList();", "a.add(1);"});
+    lines = Compile("Raw");
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_THAT(Utf8(lines[0]), HasSubstr("ノート:"));
+    EXPECT_EQ(lines.back(), kClean);
+
+    // With an error beside the warning, no success line.
+    WriteSource("Both", {"Integer i = new Integer(5);", "?(i)"});
+    lines = Compile("Both");
+    EXPECT_THAT(lines, ::testing::Not(::testing::Contains(kClean)));
 }
 
 TEST_F(JavacTest, MissingSourceFileShowsTheCompilersComplaint) {
@@ -82,13 +95,18 @@ TEST_F(JavacTest, RunCommandGivesTheLaunchersMessagesInJapaneseUnderAnyLocale) {
         vellaro::SplitCommandLine(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Missing")));
     ASSERT_EQ(words.size(), 3u);
     const std::string script = words[2].substr(0, words[2].find("; exec"));
-    ASSERT_EQ(vellaro::test::SpawnAndWait("/bin/sh -c \"" + script + " 2> err.txt\"",
+    ASSERT_EQ(vellaro::test::SpawnAndWait("/bin/sh -c \"{ " + script + "; } 2> err.txt > out.txt\"",
                                           {"LC_ALL=C", "LANG="}),
-              1);
+              0);
     std::ifstream in(scratch / "work" / "err.txt");
     std::string first;
     std::getline(in, first);
     EXPECT_EQ(first, "エラー: メイン・クラスMissingを検出およびロードできませんでした");
+    // Then the console learns that the class ended, and with which status.
+    std::ifstream out(scratch / "work" / "out.txt", std::ios::binary);
+    const std::string mark{std::istreambuf_iterator<char>(out), {}};
+    EXPECT_EQ(mark, "\x1b]7734;run-end;1\x07");
+    EXPECT_EQ(vellaro::RunEndStatus(mark.substr(2, mark.size() - 3)), 1);
 }
 
 TEST_F(JavacTest, PlantedCaptureLinkIsNotWrittenThrough) {

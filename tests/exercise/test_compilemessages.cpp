@@ -48,6 +48,47 @@ TEST(CompileMessages, WarningsAloneGiveNoErrorCount) {
     EXPECT_FALSE(report.errorCount);
 }
 
+TEST(CompileMessages, WarningSaysAClassWasMadeOnlyWhenNoErrorStandsBesideIt) {
+    const std::string warning =
+        "Warn.java:6: 警告:[removal] IntegerのInteger(int)は推奨されておらず、"
+        "削除用にマークされています";
+    // Alone, the compile made its class and its pane ends with the success line.
+    auto report = vellaro::ReadCompileMessages(
+        Pane({warning, "\t\tInteger i = new Integer(5);", "\t\t            ^", "警告1個",
+              "コンパイルが終了しました　（エラーは有りません）"}),
+        "Warn");
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0].endLine, 3u);
+    ASSERT_NE(report.messages[0].explanation, nullptr);
+    EXPECT_EQ(report.messages[0].explanation->id, "deprecated-api");
+    EXPECT_THAT(report.messages[0].explanation->meaning, HasSubstr("クラスファイルはできていて"));
+    // Beside an error, it says the errors come first.
+    report = vellaro::ReadCompileMessages(
+        Pane({warning, "Warn.java:7: エラー: ';'がありません", "エラー1個", "警告1個"}), "Warn");
+    ASSERT_EQ(report.messages.size(), 2u);
+    ASSERT_NE(report.messages[0].explanation, nullptr);
+    EXPECT_EQ(report.messages[0].explanation->id, "deprecated-api-with-errors");
+    EXPECT_THAT(report.messages[0].explanation->fix, HasSubstr("まずエラーを直して"));
+    // Whether errors stand beside it is asked only when known.
+    EXPECT_EQ(vellaro::FindExplanation(vellaro::BuiltInExplanations(), "[removal] x", {}), nullptr);
+}
+
+TEST(CompileMessages, StrayBraceIsTheFirstThatClosesMoreThanWasOpened) {
+    struct Case {
+        std::vector<std::string> statements;
+        std::size_t stray;
+    };
+    const Case cases[] = {
+        {{"int x = 1;", "}", "?(x);"}, 2},
+        {{"if (x > 0) {", "x = 1;", "}", "}", "}"}, 4},
+        {{"?(\"}\");", "char c = '}';", "// }", "String s = \"\\\"}\";"}, 0},
+        {{"for (;;) {", "}"}, 0},
+        {{}, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(vellaro::StatementWithStrayBrace(c.statements), c.stray) << c.statements.size();
+}
+
 TEST(CompileMessages, CountIsTheTotalTheCompilerCountedEvenPastItsLimit) {
     auto pane = Pane({"Hello.java:6: エラー: 文ではありません",
                       "ノート:一部のメッセージは簡略化されています。", "エラー2個", "警告1個"});

@@ -43,7 +43,7 @@ TEST_P(BrokenProgramTest, FirstMessageIsExplainedAndLeadsToItsStatement) {
     const std::size_t n = p.statements.size();
     ASSERT_GE(first.line, 1u);
     ASSERT_LE(first.line, n + source.size());
-    EXPECT_EQ(vellaro::StatementOfSourceLine(first.line, n), p.statement) << first.text;
+    EXPECT_EQ(vellaro::MessageStatement(first, p.statements), p.statement) << first.text;
 
     // The count the status bar shows is the count of the errors the pane holds.
     std::size_t errors = 0;

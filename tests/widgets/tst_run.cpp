@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>
@@ -139,6 +140,7 @@ class TestRun : public QObject, private vtest::ProgramFixture {
     void escOnACompileHungOnItsArchiveDropsItAndCompilesPlain();
     void standardClassNamesAreRefusedAndTheirFilesNamed();
     void runOfAChangedExerciseAsksToCompileFirst();
+    void uncaughtExceptionIsExplainedInTheConsoleThenInThePane();
 
   private:
     QWidget* toolButton(QAction* action) const;
@@ -314,7 +316,8 @@ void TestRun::runWaitsForTheTimerAndKeepsTheCommandText() {
     QVERIFY(!shell->isVisible());
     const QString command = QStringLiteral(
         " -c \"java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
-        "-Dstderr.encoding=UTF-8 Hello; exec /bin/sh -i\" ");
+        "-Dstderr.encoding=UTF-8 Hello; printf '\\\\033]7734;run-end;%d\\\\007' $?; exec "
+        "/bin/sh -i\" ");
     QCOMPARE(QString::fromStdString(vellaro::ShellCommand), command);
     QCOMPARE(m_processes.consoles, QStringList{"/bin/sh " + command});
     // The menu entry "実行" runs.
@@ -337,7 +340,7 @@ void TestRun::consoleRunsJapaneseDialogue() {
         QCOMPARE(console->font().family(), w().SecEdit->font().family());
         // Captioned with the class; the command line stays at hand.
         QCOMPARE(console->windowTitle(), QStringLiteral("実行中: Greet"));
-        QVERIFY(console->toolTip().contains("-Dstderr.encoding=UTF-8 Greet; exec /bin/sh -i"));
+        QVERIFY(console->toolTip().contains("-Dstderr.encoding=UTF-8 Greet;"));
         QTRY_VERIFY(console->screenText().contains(QStringLiteral("こんにちは、世界")));
         QTRY_VERIFY(console->screenText().contains(QStringLiteral("名前を入力してください:")));
 
@@ -791,6 +794,103 @@ void TestRun::runOfAChangedExerciseAsksToCompileFirst() {
     dialogs().answerMessage(vellaro::MbCancel);
     runAtOnce();
     QCOMPARE(dialogs().messageTexts(), QStringList{QString(question).replace("Fresh", "Fresh2")});
+}
+
+void TestRun::uncaughtExceptionIsExplainedInTheConsoleThenInThePane() {
+    // Typed into the editor and compiled from the compile page, as the learner does.
+    const QStringList statements = {QStringLiteral("ArrayList<Integer> list = new ArrayList<>();"),
+                                    QStringLiteral("list.add(1);"),
+                                    QStringLiteral("int v = list.get(2);")};
+    vtest::ClickTab(w().PageControl1, 0);
+    w().SecEdit->setPlainText(statements.join('\n'));
+    setClassName("Hello");
+    vtest::ClickTab(w().PageControl1, 1);
+    dialogs().answerMessage(vellaro::MbYes); // the source is written first
+    w().CompButton->trigger();
+    QCOMPARE(w().Memo1->toPlainText(), QString::fromUtf8(vellaro::kCompileCleanText.data()));
+
+    const QString head = QStringLiteral("実行時エラー: リストの範囲の外の番号を使いました。");
+    const QString where = QStringLiteral("3 行目の文（リストの 8 行目）: int v = list.get(2);");
+    bool done = false;
+    m_processes.scenario = [&] {
+        PtyConsole* console = OpenConsole();
+        QVERIFY(console);
+        QTRY_VERIFY(AtPrompt(console));
+        const QString text = console->screenText();
+        // Below the trace, whose JDK frames stand above the learner's, and before the prompt.
+        const qsizetype trace = text.indexOf(QStringLiteral("Exception in thread \"main\" "
+                                                            "java.lang.IndexOutOfBoundsException"));
+        const qsizetype frame = text.indexOf(QStringLiteral("at Hello.main(Hello.java:8)"));
+        const qsizetype block = text.indexOf('\n' + head + '\n' + where + '\n');
+        QVERIFY2(trace >= 0 && trace < frame && frame < block, qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("番号 2 の要素はありません")));
+        QVERIFY(text.section('\n', -2, -2).startsWith(QStringLiteral("直し方: ")));
+        // In a colour of its own; the prompt after it is ordinary text again.
+        const QTextBlock first =
+            console->document()->findBlockByNumber(int(text.left(block + 1).count('\n')));
+        QCOMPARE(first.text(), head);
+        const QColor plain = console->document()->lastBlock().charFormat().foreground().color();
+        QVERIFY(first.begin().fragment().charFormat().foreground().color() != plain);
+        TypeLine(console, "exit");
+        done = true;
+    };
+    w().RunButton->trigger();
+    QVERIFY(done);
+
+    // The pane holds the failure as one message that leads to the statement.
+    QPlainTextEdit* memo = w().Memo1;
+    QCOMPARE(memo->document()->firstBlock().text(), head);
+    QCOMPARE(memo->document()->findBlockByNumber(1).text(), where);
+    QCOMPARE(
+        memo->document()->findBlockByNumber(2).text(),
+        QStringLiteral("java.lang.IndexOutOfBoundsException: Index 2 out of bounds for length 1"));
+    const auto paneLine = [memo](int line) {
+        const QTextBlock block = memo->document()->findBlockByNumber(line);
+        return memo->cursorRect(QTextCursor(block)).center() + QPoint(4, 0);
+    };
+    QTest::mouseClick(memo->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(2));
+    QCOMPARE(w().StatusMessage->text(), QStringLiteral("リストの範囲の外の番号を使いました。"));
+    QCOMPARE(w().compList->textCursor().blockNumber(), 7);
+    QCOMPARE(memo->accessibleDescription(), memo->toPlainText());
+    QTest::keyClick(memo, Qt::Key_Return);
+    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet1);
+    QCOMPARE(w().SecEdit->textCursor().blockNumber(), 2);
+
+    // Entering the compile page empties the pane, as after a compile; a double click leads from
+    // the next failure's line to its statement too.
+    vtest::ClickTab(w().PageControl1, 1);
+    w().SecEdit->setTextCursor(QTextCursor(w().SecEdit->document()));
+    m_processes.scenario = [&] {
+        PtyConsole* console = OpenConsole();
+        QVERIFY(console);
+        QTRY_VERIFY(AtPrompt(console));
+        TypeLine(console, "exit");
+    };
+    w().RunButton->trigger();
+    QTest::mouseDClick(memo->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
+    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet1);
+    QCOMPARE(w().SecEdit->textCursor().blockNumber(), 2);
+
+    // A run that ends normally leaves the pane as it was; the next compile replaces it.
+    vtest::ClickTab(w().PageControl1, 1);
+    w().RunButton->trigger();
+    setClassName("Greet");
+    m_processes.scenario = [&] {
+        PtyConsole* console = OpenConsole();
+        QVERIFY(console);
+        TypeLine(console, "Taro");
+        QTRY_VERIFY(AtPrompt(console));
+        QVERIFY(!console->screenText().contains(QStringLiteral("実行時エラー")));
+        TypeLine(console, "exit");
+    };
+    // The editor still shows Hello's statements: the class Greet is run as it was compiled.
+    dialogs().answerMessage(vellaro::MbNo);
+    w().RunButton->trigger();
+    QCOMPARE(memo->document()->firstBlock().text(), head);
+    setClassName("Hello");
+    w().CompButton->trigger();
+    QCOMPARE(memo->toPlainText(), QString::fromUtf8(vellaro::kCompileCleanText.data()));
+    QVERIFY(w().compileReport().messages.empty());
 }
 
 QTEST_MAIN(TestRun)

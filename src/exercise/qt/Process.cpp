@@ -16,6 +16,7 @@
 #include "common/qt/QtText.h"
 #include "exercise/Compile.h"
 #include "exercise/qt/PtyConsole.h"
+#include "exercise/qt/RunExplain.h"
 
 namespace vellaro {
 
@@ -184,6 +185,7 @@ int QtProcesses::runAndWait(const std::string& commandLine, const QFont& console
     console->setWindowTitle(FromUtf8(ConsoleCaption(commandLine)));
     console->setToolTip(FromUtf8(commandLine).trimmed());
     console->setFont(consoleFont);
+    console->setRunEndHook(ExplainRunEnd);
     if (!console->start(words)) {
         delete console.data();
         return -1;

@@ -17,8 +17,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 #include "common/qt/QtText.h"
+#include "exercise/Compile.h"
 #include "exercise/qt/PtySession.h"
 
 namespace vellaro {
@@ -251,7 +253,15 @@ void PtyConsole::feedText(const QString& text) {
     while (i < size) {
         const char16_t c = data[i].unicode();
         if (m_escape != kNoEscape) {
+            const int before = m_escape;
             m_escape = NextEscapeState(static_cast<EscapeState>(m_escape), c);
+            // The text of an operating system command is kept (a short one: the run's end).
+            if (before == kAfterEsc)
+                m_osCommand.clear();
+            else if (before == kOsCommand && m_escape == kOsCommand && m_osCommand.size() < 64)
+                m_osCommand += QChar(c);
+            else if (before == kOsCommand && m_escape == kNoEscape)
+                osCommand(std::exchange(m_osCommand, QString()));
             ++i;
         } else if (IsPrintable(c)) {
             // A run of ordinary characters goes in at once.
@@ -271,6 +281,41 @@ void PtyConsole::feedText(const QString& text) {
     if (!m_renderTimer->isActive()) {
         m_renderTimer->start();
     }
+}
+
+void PtyConsole::osCommand(const QString& text) {
+    if (!m_runEndHook || !RunEndStatus(text.toStdString()))
+        return;
+    const RunEndHook hook = std::exchange(m_runEndHook, nullptr); // once per console
+    render();
+    const QStringList lines = hook(*RunEndStatus(text.toStdString()), screenText());
+    if (lines.isEmpty())
+        return; // the prompt follows the output as it always did
+    if (!m_line.isEmpty())
+        commitLine();
+    render();
+    showRunEnd(lines);
+}
+
+void PtyConsole::showRunEnd(const QStringList& lines) {
+    // The document's last block is the (empty) current line: the block goes there, and a fresh
+    // current line in the ordinary format follows it.
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    QTextCharFormat head;
+    head.setForeground(QColor(0xa0, 0x10, 0x10));
+    head.setBackground(QColor(0xff, 0xf0, 0xe8));
+    QTextCharFormat body = head;
+    head.setFontWeight(QFont::Bold);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            cursor.insertBlock(QTextBlockFormat(), body);
+        cursor.insertText(lines[i], i == 0 ? head : body);
+    }
+    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    if (!textCursor().hasSelection())
+        moveCursor(QTextCursor::End);
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 void PtyConsole::control(char16_t c) {

@@ -14,6 +14,7 @@
 #include <QStringDecoder>
 #include <QStringList>
 #include <QTextLayout>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -74,6 +75,12 @@ class PtyConsole : public QPlainTextEdit {
     // The close box: hangs up the command and everything it started.
     void hangUp();
 
+    // Called once, when the run's class has ended (the run command's printf, see RunEndStatus),
+    // with its exit status and what the console shows; the lines it answers are shown there,
+    // below the class's output and before the shell's prompt, in a colour of their own.
+    using RunEndHook = std::function<QStringList(int status, const QString& screenText)>;
+    void setRunEndHook(RunEndHook hook) { m_runEndHook = std::move(hook); }
+
   signals:
     // The console has ended: its command ended or the learner closed it.
     void finished();
@@ -101,6 +108,8 @@ class PtyConsole : public QPlainTextEdit {
     void placePreedit(bool shown);
     // Where the caret of the text being composed stands, in the viewport; null when none.
     QRectF preeditCaret() const;
+    void osCommand(const QString& text);
+    void showRunEnd(const QStringList& lines);
 
     PtySession* m_session = nullptr;
     bool m_ended = false;
@@ -120,6 +129,8 @@ class PtyConsole : public QPlainTextEdit {
     int m_preeditCaret = 0;
     bool m_preeditCaretShown = true;
     int m_caretWidth = 1; // the ordinary caret's, hidden while text is being composed
+    QString m_osCommand;  // the text of an operating system command being read
+    RunEndHook m_runEndHook;
 };
 
 } // namespace vellaro

@@ -278,7 +278,8 @@ void ExerciseEditor::updateMarks() {
             }
             if (index) {
                 const auto bracketsOf = [this](std::size_t line) -> const std::vector<Bracket>& {
-                    const auto* d = JavaHighlighter::dataOf(document()->findBlockByNumber(int(line)));
+                    const auto* d =
+                        JavaHighlighter::dataOf(document()->findBlockByNumber(int(line)));
                     return d ? d->brackets : kNoBrackets;
                 };
                 const auto partner = PartnerBracket({std::size_t(block.blockNumber()), *index},
@@ -297,7 +298,8 @@ void ExerciseEditor::updateMarks() {
                 markBracket(block, data->brackets[*index].column, bool(partner));
                 if (partner) {
                     const QTextBlock other = document()->findBlockByNumber(int(partner->line));
-                    markBracket(other, JavaHighlighter::dataOf(other)->brackets[partner->index].column,
+                    markBracket(other,
+                                JavaHighlighter::dataOf(other)->brackets[partner->index].column,
                                 true);
                 }
             }
@@ -313,7 +315,7 @@ void ExerciseEditor::updateDescription() {
     for (const Mark& m : m_marks)
         if (!m.dead)
             parts << FromUtf8("文 ") + QString::number(m.line.block().blockNumber() + 1) +
-                     FromUtf8(" にエラー: ") + m.summary;
+                         FromUtf8(" にエラー: ") + m.summary;
     if (m_fullWidthCount > 0)
         parts << FromUtf8(FullWidthCountText(std::size_t(m_fullWidthCount)));
     const QString description = parts.join(QLatin1Char('\n'));
@@ -371,8 +373,8 @@ QString ExerciseEditor::toolTipAt(const QPoint& viewportPoint) const {
         return {};
     QStringList tips;
     for (const Mark& m : m_marks)
-        if (!m.dead && m.line.block() == block && (m.column == column || m.column < 0 ||
-                                        m.column >= block.length() - 1))
+        if (!m.dead && m.line.block() == block &&
+            (m.column == column || m.column < 0 || m.column >= block.length() - 1))
             tips << m.summary;
     if (const auto* data = JavaHighlighter::dataOf(block))
         for (const FullWidthChar& f : data->fullWidth)

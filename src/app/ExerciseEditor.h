@@ -26,9 +26,9 @@ class ExerciseEditor : public QPlainTextEdit {
     explicit ExerciseEditor(QWidget* parent = nullptr);
 
     struct ErrorMark {
-        int statement = 0;    // the statement line, counted from 0 (its block)
-        int column = -1;      // the column the compiler means; -1: the whole line
-        QString summary;      // the explanation's summary, for the tooltip
+        int statement = 0; // the statement line, counted from 0 (its block)
+        int column = -1;   // the column the compiler means; -1: the whole line
+        QString summary;   // the explanation's summary, for the tooltip
     };
     // Replaces every mark (a compile's verdict); marks on lines beyond the text are dropped.
     void setErrorMarks(const QList<ErrorMark>& marks);

@@ -61,9 +61,9 @@ const JavaHighlighter::LineData* JavaHighlighter::dataOf(const QTextBlock& block
 }
 
 void JavaHighlighter::highlightBlock(const QString& text) {
-    const LineState start =
-        previousBlockState() == int(LineState::BlockComment) ? LineState::BlockComment
-                                                              : LineState::Code;
+    const LineState start = previousBlockState() == int(LineState::BlockComment)
+                                ? LineState::BlockComment
+                                : LineState::Code;
     const std::u16string_view whole = View(text);
     const std::size_t offset = m_mode == Mode::Listing ? ListingTextStart(whole) : 0;
     LineSyntax syntax = ReadJavaLine(whole.substr(offset), start, m_mode == Mode::Editor);

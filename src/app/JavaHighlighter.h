@@ -46,7 +46,7 @@ class JavaHighlighter : public QSyntaxHighlighter {
 };
 
 struct JavaHighlighter::LineData : QTextBlockUserData {
-    std::vector<Bracket> brackets;       // columns in the block's text
+    std::vector<Bracket> brackets;        // columns in the block's text
     std::vector<FullWidthChar> fullWidth; // columns in the block's text
 };
 

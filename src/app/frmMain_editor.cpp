@@ -26,10 +26,8 @@ vellaro::ListingView* TMainCrt::Listing() const {
 }
 
 void TMainCrt::ConnectEditor() {
-    connect(HalfWidth2, &QAction::triggered, this,
-            EditHandler(&TMainCrt::HalfWidthClick, true));
-    connect(HalfWidth1, &QAction::triggered, this,
-            EditHandler(&TMainCrt::HalfWidthClick, false));
+    connect(HalfWidth2, &QAction::triggered, this, EditHandler(&TMainCrt::HalfWidthClick, true));
+    connect(HalfWidth1, &QAction::triggered, this, EditHandler(&TMainCrt::HalfWidthClick, false));
     auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H), this);
     key->setObjectName(QStringLiteral("HalfWidthKey"));
     connect(key, &QShortcut::activated, this, EditHandler(&TMainCrt::HalfWidthClick, true));
@@ -38,8 +36,8 @@ void TMainCrt::ConnectEditor() {
 }
 
 void TMainCrt::SecEditFullWidthChange(int count) {
-    StatusFullWidth->setText(
-        count > 0 ? FromUtf8(vellaro::FullWidthCountText(std::size_t(count))) : QString());
+    StatusFullWidth->setText(count > 0 ? FromUtf8(vellaro::FullWidthCountText(std::size_t(count)))
+                                       : QString());
 }
 
 void TMainCrt::HalfWidthClick(bool fromMenu) {

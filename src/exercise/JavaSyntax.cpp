@@ -10,14 +10,14 @@ namespace vellaro {
 namespace {
 
 constexpr std::u16string_view kKeywords[] = {
-    u"abstract", u"assert",     u"break",     u"case",     u"catch",        u"class",
-    u"const",    u"continue",   u"default",   u"do",       u"else",         u"enum",
-    u"extends",  u"final",      u"finally",   u"for",      u"goto",         u"if",
-    u"implements", u"import",   u"instanceof", u"interface", u"native",     u"new",
-    u"package",  u"private",    u"protected", u"public",   u"return",       u"static",
-    u"strictfp", u"super",      u"switch",    u"synchronized", u"this",     u"throw",
-    u"throws",   u"transient",  u"try",       u"volatile", u"while",        u"true",
-    u"false",    u"null",       u"var",       u"record",   u"yield",        u"sealed",
+    u"abstract",   u"assert",    u"break",      u"case",         u"catch",  u"class",
+    u"const",      u"continue",  u"default",    u"do",           u"else",   u"enum",
+    u"extends",    u"final",     u"finally",    u"for",          u"goto",   u"if",
+    u"implements", u"import",    u"instanceof", u"interface",    u"native", u"new",
+    u"package",    u"private",   u"protected",  u"public",       u"return", u"static",
+    u"strictfp",   u"super",     u"switch",     u"synchronized", u"this",   u"throw",
+    u"throws",     u"transient", u"try",        u"volatile",     u"while",  u"true",
+    u"false",      u"null",      u"var",        u"record",       u"yield",  u"sealed",
     u"permits",
 };
 
@@ -55,12 +55,18 @@ bool IsOpening(char16_t c) {
 
 char16_t PartnerOf(char16_t c) {
     switch (c) {
-    case u'(': return u')';
-    case u')': return u'(';
-    case u'[': return u']';
-    case u']': return u'[';
-    case u'{': return u'}';
-    default: return u'{';
+    case u'(':
+        return u')';
+    case u')':
+        return u'(';
+    case u'[':
+        return u']';
+    case u']':
+        return u'[';
+    case u'{':
+        return u'}';
+    default:
+        return u'{';
     }
 }
 
@@ -367,9 +373,8 @@ Rgb TokenColour(TokenKind kind, Rgb background, double ratio) {
     };
     // On a dark background the deep base colours would start far too dark: start from their
     // light counterparts.
-    const Rgb start = light ? base
-                            : Rgb{mix(base.r, 255, 0.6), mix(base.g, 255, 0.6),
-                                  mix(base.b, 255, 0.6)};
+    const Rgb start =
+        light ? base : Rgb{mix(base.r, 255, 0.6), mix(base.g, 255, 0.6), mix(base.b, 255, 0.6)};
     for (int step = 0; step <= 20; ++step) {
         const double t = step / 20.0;
         const Rgb c{mix(start.r, target.r, t), mix(start.g, target.g, t),

@@ -113,13 +113,10 @@ TEST(JavaSyntax, IndentationRules) {
         std::u16string_view before;
         std::u16string_view indent;
     } breaks[] = {
-        {u"int a;", u""},
-        {u"\t  x = 1;", u"\t  "},
-        {u"\tif (a) {", u"\t\t"},
-        {u"if (a) {   ", u"\t"},
-        {u"s = \"{\"", u""},  // a brace in a literal opens nothing
-        {u"x; // {", u""},    // nor one in a comment
-        {u"\t\t", u"\t\t"},   // an empty indented line keeps its indentation
+        {u"int a;", u""},        {u"\t  x = 1;", u"\t  "}, {u"\tif (a) {", u"\t\t"},
+        {u"if (a) {   ", u"\t"}, {u"s = \"{\"", u""}, // a brace in a literal opens nothing
+        {u"x; // {", u""},                            // nor one in a comment
+        {u"\t\t", u"\t\t"}, // an empty indented line keeps its indentation
     };
     for (const auto& b : breaks)
         EXPECT_EQ(IndentAfterBreak(b.before, LineState::Code), b.indent);
@@ -135,16 +132,16 @@ TEST(JavaSyntax, SourceColumnsMapBackToTheStatement) {
     // The source line is two tabs and the statement with "?(" expanded to 20 characters.
     EXPECT_EQ(StatementColumn(u"int a = 3", 11), 9u);
     EXPECT_EQ(StatementColumn(u"int a = 3", 0), 0u);
-    EXPECT_EQ(StatementColumn(u"?(a + b)", 2), 0u);  // "System..." means the shorthand
-    EXPECT_EQ(StatementColumn(u"?(a + b)", 21), 0u); // its "(" as well
-    EXPECT_EQ(StatementColumn(u"?(a + b)", 22), 2u); // "a" after the expansion
+    EXPECT_EQ(StatementColumn(u"?(a + b)", 2), 0u);    // "System..." means the shorthand
+    EXPECT_EQ(StatementColumn(u"?(a + b)", 21), 0u);   // its "(" as well
+    EXPECT_EQ(StatementColumn(u"?(a + b)", 22), 2u);   // "a" after the expansion
     EXPECT_EQ(StatementColumn(u"x = 1; ?(x)", 5), 3u); // before the shorthand, only the tabs
     EXPECT_EQ(ListingTextStart(u"  6 :  \t\tint a;"), 7u);
 }
 
 TEST(JavaSyntax, ColoursKeepTheirContrastOnLightAndDarkBackgrounds) {
-    for (const Rgb background : {Rgb{255, 255, 255}, Rgb{255, 251, 240}, Rgb{30, 30, 30},
-                                 Rgb{120, 120, 120}})
+    for (const Rgb background :
+         {Rgb{255, 255, 255}, Rgb{255, 251, 240}, Rgb{30, 30, 30}, Rgb{120, 120, 120}})
         for (std::size_t k = 0; k < kTokenKindCount; ++k) {
             const Rgb c = TokenColour(TokenKind(k), background);
             EXPECT_GE(ContrastRatio(c, background), 4.5) << k << " on " << background.r;

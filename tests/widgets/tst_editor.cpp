@@ -107,7 +107,7 @@ void TstEditor::colourRulesInTheEditorAndTheListing() {
     QCOMPARE(ColourAt(l, 6, expansion + 20), colour(TokenKind::String));
     QCOMPARE(ColourAt(l, 6, int(line7.lastIndexOf(QStringLiteral("?(")))), QColor());
     QCOMPARE(ColourAt(l, 3, 7), colour(TokenKind::Keyword)); // public
-    QCOMPARE(ColourAt(l, 3, 0), QColor());                    // the line number
+    QCOMPARE(ColourAt(l, 3, 0), QColor());                   // the line number
 }
 
 void TstEditor::copyingGivesPlainText() {
@@ -244,8 +244,9 @@ void TstEditor::fullWidthSymbolsAreMarkedCountedAndReplacedAsOneStep() {
     QTextCursor at(first);
     at.setPosition(7);
     const QRect r = w().SecEdit->cursorRect(at);
-    QCOMPARE(editor()->toolTipAt(QPoint(r.left() + 2, r.center().y())),
-             QStringLiteral("全角の「；」です。Java の記号は半角で書きます。\n半角では「;」です。"));
+    QCOMPARE(
+        editor()->toolTipAt(QPoint(r.left() + 2, r.center().y())),
+        QStringLiteral("全角の「；」です。Java の記号は半角で書きます。\n半角では「;」です。"));
 
     // The pop-up's entry, then undo, then the key of the menu's entry.
     w().HalfWidth1->trigger();

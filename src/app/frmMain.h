@@ -46,7 +46,9 @@ class CompileWait;
 struct TrainerState;
 
 namespace vellaro {
+class ExerciseEditor;
 class IniFile;
+class ListingView;
 class PageControl;
 class SpeedTextPanel;
 class DiscSurface;
@@ -74,6 +76,8 @@ class TMainCrt : public QMainWindow {
     // In the status bar: the explanation of the message selected in Memo1, and the count of
     // errors of the last compile.
     QLabel *StatusMessage = nullptr, *StatusErrorCount = nullptr;
+    // ... and how many full-width symbols the code in the editor holds, while it holds any.
+    QLabel* StatusFullWidth = nullptr;
 
     // ---- page "プログラム入力": the tool bar with the file and editing commands and the class
     // name (Label1 and SrcClassName stand after ToolButton1), and the editor ----
@@ -144,6 +148,8 @@ class TMainCrt : public QMainWindow {
     QAction *N8 = nullptr, *About1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr, *N2 = nullptr;
+    // "全角記号を半角に直す" in the menu "編集" (with its key) and in the pop-up menu.
+    QAction *HalfWidth2 = nullptr, *HalfWidth1 = nullptr;
 
     // ---- timers ----
     QTimer *Read_Timer = nullptr, *Paint_Timer = nullptr;
@@ -220,6 +226,18 @@ class TMainCrt : public QMainWindow {
     // goes on only if that wrote), "いいえ" goes on, "キャンセル" stops. True when the caller may
     // go on; nothing is asked for an unchanged exercise.
     bool KeepUnsavedExercise();
+
+    // ---- the editor's help with the Java it holds (frmMain_editor.cpp) ----
+    // SecEdit and compList as the widgets they are.
+    vellaro::ExerciseEditor* Editor() const;
+    vellaro::ListingView* Listing() const;
+    // "全角記号を半角に直す": on the page "プログラム入力", every marked symbol becomes its
+    // half-width form, as one step of undo.
+    void HalfWidthClick(bool fromMenu);
+    void SecEditFullWidthChange(int count);
+    // After a compile: the statements of the compiler's errors get their marks when the source
+    // compiled was the one on screen; otherwise the marks go.
+    void MarkStatementErrors(bool sourceOnScreen);
 
     // ---- compile and run (frmMain_run.cpp) ----
     void CompButtonClick();
@@ -328,6 +346,7 @@ class TMainCrt : public QMainWindow {
     void ConnectExercisePages();
     void ConnectSpeedPage();
     void ConnectSettingsPage();
+    void ConnectEditor();
     std::function<void()> Handler(void (TMainCrt::*handler)());
     std::function<void()> EditHandler(void (TMainCrt::*handler)(bool), bool fromMenu);
     // The work folder could neither be found nor made: the error box, then the program ends.

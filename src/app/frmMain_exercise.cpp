@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
+#include "app/ExerciseEditor.h"
 #include "common/ComData.h"
 #include "common/delCommFunc.h"
 #include "common/qt/Dialogs.h"
@@ -210,6 +211,13 @@ void TMainCrt::MakeJavaSource() {
         vellaro::MakeJavaSource(ToUtf8(SaveclassName->text()), statements);
     SrcList->setPlainText(FromUtf8(vellaro::JoinLines(source)));
     compList->setPlainText(FromUtf8(vellaro::JoinLines(vellaro::MakeSourceListing(source))));
+    // The listing shows the shorthand expanded: its colour marks where it was.
+    std::vector<int> shorthands(source.size(), -1);
+    for (std::size_t k = 0; k < statements.size(); ++k)
+        if (const auto at = statements[k].find("?("); at != std::string::npos)
+            shorthands[vellaro::kSourceLinesBeforeStatements + k] =
+                2 + int(FromUtf8(std::string_view(statements[k]).substr(0, at)).size());
+    Listing()->setShorthandColumns(std::move(shorthands));
 }
 
 // ---- files --------------------------------------------------------------------------------------

@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include "app/Controls.h"
+#include "app/ExerciseEditor.h"
 #include "app/Icons.h"
 #include "app/frmMain.h"
 #include "common/delCommFunc.h"
@@ -30,6 +31,7 @@
 #include "common/qt/QtText.h"
 #include "dialogs/frVer.h"
 #include "exercise/ClassName.h"
+#include "exercise/JavaSyntax.h"
 #include "trainer/qt/DiscSurface.h"
 #include "trainer/qt/SpeedTextPanel.h"
 
@@ -52,6 +54,7 @@ constexpr const char* kChoose = "設　定";
 constexpr const char* kFontSize = "文字サイズ";
 
 const QColor kCream(255, 251, 240);
+const QKeySequence kHalfWidthKey(Qt::CTRL | Qt::SHIFT | Qt::Key_H);
 
 QFont PGothic(int pixels) {
     return PixelFont(kPGothicFace, pixels);
@@ -296,6 +299,9 @@ void TMainCrt::BuildStatusBar() {
     StatusErrorCount = Named(new QLabel(StatusBar1), "StatusErrorCount");
     StatusErrorCount->setTextFormat(Qt::PlainText);
     StatusBar1->addPermanentWidget(StatusErrorCount);
+    StatusFullWidth = Named(new QLabel(StatusBar1), "StatusFullWidth");
+    StatusFullWidth->setTextFormat(Qt::PlainText);
+    StatusBar1->addPermanentWidget(StatusFullWidth);
 }
 
 // ---- page "プログラム入力" ---------------------------------------------------------------------
@@ -322,7 +328,7 @@ void TMainCrt::BuildInputPage() {
     Separator(ToolBar1, "ToolButton8");
     box->addWidget(ToolBar1);
 
-    SecEdit = Named(new QPlainTextEdit(TabSheet1), "SecEdit");
+    SecEdit = Named(new ExerciseEditor(TabSheet1), "SecEdit");
     SecEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
     SecEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     SecEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -371,7 +377,7 @@ void TMainCrt::BuildCompilePage() {
     Splitter1 = Named(new QSplitter(Qt::Vertical, TabSheet2), "Splitter1");
     Splitter1->setHandleWidth(9);
     Splitter1->setChildrenCollapsible(false);
-    compList = Named(new QPlainTextEdit(Splitter1), "compList");
+    compList = Named(new ListingView(Splitter1), "compList");
     compList->setReadOnly(true);
     compList->setLineWrapMode(QPlainTextEdit::NoWrap);
     compList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -674,6 +680,8 @@ void TMainCrt::BuildMenus() {
     Paste2 = MenuEntry(Edit2, "Paste2", kPaste);
     Separator(Edit2, "N3");
     N4 = MenuEntry(Edit2, "N4", kSelectAll);
+    Separator(Edit2, "N15");
+    HalfWidth2 = MenuEntry(Edit2, "HalfWidth2", kFullWidthCommand);
     N5 = Named(bar->addMenu(FromUtf8(kRun)), "N5");
     N6 = MenuEntry(N5, "N6", kCompile);
     N7 = MenuEntry(N5, "N7", kRun);
@@ -688,6 +696,13 @@ void TMainCrt::BuildMenus() {
     Paste1 = MenuEntry(PopupMenu1, "Paste1", kPaste);
     Separator(PopupMenu1, "N1");
     N2 = MenuEntry(PopupMenu1, "N2", kSelectAll);
+    Separator(PopupMenu1, "N16");
+    HalfWidth1 = MenuEntry(PopupMenu1, "HalfWidth1", kFullWidthCommand);
+    // The command's key is a shortcut of the window, as F4 is (the menu entries keep none of
+    // their own); both entries show it beside their caption.
+    for (QAction* a : {HalfWidth2, HalfWidth1})
+        a->setText(a->text() + QLatin1Char('\t') +
+                   kHalfWidthKey.toString(QKeySequence::NativeText));
     // Menus are windows of their own and take no font from the main window.
     for (QMenu* m : {f1, Edit2, N5, Help1, PopupMenu1})
         m->setFont(font());
@@ -724,6 +739,7 @@ void TMainCrt::ConnectEvents() {
     ConnectExercisePages();
     ConnectSpeedPage();
     ConnectSettingsPage();
+    ConnectEditor();
 
     // F10 opens the menu bar, as on the other desktops' programs (Alt does so as well).
     auto* f10 = Named(new QShortcut(QKeySequence(Qt::Key_F10), this), "MenuKey");

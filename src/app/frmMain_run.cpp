@@ -154,6 +154,7 @@ bool TMainCrt::CompileExercise(bool askBeforeWriting) {
     if (const std::string shadowing = ShadowingFilesHere(); !shadowing.empty())
         outcome.lines.push_back(vellaro::Sjis(shadowing));
     ShowCompileMessages(outcome.lines, className);
+    MarkStatementErrors(!outcome.stopped && source == SourceOnDisk::Screen);
     const bool compiled = !outcome.stopped && outcome.exitStatus == 0;
     // A failed compile leaves the class of the last good one; a file compiled as it was on disk
     // is not what the screen shows.

@@ -214,7 +214,8 @@ TEST_F(InstanceLockTest, AFileLeftBehindIsTakenOver) {
         {"another host", "4242\nvellaro\nother-pc\n\n\n", 0},
         {"a live process of another program", std::to_string(::getppid()) + "\nsh\npc1\n", 0},
     };
-    for (const char* runtimeDir : {runtime().c_str(), static_cast<const char*>(nullptr)}) {
+    const std::string runtimeFolder = runtime().string();
+    for (const char* runtimeDir : {runtimeFolder.c_str(), static_cast<const char*>(nullptr)}) {
         const fs::path path = InstanceLockPathFor(runtimeDir, home(), "pc1");
         for (const auto& left : leftovers) {
             SCOPED_TRACE(path.string() + ": " + left.what);

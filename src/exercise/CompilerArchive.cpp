@@ -446,7 +446,11 @@ std::optional<BackgroundArchiveJob> PlanBackgroundArchive(const fs::path& cacheF
     for (const char* s : kSampleStatements)
         statements.push_back(Sjis(s));
     const fs::path source = job.folder / (std::string(kSampleClass) + ".java");
-    if (!AtomicWriteFile(source, JavaFileBytes(MakeJavaSource(kSampleClass, statements)))) {
+    // A scratch file: written without a flush to disc, which would hold up the window.
+    std::ofstream out(source, std::ios::binary | std::ios::trunc);
+    out << JavaFileBytes(MakeJavaSource(kSampleClass, statements));
+    out.close();
+    if (!out) {
         AbandonBackgroundArchive(job);
         return std::nullopt;
     }

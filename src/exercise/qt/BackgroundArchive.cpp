@@ -15,23 +15,22 @@ BackgroundArchive::~BackgroundArchive() {
 bool BackgroundArchive::start() {
     if (m_job)
         return false;
-    m_job = PlanBackgroundArchive(CurrentFolderSource().cache,
-                                  FindJdk(platform::ProgramSearchPath()), TempPath(),
-                                  JvmEnvironment(&platform::EnvironmentValue));
+    m_job =
+        PlanBackgroundArchive(CurrentFolderSource().cache, FindJdk(platform::ProgramSearchPath()),
+                              TempPath(), JvmEnvironment(&platform::EnvironmentValue));
     if (!m_job)
         return false;
     m_clock.start();
     QPointer<BackgroundArchive> self(this);
-    const bool started =
-        Processes().startBackground(m_job->commandLine, [self](int status) {
-            if (!self || !self->m_job)
-                return;
-            const BackgroundArchiveJob job = *self->m_job;
-            self->m_job.reset();
-            const bool made = FinishBackgroundArchive(
-                job, status, std::chrono::milliseconds{self->m_clock.elapsed()});
-            emit self->ended(made);
-        });
+    const bool started = Processes().startBackground(m_job->commandLine, [self](int status) {
+        if (!self || !self->m_job)
+            return;
+        const BackgroundArchiveJob job = *self->m_job;
+        self->m_job.reset();
+        const bool made = FinishBackgroundArchive(
+            job, status, std::chrono::milliseconds{self->m_clock.elapsed()});
+        emit self->ended(made);
+    });
     if (!started) {
         AbandonBackgroundArchive(*m_job);
         m_job.reset();

@@ -26,6 +26,7 @@
 #include "common/qt/Dialogs.h"
 #include "common/qt/QtEvents.h"
 #include "common/qt/QtText.h"
+#include "exercise/qt/BackgroundArchive.h"
 #include "settings/EarlierSettings.h"
 #include "settings/IniFile.h"
 #include "settings/WindowPlacement.h"
@@ -88,7 +89,8 @@ QString TMainCrt::GuidanceText() {
 }
 
 TMainCrt::TMainCrt(QWidget* parent)
-    : QMainWindow(parent), m_trainer(std::make_unique<TrainerState>()) {
+    : QMainWindow(parent), m_trainer(std::make_unique<TrainerState>()),
+      m_archive(std::make_unique<vellaro::BackgroundArchive>()) {
     BuildLayout();
     ConnectEvents();
     // The designed place and size, until the settings give theirs.
@@ -527,6 +529,14 @@ void TMainCrt::SetOuterGeometry(int left, int top, int width, int height) {
 
 void TMainCrt::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    if (!m_archiveScheduled) {
+        // Once the window stands and has been painted: the archive's compile never competes
+        // with start-up.
+        m_archiveScheduled = true;
+        constexpr int kArchiveAfterShowMs = 500;
+        QTimer::singleShot(kArchiveAfterShowMs, this,
+                           [this] { Guarded([this] { StartArchiveInBackground(); }); });
+    }
     if (!m_pendingOuterSize.isValid())
         return;
     // The window manager reports the frame after the window is mapped; the outer size is

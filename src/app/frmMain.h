@@ -46,6 +46,7 @@ class CompileWait;
 struct TrainerState;
 
 namespace vellaro {
+class BackgroundArchive;
 class ExerciseEditor;
 class IniFile;
 class ListingView;
@@ -247,6 +248,10 @@ class TMainCrt : public QMainWindow {
     bool CompileExercise(bool askBeforeWriting);
     // Ends a compile that is running (the close box, Esc); nothing when none runs.
     void StopCompile();
+    // Starts making the compiler's class-data archive in the background when the learner has
+    // none (shortly after the window is first shown); nothing when one is there or being made.
+    void StartArchiveInBackground();
+    vellaro::BackgroundArchive& ArchiveInBackground() { return *m_archive; }
     // What a compile is about to compile (frmMain_exercise.cpp).
     enum class SourceOnDisk {
         Cancelled, // the learner stopped, or the source could not be written
@@ -391,6 +396,9 @@ class TMainCrt : public QMainWindow {
     // of the compile command meanwhile would start a second compiler writing the same capture
     // file.
     CompileWait* m_compileWait = nullptr;
+    // The compiler's archive being made in the background (frmMain_run.cpp).
+    std::unique_ptr<vellaro::BackgroundArchive> m_archive;
+    bool m_archiveScheduled = false;
     // The class name and the editor's text of the last compile that made its class from the
     // source on screen; a run of anything else asks to compile first.
     struct CompiledExercise {

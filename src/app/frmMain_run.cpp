@@ -1,10 +1,12 @@
 // Compile and run handlers of the main window.
 #include <QApplication>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
 #include <QStringList>
+#include <QThread>
 #include <QTimer>
 #include <QWindow>
 
@@ -18,6 +20,7 @@ using vellaro::FromUtf8;
 #include "exercise/ClassName.h"
 #include "exercise/Compile.h"
 #include "exercise/ExerciseFiles.h"
+#include "exercise/qt/BackgroundArchive.h"
 #include "exercise/qt/Process.h"
 #include "exercise/qt/RunExplain.h"
 #include "exercise/qt/fmDosCall.h"
@@ -59,10 +62,14 @@ bool IsLearnerInput(QEvent::Type type) {
 // the old class) and shows the busy cursor, as during a run. It still repaints, and Esc and the
 // close box reach it: both end the compiler, so that a hung one never traps the learner, and the
 // status bar says so. A limit (the archive's watchdog) ends the compiler the same way. Other
-// windows (a message box the close box brings up) take their input as usual.
+// windows (a message box the close box brings up) take their input as usual. The same wait
+// covers a compile waiting for the compiler's archive being made, which a stop only leaves.
 class CompileWait : public QObject {
   public:
-    CompileWait(TMainCrt* window, std::chrono::milliseconds limit) : m_window(window) {
+    CompileWait(
+        TMainCrt* window, std::chrono::milliseconds limit,
+        std::function<void()> onStop = [] { vellaro::Processes().stopHidden(); })
+        : m_window(window), m_onStop(std::move(onStop)) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         qApp->installEventFilter(this);
         if (limit.count() > 0) {
@@ -84,7 +91,7 @@ class CompileWait : public QObject {
         m_watchdog.stop();
         if (m_end == vellaro::CommandEnd::ByItself) {
             m_end = why;
-            vellaro::Processes().stopHidden();
+            m_onStop();
         }
         restoreCursor();
     }
@@ -119,6 +126,7 @@ class CompileWait : public QObject {
     }
 
     TMainCrt* m_window;
+    std::function<void()> m_onStop;
     QTimer m_watchdog;
     vellaro::CommandEnd m_end = vellaro::CommandEnd::ByItself;
     bool m_cursorSet = true;
@@ -142,15 +150,49 @@ bool TMainCrt::CompileExercise(bool askBeforeWriting) {
     const SourceOnDisk source = WriteSourceBeforeCompile(askBeforeWriting);
     if (source == SourceOnDisk::Cancelled)
         return false;
+    // The archive being made in the background is waited for when it will be ready sooner than
+    // a compile without it would end; otherwise, or when it is late, the compile runs without
+    // it, and on a machine of two processors or fewer it runs alone: the making starts over
+    // afterwards.
+    bool mayMakeArchive = true;
+    bool restartArchive = false;
+    if (m_archive->running()) {
+        if (const vellaro::ArchiveWait choice = m_archive->waitChoice(); choice.wait) {
+            QEventLoop loop;
+            CompileWait wait(this, choice.limit, [&loop] { loop.quit(); });
+            const QScopedValueRollback running(m_compileWait, &wait);
+            StatusMessage->setText(vellaro::FromUtf8(vellaro::kCompileRunningText));
+            connect(m_archive.get(), &vellaro::BackgroundArchive::ended, &loop, &QEventLoop::quit);
+            loop.exec();
+            StatusMessage->clear();
+            if (wait.end() == vellaro::CommandEnd::Stopped ||
+                wait.end() == vellaro::CommandEnd::Closing) {
+                ShowCompileMessages({vellaro::Sjis(vellaro::kCompileStoppedText)}, className);
+                return false;
+            }
+        }
+        if (m_archive->running()) {
+            mayMakeArchive = false;
+            constexpr int kCoresForBoth = 3;
+            if (QThread::idealThreadCount() < kCoresForBoth) {
+                m_archive->stop();
+                restartArchive = true;
+            }
+        }
+    }
     vellaro::CompileOutcome outcome = vellaro::CompileSource(
-        className, [this](const std::string& commandLine, std::chrono::milliseconds limit) {
+        className,
+        [this](const std::string& commandLine, std::chrono::milliseconds limit) {
             CompileWait wait(this, limit);
             const QScopedValueRollback running(m_compileWait, &wait);
             StatusMessage->setText(vellaro::FromUtf8(vellaro::kCompileRunningText));
             const int status = vellaro::RunHiddenAndWait(commandLine);
             StatusMessage->clear();
             return vellaro::CommandResult{status, wait.end()};
-        });
+        },
+        mayMakeArchive);
+    if (restartArchive)
+        StartArchiveInBackground();
     if (const std::string shadowing = ShadowingFilesHere(); !shadowing.empty())
         outcome.lines.push_back(vellaro::Sjis(shadowing));
     ShowCompileMessages(outcome.lines, className);
@@ -169,6 +211,11 @@ std::string TMainCrt::ShadowingFilesHere() {
     std::error_code ec;
     const std::filesystem::path here = std::filesystem::current_path(ec);
     return ec ? std::string() : vellaro::ShadowingFilesMessage(vellaro::ShadowingFiles(here));
+}
+
+void TMainCrt::StartArchiveInBackground() {
+    if (!m_ended)
+        m_archive->start();
 }
 
 void TMainCrt::StopCompile() {

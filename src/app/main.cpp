@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "app/AppStyle.h"
 #include "app/AppWindows.h"
 #include "app/frmMain.h"
 #include "common/delCommFunc.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&qtTexts);
 
     vellaro::InstallFaceSubstitutions();
+    vellaro::InstallAppStyle();
 
     vellaro::InstallQtEventSeam();
 

@@ -336,7 +336,8 @@ CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int
     return lines;
 }
 
-CompileOutcome CompileSource(std::string_view className, const CompileRunner& run) {
+CompileOutcome CompileSource(std::string_view className, const CompileRunner& run,
+                             bool mayMakeArchive) {
     CompileOutcome outcome;
     fs::path capture = CapturePath();
     if (className.empty()) {
@@ -351,7 +352,7 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
     const auto environment = JvmEnvironment(&platform::EnvironmentValue);
     const CompilerArchivePlan plan =
         PlanCompilerArchive(CurrentFolderSource().cache, FindJdk(platform::ProgramSearchPath()),
-                            capture.parent_path(), environment);
+                            capture.parent_path(), environment, mayMakeArchive);
     const fs::path classFile = fs::path(std::string(className) + ".class");
     const auto timed = [&run](const std::string& commandLine, std::chrono::milliseconds limit,
                               std::chrono::milliseconds& elapsed) {

@@ -126,7 +126,9 @@ struct CompileOutcome {
 // anything but javac's own verdict (a JVM message, a crash, a refusal, a run past the watchdog's
 // limit, Esc) drops the archive and compiles again at once with the plain command, which
 // ShellCommand then holds and whose result alone is shown; a closing window only drops it.
-CompileOutcome CompileSource(std::string_view className, const CompileRunner& run);
+// Without mayMakeArchive the compile never makes the archive (it is being made elsewhere).
+CompileOutcome CompileSource(std::string_view className, const CompileRunner& run,
+                             bool mayMakeArchive = true);
 // The same with a runner that knows no limit and no stop.
 CompileOutcome CompileSource(std::string_view className, const CommandRunner& run);
 

@@ -9,7 +9,10 @@
 #include <system_error>
 
 #include "common/AtomicFile.h"
+#include "common/Cp932.h"
 #include "exercise/Compile.h"
+#include "exercise/ExerciseFiles.h"
+#include "exercise/JavaComp.h"
 
 namespace vellaro {
 
@@ -27,6 +30,26 @@ constexpr std::uintmax_t kArchiveRoomBytes = 32 * 1024 * 1024;
 // slowest of them a compile with the archive may take (it takes about a quarter of one).
 constexpr std::size_t kTimesKept = 8;
 constexpr int kWatchdogFactor = 4;
+// For a compile asked while the archive is made: a compile without the archive for a learner
+// whose compiles were never measured, and what the making and a compile with the archive take,
+// in parts of one without it (making writes the archive at the end: about 1.4; mapping it about
+// 0.3, counted high).
+constexpr std::chrono::milliseconds kPlainCompileGuess{1500};
+constexpr int kMakeTenths = 15;
+constexpr int kUseTenths = 4;
+// The background compile's program: what a beginner's first programs use, so that the classes
+// javac loads for them are in the archive.
+constexpr std::string_view kSampleClass = "VellaroArchive";
+constexpr const char* kSampleStatements[] = {
+    "int total = 0;",
+    "for (int i = 0; i < 10; i++) {",
+    "    total += i;",
+    "}",
+    "String text = \"合計\" + total;",
+    "System.out.println(text);",
+    "double average = total / 10.0;",
+    "if (average > 1) System.out.printf(\"%.1f%n\", average);",
+};
 
 // The value of KEY="value" in a JDK's release file.
 std::optional<std::string> ReleaseValue(const std::string& text, std::string_view key) {
@@ -141,6 +164,22 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
+// Who may make the archive: the learner's compile, the background compile (under a name of its
+// own), or nobody (the archive is only used).
+enum class MakeBy { Compile, Background, Nobody };
+
+CompilerArchivePlan PlanArchive(const fs::path& cacheFolder, const std::optional<JdkBuild>& jdk,
+                                const fs::path& crashLogFolder, std::string_view environment,
+                                MakeBy maker);
+
+std::chrono::milliseconds MedianPlainCompile(const fs::path& timesFile) {
+    std::vector<long long> times = ReadTimes(timesFile);
+    if (times.empty())
+        return kPlainCompileGuess;
+    std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+    return std::chrono::milliseconds{times[times.size() / 2]};
+}
+
 } // namespace
 
 std::string ArchiveChecksum(const fs::path& file) {
@@ -251,7 +290,16 @@ std::optional<JdkBuild> FindJdk(std::string_view pathVariable) {
 CompilerArchivePlan PlanCompilerArchive(const fs::path& cacheFolder,
                                         const std::optional<JdkBuild>& jdk,
                                         const fs::path& crashLogFolder,
-                                        std::string_view environment) {
+                                        std::string_view environment, bool mayMake) {
+    return PlanArchive(cacheFolder, jdk, crashLogFolder, environment,
+                       mayMake ? MakeBy::Compile : MakeBy::Nobody);
+}
+
+namespace {
+
+CompilerArchivePlan PlanArchive(const fs::path& cacheFolder, const std::optional<JdkBuild>& jdk,
+                                const fs::path& crashLogFolder, std::string_view environment,
+                                MakeBy maker) {
     CompilerArchivePlan plan;
     if (cacheFolder.empty() || !jdk)
         return plan;
@@ -281,6 +329,10 @@ CompilerArchivePlan PlanCompilerArchive(const fs::path& cacheFolder,
         plan.limit = limit;
         options = "-J-XX:SharedArchiveFile=" + ShellQuote(plan.archive.string());
     } else {
+        if (maker == MakeBy::Nobody)
+            return plan;
+        if (maker == MakeBy::Background)
+            plan.pending = cacheFolder / (stem + ".jsa.making");
         if (!fs::is_directory(cacheFolder, ec)) {
             fs::create_directories(cacheFolder, ec);
             fs::permissions(cacheFolder, fs::perms::owner_all, fs::perm_options::replace, ec);
@@ -306,6 +358,8 @@ CompilerArchivePlan PlanCompilerArchive(const fs::path& cacheFolder,
     plan.options = options;
     return plan;
 }
+
+} // namespace
 
 bool JvmRefusedOptions(int exitStatus, const std::vector<std::string>& errorLines,
                        bool classWritten) {
@@ -368,6 +422,83 @@ void RecordPlainCompile(const CompilerArchivePlan& plan, std::chrono::millisecon
     for (long long ms : times)
         text += std::to_string(ms) + "\n";
     AtomicWriteFile(plan.times, text);
+}
+
+std::optional<BackgroundArchiveJob> PlanBackgroundArchive(const fs::path& cacheFolder,
+                                                          const std::optional<JdkBuild>& jdk,
+                                                          const fs::path& tempFolder,
+                                                          std::string_view environment) {
+    if (tempFolder.empty())
+        return std::nullopt;
+    BackgroundArchiveJob job;
+    job.folder = tempFolder / "archive";
+    std::error_code ec;
+    fs::remove_all(job.folder, ec);
+    fs::create_directories(job.folder, ec);
+    if (ec || !fs::is_directory(job.folder, ec))
+        return std::nullopt;
+    job.plan = PlanArchive(cacheFolder, jdk, job.folder, environment, MakeBy::Background);
+    if (job.plan.step != ArchiveStep::Make) {
+        fs::remove_all(job.folder, ec);
+        return std::nullopt;
+    }
+    TextLines statements;
+    for (const char* s : kSampleStatements)
+        statements.push_back(Sjis(s));
+    const fs::path source = job.folder / (std::string(kSampleClass) + ".java");
+    // A scratch file: written without a flush to disc, which would hold up the window.
+    std::ofstream out(source, std::ios::binary | std::ios::trunc);
+    out << JavaFileBytes(MakeJavaSource(kSampleClass, statements));
+    out.close();
+    if (!out) {
+        AbandonBackgroundArchive(job);
+        return std::nullopt;
+    }
+    // The learner's compile line, with the program by its full name: javac writes the class
+    // beside it, out of the learner's work folder.
+    job.commandLine = CompileCommandLine((job.folder / kSampleClass).string(),
+                                         job.folder / "Cmp.txt", job.plan.options);
+    return job;
+}
+
+bool FinishBackgroundArchive(const BackgroundArchiveJob& job, int exitStatus,
+                             std::chrono::milliseconds elapsed) {
+    const auto lines = ReadCaptureFile(job.folder / "Cmp.txt");
+    std::error_code ec;
+    bool made = false;
+    if (lines && JavacsOwnVerdict(exitStatus, *lines)) {
+        // A program of its own that did not compile says nothing of the archive: it is not kept.
+        FinishCompilerArchive(job.plan, exitStatus == 0 ? 0 : 1, elapsed);
+        made = exitStatus == 0 && fs::exists(job.plan.archive, ec);
+    } else {
+        const fs::path sample = job.folder / (std::string(kSampleClass) + ".class");
+        ForgetCompilerArchive(
+            job.plan, JvmRefusedOptions(exitStatus, lines.value_or(std::vector<std::string>{}),
+                                        fs::exists(sample, ec)));
+    }
+    fs::remove_all(job.folder, ec);
+    return made;
+}
+
+void AbandonBackgroundArchive(const BackgroundArchiveJob& job) {
+    std::error_code ec;
+    fs::remove(job.plan.pending, ec);
+    fs::remove_all(job.folder, ec);
+}
+
+ArchiveWait ChooseArchiveWait(std::chrono::milliseconds makingFor, const fs::path& times) {
+    const std::chrono::milliseconds plain = MedianPlainCompile(times);
+    const std::chrono::milliseconds use = plain * kUseTenths / 10;
+    const std::chrono::milliseconds left =
+        std::max(std::chrono::milliseconds{0}, plain * kMakeTenths / 10 - makingFor);
+    ArchiveWait choice;
+    // Waiting pays while what is left of the making and the compile that maps the archive come
+    // to less than a compile without it; so much and no longer may it be waited for.
+    if (left + use < plain) {
+        choice.wait = true;
+        choice.limit = plain - use;
+    }
+    return choice;
 }
 
 } // namespace vellaro

@@ -7,11 +7,12 @@
 // The archive is per learner and per JDK: it lives in the learner's cache folder, named after
 // the JDK's version and build. The first compile that finds none makes it (written under a
 // temporary name, renamed into place when that compile ended well, with its size and checksum
-// recorded beside it). Nothing about it is ever an error the learner sees: a missing, stale,
-// damaged or foreign archive only costs speed. A compile with the archive that ends in any way
-// but javac's own verdict (a JVM message, a crash, a hang, the learner's Esc) drops the archive
-// and compiles again without it; a JDK whose JVM refuses the options gets the plain command
-// until the JDK or the JVM's environment changes.
+// recorded beside it). A new learner's archive is made before the first compile, in the
+// background after the window is shown (PlanBackgroundArchive). Nothing about it is ever an error
+// the learner sees: a missing, stale, damaged or foreign archive only costs speed. A compile with
+// the archive that ends in any way but javac's own verdict (a JVM message, a crash, a hang, the
+// learner's Esc) drops the archive and compiles again without it; a JDK whose JVM refuses the
+// options gets the plain command until the JDK or the JVM's environment changes.
 
 #include <chrono>
 #include <filesystem>
@@ -66,10 +67,12 @@ struct CompilerArchivePlan {
 // made. The archive is used only when it is whole (its recorded size and checksum) and there is
 // a measure for the watchdog; it is made only where the folder can be written and has room for
 // it. Otherwise the plain command, and the next compile judges again.
+// Without mayMake the compile never makes the archive (it is being made in the background, or
+// was just stopped there): the archive is used when it can be, and nothing is touched otherwise.
 CompilerArchivePlan PlanCompilerArchive(const fs::path& cacheFolder,
                                         const std::optional<JdkBuild>& jdk,
                                         const fs::path& crashLogFolder,
-                                        std::string_view environment = {});
+                                        std::string_view environment = {}, bool mayMake = true);
 
 // The JVM's options from the environment, as "NAME=value" lines, from a reader of variables
 // (nullopt: unset): what can make a JVM refuse options that it took before, or the reverse.
@@ -109,5 +112,43 @@ void ForgetCompilerArchive(const CompilerArchivePlan& plan, bool refused);
 
 // After a plain compile that ended by itself: how long it took, the measure of the watchdog.
 void RecordPlainCompile(const CompilerArchivePlan& plan, std::chrono::milliseconds elapsed);
+
+// The compile that makes the archive in the background before the learner's first compile: it
+// compiles a small program of its own in a folder of its own, and writes the archive under a
+// name of its own, so that a compile of the learner's planned meanwhile never takes it for its
+// own half-made one.
+struct BackgroundArchiveJob {
+    CompilerArchivePlan plan; // Make
+    fs::path folder;          // the program it compiles and the compiler's error output
+    std::string commandLine;  // for the shell, as the compile page's
+};
+
+// The background compile, when the archive is to be made (see PlanCompilerArchive) and the
+// folder for it can be written under `tempFolder` (the private temporary folder); nullopt when
+// the archive is in use, refused, or cannot be made.
+std::optional<BackgroundArchiveJob> PlanBackgroundArchive(const fs::path& cacheFolder,
+                                                          const std::optional<JdkBuild>& jdk,
+                                                          const fs::path& tempFolder,
+                                                          std::string_view environment = {});
+
+// After the background compile ended by itself: the archive is put in place when javac
+// compiled the program cleanly; a JVM that refused the options is remembered (the plain command
+// from then on); anything else drops what was made, and the learner's compile makes it later.
+// elapsed: how long it took, the watchdog's first measure. True when the archive is in place.
+bool FinishBackgroundArchive(const BackgroundArchiveJob& job, int exitStatus,
+                             std::chrono::milliseconds elapsed);
+// After the background compile was ended before its end: nothing of it is left.
+void AbandonBackgroundArchive(const BackgroundArchiveJob& job);
+
+// Whether a compile asked while the archive is still being made waits for it, and how long at
+// most: it waits when the archive is expected sooner than a compile without it would finish
+// (with the compile that maps it counted in), judged by the compiles measured so far (`times`,
+// the plan's file) or a typical figure for a new learner. Past the limit it no longer pays: the
+// making is ended and the compile runs plain.
+struct ArchiveWait {
+    bool wait = false;
+    std::chrono::milliseconds limit{0};
+};
+ArchiveWait ChooseArchiveWait(std::chrono::milliseconds makingFor, const fs::path& times);
 
 } // namespace vellaro

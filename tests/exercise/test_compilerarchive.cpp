@@ -184,6 +184,92 @@ TEST_F(CompilerArchiveTest, ARefusalIsJudgedAgainWhenTheEnvironmentChanges) {
     EXPECT_EQ(PlanCompilerArchive(cache, jdk, {}).step, ArchiveStep::Make);
 }
 
+TEST_F(CompilerArchiveTest, TheBackgroundMakesTheArchiveUnderANameOfItsOwn) {
+    EXPECT_FALSE(PlanBackgroundArchive(cache, jdk, {}));
+    const auto job = PlanBackgroundArchive(cache, jdk, scratch / "temp");
+    ASSERT_TRUE(job);
+    ASSERT_EQ(job->plan.step, ArchiveStep::Make);
+    EXPECT_EQ(job->plan.pending, cache / "javac-17.0.15+6-Debian-1deb12u1.jsa.making");
+    const fs::path source = job->folder / "VellaroArchive.java";
+    EXPECT_TRUE(fs::exists(source));
+    EXPECT_NE(job->commandLine.find(job->plan.options + " -J-Duser.language=ja"),
+              std::string::npos);
+    EXPECT_NE(job->commandLine.find(" " + source.string() + " 2>"), std::string::npos);
+
+    // A compile asked meanwhile neither makes an archive nor touches the half-made one.
+    Write(job->plan.pending, ArchiveBytes());
+    EXPECT_EQ(PlanCompilerArchive(cache, jdk, {}, {}, false).step, ArchiveStep::None);
+    EXPECT_TRUE(fs::exists(job->plan.pending));
+
+    // javac's clean verdict puts it in place, with the making's time as the watchdog's measure.
+    Write(job->folder / "Cmp.txt", "");
+    EXPECT_TRUE(FinishBackgroundArchive(*job, 0, std::chrono::seconds(3)));
+    EXPECT_FALSE(fs::exists(job->folder));
+    const CompilerArchivePlan use = PlanCompilerArchive(cache, jdk, {}, {}, false);
+    EXPECT_EQ(use.step, ArchiveStep::Use);
+    EXPECT_EQ(use.limit, std::chrono::milliseconds(12000));
+    EXPECT_FALSE(PlanBackgroundArchive(cache, jdk, scratch / "temp"));
+}
+
+TEST_F(CompilerArchiveTest, ABackgroundMakingThatFailsKeepsNothingAndARefusalHolds) {
+    struct Case {
+        const char* what;
+        int status;
+        std::string errorOutput;
+        ArchiveStep next; // the learner's next compile
+    } cases[] = {
+        {"did not compile", 1, "VellaroArchive.java:3: エラー: ...\n", ArchiveStep::Make},
+        {"crashed", 134, "# A fatal error has been detected\n", ArchiveStep::Make},
+        {"was refused", 1, "Unrecognized VM option 'X'\n", ArchiveStep::None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(cache);
+        const auto job = PlanBackgroundArchive(cache, jdk, scratch / "temp");
+        ASSERT_TRUE(job);
+        Write(job->plan.pending, ArchiveBytes());
+        Write(job->folder / "Cmp.txt", c.errorOutput);
+        EXPECT_FALSE(FinishBackgroundArchive(*job, c.status, std::chrono::seconds(3)));
+        EXPECT_FALSE(fs::exists(job->plan.pending) || fs::exists(job->plan.archive));
+        EXPECT_EQ(PlanCompilerArchive(cache, jdk, {}).step, c.next);
+    }
+    const auto stopped =
+        PlanBackgroundArchive(cache, JdkBuild{scratch / "jdk2", "21"}, scratch / "t2");
+    ASSERT_TRUE(stopped);
+    Write(stopped->plan.pending, ArchiveBytes());
+    AbandonBackgroundArchive(*stopped);
+    EXPECT_FALSE(fs::exists(stopped->plan.pending) || fs::exists(stopped->folder));
+}
+
+TEST(ChooseArchiveWait, WaitsOnlyWhenTheArchiveComesSoonerThanAPlainCompile) {
+    test::ScratchFolder scratch;
+    const fs::path times = scratch / "times";
+    using ms = std::chrono::milliseconds;
+    struct Case {
+        const char* times; // the compiles measured; none: a new learner's
+        ms makingFor;
+        bool wait;
+        ms limit;
+    } cases[] = {
+        // A new learner: plain 1500, making 2250, mapping 600.
+        {nullptr, ms(0), false, ms(0)},
+        {nullptr, ms(1300), false, ms(0)},  // 950 left + 600 > 1500
+        {nullptr, ms(1400), true, ms(900)}, // 850 left + 600 < 1500
+        {nullptr, ms(9000), true, ms(900)}, // overdue: waited for as long as it pays
+        // The median of the measured, 1000: making 1500, mapping 400.
+        {"4000\n1000\n1000\n", ms(1000), true, ms(600)},
+        {"4000\n1000\n1000\n", ms(800), false, ms(0)},
+    };
+    for (const Case& c : cases) {
+        fs::remove(times);
+        if (c.times)
+            vtest::WriteFile(times, c.times);
+        const ArchiveWait choice = ChooseArchiveWait(c.makingFor, times);
+        EXPECT_EQ(choice.wait, c.wait) << c.makingFor.count();
+        EXPECT_EQ(choice.limit, c.limit) << c.makingFor.count();
+    }
+}
+
 TEST(JavacsOwnVerdict, OnlyJavacsStatusesAndLinesWithoutTheJvms) {
     const struct {
         int status;

@@ -104,6 +104,31 @@ TEST_F(ArchiveTest, MadeByTheFirstCompileUsedByTheNextAndMadeAnewAfterACrash) {
     EXPECT_THAT(Compile("Broken").front(), HasSubstr("Broken.java:6:"));
 }
 
+// The archive made in the background before the first compile, by the real JDK and by one that
+// refuses its options.
+TEST_F(ArchiveTest, MadeInTheBackgroundItServesTheFirstCompile) {
+    const auto planBackground = [this] {
+        return vellaro::PlanBackgroundArchive(
+            scratch / "cache", vellaro::FindJdk(std::getenv("PATH")), scratch / "temp");
+    };
+    const auto job = planBackground();
+    ASSERT_TRUE(job);
+    EXPECT_TRUE(vellaro::FinishBackgroundArchive(
+        *job, vellaro::test::SpawnAndWait(job->commandLine), std::chrono::seconds(2)));
+    EXPECT_EQ(Compile("Hello"), clean);
+    EXPECT_THAT(vellaro::ShellCommand, HasSubstr("-XX:SharedArchiveFile="));
+    EXPECT_FALSE(fs::exists(scratch / "work" / "VellaroArchive.class"));
+
+    ScopedPath path(OtherJdk("9.0.2-refusing", true));
+    const auto refused = planBackground();
+    ASSERT_TRUE(refused);
+    EXPECT_FALSE(vellaro::FinishBackgroundArchive(
+        *refused, vellaro::test::SpawnAndWait(refused->commandLine), std::chrono::seconds(2)));
+    EXPECT_FALSE(planBackground());
+    EXPECT_EQ(Compile("Hello"), clean);
+    EXPECT_THAT(vellaro::ShellCommand, Not(HasSubstr("-XX:")));
+}
+
 TEST_F(ArchiveTest, AnotherJdkGetsItsOwnArchive) {
     ScopedPath path(OtherJdk("17.0.99+1-other", false));
     EXPECT_EQ(Compile("Hello"), clean);

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -17,6 +18,8 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <fstream>
 #include <tuple>
@@ -70,6 +73,7 @@ class TestMainWindow : public QObject {
 
   private slots:
     void firstStartShowsDefaultsAndGuidance();
+    void aToolBarsExtensionButtonDrawsTheStylesOwnIcon();
     void guidanceNeverReturnsOnceDismissed();
     void menusFollowThePageChosen();
     void firstTabChangeStoresOnlyTheCounters();
@@ -791,6 +795,30 @@ void TestMainWindow::layoutMatchesTheDesign() {
     // The window fits its default size: nothing forces it larger.
     QVERIFY(w.minimumSizeHint().width() <= 595);
     QVERIFY(w.minimumSizeHint().height() <= 520);
+}
+
+// The extension button's icon is looked up only when it is first drawn; drawn, it is the
+// platform style's own.
+void TestMainWindow::aToolBarsExtensionButtonDrawsTheStylesOwnIcon() {
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartProgram();
+    auto* style = dynamic_cast<QProxyStyle*>(QApplication::style());
+    QVERIFY(style);
+    auto* extension =
+        app.main->ToolBar1->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+    QVERIFY(extension);
+    QVERIFY(!extension->icon().isNull());
+    const QImage drawn = extension->icon().pixmap(QSize(16, 16)).toImage();
+    const QImage own = style->baseStyle()
+                           ->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton)
+                           .pixmap(QSize(16, 16))
+                           .toImage();
+    QVERIFY(!own.isNull());
+    QCOMPARE(drawn, own);
+    QCOMPARE(extension->icon().availableSizes(),
+             style->baseStyle()
+                 ->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton)
+                 .availableSizes());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -36,6 +36,7 @@
 #include "exercise/ExerciseFiles.h"
 #include "exercise/JavaComp.h"
 #include "exercise/ProcessTree.h"
+#include "exercise/qt/BackgroundArchive.h"
 #include "exercise/qt/Process.h"
 #include "exercise/qt/PtyConsole.h"
 #include "exercise/qt/fmDosCall.h"
@@ -76,6 +77,11 @@ class WatchedProcesses : public vellaro::ProcessSeam {
         return m_real.runAndWait(commandLine, consoleFont);
     }
     void stopHidden() override { m_real.stopHidden(); }
+    bool startBackground(const std::string& commandLine, std::function<void(int)> ended) override {
+        return background && m_real.startBackground(commandLine, std::move(ended));
+    }
+    void stopBackground() override { m_real.stopBackground(); }
+    bool background = false; // background commands run (the real ones) only when a test asks
     QStringList hidden;
     QStringList consoles;
     bool timerActiveAtStart = true;
@@ -138,6 +144,7 @@ class TestRun : public QObject, private vtest::ProgramFixture {
     void runWithoutTheLauncherSaysSoInTheConsole();
     void compileWaitTakesNoInputAndEndsWithItsCompiler();
     void escOnACompileHungOnItsArchiveDropsItAndCompilesPlain();
+    void compilesDuringTheArchivesMakingInTheBackgroundGiveTheirResult();
     void standardClassNamesAreRefusedAndTheirFilesNamed();
     void runOfAChangedExerciseAsksToCompileFirst();
     void uncaughtExceptionIsExplainedInTheConsoleThenInThePane();
@@ -706,6 +713,60 @@ void TestRun::escOnACompileHungOnItsArchiveDropsItAndCompilesPlain() {
     QVERIFY(!QString::fromStdString(vellaro::ShellCommand).contains(QStringLiteral("-XX:")));
     QVERIFY(!fs::exists(archive));
     QVERIFY(w().StatusMessage->text().isEmpty());
+}
+
+void TestRun::compilesDuringTheArchivesMakingInTheBackgroundGiveTheirResult() {
+    // A JDK whose making of the archive takes two seconds more than the real one's.
+    const fs::path jdk = m_folders->root() / "slowjdk";
+    fs::create_directories(jdk / "bin");
+    std::ofstream(jdk / "release") << "JAVA_RUNTIME_VERSION=\"17.0.96+1-slow\"\n";
+    const QByteArray path = qgetenv("PATH");
+    std::ofstream(jdk / "bin" / "javac")
+        << "#!/bin/sh\ncase \"$*\" in *ArchiveClassesAtExit*) sleep 2;; esac\nPATH='"
+        << path.constData() << "' exec javac \"$@\"\n";
+    fs::permissions(jdk / "bin" / "javac", fs::perms::owner_all);
+    qputenv("PATH", QByteArray((jdk / "bin").c_str()) + ":" + path);
+    vellaro::FolderSource folders = vellaro::CurrentFolderSource();
+    const vellaro::FolderSource saved = folders;
+    folders.cache = m_folders->root() / "slowcache";
+    vellaro::SetFolderSource(folders);
+    m_processes.background = true;
+    const auto restore = qScopeGuard([&] {
+        w().ArchiveInBackground().stop();
+        m_processes.background = false;
+        qputenv("PATH", path);
+        vellaro::SetFolderSource(saved);
+    });
+    const fs::path archive = folders.cache / "javac-17.0.96+1-slow.jsa";
+    const QString clean = QString::fromUtf8(vellaro::kCompileCleanText.data());
+    writeSource("Hello", {"?(\"Hello\");"});
+    setClassName("Hello");
+
+    // Asked at once, the compile does not wait for the making: it runs without the archive.
+    w().StartArchiveInBackground();
+    QVERIFY(w().ArchiveInBackground().running());
+    w().CompButton->trigger();
+    QCOMPARE(w().Memo1->toPlainText(), clean);
+    QVERIFY(!QString::fromStdString(vellaro::ShellCommand).contains(QStringLiteral("-XX:")));
+    QVERIFY(w().ArchiveInBackground().running()); // and the making starts over
+
+    // Asked late in the making, it may wait for it or not: either way its result is right.
+    QTRY_VERIFY_WITH_TIMEOUT(w().ArchiveInBackground().waitChoice().wait, 30000);
+    w().Memo1->clear();
+    w().CompButton->trigger();
+    QCOMPARE(w().Memo1->toPlainText(), clean);
+    QTRY_VERIFY_WITH_TIMEOUT(!w().ArchiveInBackground().running(), 60000);
+    if (!fs::exists(archive)) { // ended for a plain compile: made again
+        w().StartArchiveInBackground();
+        QTRY_VERIFY_WITH_TIMEOUT(fs::exists(archive), 60000);
+    }
+
+    // Once made, the next compile maps it.
+    w().Memo1->clear();
+    w().CompButton->trigger();
+    QCOMPARE(w().Memo1->toPlainText(), clean);
+    QVERIFY(QString::fromStdString(vellaro::ShellCommand)
+                .contains(QStringLiteral("SharedArchiveFile")));
 }
 
 void TestRun::standardClassNamesAreRefusedAndTheirFilesNamed() {

@@ -30,6 +30,9 @@ std::string g_supervisorOverride;
 QProcess* g_hidden = nullptr;
 bool g_hiddenSupervised = false;
 
+// The background command, while it runs.
+QProcess* g_background = nullptr;
+
 // The supervisor gives what it ends two seconds before it kills it; a wait for it at the end of
 // the program is bounded a little above that.
 constexpr int kSupervisorEndMs = 5000;
@@ -172,6 +175,59 @@ void QtProcesses::stopHidden() {
     } else {
         ::kill(-pid, SIGKILL);
     }
+}
+
+bool QtProcesses::startBackground(const std::string& commandLine, std::function<void(int)> ended) {
+    const std::vector<std::string> words = SplitCommandLine(commandLine);
+    const std::string supervisor = SupervisorProgram();
+    if (words.empty() || supervisor.empty() || g_background)
+        return false;
+    QStringList args{QStringLiteral("--idle")};
+    for (const std::string& word : words)
+        args << FromUtf8(word);
+    auto* process = new QProcess;
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    const pid_t self = ::getpid();
+    process->setChildProcessModifier([self] {
+        PrepareChildBeforeExec();
+        TieChildToParent(self);
+    });
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, ended](int exitCode, QProcess::ExitStatus exitStatus) {
+                         if (g_background != process)
+                             return;
+                         g_background = nullptr;
+                         process->deleteLater();
+                         ended(exitStatus == QProcess::NormalExit ? exitCode : -1);
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, ended](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart || g_background != process)
+                             return;
+                         g_background = nullptr;
+                         process->deleteLater();
+                         ended(-1);
+                     });
+    g_background = process;
+    process->start(FromUtf8(supervisor), args, QIODevice::ReadOnly);
+    return true;
+}
+
+void QtProcesses::stopBackground() {
+    QProcess* const process = g_background;
+    if (!process)
+        return;
+    g_background = nullptr;
+    // Its end is not reported: it was asked for.
+    process->disconnect();
+    const pid_t pid = static_cast<pid_t>(process->processId());
+    if (pid > 0 && process->state() != QProcess::NotRunning) {
+        ::kill(pid, SIGHUP);
+        process->waitForFinished(kSupervisorEndMs);
+    }
+    delete process;
 }
 
 int QtProcesses::runAndWait(const std::string& commandLine, const QFont& consoleFont) {

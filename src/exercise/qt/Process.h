@@ -2,6 +2,7 @@
 // Starting a command line and waiting for its end while the window goes on handling its events.
 // main() uses the real processes; tests install their own seam.
 
+#include <functional>
 #include <string>
 #include <sys/types.h>
 
@@ -21,6 +22,18 @@ class ProcessSeam {
     // Ends the command that runHiddenAndWait waits for, and everything it started; the wait then
     // returns. Nothing when none runs.
     virtual void stopHidden() {}
+    // Starts a command line without a window, at idle CPU and I/O priority, and returns at once:
+    // it runs beside the program and ends with it. `ended` gets its answer (as above) when it
+    // ends by itself, never after stopBackground. One at a time. False when it was not started
+    // (this seam runs nothing in the background).
+    virtual bool startBackground(const std::string& commandLine, std::function<void(int)> ended) {
+        (void)commandLine;
+        (void)ended;
+        return false;
+    }
+    // Ends the background command and everything it started, and returns once they are gone.
+    // Nothing when none runs.
+    virtual void stopBackground() {}
 };
 
 // The real processes: the first word of the command line is the program, the others are its
@@ -35,6 +48,9 @@ class QtProcesses : public ProcessSeam {
     int runHiddenAndWait(const std::string& commandLine) override;
     int runAndWait(const std::string& commandLine, const QFont& consoleFont) override;
     void stopHidden() override;
+    // Only under the supervisor, which alone can promise that nothing of it outlives the program.
+    bool startBackground(const std::string& commandLine, std::function<void(int)> ended) override;
+    void stopBackground() override;
 };
 
 // The seam in use (never null: QtProcesses until replaced). Not owned.

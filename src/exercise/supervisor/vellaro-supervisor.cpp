@@ -1,7 +1,11 @@
 // vellaro-supervisor: runs one command (the run console's shell, or the compiler's shell) and
 // makes sure that nothing the command starts outlives it.
 //
-//   vellaro-supervisor PROGRAM [ARGUMENT...]
+//   vellaro-supervisor [--idle] PROGRAM [ARGUMENT...]
+//
+// With --idle the command runs at idle CPU and I/O priority (work done in the background that
+// must never slow the program or anything the learner starts); the supervisor itself keeps its
+// own, so that ending the command is never delayed.
 //
 // It is a child subreaper, so whatever the command starts comes back to it when its parent ends,
 // also after setsid or a double fork, and it reaps what ends. It ends everything that descends
@@ -24,7 +28,10 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <sched.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -74,14 +81,30 @@ void TakeForeground(pid_t group) {
     tcsetpgrp(STDIN_FILENO, group);
 }
 
+// Idle CPU and I/O priority for the calling process: it gets the processor and the disc only
+// when nothing else wants them. Each step is best effort; a system that refuses one still runs
+// the command.
+void BecomeIdle() {
+    sched_param none{};
+    sched_setscheduler(0, SCHED_IDLE, &none);
+    setpriority(PRIO_PROCESS, 0, 19);
+    // ioprio_set has no wrapper in the C library: who = the process itself, class idle.
+    constexpr int kIoprioWhoProcess = 1;
+    constexpr int kIoprioClassIdle = 3;
+    constexpr int kIoprioClassShift = 13;
+    syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, kIoprioClassIdle << kIoprioClassShift);
+}
+
 // Starts the command in a process group of its own (in the terminal's foreground on a terminal),
 // with the signal mask this program was started with. Its process id, or -1.
-pid_t StartCommand(char** argv, bool terminal, const sigset_t& original) {
+pid_t StartCommand(char** argv, bool terminal, bool idle, const sigset_t& original) {
     const pid_t command = fork();
     if (command != 0) {
         return command;
     }
     setpgid(0, 0);
+    if (idle)
+        BecomeIdle();
     if (terminal) {
         TakeForeground(getpid());
         signal(SIGTTOU, SIG_DFL);
@@ -187,8 +210,13 @@ int ExitAs(int status) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool idle = argc > 1 && std::strcmp(argv[1], "--idle") == 0;
+    if (idle) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2) {
-        std::fputs("usage: vellaro-supervisor PROGRAM [ARGUMENT...]\n", stderr);
+        std::fputs("usage: vellaro-supervisor [--idle] PROGRAM [ARGUMENT...]\n", stderr);
         return 2;
     }
     prctl(PR_SET_CHILD_SUBREAPER, 1);
@@ -202,7 +230,7 @@ int main(int argc, char** argv) {
     sigprocmask(SIG_BLOCK, &watched, &original);
     const bool terminal = isatty(STDIN_FILENO) == 1;
 
-    const pid_t command = StartCommand(argv + 1, terminal, original);
+    const pid_t command = StartCommand(argv + 1, terminal, idle, original);
     if (command < 0) {
         std::perror("vellaro-supervisor: fork");
         return 126;

@@ -95,6 +95,15 @@ int OwnConsoleAndCompile(const char* script, const char* compile) {
     return 3;
 }
 
+// The program that owns a background command, for the test that kills it:
+//   test_Supervision --own-background <command line>
+int OwnBackground(const char* command) {
+    vellaro::QtProcesses processes;
+    if (!processes.startBackground(command, [](int) { QCoreApplication::exit(4); }))
+        return 2;
+    return QCoreApplication::exec();
+}
+
 } // namespace
 
 class TestSupervision : public QObject {
@@ -105,6 +114,7 @@ class TestSupervision : public QObject {
     void killingTheOwnerEndsTheConsolesAndTheCompilesProcesses();
     void killingTheSupervisorFromBelowLeavesNothingOfTheRun();
     void withoutTheSupervisorTheConsoleSaysSoAndStillRuns();
+    void aBackgroundCommandRunsIdleAndEndsWhenStoppedOrWithItsOwner();
 };
 
 void TestSupervision::closingTheConsoleEndsEverythingItStarted() {
@@ -218,8 +228,47 @@ void TestSupervision::withoutTheSupervisorTheConsoleSaysSoAndStillRuns() {
     QCOMPARE(vellaro::RunHiddenAndWait("/nonexistent/program"), -1);
 }
 
+void TestSupervision::aBackgroundCommandRunsIdleAndEndsWhenStoppedOrWithItsOwner() {
+    Programs programs;
+    vellaro::QtProcesses processes;
+    // Its CPU priority (nice, scheduling policy) and I/O class, then a program deaf to the
+    // hang-up.
+    const std::string prio = programs.dir() + "/prio";
+    const std::string command = "/bin/sh -c \"cut -d' ' -f19,41 /proc/self/stat > " + prio +
+                                "; ionice >> " + prio + "; " + programs.run("deaf.sh", "b1") + "\"";
+    int ended = -2;
+    QVERIFY(processes.startBackground(command, [&](int status) { ended = status; }));
+    QVERIFY(!processes.startBackground(command, [](int) {})); // one at a time
+    QTRY_VERIFY_WITH_TIMEOUT(programs.started({"b1"}), kEndMs);
+    std::ifstream in(prio);
+    std::string nice, policy, ioClass;
+    in >> nice >> policy >> ioClass;
+    QCOMPARE(nice, std::string("19"));
+    QCOMPARE(policy, std::string("5")); // SCHED_IDLE
+    QCOMPARE(ioClass, std::string("idle"));
+    processes.stopBackground();
+    QVERIFY2(programs.left().empty(), qPrintable(Ids(programs.left())));
+    QCoreApplication::processEvents();
+    QCOMPARE(ended, -2); // a stop is not an end of its own
+
+    QVERIFY(
+        processes.startBackground("/bin/sh -c \"exit 3\"", [&](int status) { ended = status; }));
+    QTRY_COMPARE_WITH_TIMEOUT(ended, 3, kEndMs);
+
+    QProcess owner;
+    owner.start(QCoreApplication::applicationFilePath(),
+                {"--own-background", QString::fromStdString(programs.run("deaf.sh", "b2"))});
+    QVERIFY(owner.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(programs.started({"b2"}), kEndMs);
+    ::kill(static_cast<pid_t>(owner.processId()), SIGKILL);
+    QVERIFY(owner.waitForFinished());
+    QTRY_VERIFY2_WITH_TIMEOUT(programs.left().empty(), qPrintable(Ids(programs.left())), kEndMs);
+}
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    if (argc == 3 && std::string(argv[1]) == "--own-background")
+        return OwnBackground(argv[2]);
     if (argc == 4 && std::string(argv[1]) == "--own")
         return OwnConsoleAndCompile(argv[2], argv[3]);
     TestSupervision test;

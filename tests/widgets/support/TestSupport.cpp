@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -8,6 +9,7 @@
 
 #include <system_error>
 
+#include "app/AppStyle.h"
 #include "app/frmMain.h"
 #include "common/ComData.h"
 #include "common/Cp932.h"
@@ -173,6 +175,8 @@ void TestFolders::install() {
 
 AppWindows StartProgram() {
     vellaro::InstallFaceSubstitutions(); // as main() does
+    if (!dynamic_cast<QProxyStyle*>(QApplication::style()))
+        vellaro::InstallAppStyle();
     AppWindows w = CreateAppWindows();
     if (w.about) {
         w.main->show();

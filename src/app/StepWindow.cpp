@@ -46,7 +46,8 @@ class Margin : public QWidget {
 
 } // namespace
 
-StepStatements::StepStatements(QWidget* parent) : QPlainTextEdit(parent), m_margin(new Margin(this)) {
+StepStatements::StepStatements(QWidget* parent)
+    : QPlainTextEdit(parent), m_margin(new Margin(this)) {
     setReadOnly(true);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -152,7 +153,6 @@ StepWindow::StepWindow(const QString& className, const QStringList& statements, 
     connect(m_session, &vellaro::StepSession::event, this, &StepWindow::onEvent);
     connect(m_session, &vellaro::StepSession::finished, this, [this] {
         m_ended = true;
-        m_running = false;
         updateButtons();
     });
 
@@ -204,7 +204,9 @@ StepWindow::StepWindow(const QString& className, const QStringList& statements, 
     updateButtons();
 }
 
-StepWindow::~StepWindow() { m_session->stop(); }
+StepWindow::~StepWindow() {
+    m_session->stop();
+}
 
 bool StepWindow::start() {
     std::string failure;
@@ -213,7 +215,6 @@ bool StepWindow::start() {
                                    vellaro::MbOk);
         return false;
     }
-    m_running = true;
     m_status->setText(FromUtf8(vellaro::kStepRunningText));
     updateButtons();
     m_next->setFocus();
@@ -224,13 +225,11 @@ void StepWindow::onEvent(const StepEvent& event) {
     switch (event.kind) {
     case StepEventKind::Stop:
     case StepEventKind::Exception:
-        m_running = false;
         m_stops.push_back(event);
         showStop(static_cast<int>(m_stops.size()) - 1);
         break;
     case StepEventKind::End:
         m_ended = true;
-        m_running = false;
         m_statements->highlight(0, false);
         m_status->setText(FromUtf8(vellaro::kStepEndedText).arg(event.status));
         break;
@@ -299,7 +298,6 @@ void StepWindow::updateButtons() {
 void StepWindow::nextStatement() {
     if (m_ended || !m_session->atStop())
         return;
-    m_running = true;
     m_session->next();
     m_status->setText(FromUtf8(vellaro::kStepRunningText));
     updateButtons();
@@ -308,7 +306,6 @@ void StepWindow::nextStatement() {
 void StepWindow::runToMark() {
     if (m_ended || !m_session->atStop())
         return;
-    m_running = true;
     m_session->runTo(std::vector<int>(m_statements->marks().begin(), m_statements->marks().end()));
     m_status->setText(FromUtf8(vellaro::kStepRunningText));
     m_console->setFocus();
@@ -320,14 +317,17 @@ void StepWindow::stopProgram() {
         return;
     m_session->stop();
     m_ended = true;
-    m_running = false;
     m_status->setText(FromUtf8(vellaro::kStepStoppedText));
     updateButtons();
 }
 
-void StepWindow::previousStop() { showStop(m_shown - 1); }
+void StepWindow::previousStop() {
+    showStop(m_shown - 1);
+}
 
-void StepWindow::laterStop() { showStop(m_shown + 1); }
+void StepWindow::laterStop() {
+    showStop(m_shown + 1);
+}
 
 void StepWindow::closeEvent(QCloseEvent* event) {
     m_session->stop();

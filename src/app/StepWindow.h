@@ -83,5 +83,4 @@ class StepWindow : public QWidget {
     std::vector<vellaro::StepEvent> m_stops;
     int m_shown = -1;
     bool m_ended = false;
-    bool m_running = false;
 };

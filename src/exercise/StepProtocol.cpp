@@ -39,8 +39,8 @@ class Reader {
     static constexpr int kMaxDepth = 64;
 
     void skipBlanks() {
-        while (m_at < m_in.size() &&
-               (m_in[m_at] == ' ' || m_in[m_at] == '\t' || m_in[m_at] == '\r' || m_in[m_at] == '\n'))
+        while (m_at < m_in.size() && (m_in[m_at] == ' ' || m_in[m_at] == '\t' ||
+                                      m_in[m_at] == '\r' || m_in[m_at] == '\n'))
             ++m_at;
     }
     bool take(char c) {
@@ -168,14 +168,30 @@ class Reader {
             if (m_at >= m_in.size())
                 return std::nullopt;
             switch (m_in[m_at++]) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case '/':
+                out += '/';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'u': {
                 auto unit = hex4();
                 if (!unit)
@@ -280,7 +296,9 @@ std::optional<StepEvent> ParseStepEvent(std::string_view line) {
     return std::nullopt;
 }
 
-std::string StepNextCommand() { return "step\n"; }
+std::string StepNextCommand() {
+    return "step\n";
+}
 
 std::string StepRunCommand(const std::vector<int>& stopStatements) {
     std::string out = "run";

@@ -5,8 +5,9 @@
 using namespace vellaro;
 
 TEST(StepProtocol, ReadsAStopWithItsVariables) {
-    auto e = ParseStepEvent(R"({"ev":"stop","line":7,"vars":[{"name":"s","type":"String",)"
-                            R"("value":"\"a\\\"\u65e5\ud83d\ude00\""},{"name":"i","type":"int","value":"3"}]})");
+    auto e = ParseStepEvent(
+        R"({"ev":"stop","line":7,"vars":[{"name":"s","type":"String",)"
+        R"("value":"\"a\\\"\u65e5\ud83d\ude00\""},{"name":"i","type":"int","value":"3"}]})");
     ASSERT_TRUE(e);
     EXPECT_EQ(e->kind, StepEventKind::Stop);
     EXPECT_EQ(e->statement, 2);
@@ -55,5 +56,6 @@ TEST(StepProtocol, ExceptionIsFramedInJapanese) {
     EXPECT_EQ(ExplainStepException("java.lang.ArithmeticException", "/ by zero", 2),
               "2 番目の文で例外 java.lang.ArithmeticException が起きました（/ by zero）。"
               "プログラムはここで止まります。");
-    EXPECT_EQ(ExplainStepException("E", std::nullopt, 0), "例外 E が起きました。プログラムはここで止まります。");
+    EXPECT_EQ(ExplainStepException("E", std::nullopt, 0),
+              "例外 E が起きました。プログラムはここで止まります。");
 }

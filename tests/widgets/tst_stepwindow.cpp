@@ -99,6 +99,10 @@ class TestStepWindow : public QObject, private vtest::ProgramFixture {
         QVERIFY(table->item(1, 2)->font().bold());  // i changed in the last step
         QVERIFY(!table->item(0, 2)->font().bold()); // sum did not
 
+        // A picture of the window mid-loop, for the record, when asked for.
+        if (const QString shots = qEnvironmentVariable("VELLARO_SHOTS"); !shots.isEmpty())
+            QVERIFY(step->grab().save(shots + QStringLiteral("/step-mid-loop.png")));
+
         // Back through what was recorded, and forth again: the program does not move.
         auto* previous = step->findChild<QPushButton*>(QStringLiteral("StepPrevious"));
         auto* later = step->findChild<QPushButton*>(QStringLiteral("StepLater"));

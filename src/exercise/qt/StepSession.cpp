@@ -19,7 +19,9 @@ StepSession::StepSession(PtyConsole* console, QObject* parent)
     });
 }
 
-StepSession::~StepSession() { stop(); }
+StepSession::~StepSession() {
+    stop();
+}
 
 std::filesystem::path StepSession::HelperFolder() {
     return ExePath() / std::string(kStepperFolderName);
@@ -41,14 +43,17 @@ bool StepSession::start(const std::string& className, std::size_t statements,
         return false;
     }
     connect(m_server, &QLocalServer::newConnection, this, &StepSession::accept);
-    if (!m_console->start(StepperCommand(helper, socketPath.toStdString(), className, statements))) {
+    if (!m_console->start(
+            StepperCommand(helper, socketPath.toStdString(), className, statements))) {
         *failure = std::string(kStepErrorText) + "java";
         return false;
     }
     return true;
 }
 
-bool StepSession::isRunning() const { return m_console->isRunning(); }
+bool StepSession::isRunning() const {
+    return m_console->isRunning();
+}
 
 void StepSession::accept() {
     QLocalSocket* socket = m_server->nextPendingConnection();
@@ -86,7 +91,9 @@ void StepSession::send(const std::string& command) {
     m_socket->flush();
 }
 
-void StepSession::next() { send(StepNextCommand()); }
+void StepSession::next() {
+    send(StepNextCommand());
+}
 
 void StepSession::runTo(const std::vector<int>& stopStatements) {
     send(StepRunCommand(stopStatements));

@@ -28,8 +28,7 @@ class Stepping {
     explicit Stepping(const std::vector<std::string>& statements) : session(&console) {
         QObject::connect(&session, &vellaro::StepSession::event,
                          [this](const StepEvent& e) { events.push_back(e); });
-        const std::string source =
-            vellaro::JoinLines(vellaro::MakeJavaSource("Hello", statements));
+        const std::string source = vellaro::JoinLines(vellaro::MakeJavaSource("Hello", statements));
         QFile file(dir.filePath("Hello.java"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         const std::string sjis = vellaro::Sjis(source);
@@ -80,8 +79,8 @@ class TestStepSession : public QObject {
   private slots:
     void loopVariableChangesStepByStep() {
         Stepping s({"int sum = 0;", "for (int i = 0; i < 2; i++) {", "\tsum += i;", "}"});
-        const std::vector<std::pair<int, std::string>> expected = {
-            {1, "-"}, {2, "-"}, {3, "0"}, {2, "0"}, {3, "1"}, {2, "1"}};
+        const std::vector<std::pair<int, std::string>> expected = {{1, "-"}, {2, "-"}, {3, "0"},
+                                                                   {2, "0"}, {3, "1"}, {2, "1"}};
         QCOMPARE(s.stepThrough("i"), expected);
         QCOMPARE(s.events.back().kind, StepEventKind::End);
         QCOMPARE(s.events.back().status, 0);
@@ -175,7 +174,8 @@ class TestStepSession : public QObject {
         s->session.runTo({});
         const pid_t leader = s->console.pid();
         QTest::qWait(300);
-        QVERIFY(!vellaro::RunProcesses(vellaro::ReadProcessTable(), leader, {}, ::getpid()).empty());
+        QVERIFY(
+            !vellaro::RunProcesses(vellaro::ReadProcessTable(), leader, {}, ::getpid()).empty());
         if (byDestroying) {
             delete s;
             s = nullptr;

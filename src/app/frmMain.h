@@ -94,7 +94,7 @@ class TMainCrt : public QMainWindow {
     QToolBar* ToolBar2 = nullptr;
     QLabel *Label3 = nullptr, *SaveclassName = nullptr;
     QAction *ToolButton9 = nullptr, *ToolButton11 = nullptr;
-    QAction *CompButton = nullptr, *RunButton = nullptr;
+    QAction *CompButton = nullptr, *RunButton = nullptr, *StepButton = nullptr;
     QPlainTextEdit* SrcList = nullptr;
     QSplitter* Splitter1 = nullptr;
     QPlainTextEdit* compList = nullptr;
@@ -144,7 +144,7 @@ class TMainCrt : public QMainWindow {
     QMenu* Edit2 = nullptr;
     QAction *Cut2 = nullptr, *Copy2 = nullptr, *Paste2 = nullptr, *N4 = nullptr;
     QMenu* N5 = nullptr;
-    QAction *N6 = nullptr, *N7 = nullptr;
+    QAction *N6 = nullptr, *N7 = nullptr, *NStep = nullptr;
     QMenu* Help1 = nullptr;
     QAction *N8 = nullptr, *About1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -243,6 +243,12 @@ class TMainCrt : public QMainWindow {
     // ---- compile and run (frmMain_run.cpp) ----
     void CompButtonClick();
     void RunButtonClick();
+    // "ステップ実行": compiles a changed exercise as "実行" does (the same question), then opens
+    // the step window.
+    void StepButtonClick();
+    // What "実行" and "ステップ実行" ask first: a class name, and a compile of a changed exercise.
+    // False when the learner stopped there.
+    bool ReadyToRun(const QString& name);
     // Compiles the exercise as "コンパイル" does (without `askBeforeWriting` the source on screen
     // is written at once); true when the compiler made the class.
     bool CompileExercise(bool askBeforeWriting);

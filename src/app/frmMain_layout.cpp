@@ -16,6 +16,7 @@
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
@@ -43,6 +44,7 @@ namespace {
 constexpr const char* kInputPage = "プログラム入力";
 constexpr const char* kCompile = "コンパイル";
 constexpr const char* kRun = "実行";
+constexpr const char* kStep = "ステップ実行";
 constexpr const char* kLessonSheet = "速読レッスン";
 constexpr const char* kNew = "新規作成";
 constexpr const char* kCut = "切り取り";
@@ -367,6 +369,8 @@ void TMainCrt::BuildCompilePage() {
     Separator(ToolBar2, "ToolButton18");
     CompButton = ToolAction(ToolBar2, "CompButton", ImageList(2), kCompile);
     RunButton = ToolAction(ToolBar2, "RunButton", ImageList(3), kRun);
+    StepButton = ToolAction(ToolBar2, "StepButton",
+                            style()->standardIcon(QStyle::SP_MediaSeekForward), kStep);
     box->addWidget(ToolBar2);
 
     SrcList = Buffer(TabSheet2, "SrcList");
@@ -685,6 +689,7 @@ void TMainCrt::BuildMenus() {
     N5 = Named(bar->addMenu(FromUtf8(kRun)), "N5");
     N6 = MenuEntry(N5, "N6", kCompile);
     N7 = MenuEntry(N5, "N7", kRun);
+    NStep = MenuEntry(N5, "NStep", kStep);
     Help1 = Named(bar->addMenu(FromUtf8("ヘルプ")), "Help1");
     N8 = MenuEntry(Help1, "N8", "操作説明");
     Separator(Help1, "N9");
@@ -790,6 +795,11 @@ void TMainCrt::ConnectExercisePages() {
     connect(ToolButton11, &QAction::triggered, this, Handler(&TMainCrt::ToolButton11Click));
     connect(CompButton, &QAction::triggered, this, Handler(&TMainCrt::CompButtonClick));
     connect(RunButton, &QAction::triggered, this, Handler(&TMainCrt::RunButtonClick));
+    connect(StepButton, &QAction::triggered, this, Handler(&TMainCrt::StepButtonClick));
+    connect(NStep, &QAction::triggered, this, Handler(&TMainCrt::StepButtonClick));
+    // F7 from any page, as the menu entry (whose entries carry no keys of their own).
+    auto* stepKey = Named(new QShortcut(QKeySequence(Qt::Key_F7), this), "StepKey");
+    connect(stepKey, &QShortcut::activated, this, Handler(&TMainCrt::StepButtonClick));
     connect(Memo1->document(), &QTextDocument::contentsChanged, this,
             [this] { ForgetCompileMessages(); });
     Memo1->installEventFilter(this);

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/StepWindow.h"
 #include "app/frmMain.h"
 #include "common/Cp932.h"
 #include "common/delCommFunc.h"
@@ -225,8 +226,38 @@ void TMainCrt::StopCompile() {
 
 void TMainCrt::RunButtonClick() {
     const QString name = SaveclassName->text();
-    if (RefuseClassName(name))
+    if (!ReadyToRun(name))
         return;
+    vellaro::ShellCommand = vellaro::RunShellCommand(vellaro::ToUtf8(name));
+    if (!ShellDiasp) {
+        return;
+    }
+    vellaro::BeginRun(vellaro::ToUtf8(name));
+    ShellDiasp->ExecuteRun(SecEdit->font());
+    if (const auto& failure = vellaro::LastRunFailure())
+        ShowRunFailure(*failure);
+}
+
+void TMainCrt::StepButtonClick() {
+    const QString name = SaveclassName->text();
+    if (!ReadyToRun(name))
+        return;
+    QStringList statements = SecEdit->toPlainText().split(QLatin1Char('\n'));
+    if (!statements.isEmpty() && statements.back().isEmpty())
+        statements.removeLast();
+    auto* window = new StepWindow(name, statements, SecEdit->font(), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (!window->start()) {
+        window->close();
+        return;
+    }
+    window->show();
+    window->activateWindow();
+}
+
+bool TMainCrt::ReadyToRun(const QString& name) {
+    if (RefuseClassName(name))
+        return false;
     // The class in the folder is what the last compile made: a run of a changed exercise asks
     // first, so that the learner never watches an old program and takes it for the new one.
     const bool current = StatementCount() == 0 || (m_compiled && m_compiled->className == name &&
@@ -238,12 +269,12 @@ void TMainCrt::RunButtonClick() {
             vellaro::MbYes | vellaro::MbNo | vellaro::MbCancel)) {
         case vellaro::MbYes:
             if (!CompileExercise(false))
-                return;
+                return false;
             break;
         case vellaro::MbNo:
             break;
         default:
-            return;
+            return false;
         }
     }
     // Said once in the pane, below what the compiler said, which keeps its links.
@@ -257,14 +288,7 @@ void TMainCrt::RunButtonClick() {
         lines.push_back(vellaro::Sjis(shadowing));
         ShowCompileMessages(lines, vellaro::ToUtf8(name));
     }
-    vellaro::ShellCommand = vellaro::RunShellCommand(vellaro::ToUtf8(name));
-    if (!ShellDiasp) {
-        return;
-    }
-    vellaro::BeginRun(vellaro::ToUtf8(name));
-    ShellDiasp->ExecuteRun(SecEdit->font());
-    if (const auto& failure = vellaro::LastRunFailure())
-        ShowRunFailure(*failure);
+    return true;
 }
 
 void TMainCrt::ShowRunFailure(const vellaro::RunFailure& failure) {

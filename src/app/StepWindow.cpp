@@ -1,5 +1,7 @@
 #include "app/StepWindow.h"
 
+#include "app/Controls.h"
+
 #include <QBoxLayout>
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -134,6 +136,8 @@ StepWindow::StepWindow(const QString& className, const QStringList& statements, 
     m_statements->setObjectName(QStringLiteral("StepStatements"));
     m_statements->setAccessibleName(QStringLiteral("文"));
     m_statements->setFont(font);
+    // Tabs as wide as in the editor, so that the learner's indentation looks the same.
+    vellaro::KeepTabStopsAtEightBlanks(m_statements);
     m_statements->setPlainText(statements.join(QLatin1Char('\n')));
 
     m_variables = new QTableWidget(0, 3, this);

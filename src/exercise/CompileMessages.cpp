@@ -5,6 +5,7 @@
 
 #include "common/Cp932.h"
 #include "exercise/Compile.h"
+#include "exercise/DataText.h"
 #include "exercise/JavaComp.h"
 
 namespace vellaro {
@@ -17,23 +18,12 @@ extern const std::size_t kExplanationsSize;
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view SkipBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    return s;
-}
-
-// Blanks at either end, and the CR of a line that ended in CR LF.
-std::string_view Trim(std::string_view s) {
-    s = SkipBlanks(s);
-    while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
+using text::EndsWith;
+using text::IsBlank;
+using text::IsIdChar;
+using text::SkipBlanks;
+using text::StartsWith;
+using text::Trim;
 
 // Runs of blanks become one blank, and blanks at either end go: the compiler pads its detail
 // lines, and the data's authors need not count blanks.
@@ -100,10 +90,6 @@ std::optional<std::string> LabelledValue(const std::string& normalized, std::str
 
 constexpr std::string_view kSymbolLabel = "シンボル:";
 constexpr std::string_view kLocationLabel = "場所:";
-
-bool IsIdChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
-}
 
 // ---- Reading the data ----
 
@@ -179,14 +165,6 @@ std::string Decode(std::string_view cp932) {
     if (auto utf8 = Cp932ToUtf8(cp932))
         return std::move(*utf8);
     return Cp932ToUtf8Lossy(cp932.substr(0, kLossyDecodeLimit));
-}
-
-bool StartsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
-}
-
-bool EndsWith(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
 // The compiler's words in its own code page. ASCII blanks, digits and ":" are never the second

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <memory>
 
+#include "exercise/DataText.h"
 #include "exercise/JavaComp.h"
 
 namespace vellaro {
@@ -16,28 +17,13 @@ extern const std::size_t kRuntimeExplanationsSize;
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-bool StartsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
-}
+using text::IsBlank;
+using text::IsIdChar;
+using text::StartsWith;
+using text::Trim;
 
 bool IsNameChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
-
-bool IsIdChar(char c) {
-    return IsNameChar(c) || c == '-';
 }
 
 // ---- Patterns ----

@@ -57,12 +57,23 @@ void ShowField(TMainCrt& w, TrainerState& t) {
     SyncTimer(w.Paint_Timer, field.timerOn(), field.intervalMs());
 }
 
-QString JoinLines(const std::vector<std::string>& lines, bool sjis) {
+// The lines as one text view shows them: LF between them.
+template <typename Line, typename Convert>
+QString JoinLines(const std::vector<Line>& lines, Convert toQt) {
     QStringList out;
     out.reserve(static_cast<qsizetype>(lines.size()));
-    for (const auto& line : lines)
-        out << (sjis ? vellaro::FromSjis(line) : vellaro::FromUtf8(line));
+    for (const Line& line : lines)
+        out << toQt(line);
     return out.join(QLatin1Char('\n'));
+}
+
+// The stored lines are the cipher's alphabet: ASCII, so UTF-8 as well.
+QString JoinStoredLines(const std::vector<std::string>& lines) {
+    return JoinLines(lines, [](const std::string& line) { return vellaro::FromUtf8(line); });
+}
+
+QString JoinLines(const vellaro::Cp932Lines& lines) {
+    return JoinLines(lines, [](const vellaro::Cp932Text& line) { return vellaro::FromSjis(line); });
 }
 
 } // namespace
@@ -77,7 +88,7 @@ void TMainCrt::LoadLessonText() {
     TrainerState& t = *m_trainer;
     const auto status =
         vellaro::ReadLessonFile(vellaro::ExePath() / vellaro::kLessonFileName, t.encoded);
-    ReadText_Buffer->setPlainText(JoinLines(t.encoded, false));
+    ReadText_Buffer->setPlainText(JoinStoredLines(t.encoded));
     if (status != vellaro::LessonReadStatus::Ok) {
         // Missing, unreadable, or too large to be a lesson: the buffer stays empty.
         vellaro::Dialogs().message(this, vellaro::MsgKind::Error,
@@ -88,7 +99,7 @@ void TMainCrt::LoadLessonText() {
         vellaro::AppTerminate();
     }
     const vellaro::LessonDecodeResult result = vellaro::DecodeLessonText(t.encoded, t.lines);
-    SreadText->setPlainText(JoinLines(t.lines, true));
+    SreadText->setPlainText(JoinLines(t.lines));
     if (result.damaged) {
         vellaro::Dialogs().message(
             this, vellaro::MsgKind::Information,

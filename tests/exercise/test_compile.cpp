@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../common/CommonTestSupport.h"
+#include "TextBytes.h"
 #include "common/Cp932.h"
 #include "common/delCommFunc.h"
 #include "exercise/Compile.h"
@@ -10,6 +11,8 @@
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using vellaro::Sjis;
+using vtest::Bytes;
+using vtest::Cp932Of;
 
 namespace {
 
@@ -54,12 +57,7 @@ TEST(CommandLines, RunEndIsReadFromItsMarkAlone) {
 }
 
 TEST(CompileMessages, LongCandidateListsAreFoldedToTheirFirstLines) {
-    const auto pane = [](const std::vector<std::string>& utf8) {
-        std::vector<std::string> lines;
-        for (const std::string& l : utf8)
-            lines.push_back(Sjis(l));
-        return lines;
-    };
+    const auto pane = [](const std::vector<std::string>& utf8) { return vellaro::SjisLines(utf8); };
     std::vector<std::string> capture = {
         "Hello.java:6: エラー: Scannerに適切なコンストラクタが見つかりません"
         "(引数がありません)",
@@ -106,31 +104,33 @@ TEST(CommandLines, AwkwardCapturePathIsQuotedForTheShell) {
 TEST(CaptureLines, EveryKindOfLineBreakEndsALine) {
     using vellaro::SplitCaptureLines;
     EXPECT_TRUE(SplitCaptureLines("").empty());
-    EXPECT_THAT(SplitCaptureLines("\r\n"), ElementsAre(""));
-    EXPECT_THAT(SplitCaptureLines("\n"), ElementsAre(""));
-    EXPECT_THAT(SplitCaptureLines("\r\r\r"), ElementsAre("", "", ""));
-    EXPECT_THAT(SplitCaptureLines("a\rb\nc\r\nd"), ElementsAre("a", "b", "c", "d"));
-    EXPECT_THAT(SplitCaptureLines("a\r\n\r\n"), ElementsAre("a", ""));
-    EXPECT_THAT(SplitCaptureLines("\n\r"), ElementsAre("", ""));
-    const std::string japanese = Sjis("エラー: ';'がありません");
-    EXPECT_THAT(SplitCaptureLines(japanese + "\r\n" + japanese), ElementsAre(japanese, japanese));
+    EXPECT_THAT(Bytes(SplitCaptureLines("\r\n")), ElementsAre(""));
+    EXPECT_THAT(Bytes(SplitCaptureLines("\n")), ElementsAre(""));
+    EXPECT_THAT(Bytes(SplitCaptureLines("\r\r\r")), ElementsAre("", "", ""));
+    EXPECT_THAT(Bytes(SplitCaptureLines("a\rb\nc\r\nd")), ElementsAre("a", "b", "c", "d"));
+    EXPECT_THAT(Bytes(SplitCaptureLines("a\r\n\r\n")), ElementsAre("a", ""));
+    EXPECT_THAT(Bytes(SplitCaptureLines("\n\r")), ElementsAre("", ""));
+    const std::string japanese = Sjis("エラー: ';'がありません").bytes();
+    EXPECT_THAT(Bytes(SplitCaptureLines(japanese + "\r\n" + japanese)),
+                ElementsAre(japanese, japanese));
 }
 
 TEST(CompileMessages, SuccessOnlyForAnEmptyCaptureOfACleanRun) {
     using vellaro::CompileMessages;
-    const std::string clean = Sjis(vellaro::kCompileCleanText);
-    const std::string broken = Sjis(vellaro::kCompileBrokenText);
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{}, 0), ElementsAre(clean));
-    EXPECT_THAT(CompileMessages(std::nullopt, 0), ElementsAre(broken));
+    const std::string clean = Sjis(vellaro::kCompileCleanText).bytes();
+    const std::string broken = Sjis(vellaro::kCompileBrokenText).bytes();
+    EXPECT_THAT(Bytes(CompileMessages(Cp932Of({}), 0)), ElementsAre(clean));
+    EXPECT_THAT(Bytes(CompileMessages(std::nullopt, 0)), ElementsAre(broken));
     // A compiler that died without a word did not succeed.
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{}, -1), ElementsAre(broken));
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{}, 1), ElementsAre(broken));
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{""}, 0), ElementsAre(""));
+    EXPECT_THAT(Bytes(CompileMessages(Cp932Of({}), -1)), ElementsAre(broken));
+    EXPECT_THAT(Bytes(CompileMessages(Cp932Of({}), 1)), ElementsAre(broken));
+    EXPECT_THAT(Bytes(CompileMessages(Cp932Of({""}), 0)), ElementsAre(""));
     // Notes or warnings alone: the class was made, and the pane says so after them.
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{"note"}, 0), ElementsAre("note", clean));
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{"error"}, 1), ElementsAre("error"));
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{"/bin/sh: 1: javac: not found"}, 127),
-                ElementsAre("/bin/sh: 1: javac: not found", Sjis(vellaro::kCompilerMissingText)));
+    EXPECT_THAT(Bytes(CompileMessages(Cp932Of({"note"}), 0)), ElementsAre("note", clean));
+    EXPECT_THAT(Bytes(CompileMessages(Cp932Of({"error"}), 1)), ElementsAre("error"));
+    EXPECT_THAT(
+        Bytes(CompileMessages(Cp932Of({"/bin/sh: 1: javac: not found"}), 127)),
+        ElementsAre("/bin/sh: 1: javac: not found", Sjis(vellaro::kCompilerMissingText).bytes()));
 }
 
 class CaptureFileTest : public vellaro::test::FolderTest {
@@ -148,7 +148,7 @@ TEST_F(CaptureFileTest, LivesInThePrivateTemporaryFolder) {
 TEST_F(CaptureFileTest, ReadsOnlyARegularFile) {
     EXPECT_FALSE(vellaro::ReadCaptureFile(capture()));
     WriteFile(capture(), "\r\n");
-    EXPECT_THAT(*vellaro::ReadCaptureFile(capture()), ElementsAre(""));
+    EXPECT_THAT(Bytes(*vellaro::ReadCaptureFile(capture())), ElementsAre(""));
     WriteFile(capture(), "");
     EXPECT_TRUE(vellaro::ReadCaptureFile(capture())->empty());
 
@@ -198,7 +198,8 @@ TEST_F(CaptureFileTest, CaptureOfLineBreaksOnlyIsNoSuccess) {
         EXPECT_FALSE(outcome.classNameMissing);
         EXPECT_EQ(seen, vellaro::CompileCommandLine("Hello", capture()));
         EXPECT_EQ(vellaro::ShellCommand, seen);
-        EXPECT_EQ(outcome.lines, std::vector<std::string>(bytes == "\r\n" ? 1 : 2, ""));
+        EXPECT_EQ(outcome.lines,
+                  vellaro::Cp932Lines(bytes == "\r\n" ? 1 : 2, vellaro::Cp932Text()));
     }
 }
 

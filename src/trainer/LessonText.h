@@ -4,7 +4,7 @@
 // Every byte of a decoded line is stored as two characters of a private 17-character alphabet
 // (high nibble first). Before that, the byte is combined by exclusive-or with its 1-based pair
 // number k in the line (low 8 bits only) and with the line key (i + 1) mod 32 of the 0-based
-// line number i. Decoded lines are CP932 text.
+// line number i.
 
 #include <cstddef>
 #include <cstdint>

@@ -215,7 +215,7 @@ std::string TMainCrt::ShadowingFilesHere() {
 }
 
 void TMainCrt::StartArchiveInBackground() {
-    if (!m_ended)
+    if (!ProgramEnded())
         m_archive->start();
 }
 

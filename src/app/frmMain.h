@@ -10,6 +10,7 @@
 
 #include <QFont>
 #include <QMainWindow>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <QStringList>
@@ -43,6 +44,9 @@ class QToolButton;
 class QWidget;
 
 class CompileWait;
+class TAboutBox;
+class TShellDiasp;
+class TfromFileSelect;
 struct TrainerState;
 
 namespace vellaro {
@@ -210,6 +214,10 @@ class TMainCrt : public QMainWindow {
     // True once the program has ended itself (EndProgram): nothing is stored any more, and
     // main() shows no window.
     bool ProgramEnded() const;
+    // The windows made once at start-up after this one, which AppWindows owns: the version dialog
+    // ("バージョン情報"), the run's window ("実行") and the folder choice ("参　照"). Until they
+    // are given, those commands do nothing.
+    void UseWindows(TAboutBox& about, TShellDiasp& shell, TfromFileSelect& fileSelect);
 
     // ---- exercise bench (frmMain_exercise.cpp) ----
     void ToolButton1Click();     // new exercise
@@ -424,4 +432,8 @@ class TMainCrt : public QMainWindow {
     // The pane's line naming the files of the current folder that hide Java's own classes;
     // empty when there are none.
     static std::string ShadowingFilesHere();
+    // AppWindows's windows (UseWindows); null once one is gone.
+    QPointer<TAboutBox> m_about;
+    QPointer<TShellDiasp> m_shell;
+    QPointer<TfromFileSelect> m_fileSelect;
 };

@@ -81,7 +81,7 @@ struct Bench {
         fs::current_path(root / "work");
         std::ofstream(root / "work" / "Hello.java", std::ios::binary) << vellaro::JavaFileBytes(
             vellaro::SjisLines(vellaro::MakeJavaSource("Hello", {"?(\"こんにちは、世界\");"})));
-        vellaro::RunHiddenAndWait("/bin/sh -c \"javac -encoding MS932 Hello.java\"");
+        vellaro::RunHiddenAndWait(vellaro::ShellScript("javac -encoding MS932 Hello.java"));
     }
     ~Bench() {
         std::error_code ec;
@@ -141,8 +141,8 @@ double CpuSeconds() {
 vellaro::CompileOutcome CompileThroughProgram(bool mayMakeArchive = true) {
     return vellaro::CompileSource(
         "Hello",
-        [](const std::string& line, std::chrono::milliseconds) {
-            return vellaro::CommandResult{vellaro::RunHiddenAndWait(line),
+        [](const vellaro::Command& command, std::chrono::milliseconds) {
+            return vellaro::CommandResult{vellaro::RunHiddenAndWait(command),
                                           vellaro::CommandEnd::ByItself};
         },
         mayMakeArchive);
@@ -222,8 +222,7 @@ void BM_ConsoleIdle(benchmark::State& state) {
     Shared();
     for (auto _ : state) {
         vellaro::PtyConsole console;
-        const std::string line = vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Hello"));
-        if (!console.start(vellaro::SplitCommandLine(line))) {
+        if (!console.start(vellaro::RunClassCommand("Hello").argv)) {
             state.SkipWithError("the console did not start");
             break;
         }

@@ -24,5 +24,6 @@ AppWindows CreateAppWindows() {
     w.about = std::make_unique<TAboutBox>();
     w.shell = std::make_unique<TShellDiasp>();
     w.fileSelect = std::make_unique<TfromFileSelect>();
+    w.main->UseWindows(*w.about, *w.shell, *w.fileSelect);
     return w;
 }

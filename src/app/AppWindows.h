@@ -21,7 +21,8 @@ struct AppWindows {
 };
 
 // The main window first (its start-up sequence runs while it is created, before any other window
-// exists); then the version dialog, the run console and the folder selection dialog. When the
-// start-up sequence ended the program (the work folder could not be made), only the main window
-// is created and the caller must end without showing anything.
+// exists); then the version dialog, the run console and the folder selection dialog, which the
+// main window is then given (TMainCrt::UseWindows). When the start-up sequence ended the program
+// (the work folder could not be made), only the main window is created and the caller must end
+// without showing anything.
 AppWindows CreateAppWindows();

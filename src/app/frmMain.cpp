@@ -36,13 +36,6 @@ using namespace vellaro;
 
 namespace {
 
-// Thrown after the work folder failure: it unwinds whatever was running, and nothing after it
-// may touch the settings.
-struct ProgramEnd {};
-// Thrown when the learner chose to stay instead of the program's own end: it unwinds the
-// operation that met the failure, and the program goes on.
-struct EndDeclined {};
-
 const char* const kWorkFolderFailure = "ＪＡＶＡソースを編集するフォルダを作成できません";
 const char* const kUnknownFailure = "予期しないエラーが発生しました";
 
@@ -95,7 +88,7 @@ TMainCrt::TMainCrt(QWidget* parent)
     ConnectEvents();
     // The designed place and size, until the settings give theirs.
     SetOuterGeometry(254, 122, 632, 539);
-    // When the program ends during start-up, main() sees ProgramEnded() and shows nothing.
+    // When start-up ends the program, main() sees ProgramEnded() and shows nothing.
     Guarded([this] { FormCreate(); });
 }
 
@@ -106,10 +99,6 @@ TMainCrt::~TMainCrt() = default;
 void TMainCrt::Guarded(const std::function<void()>& handler) {
     try {
         handler();
-    } catch (const ProgramEnd&) {
-        // Ended on purpose: the request to end is posted, nothing else is to be done.
-    } catch (const EndDeclined&) {
-        // The failure has been shown; the learner stays with the exercise.
     } catch (const std::exception& e) {
         ShowFailure(FromUtf8(e.what()));
     } catch (...) {
@@ -121,13 +110,24 @@ void TMainCrt::ShowFailure(const QString& text) {
     Dialogs().message(this, MsgKind::Error, text, MbOk);
 }
 
-void TMainCrt::WorkFolderFailure() {
-    Dialogs().message(this, MsgKind::Error, FromUtf8(kWorkFolderFailure), MbYes);
-    if (!ConfirmProgramEnd())
-        throw EndDeclined{};
-    m_ended = true;
+bool TMainCrt::ProgramEnded() const {
+    return TerminateRequested();
+}
+
+bool TMainCrt::EndProgram() {
+    // The learner's own close has asked about the exercise already.
+    if (!m_closing && !KeepUnsavedExercise())
+        return false;
     AppTerminate();
-    throw ProgramEnd{};
+    return true;
+}
+
+bool TMainCrt::MakeWorkFolder(const std::filesystem::path& folder) {
+    if (ExistFolder(folder) || MakeFolder(folder))
+        return true;
+    Dialogs().message(this, MsgKind::Error, FromUtf8(kWorkFolderFailure), MbYes);
+    EndProgram();
+    return false;
 }
 
 // ---- start-up --------------------------------------------------------------------------------
@@ -154,14 +154,13 @@ void TMainCrt::FormCreate() {
         m_settings.TatePos = outer.y();
         LoadSettings();
         ApplySettings();
-    } else {
-        DefaultSettings();
+    } else if (!DefaultSettings()) {
+        return;
     }
     ShowSettings();
 
-    LoadLessonText();
-
-    ReplaceMissingWorkFolder();
+    if (!LoadLessonText() || !ReplaceMissingWorkFolder())
+        return;
     ChangeFolder(m_settings.PathSrc);
 
     SetMenus(true, true, false);
@@ -182,14 +181,15 @@ void TMainCrt::FormCreate() {
 
 // A work folder that is missing (or named by an empty text) is replaced by the default one, made
 // when need be; the folder it named is not created.
-void TMainCrt::ReplaceMissingWorkFolder() {
+bool TMainCrt::ReplaceMissingWorkFolder() {
     if (!m_settings.PathSrc.empty() && ExistFolder(m_settings.PathSrc))
-        return;
-    if (!ExistFolder(m_defaultWorkFolder) && !MakeFolder(m_defaultWorkFolder))
-        WorkFolderFailure();
+        return true;
+    if (!MakeWorkFolder(m_defaultWorkFolder))
+        return false;
     m_settings.PathSrc = m_defaultWorkFolder;
     CurSrcPath = m_defaultWorkFolder;
     sDisp_SrcPath->setText(FromPath(m_defaultWorkFolder));
+    return true;
 }
 
 void TMainCrt::ShowGuidance() {
@@ -290,7 +290,8 @@ void TMainCrt::PageControl1Change() {
                 LoadSettings();
                 // The file may still name the folder that start-up replaced: the page shows,
                 // and closing stores, the folder in use.
-                ReplaceMissingWorkFolder();
+                if (!ReplaceMissingWorkFolder())
+                    return;
                 ShowSettings();
                 SetMenus(false, false, false);
             }
@@ -307,11 +308,13 @@ void TMainCrt::LoadSettings() {
 }
 
 void TMainCrt::SaveSettings() {
-    vellaro::SaveSettings(*m_ini, m_settings);
+    if (!ProgramEnded())
+        vellaro::SaveSettings(*m_ini, m_settings);
 }
 
 void TMainCrt::SaveCounters() {
-    vellaro::SaveCounters(*m_ini, m_settings);
+    if (!ProgramEnded())
+        vellaro::SaveCounters(*m_ini, m_settings);
 }
 
 QFont TMainCrt::SettingsFont(const Cp932Text& name, int points) const {
@@ -354,113 +357,94 @@ void TMainCrt::ShowSettings() {
     spBasicCount->setValue(m_settings.BasreadCount);
 }
 
-void TMainCrt::DefaultSettings() {
+bool TMainCrt::DefaultSettings() {
     ClearReadRunning();
-    SetOuterSize(595, 520);
+    // The record's folder stays as it was until the folder in use is known to stand.
+    m_settings = DefaultEnvSettings(m_settings.PathSrc);
 
-    QFont listFont(FromUtf8(kGothicFace));
-    listFont.setPointSize(10);
+    // Resized where it stands: the place stored is the window's own.
+    SetOuterSize(m_settings.YokoSize, m_settings.TateSize);
+    TakeOuterGeometry();
+
+    QFont listFont(FromSjis(m_settings.FontName));
+    listFont.setPointSize(m_settings.FontSize);
     SrcList->setFont(listFont);
+    SecEdit->setFont(SrcList->font());
+    compList->setFont(SrcList->font());
+    Memo1->setFont(SrcList->font());
+    QFont speedFont = Sppd_Text->font();
+    speedFont.setFamily(FromSjis(m_settings.spFontName));
+    speedFont.setPointSize(m_settings.spFontSize);
+    Sppd_Text->setFont(speedFont);
 
+    SetSpeedPageVisible(m_settings.SwSpeedRead);
+    // The two counters show their defaults before the folder is checked: a learner who stays
+    // after its failure sees them so.
+    spBasicCount->setValue(m_settings.BasreadCount);
+    SpinEdit1->setValue(m_settings.LevelTextBas);
+
+    if (!MakeWorkFolder(CurSrcPath))
+        return false;
+    m_settings.PathSrc = CurSrcPath;
+    return true;
+}
+
+void TMainCrt::TakeOuterGeometry() {
     const QRect outer = OuterGeometry();
     m_settings.YokoSize = outer.width();
     m_settings.TateSize = outer.height();
     m_settings.YokoPos = outer.x();
     m_settings.TatePos = outer.y();
+}
 
-    m_settings.FontName = ToSjisOrEmpty(SrcList->font().family());
-    m_settings.FontSize = SrcList->font().pointSize();
+void TMainCrt::SettingsFromControls() {
+    m_settings.FontName = ToSjisOrEmpty(sDisp_FontName->text());
+    m_settings.FontSize = TextToInt(ToUtf8(sDisp_FontSize->text()));
     m_settings.FontColor = kWindowTextColor;
-
-    QFont speedFont = Sppd_Text->font();
-    speedFont.setFamily(FromSjis(m_settings.FontName));
-    Sppd_Text->setFont(speedFont);
-    m_settings.spFontName = m_settings.FontName;
-
-    SecEdit->setFont(SrcList->font());
-    compList->setFont(SrcList->font());
-    Memo1->setFont(SrcList->font());
-
-    m_settings.SwSpeedText = true;
-    SetSpeedPageVisible(true);
-    m_settings.SwSpeedRead = true;
-
-    spBasicCount->setValue(1);
-    m_settings.BasreadCount = 1;
-    m_settings.JavaReadCount = 1;
-    m_settings.Level = 1;
-
-    m_settings.spFontSize = 12;
-    speedFont = Sppd_Text->font();
-    speedFont.setPointSize(12);
-    Sppd_Text->setFont(speedFont);
-
-    SpinEdit1->setValue(1);
-    m_settings.LevelTextBas = 1;
-    m_settings.LevelTextJava = 1;
-
-    m_settings.SpeedDisp = true;
-
-    if (!ExistFolder(CurSrcPath) && !MakeFolder(CurSrcPath))
-        WorkFolderFailure();
-    m_settings.PathSrc = CurSrcPath;
+    m_settings.spFontName = ToSjisOrEmpty(spDisp_FontName->text());
+    m_settings.spFontSize = TextToInt(ToUtf8(spDisp_FontSize->text()));
+    m_settings.PathSrc = ToPath(sDisp_SrcPath->text());
+    m_settings.SwSpeedRead = CheckBox_Spped->isChecked();
+    m_settings.Level = MstLevel->value();
+    m_settings.LevelTextBas = SpinEdit1->value();
+    m_settings.BasreadCount = spBasicCount->value();
+    TakeOuterGeometry();
 }
 
 namespace {
 
-// The face and the size that the settings page shows, applied to a font. The size as typed is
-// returned; one that is no number (0) leaves the font's size as it was.
-int TakeFontFields(QFont& font, const QLineEdit* name, const QLineEdit* size) {
+// The face and the size that the settings page shows, applied to a font. A size that is no
+// number (0) leaves the font's size as it was.
+void TakeFontFields(QFont& font, const QLineEdit* name, int points) {
     font.setFamily(name->text());
-    const int points = TextToInt(ToUtf8(size->text()));
     if (points > 0)
         font.setPointSize(points);
-    return points;
 }
 
 } // namespace
 
 void TMainCrt::TourokuButtonClick() {
+    SettingsFromControls();
+
     QFont editFont = SecEdit->font();
-    const int editSize = TakeFontFields(editFont, sDisp_FontName, sDisp_FontSize);
+    TakeFontFields(editFont, sDisp_FontName, m_settings.FontSize);
     SecEdit->setFont(editFont);
     compList->setFont(editFont);
     Memo1->setFont(editFont);
-
-    m_settings.FontColor = kWindowTextColor;
-    m_settings.SwSpeedRead = CheckBox_Spped->isChecked();
-    m_settings.Level = MstLevel->value();
-    m_settings.LevelTextBas = SpinEdit1->value();
+    QFont speedFont = Sppd_Text->font();
+    TakeFontFields(speedFont, spDisp_FontName, m_settings.spFontSize);
+    Sppd_Text->setFont(speedFont);
     SetSpeedPageVisible(m_settings.SwSpeedRead);
-
-    const QRect outer = OuterGeometry();
-    m_settings.YokoSize = outer.width();
-    m_settings.TateSize = outer.height();
-    m_settings.YokoPos = outer.x();
-    m_settings.TatePos = outer.y();
-
     Select_Level->setValue(MstLevel->value());
 
-    m_settings.FontName = ToSjisOrEmpty(sDisp_FontName->text());
-    m_settings.FontSize = editSize;
-
-    QFont speedFont = Sppd_Text->font();
-    const int speedSize = TakeFontFields(speedFont, spDisp_FontName, spDisp_FontSize);
-    Sppd_Text->setFont(speedFont);
-    m_settings.spFontName = ToSjisOrEmpty(spDisp_FontName->text());
-    m_settings.spFontSize = speedSize;
-
-    m_settings.PathSrc = ToPath(sDisp_SrcPath->text());
-    m_settings.BasreadCount = spBasicCount->value();
-
     SaveSettings();
-    LoadLessonText();
-    ChangeFolder(m_settings.PathSrc);
+    if (LoadLessonText())
+        ChangeFolder(m_settings.PathSrc);
 }
 
 void TMainCrt::BitBtn4Click() {
-    DefaultSettings();
-    ShowSettings();
+    if (DefaultSettings())
+        ShowSettings();
 }
 
 namespace {
@@ -562,7 +546,7 @@ void TMainCrt::FormResize() {
 void TMainCrt::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     FitGuidancePanel();
-    if (m_ended)
+    if (ProgramEnded())
         return;
     Guarded([this] { FormResize(); });
 }
@@ -578,11 +562,11 @@ void TMainCrt::FormClose() {
 void TMainCrt::closeEvent(QCloseEvent* event) {
     // A compile still running ends first: a hung compiler must not keep the window open.
     StopCompile();
-    // An end through AppTerminate or the work folder failure stores nothing. Otherwise a changed
-    // exercise is offered for saving (declining, or a save that did not write, keeps the window
-    // open), then the settings are stored; if that fails the learner sees why, and the window
-    // closes all the same, so the program can always be left.
-    if (!m_ended && !TerminateRequested()) {
+    // After the program's own end nothing is asked or stored. Otherwise a changed exercise is
+    // offered for saving (declining, or a save that did not write, keeps the window open), then
+    // the settings are stored; if that fails the learner sees why, and the window closes all the
+    // same, so the program can always be left. An end met while storing asks nothing more.
+    if (!ProgramEnded()) {
         bool goOn = false;
         Guarded([this, &goOn] { goOn = KeepUnsavedExercise(); });
         if (!goOn) {

@@ -10,6 +10,7 @@
 
 #include <QFont>
 #include <QMainWindow>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <QStringList>
@@ -43,6 +44,9 @@ class QToolButton;
 class QWidget;
 
 class CompileWait;
+class TAboutBox;
+class TShellDiasp;
+class TfromFileSelect;
 struct TrainerState;
 
 namespace vellaro {
@@ -180,7 +184,11 @@ class TMainCrt : public QMainWindow {
     void SaveCounters();
     void ApplySettings();
     void ShowSettings();
-    void DefaultSettings();
+    // The core's defaults into the record and the window (the work folder in use kept): false
+    // when that folder could not be made.
+    bool DefaultSettings();
+    // The settings page's fields and the window's outer geometry into the record.
+    void SettingsFromControls();
     void TourokuButtonClick();
     void BitBtn4Click();
     void BitBtn3Click();
@@ -203,9 +211,13 @@ class TMainCrt : public QMainWindow {
     QRect OuterGeometry() const;
     void SetOuterGeometry(int left, int top, int width, int height);
     void SetOuterSize(int width, int height);
-    // True once the program has ended itself (the work folder could not be made): nothing is
-    // stored any more, and main() shows no window.
-    bool ProgramEnded() const { return m_ended; }
+    // True once the program has ended itself (EndProgram): nothing is stored any more, and
+    // main() shows no window.
+    bool ProgramEnded() const;
+    // The windows made once at start-up after this one, which AppWindows owns: the version dialog
+    // ("バージョン情報"), the run's window ("実行") and the folder choice ("参　照"). Until they
+    // are given, those commands do nothing.
+    void UseWindows(TAboutBox& about, TShellDiasp& shell, TfromFileSelect& fileSelect);
 
     // ---- exercise bench (frmMain_exercise.cpp) ----
     void ToolButton1Click();     // new exercise
@@ -301,7 +313,8 @@ class TMainCrt : public QMainWindow {
     std::optional<std::size_t> selectedMessage() const { return m_selectedMessage; }
 
     // ---- speed-reading trainer (frmMain_trainer.cpp) ----
-    void LoadLessonText();
+    // False when its failure ended the program.
+    bool LoadLessonText();
     void BitBtn1Click();
     void BitBtn5Click();
     void Read_TimerTimer();
@@ -360,18 +373,23 @@ class TMainCrt : public QMainWindow {
     void ConnectEditor();
     std::function<void()> Handler(void (TMainCrt::*handler)());
     std::function<void()> EditHandler(void (TMainCrt::*handler)(bool), bool fromMenu);
-    // The work folder could neither be found nor made: the error box, then the program ends.
-    [[noreturn]] void WorkFolderFailure();
+    // The folder stands, or is made: true. Otherwise the error box, then the program's end (or
+    // the learner stays): false, and the caller stops.
+    bool MakeWorkFolder(const std::filesystem::path& folder);
     // A missing work folder in the record is replaced by the default one (start-up, and every
-    // load of the settings file on the settings page).
-    void ReplaceMissingWorkFolder();
+    // load of the settings file on the settings page): false when it could not be made.
+    bool ReplaceMissingWorkFolder();
+    void TakeOuterGeometry(); // the window's outer geometry into the record
     void FitGuidancePanel();
     QFont SettingsFont(const vellaro::Cp932Text& name, int points) const;
 
     void ShowFailure(const QString& text); // the standard error box
-    // The program is about to end itself while the window is up: a changed exercise is offered
-    // for saving first. False when the learner chose to stay; the program then goes on.
-    bool ConfirmProgramEnd();
+    // The one way the program ends itself (a work folder that cannot be made, a lesson text that
+    // cannot be read): a changed exercise is offered for saving first, unless the learner's own
+    // close has asked already. False when the learner chose to stay: the program goes on
+    // without what failed. Otherwise the program is ended (ProgramEnded), the main loop stops at
+    // its next turn, and the caller returns.
+    bool EndProgram();
     // The exercise as last read, written or emptied (lines separated by LF).
     void MarkExerciseUnchanged();
     QString m_exerciseBaseline;
@@ -386,7 +404,6 @@ class TMainCrt : public QMainWindow {
     vellaro::CompileReport m_compileReport;
     std::optional<std::size_t> m_selectedMessage; // pane line of the selected message
 
-    bool m_ended = false;
     bool m_closing = false;   // the close box or "終了": the question has been asked
     QSize m_pendingOuterSize; // outer size to reach once the frame is known
 
@@ -415,4 +432,8 @@ class TMainCrt : public QMainWindow {
     // The pane's line naming the files of the current folder that hide Java's own classes;
     // empty when there are none.
     static std::string ShadowingFilesHere();
+    // AppWindows's windows (UseWindows); null once one is gone.
+    QPointer<TAboutBox> m_about;
+    QPointer<TShellDiasp> m_shell;
+    QPointer<TfromFileSelect> m_fileSelect;
 };

@@ -142,11 +142,6 @@ bool TMainCrt::KeepUnsavedExercise() {
     }
 }
 
-bool TMainCrt::ConfirmProgramEnd() {
-    // Closing has asked already.
-    return m_closing || KeepUnsavedExercise();
-}
-
 namespace {
 
 // The editor that the menu and pop-up commands act on: the exercise editor on the

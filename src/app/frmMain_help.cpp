@@ -1,4 +1,4 @@
-// Help, version dialog and work folder choice of the main window.
+// Help, version dialog and work folder choice of the main window, and the windows made beside it.
 #include <QLineEdit>
 
 #include "app/frmMain.h"
@@ -7,6 +7,13 @@
 #include "common/qt/QtText.h"
 #include "dialogs/frVer.h"
 #include "dialogs/frmFileSelect.h"
+#include "exercise/qt/fmDosCall.h"
+
+void TMainCrt::UseWindows(TAboutBox& about, TShellDiasp& shell, TfromFileSelect& fileSelect) {
+    m_about = &about;
+    m_shell = &shell;
+    m_fileSelect = &fileSelect;
+}
 
 // "操作説明": the help file lies next to the executable, wherever the current folder is.
 void TMainCrt::N8Click() {
@@ -21,17 +28,14 @@ void TMainCrt::N8Click() {
 
 // "バージョン情報"
 void TMainCrt::About1Click() {
-    if (!AboutBox)
-        new TAboutBox(this);
-    AboutBox->exec();
+    if (m_about)
+        m_about->exec();
 }
 
 // "参　照": a confirmed folder is shown on the settings page at once; it becomes the work
 // folder only with "登　録".
 void TMainCrt::BitBtn2Click() {
-    if (!fromFileSelect)
-        new TfromFileSelect(this);
-    if (fromFileSelect->Execute() != QDialog::Accepted)
+    if (!m_fileSelect || m_fileSelect->Execute() != QDialog::Accepted)
         return;
     sDisp_SrcPath->setText(vellaro::FromPath(vellaro::CurSrcPath));
 }

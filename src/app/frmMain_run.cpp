@@ -183,11 +183,11 @@ bool TMainCrt::CompileExercise(bool askBeforeWriting) {
     }
     vellaro::CompileOutcome outcome = vellaro::CompileSource(
         className,
-        [this](const std::string& commandLine, std::chrono::milliseconds limit) {
+        [this](const vellaro::Command& command, std::chrono::milliseconds limit) {
             CompileWait wait(this, limit);
             const QScopedValueRollback running(m_compileWait, &wait);
             StatusMessage->setText(vellaro::FromUtf8(vellaro::kCompileRunningText));
-            const int status = vellaro::RunHiddenAndWait(commandLine);
+            const int status = vellaro::RunHiddenAndWait(command);
             StatusMessage->clear();
             return vellaro::CommandResult{status, wait.end()};
         },
@@ -215,7 +215,7 @@ std::string TMainCrt::ShadowingFilesHere() {
 }
 
 void TMainCrt::StartArchiveInBackground() {
-    if (!m_ended)
+    if (!ProgramEnded())
         m_archive->start();
 }
 
@@ -228,12 +228,13 @@ void TMainCrt::RunButtonClick() {
     const QString name = SaveclassName->text();
     if (!ReadyToRun(name))
         return;
-    vellaro::ShellCommand = vellaro::RunShellCommand(vellaro::ToUtf8(name));
-    if (!ShellDiasp) {
+    const std::string className = vellaro::ToUtf8(name);
+    vellaro::ShellCommand = vellaro::RunShellCommand(className);
+    if (!m_shell) {
         return;
     }
-    vellaro::BeginRun(vellaro::ToUtf8(name));
-    ShellDiasp->ExecuteRun(SecEdit->font());
+    vellaro::BeginRun(className);
+    m_shell->ExecuteRun(vellaro::RunClassCommand(className), SecEdit->font());
     if (const auto& failure = vellaro::LastRunFailure())
         ShowRunFailure(*failure);
 }

@@ -84,7 +84,7 @@ const TrainerState& TMainCrt::trainerState() const {
 
 // ---- lesson text ----------------------------------------------------------------------------
 
-void TMainCrt::LoadLessonText() {
+bool TMainCrt::LoadLessonText() {
     TrainerState& t = *m_trainer;
     const auto status =
         vellaro::ReadLessonFile(vellaro::ExePath() / vellaro::kLessonFileName, t.encoded);
@@ -94,9 +94,8 @@ void TMainCrt::LoadLessonText() {
         vellaro::Dialogs().message(this, vellaro::MsgKind::Error,
                                    QStringLiteral("速読テキストが有りません、処理を中止します"),
                                    vellaro::MbYes);
-        if (!ConfirmProgramEnd())
-            return;
-        vellaro::AppTerminate();
+        // Staying decodes nothing: the lines decoded before stay.
+        return !EndProgram();
     }
     const vellaro::LessonDecodeResult result = vellaro::DecodeLessonText(t.encoded, t.lines);
     SreadText->setPlainText(JoinLines(t.lines));
@@ -105,9 +104,10 @@ void TMainCrt::LoadLessonText() {
             this, vellaro::MsgKind::Information,
             QStringLiteral("テキストファイルが壊れています、プログラムを終了します。"),
             vellaro::MbYes);
-        if (ConfirmProgramEnd())
-            vellaro::AppTerminate();
+        // Staying keeps the lines before the damage.
+        return !EndProgram();
     }
+    return true;
 }
 
 // ---- reading lesson -------------------------------------------------------------------------

@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     vellaro::InstallQtEventSeam();
 
     AppWindows windows = CreateAppWindows();
-    if (windows.main->ProgramEnded() || vellaro::TerminateRequested())
+    if (windows.main->ProgramEnded())
         return 0;
     windows.main->show();
     const int code = QApplication::exec();

@@ -15,8 +15,6 @@
 #include "common/qt/Dialogs.h"
 #include "common/qt/QtText.h"
 
-TAboutBox* AboutBox = nullptr;
-
 const char* const TAboutBox::Title = "バージョン情報";
 const char* const TAboutBox::WebPage = "https://vellaro.example.org";
 
@@ -144,13 +142,6 @@ TAboutBox::TAboutBox(QWidget* parent)
     OKButton->setGeometry(111, 177, 75, 25);
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
-
-    AboutBox = this;
-}
-
-TAboutBox::~TAboutBox() {
-    if (AboutBox == this)
-        AboutBox = nullptr;
 }
 
 void TAboutBox::Label2Click() {

@@ -16,7 +16,6 @@ class TAboutBox : public QDialog {
     Q_OBJECT
   public:
     explicit TAboutBox(QWidget* parent = nullptr);
-    ~TAboutBox() override;
 
     // The dialog's title, which the menu entry that opens it shows as well (UTF-8).
     static const char* const Title;
@@ -37,6 +36,3 @@ class TAboutBox : public QDialog {
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
-
-// The one instance, created at start-up after the main window.
-extern TAboutBox* AboutBox;

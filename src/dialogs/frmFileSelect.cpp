@@ -22,8 +22,6 @@
 #include "common/qt/QtText.h"
 #include "settings/IniFile.h"
 
-TfromFileSelect* fromFileSelect = nullptr;
-
 namespace {
 
 // Fixed disk, as DriveKind reports it.
@@ -93,8 +91,6 @@ TfromFileSelect::TfromFileSelect(QWidget* parent)
     resize(646, 410);
     move(340, 161);
     ConnectEvents();
-
-    fromFileSelect = this;
 }
 
 // The folder models start a reader thread and read the disk; the dialog is created with the
@@ -230,11 +226,6 @@ void TfromFileSelect::ConnectModelEvents() {
 void TfromFileSelect::showEvent(QShowEvent* event) {
     EnsureModels();
     QDialog::showEvent(event);
-}
-
-TfromFileSelect::~TfromFileSelect() {
-    if (fromFileSelect == this)
-        fromFileSelect = nullptr;
 }
 
 int TfromFileSelect::Execute() {

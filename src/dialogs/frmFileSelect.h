@@ -20,7 +20,6 @@ class TfromFileSelect : public QDialog {
     Q_OBJECT
   public:
     explicit TfromFileSelect(QWidget* parent = nullptr);
-    ~TfromFileSelect() override;
 
     // Shows the dialog modally. QDialog::Accepted when a folder was confirmed (it is then in
     // vellaro::CurSrcPath); QDialog::Rejected otherwise, with CurSrcPath untouched.
@@ -67,6 +66,3 @@ class TfromFileSelect : public QDialog {
     QFileSystemModel* m_treeModel = nullptr;
     QFileSystemModel* m_listModel = nullptr;
 };
-
-// The one instance, created at start-up after the run console.
-extern TfromFileSelect* fromFileSelect;

@@ -39,18 +39,32 @@ bool IsShellLiteral(unsigned char c) {
     }
 }
 
-// The text between the outer double quotes of a command line: " and \ get a backslash, so that
-// SplitCommandLine gives the shell exactly the inner text.
-std::string InsideDoubleQuotes(std::string_view inner) {
-    std::string out;
-    out.reserve(inner.size());
-    for (char c : inner) {
+// A word of a command's text: as it is, or in double quotes where it is empty or holds a
+// character that would hide where it ends.
+std::string ShownWord(std::string_view word) {
+    if (!word.empty() && word.find_first_of(" \t\"\\") == std::string_view::npos) {
+        return std::string(word);
+    }
+    std::string out = "\"";
+    out.reserve(word.size() + 2);
+    for (char c : word) {
         if (c == '"' || c == '\\') {
             out += '\\';
         }
         out += c;
     }
+    out += '"';
     return out;
+}
+
+// The script's word for an option: "-name=value" with the value alone quoted, as one would type
+// it; any other option quoted whole.
+std::string ShellOption(std::string_view option) {
+    const std::size_t equals = option.find('=');
+    if (equals == std::string_view::npos) {
+        return ShellQuote(option);
+    }
+    return std::string(option.substr(0, equals + 1)) + ShellQuote(option.substr(equals + 1));
 }
 
 // A class file's modification time, or nullopt when there is none: a compile wrote the class
@@ -61,10 +75,6 @@ std::optional<fs::file_time_type> FileStamp(const fs::path& file) {
     if (ec)
         return std::nullopt;
     return stamp;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
 }
 
 } // namespace
@@ -100,33 +110,55 @@ std::string ShellQuote(std::string_view word) {
     return out;
 }
 
-std::string CompileCommandLine(std::string_view className, const fs::path& capture,
-                               std::string_view jvmOptions) {
-    std::string inner = "javac ";
-    if (!jvmOptions.empty()) {
-        inner += jvmOptions;
-        inner += ' ';
+Command ShellScript(std::string script) {
+    return Command{{std::string(kShellProgram), "-c", std::move(script)}, {}};
+}
+
+std::string CommandText(const Command& command) {
+    std::string text;
+    for (const std::string& word : command.argv) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += ShownWord(word);
+    }
+    return text;
+}
+
+Command CompileCommand(std::string_view className, const fs::path& capture,
+                       const std::vector<std::string>& jvmOptions) {
+    std::string script = "javac ";
+    for (const std::string& option : jvmOptions) {
+        script += ShellOption(option);
+        script += ' ';
     }
     // -g: the names of local variables go into the class, so that the JVM's message about a null
     // names the learner's variable ("because "name" is null").
-    inner += "-J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g ";
-    inner += ShellQuote(std::string(className) + ".java");
-    inner += " 2>  ";
-    inner += ShellQuote(capture.string());
-    return std::string(kShellProgram) + " -c \"" + InsideDoubleQuotes(inner) + "\"";
+    script += "-J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g ";
+    script += ShellQuote(std::string(className) + ".java");
+    script += " 2>  ";
+    script += ShellQuote(capture.string());
+    return ShellScript(std::move(script));
+}
+
+Command RunClassCommand(std::string_view className) {
+    std::string script = "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
+                         "-Dstderr.encoding=UTF-8 ";
+    script += ShellQuote(className);
+    // The console learns here that the class has ended, and how, before the shell's prompt.
+    script += "; printf '\\033]";
+    script += kRunEndMark;
+    script += "%d\\007' $?; exec ";
+    script += kShellProgram;
+    script += " -i";
+    Command command = ShellScript(std::move(script));
+    command.runClass = className;
+    return command;
 }
 
 std::string RunShellCommand(std::string_view className) {
-    std::string inner = "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
-                        "-Dstderr.encoding=UTF-8 ";
-    inner += ShellQuote(className);
-    // The console learns here that the class has ended, and how, before the shell's prompt.
-    inner += "; printf '\\033]";
-    inner += kRunEndMark;
-    inner += "%d\\007' $?; exec ";
-    inner += kShellProgram;
-    inner += " -i";
-    return " -c \"" + InsideDoubleQuotes(inner) + "\" ";
+    // The run's ShellCommand has always held the interpreter's arguments alone.
+    return CommandText(RunClassCommand(className)).substr(kShellProgram.size()) + " ";
 }
 
 std::optional<int> RunEndStatus(std::string_view osc) {
@@ -140,94 +172,11 @@ std::optional<int> RunEndStatus(std::string_view osc) {
     return status;
 }
 
-std::string ConsoleCommandLine(std::string_view shellCommand) {
-    return std::string(kShellProgram) + " " + std::string(shellCommand);
-}
-
-std::optional<std::string> RunClassOf(std::string_view consoleCommandLine) {
-    // The run's script holds the class between the launcher's options and the prompt that
-    // follows; the class is taken back out of its quoting and checked by building the line anew.
-    static const std::string kTemplate =
-        SplitCommandLine(ConsoleCommandLine(RunShellCommand("X"))).back();
-    static const std::size_t kAt = kTemplate.find(" X;") + 1;
-    static const std::string kBefore = kTemplate.substr(0, kAt);
-    static const std::string kAfter = kTemplate.substr(kAt + 1);
-    const std::vector<std::string> words = SplitCommandLine(consoleCommandLine);
-    if (words.size() != 3) {
-        return std::nullopt;
+std::string ConsoleCaption(const Command& command) {
+    if (!command.runClass.empty()) {
+        return "実行中: " + command.runClass;
     }
-    const std::string& script = words[2];
-    if (script.size() <= kBefore.size() + kAfter.size() || !script.starts_with(kBefore) ||
-        !script.ends_with(kAfter)) {
-        return std::nullopt;
-    }
-    std::string quoted =
-        script.substr(kBefore.size(), script.size() - kBefore.size() - kAfter.size());
-    std::string name = quoted;
-    if (quoted.size() >= 2 && quoted.front() == '\'' && quoted.back() == '\'') {
-        name.clear();
-        const std::string_view inner = std::string_view(quoted).substr(1, quoted.size() - 2);
-        for (std::size_t i = 0; i < inner.size(); ++i) {
-            if (inner.substr(i, 4) == "'\\''") {
-                name += '\'';
-                i += 3;
-            } else {
-                name += inner[i];
-            }
-        }
-    }
-    if (ConsoleCommandLine(RunShellCommand(name)) != consoleCommandLine) {
-        return std::nullopt;
-    }
-    return name;
-}
-
-std::string ConsoleCaption(std::string_view consoleCommandLine) {
-    if (const std::optional<std::string> name = RunClassOf(consoleCommandLine)) {
-        return "実行中: " + *name;
-    }
-    const std::size_t first = consoleCommandLine.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const std::size_t last = consoleCommandLine.find_last_not_of(" \t");
-    return std::string(consoleCommandLine.substr(first, last - first + 1));
-}
-
-std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
-    std::vector<std::string> words;
-    std::string word;
-    bool inWord = false;
-    bool quoted = false;
-    for (std::size_t i = 0; i < commandLine.size(); ++i) {
-        char c = commandLine[i];
-        if (quoted) {
-            if (c == '\\' && i + 1 < commandLine.size() &&
-                (commandLine[i + 1] == '"' || commandLine[i + 1] == '\\')) {
-                word += commandLine[++i];
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                word += c;
-            }
-        } else if (IsBlank(c)) {
-            if (inWord) {
-                words.push_back(std::move(word));
-                word.clear();
-                inWord = false;
-            }
-        } else if (c == '"') {
-            quoted = true;
-            inWord = true;
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    if (inWord) {
-        words.push_back(std::move(word));
-    }
-    return words;
+    return CommandText(command);
 }
 
 Cp932Lines SplitCaptureLines(std::string_view bytes) {
@@ -353,10 +302,11 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
         PlanCompilerArchive(CurrentFolderSource().cache, FindJdk(platform::ProgramSearchPath()),
                             capture.parent_path(), environment, mayMakeArchive);
     const fs::path classFile = fs::path(std::string(className) + ".class");
-    const auto timed = [&run](const std::string& commandLine, std::chrono::milliseconds limit,
+    const auto timed = [&run](const Command& command, std::chrono::milliseconds limit,
                               std::chrono::milliseconds& elapsed) {
+        ShellCommand = CommandText(command); // what the learner can see of it
         const auto start = std::chrono::steady_clock::now();
-        const CommandResult result = run(commandLine, limit);
+        const CommandResult result = run(command, limit);
         elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - start);
         return result;
@@ -372,8 +322,8 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
 
     if (plan.step != ArchiveStep::None) {
         const auto classBefore = FileStamp(classFile);
-        ShellCommand = CompileCommandLine(className, capture, plan.options);
-        const CommandResult result = timed(ShellCommand, plan.limit, elapsed);
+        const CommandResult result =
+            timed(CompileCommand(className, capture, plan.options), plan.limit, elapsed);
         const auto lines = ReadCaptureFile(capture);
         if (result.end == CommandEnd::ByItself && lines &&
             JavacsOwnVerdict(result.status, *lines)) {
@@ -395,8 +345,8 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
             outcome.lines.push_back(Sjis(kCompileBrokenText));
             return outcome;
         }
-        ShellCommand = CompileCommandLine(className, capture);
-        const CommandResult plain = timed(ShellCommand, std::chrono::milliseconds{0}, elapsed);
+        const CommandResult plain =
+            timed(CompileCommand(className, capture), std::chrono::milliseconds{0}, elapsed);
         const auto plainLines = ReadCaptureFile(capture);
         if (plain.end != CommandEnd::ByItself) {
             return stoppedOutcome();
@@ -409,8 +359,8 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
         return outcome;
     }
 
-    ShellCommand = CompileCommandLine(className, capture);
-    const CommandResult result = timed(ShellCommand, std::chrono::milliseconds{0}, elapsed);
+    const CommandResult result =
+        timed(CompileCommand(className, capture), std::chrono::milliseconds{0}, elapsed);
     if (result.end != CommandEnd::ByItself) {
         return stoppedOutcome();
     }
@@ -421,10 +371,9 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
 }
 
 CompileOutcome CompileSource(std::string_view className, const CommandRunner& run) {
-    return CompileSource(className,
-                         [&run](const std::string& commandLine, std::chrono::milliseconds) {
-                             return CommandResult{run(commandLine), CommandEnd::ByItself};
-                         });
+    return CompileSource(className, [&run](const Command& command, std::chrono::milliseconds) {
+        return CommandResult{run(command), CommandEnd::ByItself};
+    });
 }
 
 } // namespace vellaro

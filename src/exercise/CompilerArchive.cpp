@@ -322,12 +322,12 @@ CompilerArchivePlan PlanArchive(const fs::path& cacheFolder, const std::optional
         fs::remove(plan.refused, ec);
     }
 
-    std::string options;
+    std::vector<std::string> options;
     const std::chrono::milliseconds limit = WatchdogLimit(plan.times);
     if (limit.count() > 0 && IsOwnArchive(plan)) {
         plan.step = ArchiveStep::Use;
         plan.limit = limit;
-        options = "-J-XX:SharedArchiveFile=" + ShellQuote(plan.archive.string());
+        options.push_back("-J-XX:SharedArchiveFile=" + plan.archive.string());
     } else {
         if (maker == MakeBy::Nobody)
             return plan;
@@ -342,20 +342,20 @@ CompilerArchivePlan PlanArchive(const fs::path& cacheFolder, const std::optional
             !CanHoldArchive(cacheFolder, plan.pending))
             return plan;
         plan.step = ArchiveStep::Make;
-        options = "-J-XX:ArchiveClassesAtExit=" + ShellQuote(plan.pending.string());
+        options.push_back("-J-XX:ArchiveClassesAtExit=" + plan.pending.string());
     }
     // The client compiler alone and the serial collector: a compile is short and mostly
     // start-up, where the optimising compiler and a parallel collector's set-up only cost time.
-    options += " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC";
+    options.insert(options.end(),
+                   {"-J-XX:TieredStopAtLevel=1", "-J-Xlog:cds=off", "-J-XX:+UseSerialGC"});
     // An archive the JVM will not map (one of another build of the JVM under this JDK's name)
     // would otherwise be passed over without a word, and every compile stay slow: mapping is
     // required, so the JVM says so and the archive is made anew.
     if (plan.step == ArchiveStep::Use)
-        options += " -J-Xshare:on";
+        options.push_back("-J-Xshare:on");
     if (!crashLogFolder.empty())
-        options +=
-            " -J-XX:ErrorFile=" + ShellQuote((crashLogFolder / "javac-crash-%p.log").string());
-    plan.options = options;
+        options.push_back("-J-XX:ErrorFile=" + (crashLogFolder / "javac-crash-%p.log").string());
+    plan.options = std::move(options);
     return plan;
 }
 
@@ -453,8 +453,8 @@ std::optional<BackgroundArchiveJob> PlanBackgroundArchive(const fs::path& cacheF
     }
     // The learner's compile line, with the program by its full name: javac writes the class
     // beside it, out of the learner's work folder.
-    job.commandLine = CompileCommandLine((job.folder / kSampleClass).string(),
-                                         job.folder / "Cmp.txt", job.plan.options);
+    job.command = CompileCommand((job.folder / kSampleClass).string(), job.folder / "Cmp.txt",
+                                 job.plan.options);
     return job;
 }
 

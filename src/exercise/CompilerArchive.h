@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "common/Cp932Text.h"
+#include "exercise/Compile.h"
 
 namespace vellaro {
 
@@ -58,9 +59,9 @@ struct CompilerArchivePlan {
     // Use: a compile that runs longer than this is taken for hung on the archive (the watchdog),
     // measured from the compiles without it.
     std::chrono::milliseconds limit{0};
-    // The JVM options that go first on the compiler's command line; empty for None. crashLog
-    // keeps a crash report of the JVM out of the learner's work folder.
-    std::string options;
+    // The JVM options that go first on the compiler's command line, one word each; empty for
+    // None. crashLog keeps a crash report of the JVM out of the learner's work folder.
+    std::vector<std::string> options;
 };
 
 // What the next compile does, given the learner's cache folder (empty: none), the JDK, the
@@ -121,7 +122,7 @@ void RecordPlainCompile(const CompilerArchivePlan& plan, std::chrono::millisecon
 struct BackgroundArchiveJob {
     CompilerArchivePlan plan; // Make
     fs::path folder;          // the program it compiles and the compiler's error output
-    std::string commandLine;  // for the shell, as the compile page's
+    Command command;          // as the compile page's
 };
 
 // The background compile, when the archive is to be made (see PlanCompilerArchive) and the

@@ -1,6 +1,6 @@
 #pragma once
 // Compiling real sources with the JDK's javac through the real shell, as the compile page does:
-// a folder test with its own current folder, and a runner that starts the command line.
+// a folder test with its own current folder, and a runner that starts the command.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -22,14 +22,13 @@ extern char** environ;
 
 namespace vellaro::test {
 
-// Starts a command line as the program does (first word the program, the rest its arguments)
+// Starts a command's words as the program does (the first the program, the rest its arguments)
 // with the test's environment changed by `overrides` ("NAME=value"; "NAME=" alone unsets).
 // With a limit (0: none), a command still running after it is killed with its process group and
 // the answer is -1; *overran (when given) tells so.
-inline int SpawnAndWait(const std::string& commandLine,
+inline int SpawnAndWait(const std::vector<std::string>& words,
                         const std::vector<std::string>& overrides = {},
                         std::chrono::milliseconds limit = {}, bool* overran = nullptr) {
-    const std::vector<std::string> words = vellaro::SplitCommandLine(commandLine);
     std::vector<char*> argv;
     for (const std::string& w : words)
         argv.push_back(const_cast<char*>(w.c_str()));
@@ -98,9 +97,9 @@ class JavacFolderTest : public FolderTest {
     // Compiles as the compile page does, the archive's watchdog included.
     vellaro::Cp932Lines Compile(const std::string& name, const std::vector<std::string>& env = {}) {
         const auto outcome = vellaro::CompileSource(
-            name, [&](const std::string& line, std::chrono::milliseconds limit) {
+            name, [&](const vellaro::Command& command, std::chrono::milliseconds limit) {
                 bool overran = false;
-                const int status = SpawnAndWait(line, env, limit, &overran);
+                const int status = SpawnAndWait(command.argv, env, limit, &overran);
                 return vellaro::CommandResult{status, overran ? vellaro::CommandEnd::Overran
                                                               : vellaro::CommandEnd::ByItself};
             });

@@ -1,6 +1,10 @@
-// The compile and run command lines, the capture file and the message pane's lines.
+// The compile and run commands, the capture file and the message pane's lines.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include "../common/CommonTestSupport.h"
 #include "TextBytes.h"
@@ -19,34 +23,66 @@ namespace {
 using vtest::ReadFile;
 using vtest::WriteFile;
 
-TEST(CommandLines, CompileLineForHello) {
-    EXPECT_EQ(vellaro::CompileCommandLine("Hello", "/run/user/1000/vellaro/Cmp.txt"),
+// Runs a command as exec gets it, with `bin` first on the search path, no input, and its output
+// in `out`; answers its exit status, or -1.
+int Exec(const vellaro::Command& command, const fs::path& bin, const fs::path& out) {
+    std::vector<char*> argv;
+    for (const std::string& word : command.argv)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    std::string path = "PATH=" + bin.string() + ":/usr/bin:/bin";
+    char* envp[] = {path.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (spawned != 0 || waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Commands, CompileCommandForHello) {
+    const vellaro::Command compile =
+        vellaro::CompileCommand("Hello", "/run/user/1000/vellaro/Cmp.txt");
+    EXPECT_THAT(compile.argv,
+                ElementsAre("/bin/sh", "-c",
+                            "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 "
+                            "-g Hello.java 2>  /run/user/1000/vellaro/Cmp.txt"));
+    EXPECT_EQ(vellaro::CommandText(compile),
               "/bin/sh -c \"javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g "
               "Hello.java 2>  /run/user/1000/vellaro/Cmp.txt\"");
+    EXPECT_TRUE(compile.runClass.empty());
 }
 
-TEST(CommandLines, RunCommandAndConsoleLine) {
-    const std::string run = vellaro::RunShellCommand("Hello");
-    EXPECT_EQ(run, " -c \"java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
-                   "-Dstderr.encoding=UTF-8 Hello; printf '\\\\033]7734;run-end;%d\\\\007' $?; "
-                   "exec /bin/sh -i\" ");
-    EXPECT_EQ(vellaro::ConsoleCommandLine(run), "/bin/sh " + run);
+TEST(Commands, RunCommandAndItsShellCommandText) {
+    const vellaro::Command run = vellaro::RunClassCommand("Hello");
+    EXPECT_THAT(
+        run.argv,
+        ElementsAre("/bin/sh", "-c",
+                    "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
+                    "-Dstderr.encoding=UTF-8 Hello; printf '\\033]7734;run-end;%d\\007' $?; "
+                    "exec /bin/sh -i"));
+    const std::string text = vellaro::RunShellCommand("Hello");
+    EXPECT_EQ(text, " -c \"java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
+                    "-Dstderr.encoding=UTF-8 Hello; printf '\\\\033]7734;run-end;%d\\\\007' $?; "
+                    "exec /bin/sh -i\" ");
+    EXPECT_EQ("/bin/sh" + text, vellaro::CommandText(run) + " ");
 }
 
-TEST(CommandLines, TheConsoleIsCaptionedWithTheClassItRuns) {
+TEST(Commands, TheConsoleIsCaptionedWithTheClassItRuns) {
     for (const std::string& name :
          std::vector<std::string>{"Hello", "クラス1", "it's \"odd\" $x"}) {
-        const std::string line = vellaro::ConsoleCommandLine(vellaro::RunShellCommand(name));
-        EXPECT_EQ(vellaro::RunClassOf(line), name);
-        EXPECT_EQ(vellaro::ConsoleCaption(line), "実行中: " + name);
+        const vellaro::Command run = vellaro::RunClassCommand(name);
+        EXPECT_EQ(run.runClass, name);
+        EXPECT_EQ(vellaro::ConsoleCaption(run), "実行中: " + name);
     }
-    const std::string hello = vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Hello"));
-    for (const std::string& other : std::vector<std::string>{
-             "/bin/sh -c \"echo hi\"", hello.substr(0, hello.size() - 3), "  ",
-             "/bin/sh  -c \"java -Duser.language=ja Hello; exec /bin/sh -i\" "}) {
-        EXPECT_FALSE(vellaro::RunClassOf(other).has_value()) << other;
-    }
-    EXPECT_EQ(vellaro::ConsoleCaption("  /bin/sh -c \"echo hi\" "), "/bin/sh -c \"echo hi\"");
+    const vellaro::Command other{{"/bin/sh", "-c", "echo hi"}, {}};
+    EXPECT_EQ(vellaro::ConsoleCaption(other), "/bin/sh -c \"echo hi\"");
 }
 
 TEST(CommandLines, RunEndIsReadFromItsMarkAlone) {
@@ -78,27 +114,55 @@ TEST(CompileMessages, LongCandidateListsAreFoldedToTheirFirstLines) {
     EXPECT_EQ(vellaro::FoldCandidateLists(shortList), shortList);
 }
 
-TEST(CommandLines, SplitGivesTheShellItsScript) {
-    EXPECT_THAT(
-        vellaro::SplitCommandLine(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Hello"))),
-        ElementsAre("/bin/sh", "-c",
-                    "java -Duser.language=ja -Dfile.encoding=UTF-8 -Dstdout.encoding=UTF-8 "
-                    "-Dstderr.encoding=UTF-8 Hello; printf '\\033]7734;run-end;%d\\007' $?; "
-                    "exec /bin/sh -i"));
-    EXPECT_THAT(vellaro::SplitCommandLine("  a  \"b c\"d \"\" \"x\\\"y\\\\z\\n\"  "),
-                ElementsAre("a", "b cd", "", "x\"y\\z\\n"));
-    EXPECT_TRUE(vellaro::SplitCommandLine("   ").empty());
+TEST(Commands, TheTextShowsEveryWordWhole) {
+    EXPECT_EQ(vellaro::CommandText({{"a", "b c", "", "x\"y\\z\\n", "tab\there", "日本"}, {}}),
+              "a \"b c\" \"\" \"x\\\"y\\\\z\\\\n\" \"tab\there\" 日本");
+    EXPECT_EQ(vellaro::CommandText({}), "");
 }
 
-TEST(CommandLines, AwkwardCapturePathIsQuotedForTheShell) {
+TEST(Commands, AwkwardCapturePathIsQuotedForTheShell) {
     const fs::path capture = "/tmp/it's a \"dir\" $HOME `x`\\/Cmp.txt";
-    const auto words = vellaro::SplitCommandLine(vellaro::CompileCommandLine("Hello", capture));
+    const auto words = vellaro::CompileCommand("Hello", capture).argv;
     ASSERT_EQ(words.size(), 3u);
     EXPECT_EQ(words[2], "javac -J-Duser.language=ja -J-Dfile.encoding=MS932 -encoding MS932 -g "
                         "Hello.java 2>  '/tmp/it'\\''s a \"dir\" $HOME `x`\\/Cmp.txt'");
     // Paths of ordinary characters, Japanese ones included, stay as they are.
     EXPECT_EQ(vellaro::ShellQuote("/home/学習者/tmp-1/Cmp.txt"), "/home/学習者/tmp-1/Cmp.txt");
     EXPECT_EQ(vellaro::ShellQuote(""), "''");
+}
+
+using CommandExec = vellaro::test::FolderTest;
+
+TEST_F(CommandExec, AwkwardNamesReachTheCompilerAndTheLauncherAsOneWordEach) {
+    // Stand-ins for javac and java: each argument on a line of its own, in brackets; javac's to
+    // its error output (the capture file), java's to its output.
+    const fs::path bin = scratch / "bin";
+    fs::create_directories(bin);
+    for (const auto& [program, to] : {std::pair{"javac", " >&2"}, std::pair{"java", ""}}) {
+        WriteFile(bin / program,
+                  std::string("#!/bin/sh\nfor a; do printf '[%s]\\n' \"$a\"") + to + "; done\n");
+        fs::permissions(bin / program, fs::perms::owner_all);
+    }
+    const fs::path folder = scratch / "it's a \"dir\" $HOME `x` ; \\";
+    fs::create_directories(folder);
+    const std::string name = "it's \"odd\" $x `y` ; \\";
+    const std::string archive = (folder / "a b.jsa").string();
+
+    const fs::path capture = folder / "Cmp.txt";
+    EXPECT_EQ(Exec(vellaro::CompileCommand(name, capture,
+                                           {"-J-XX:SharedArchiveFile=" + archive, "-J-Xshare:on"}),
+                   bin, scratch / "out.txt"),
+              0);
+    EXPECT_THAT(Bytes(vellaro::ReadCaptureFile(capture).value_or(vellaro::Cp932Lines{})),
+                ElementsAre("[-J-XX:SharedArchiveFile=" + archive + "]", "[-J-Xshare:on]",
+                            "[-J-Duser.language=ja]", "[-J-Dfile.encoding=MS932]", "[-encoding]",
+                            "[MS932]", "[-g]", "[" + name + ".java]"));
+
+    const fs::path out = folder / "run.txt";
+    EXPECT_EQ(Exec(vellaro::RunClassCommand(name), bin, out), 0);
+    const std::vector<std::string> lines = Bytes(vellaro::SplitCaptureLines(ReadFile(out)));
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[4], "[" + name + "]");
 }
 
 TEST(CaptureLines, EveryKindOfLineBreakEndsALine) {
@@ -177,7 +241,7 @@ TEST_F(CaptureFileTest, ClearingRemovesAPlantedLinkNotItsTarget) {
 TEST_F(CaptureFileTest, EmptyClassNameStartsNothing) {
     vellaro::ShellCommand = "before";
     int runs = 0;
-    const auto outcome = vellaro::CompileSource("", [&](const std::string&) {
+    const auto outcome = vellaro::CompileSource("", [&](const vellaro::Command&) {
         ++runs;
         return 0;
     });
@@ -189,15 +253,15 @@ TEST_F(CaptureFileTest, EmptyClassNameStartsNothing) {
 
 TEST_F(CaptureFileTest, CaptureOfLineBreaksOnlyIsNoSuccess) {
     for (const std::string& bytes : {std::string("\r\n"), std::string("\r\r")}) {
-        std::string seen;
-        const auto outcome = vellaro::CompileSource("Hello", [&](const std::string& line) {
-            seen = line;
+        vellaro::Command seen;
+        const auto outcome = vellaro::CompileSource("Hello", [&](const vellaro::Command& command) {
+            seen = command;
             WriteFile(capture(), bytes);
             return 0;
         });
         EXPECT_FALSE(outcome.classNameMissing);
-        EXPECT_EQ(seen, vellaro::CompileCommandLine("Hello", capture()));
-        EXPECT_EQ(vellaro::ShellCommand, seen);
+        EXPECT_EQ(seen.argv, vellaro::CompileCommand("Hello", capture()).argv);
+        EXPECT_EQ(vellaro::ShellCommand, vellaro::CommandText(seen));
         EXPECT_EQ(outcome.lines,
                   vellaro::Cp932Lines(bytes == "\r\n" ? 1 : 2, vellaro::Cp932Text()));
     }
@@ -206,7 +270,7 @@ TEST_F(CaptureFileTest, CaptureOfLineBreaksOnlyIsNoSuccess) {
 TEST_F(CaptureFileTest, StaleCaptureIsGoneBeforeTheCompilerRuns) {
     WriteFile(capture(), "old messages\r\n");
     bool existed = true;
-    const auto outcome = vellaro::CompileSource("Hello", [&](const std::string&) {
+    const auto outcome = vellaro::CompileSource("Hello", [&](const vellaro::Command&) {
         existed = fs::exists(fs::symlink_status(capture()));
         return -1; // the interpreter could not be started: it wrote nothing
     });
@@ -218,7 +282,7 @@ TEST_F(CaptureFileTest, StaleCaptureIsGoneBeforeTheCompilerRuns) {
 TEST_F(CaptureFileTest, CaptureThatCannotBeClearedStartsNothing) {
     fs::create_directories(capture() / "inside");
     int runs = 0;
-    const auto outcome = vellaro::CompileSource("Hello", [&](const std::string&) {
+    const auto outcome = vellaro::CompileSource("Hello", [&](const vellaro::Command&) {
         ++runs;
         return 0;
     });

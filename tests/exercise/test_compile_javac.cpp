@@ -91,12 +91,12 @@ TEST_F(JavacTest, MissingCompilerIsExplainedInJapanese) {
 
 TEST_F(JavacTest, RunCommandGivesTheLaunchersMessagesInJapaneseUnderAnyLocale) {
     // The run's script up to the prompt it leaves the learner at, with its errors kept.
-    const std::vector<std::string> words =
-        vellaro::SplitCommandLine(vellaro::ConsoleCommandLine(vellaro::RunShellCommand("Missing")));
+    const std::vector<std::string> words = vellaro::RunClassCommand("Missing").argv;
     ASSERT_EQ(words.size(), 3u);
     const std::string script = words[2].substr(0, words[2].find("; exec"));
-    ASSERT_EQ(vellaro::test::SpawnAndWait("/bin/sh -c \"{ " + script + "; } 2> err.txt > out.txt\"",
-                                          {"LC_ALL=C", "LANG="}),
+    ASSERT_EQ(vellaro::test::SpawnAndWait(
+                  {words[0], words[1], "{ " + script + "; } 2> err.txt > out.txt"},
+                  {"LC_ALL=C", "LANG="}),
               0);
     std::ifstream in(scratch / "work" / "err.txt");
     std::string first;
@@ -140,9 +140,10 @@ TEST_F(JavacTest, TemporaryFolderWithShellCharactersStillCaptures) {
 // the three imported packages is refused as a class name.
 TEST_F(JavacTest, EveryStandardClassOfTheInstalledJdkIsKnown) {
     const fs::path lister = fs::path(VELLARO_TEST_DATA) / "../../tools/java/ListPublicTypes.java";
-    ASSERT_EQ(vellaro::test::SpawnAndWait("/bin/sh -c \"javac -d . '" + lister.string() +
-                                          "' && java -cp . ListPublicTypes java.lang java.util "
-                                          "java.io > names.txt\""),
+    ASSERT_EQ(vellaro::test::SpawnAndWait({"/bin/sh", "-c",
+                                           "javac -d . '" + lister.string() +
+                                               "' && java -cp . ListPublicTypes java.lang "
+                                               "java.util java.io > names.txt"}),
               0);
     std::ifstream names("names.txt");
     int count = 0;

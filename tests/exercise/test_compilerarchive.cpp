@@ -67,9 +67,10 @@ TEST_F(CompilerArchiveTest, FirstCompileMakesTheArchiveAndLaterOnesUseIt) {
     ASSERT_EQ(make.step, ArchiveStep::Make);
     EXPECT_EQ(make.archive, cache / "javac-17.0.15+6-Debian-1deb12u1.jsa");
     EXPECT_EQ(make.options,
-              "-J-XX:ArchiveClassesAtExit=" + make.pending.string() +
-                  " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC -J-XX:ErrorFile=" +
-                  (scratch / "temp" / "javac-crash-%p.log").string());
+              (std::vector<std::string>{
+                  "-J-XX:ArchiveClassesAtExit=" + make.pending.string(),
+                  "-J-XX:TieredStopAtLevel=1", "-J-Xlog:cds=off", "-J-XX:+UseSerialGC",
+                  "-J-XX:ErrorFile=" + (scratch / "temp" / "javac-crash-%p.log").string()}));
     EXPECT_EQ(fs::status(cache).permissions(), fs::perms::owner_all);
 
     // A compile that failed keeps nothing; one that ended well puts its archive in place.
@@ -84,9 +85,10 @@ TEST_F(CompilerArchiveTest, FirstCompileMakesTheArchiveAndLaterOnesUseIt) {
     const CompilerArchivePlan use = PlanCompilerArchive(cache, jdk, {});
     EXPECT_EQ(use.step, ArchiveStep::Use);
     EXPECT_EQ(use.limit, std::chrono::seconds(8));
-    EXPECT_EQ(use.options, "-J-XX:SharedArchiveFile=" + make.archive.string() +
-                               " -J-XX:TieredStopAtLevel=1 -J-Xlog:cds=off -J-XX:+UseSerialGC"
-                               " -J-Xshare:on");
+    EXPECT_EQ(use.options,
+              (std::vector<std::string>{"-J-XX:SharedArchiveFile=" + make.archive.string(),
+                                        "-J-XX:TieredStopAtLevel=1", "-J-Xlog:cds=off",
+                                        "-J-XX:+UseSerialGC", "-J-Xshare:on"}));
 }
 
 TEST_F(CompilerArchiveTest, AnotherJdkADamagedArchiveOrARefusalEachGetTheirOwnStep) {
@@ -194,9 +196,12 @@ TEST_F(CompilerArchiveTest, TheBackgroundMakesTheArchiveUnderANameOfItsOwn) {
     EXPECT_EQ(job->plan.pending, cache / "javac-17.0.15+6-Debian-1deb12u1.jsa.making");
     const fs::path source = job->folder / "VellaroArchive.java";
     EXPECT_TRUE(fs::exists(source));
-    EXPECT_NE(job->commandLine.find(job->plan.options + " -J-Duser.language=ja"),
-              std::string::npos);
-    EXPECT_NE(job->commandLine.find(" " + source.string() + " 2>"), std::string::npos);
+    std::string options; // the scratch folder's paths need no quotes
+    for (const std::string& option : job->plan.options)
+        options += option + " ";
+    const std::string& script = job->command.argv.back();
+    EXPECT_NE(script.find(options + "-J-Duser.language=ja"), std::string::npos);
+    EXPECT_NE(script.find(" " + source.string() + " 2>"), std::string::npos);
 
     // A compile asked meanwhile neither makes an archive nor touches the half-made one.
     Write(job->plan.pending, ArchiveBytes());
@@ -387,8 +392,8 @@ TEST_F(ArchiveFallbackTest, AnythingButJavacsVerdictGivesThePlainCompilesResultA
         }
         std::vector<std::pair<bool, milliseconds>> runs; // with the archive, limit
         const CompileOutcome outcome =
-            CompileSource("Hello", [&](const std::string& line, milliseconds limit) {
-                const bool withArchive = line.find("-XX:") != std::string::npos;
+            CompileSource("Hello", [&](const Command& command, milliseconds limit) {
+                const bool withArchive = command.argv.back().find("-XX:") != std::string::npos;
                 runs.emplace_back(withArchive, limit);
                 const Run& r = withArchive ? c.withArchive : c.plain;
                 vtest::WriteFile(CapturePath(), r.capture);
@@ -401,7 +406,7 @@ TEST_F(ArchiveFallbackTest, AnythingButJavacsVerdictGivesThePlainCompilesResultA
         EXPECT_EQ(runs[0].second, milliseconds(c.archiveMade ? 4000 : 0));
         if (c.plainRan) {
             EXPECT_FALSE(runs[1].first);
-            EXPECT_EQ(ShellCommand, CompileCommandLine("Hello", CapturePath()));
+            EXPECT_EQ(ShellCommand, CommandText(CompileCommand("Hello", CapturePath())));
         }
         const bool kept = std::string(c.what) == "javac's own verdict";
         EXPECT_EQ(fs::exists(plan.archive), kept);

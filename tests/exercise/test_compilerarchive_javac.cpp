@@ -114,7 +114,7 @@ TEST_F(ArchiveTest, MadeInTheBackgroundItServesTheFirstCompile) {
     const auto job = planBackground();
     ASSERT_TRUE(job);
     EXPECT_TRUE(vellaro::FinishBackgroundArchive(
-        *job, vellaro::test::SpawnAndWait(job->commandLine), std::chrono::seconds(2)));
+        *job, vellaro::test::SpawnAndWait(job->command.argv), std::chrono::seconds(2)));
     EXPECT_EQ(Compile("Hello"), clean);
     EXPECT_THAT(vellaro::ShellCommand, HasSubstr("-XX:SharedArchiveFile="));
     EXPECT_FALSE(fs::exists(scratch / "work" / "VellaroArchive.class"));
@@ -123,7 +123,7 @@ TEST_F(ArchiveTest, MadeInTheBackgroundItServesTheFirstCompile) {
     const auto refused = planBackground();
     ASSERT_TRUE(refused);
     EXPECT_FALSE(vellaro::FinishBackgroundArchive(
-        *refused, vellaro::test::SpawnAndWait(refused->commandLine), std::chrono::seconds(2)));
+        *refused, vellaro::test::SpawnAndWait(refused->command.argv), std::chrono::seconds(2)));
     EXPECT_FALSE(planBackground());
     EXPECT_EQ(Compile("Hello"), clean);
     EXPECT_THAT(vellaro::ShellCommand, Not(HasSubstr("-XX:")));

@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <spawn.h>
-#include <sys/wait.h>
 
-#include "../common/CommonTestSupport.h"
+#include "JavacSupport.h"
 #include "common/AtomicFile.h"
 #include "common/Cp932.h"
 #include "common/delCommFunc.h"
@@ -16,25 +14,9 @@
 #include "exercise/JavaComp.h"
 #include "trainer/LessonSource.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace {
-
-int RunCommand(const std::string& commandLine) {
-    const std::vector<std::string> words = vellaro::SplitCommandLine(commandLine);
-    std::vector<char*> argv;
-    for (const std::string& w : words)
-        argv.push_back(const_cast<char*>(w.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    int status = 0;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0 ||
-        ::waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // The program's file: a whole file as the lesson shows it, or the learner's statements wrapped as
 // the bench wraps them, with the lesson's methods inside that class and its other classes after.
@@ -80,7 +62,9 @@ TEST_F(LessonJavac, EveryExampleCompilesAndEveryQuotedMessageIsJavacs) {
             out << vellaro::JavaFileBytes(SourceOf(name, program));
         }
         const vellaro::CompileOutcome outcome =
-            vellaro::CompileSource(program.fileStem, RunCommand);
+            vellaro::CompileSource(program.fileStem, [](const vellaro::Command& command) {
+                return vellaro::test::SpawnAndWait(command.argv);
+            });
         std::string shown;
         for (const vellaro::Cp932Text& line : outcome.lines)
             shown += vellaro::Cp932ToUtf8Lossy(line) + "\n";

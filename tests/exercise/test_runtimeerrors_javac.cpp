@@ -135,10 +135,10 @@ class FailingProgramTest : public vellaro::test::JavacFolderTest,
             std::ofstream in(scratch / "work" / "in.txt", std::ios::binary);
             in << input;
         }
-        const std::string command = "/bin/sh -c \"java -Duser.language=ja -Dfile.encoding=UTF-8 "
-                                    "-Dstdout.encoding=UTF-8 -Dstderr.encoding=UTF-8 " +
-                                    name + " < in.txt > out.txt 2>&1\"";
-        EXPECT_NE(vellaro::test::SpawnAndWait(command), 0);
+        const std::string script = "java -Duser.language=ja -Dfile.encoding=UTF-8 "
+                                   "-Dstdout.encoding=UTF-8 -Dstderr.encoding=UTF-8 " +
+                                   name + " < in.txt > out.txt 2>&1";
+        EXPECT_NE(vellaro::test::SpawnAndWait({"/bin/sh", "-c", script}), 0);
         std::string output;
         EXPECT_TRUE(vellaro::ReadWholeFile(scratch / "work" / "out.txt", output));
         return output;

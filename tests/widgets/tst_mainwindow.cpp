@@ -65,6 +65,14 @@ void Dismiss(TMainCrt& w) {
 
 const QString kWorkFolderFailure =
     QStringLiteral("ＪＡＶＡソースを編集するフォルダを作成できません");
+const QString kChangedExercise = QStringLiteral("プログラムが変更されています。保存しますか？");
+
+// An exercise "Mine" typed and not saved, and the settings page open.
+void ChangeExerciseOnSettingsPage(TMainCrt& w) {
+    w.SrcClassName->setText(QStringLiteral("Mine"));
+    w.SecEdit->setPlainText(QStringLiteral("?(1);"));
+    vtest::ClickTab(w.PageControl1, 3);
+}
 
 } // namespace
 
@@ -92,6 +100,7 @@ class TestMainWindow : public QObject {
     void refusedWriteWhileClosingStillCloses();
     void restoreDefaultsWithoutAWorkFolderEndsTheProgram();
     void theProgramsOwnEndOffersTheExerciseForSavingFirst();
+    void aDeclinedEndAtTheLessonTextGoesOnAndClosingAsksOnce();
     void registerAppliesAndStoresThePage();
     void fontChoiceUpdatesOnlyTheFields();
     void firstLineButtonKeepsZeroUntilRegister();
@@ -520,13 +529,11 @@ void TestMainWindow::restoreDefaultsWithoutAWorkFolderEndsTheProgram() {
 }
 
 void TestMainWindow::theProgramsOwnEndOffersTheExerciseForSavingFirst() {
-    const QString changed = QStringLiteral("プログラムが変更されています。保存しますか？");
+    const QString& changed = kChangedExercise;
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    w.SrcClassName->setText(QStringLiteral("Mine"));
-    w.SecEdit->setPlainText(QStringLiteral("?(1);"));
-    vtest::ClickTab(w.PageControl1, 3);
+    ChangeExerciseOnSettingsPage(w);
 
     // A work folder that cannot be made after "元に戻す": "キャンセル" stays in the program.
     const fs::path blocker = folders.root() / "blocker";
@@ -553,6 +560,36 @@ void TestMainWindow::theProgramsOwnEndOffersTheExerciseForSavingFirst() {
                      changed}));
     QCOMPARE(vtest::ReadFile(saved), std::string("?(1);"));
     QVERIFY(vellaro::TerminateRequested());
+}
+
+void TestMainWindow::aDeclinedEndAtTheLessonTextGoesOnAndClosingAsksOnce() {
+    const QString missing = QStringLiteral("速読テキストが有りません、処理を中止します");
+    vtest::TestFolders folders;
+    AppWindows app = vtest::StartPastGuidance();
+    TMainCrt& w = *app.main;
+    ChangeExerciseOnSettingsPage(w);
+
+    // The lesson text is gone by the time of "登　録": "キャンセル" stays, and the command goes
+    // on to the folder change.
+    fs::remove(folders.exe() / "Java.txt");
+    w.sDisp_SrcPath->setText(vellaro::FromPath(folders.root()));
+    folders.dialogs.answerMessage(vellaro::MbYes);
+    folders.dialogs.answerMessage(vellaro::MbCancel);
+    QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
+    QCOMPARE(folders.dialogs.messageTexts(), (QStringList{missing, kChangedExercise}));
+    QVERIFY(!w.ProgramEnded());
+    QCOMPARE(fs::current_path(), fs::canonical(folders.root()));
+
+    // Closing asks about the exercise once and stores; the same failure met while storing then
+    // ends the program without asking again.
+    w.MstLevel->setValue(4);
+    folders.dialogs.answerMessage(vellaro::MbNo);
+    folders.dialogs.answerMessage(vellaro::MbYes);
+    w.close();
+    QCOMPARE(folders.dialogs.messageTexts().mid(2), (QStringList{kChangedExercise, missing}));
+    QVERIFY(w.ProgramEnded());
+    QVERIFY(!w.isVisible());
+    QCOMPARE(IniValue(folders.settingsFile(), "Level"), QStringLiteral("4"));
 }
 
 void TestMainWindow::registerAppliesAndStoresThePage() {

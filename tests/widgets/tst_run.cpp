@@ -54,15 +54,16 @@ PtyConsole* OpenConsole() {
 }
 
 // The real processes, with a hook that runs inside the console's wait, once the console is up.
+// What was started is kept as the learner sees it (ShellCommand's text).
 class WatchedProcesses : public vellaro::ProcessSeam {
   public:
-    int runHiddenAndWait(const std::string& commandLine) override {
-        hidden << QString::fromStdString(commandLine);
-        return m_real.runHiddenAndWait(commandLine);
+    int runHiddenAndWait(const vellaro::Command& command) override {
+        hidden << QString::fromStdString(vellaro::CommandText(command));
+        return m_real.runHiddenAndWait(command);
     }
-    int runAndWait(const std::string& commandLine, const QFont& consoleFont) override {
-        consoles << QString::fromStdString(commandLine);
-        timerActiveAtStart = ShellDiasp && ShellDiasp->Timer1->isActive();
+    int runAndWait(const vellaro::Command& command, const QFont& consoleFont) override {
+        consoles << QString::fromStdString(vellaro::CommandText(command));
+        timerActiveAtStart = shell && shell->Timer1->isActive();
         if (fake)
             return fake();
         if (scenario) {
@@ -74,17 +75,18 @@ class WatchedProcesses : public vellaro::ProcessSeam {
                         c->close();
             });
         }
-        return m_real.runAndWait(commandLine, consoleFont);
+        return m_real.runAndWait(command, consoleFont);
     }
     void stopHidden() override { m_real.stopHidden(); }
-    bool startBackground(const std::string& commandLine, std::function<void(int)> ended) override {
-        return background && m_real.startBackground(commandLine, std::move(ended));
+    bool startBackground(const vellaro::Command& command, std::function<void(int)> ended) override {
+        return background && m_real.startBackground(command, std::move(ended));
     }
     void stopBackground() override { m_real.stopBackground(); }
     bool background = false; // background commands run (the real ones) only when a test asks
     QStringList hidden;
     QStringList consoles;
     bool timerActiveAtStart = true;
+    TShellDiasp* shell = nullptr;   // the program's run window
     std::function<void()> scenario; // runs once the real console stands
     std::function<int()> fake;      // replaces the console altogether
     vellaro::QtProcesses m_real;
@@ -166,6 +168,7 @@ class TestRun : public QObject, private vtest::ProgramFixture {
 void TestRun::initTestCase() {
     QVERIFY(startProgram());
     vellaro::SetProcesses(&m_processes);
+    m_processes.shell = m_app.shell.get();
     // The learner goes to the page to compile and run.
     vtest::ClickTab(w().PageControl1, 1);
     QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet2);
@@ -176,8 +179,8 @@ void TestRun::initTestCase() {
                           "?(\"入力: \" + name);"});
     writeSource("Endless", {"int i = 0;", "while (true) {", "  ?(\"tick \" + i++);",
                             "  try { Thread.sleep(50); } catch (InterruptedException e) {}", "}"});
-    QCOMPARE(vellaro::RunHiddenAndWait("/bin/sh -c \"javac -encoding MS932 Greet.java "
-                                       "Endless.java\""),
+    QCOMPARE(vellaro::RunHiddenAndWait(
+                 vellaro::ShellScript("javac -encoding MS932 Greet.java Endless.java")),
              0);
 }
 
@@ -323,7 +326,7 @@ void TestRun::runWaitsForTheTimerAndKeepsTheCommandText() {
         "-Dstderr.encoding=UTF-8 Hello; printf '\\\\033]7734;run-end;%d\\\\007' $?; exec "
         "/bin/sh -i\" ");
     QCOMPARE(QString::fromStdString(vellaro::ShellCommand), command);
-    QCOMPARE(m_processes.consoles, QStringList{"/bin/sh " + command});
+    QCOMPARE(m_processes.consoles, QStringList{"/bin/sh" + command.chopped(1)});
     // The menu entry "実行" runs.
     m_processes.consoles.clear();
     QTimer::singleShot(0, this, [&] { QMetaObject::invokeMethod(shell->Timer1, "timeout"); });
@@ -426,13 +429,14 @@ void TestRun::hiddenRunInheritsFolderAndEnvironmentButNoFiles() {
     QVERIFY(leaked > 2);
     auto closeLeaked = qScopeGuard([&] { ::close(leaked); });
     qputenv("VELLARO_RUN_MARK", "mark-1");
-    QCOMPARE(vellaro::RunHiddenAndWait("/bin/sh -c \"echo $VELLARO_RUN_MARK $(pwd); "
-                                       "ls /proc/$$/fd; cat; exit 7\" > out.txt"),
-             7);
-    // The command line's own words go to the program; the redirection above is not the shell's.
+    vellaro::Command words =
+        vellaro::ShellScript("echo $VELLARO_RUN_MARK $(pwd); ls /proc/$$/fd; cat; exit 7");
+    words.argv.insert(words.argv.end(), {">", "out.txt"});
+    QCOMPARE(vellaro::RunHiddenAndWait(words), 7);
+    // The command's own words go to the program; the redirection above is not the shell's.
     QVERIFY(!fs::exists("out.txt"));
-    QCOMPARE(vellaro::RunHiddenAndWait("/bin/sh -c \"(echo $VELLARO_RUN_MARK $(pwd); "
-                                       "ls /proc/$$/fd; cat) > out.txt\""),
+    QCOMPARE(vellaro::RunHiddenAndWait(vellaro::ShellScript(
+                 "(echo $VELLARO_RUN_MARK $(pwd); ls /proc/$$/fd; cat) > out.txt")),
              0);
     std::ifstream in("out.txt");
     std::string first;
@@ -444,14 +448,14 @@ void TestRun::hiddenRunInheritsFolderAndEnvironmentButNoFiles() {
     while (std::getline(in, fd))
         fds << QString::fromStdString(fd);
     QVERIFY(!fds.contains(QString::number(leaked)));
-    QCOMPARE(vellaro::RunHiddenAndWait("/nonexistent/program"), -1);
+    QCOMPARE(vellaro::RunHiddenAndWait({{"/nonexistent/program"}, {}}), -1);
 
     // While a child runs, the window's timers go on ticking: the wait is the event loop.
     int ticks = 0;
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
     ticker.start(10);
-    QCOMPARE(vellaro::RunHiddenAndWait("/bin/sh -c \"sleep 0.3\""), 0);
+    QCOMPARE(vellaro::RunHiddenAndWait(vellaro::ShellScript("sleep 0.3")), 0);
     QVERIFY(ticks > 3);
 }
 

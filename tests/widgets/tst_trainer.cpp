@@ -126,6 +126,7 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
         QCOMPARE(dialogs().messages[0].text, text);
         QCOMPARE(dialogs().messages[0].buttons, int(vellaro::MbYes));
         QVERIFY(vellaro::TerminateRequested());
+        QVERIFY(!m_app.about); // main() shows no window
     }
     // Starts the program with its window active and the lesson running on the speed page.
     bool startActiveLesson() {

@@ -22,7 +22,7 @@ bool BackgroundArchive::start() {
         return false;
     m_clock.start();
     QPointer<BackgroundArchive> self(this);
-    const bool started = Processes().startBackground(m_job->commandLine, [self](int status) {
+    const bool started = Processes().startBackground(m_job->command, [self](int status) {
         if (!self || !self->m_job)
             return;
         const BackgroundArchiveJob job = *self->m_job;

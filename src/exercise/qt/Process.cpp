@@ -83,8 +83,8 @@ void PrepareChildBeforeExec() noexcept {
     }
 }
 
-int QtProcesses::runHiddenAndWait(const std::string& commandLine) {
-    const std::vector<std::string> words = SplitCommandLine(commandLine);
+int QtProcesses::runHiddenAndWait(const Command& command) {
+    const std::vector<std::string>& words = command.argv;
     if (words.empty()) {
         return -1;
     }
@@ -94,13 +94,13 @@ int QtProcesses::runHiddenAndWait(const std::string& commandLine) {
     const std::string supervisor = SupervisorProgram();
     const bool supervised = !supervisor.empty();
     // A command that cannot be started is not started, under the supervisor or not.
-    const QString command = FromUtf8(words.front());
-    if (supervised &&
-        (command.contains(QLatin1Char('/')) ? ::access(words.front().c_str(), X_OK) != 0
-                                            : QStandardPaths::findExecutable(command).isEmpty())) {
+    const QString executable = FromUtf8(words.front());
+    if (supervised && (executable.contains(QLatin1Char('/'))
+                           ? ::access(words.front().c_str(), X_OK) != 0
+                           : QStandardPaths::findExecutable(executable).isEmpty())) {
         return -1;
     }
-    const QString program = supervised ? FromUtf8(supervisor) : command;
+    const QString program = supervised ? FromUtf8(supervisor) : executable;
     QStringList args;
     for (std::size_t i = supervised ? 0 : 1; i < words.size(); ++i) {
         args << FromUtf8(words[i]);
@@ -108,7 +108,7 @@ int QtProcesses::runHiddenAndWait(const std::string& commandLine) {
 
     QProcess process;
     // No console, no input: the child reads end-of-file at once, and what it writes to the
-    // standard channels that the command line does not redirect goes nowhere.
+    // standard channels that the command does not redirect goes nowhere.
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
@@ -177,8 +177,8 @@ void QtProcesses::stopHidden() {
     }
 }
 
-bool QtProcesses::startBackground(const std::string& commandLine, std::function<void(int)> ended) {
-    const std::vector<std::string> words = SplitCommandLine(commandLine);
+bool QtProcesses::startBackground(const Command& command, std::function<void(int)> ended) {
+    const std::vector<std::string>& words = command.argv;
     const std::string supervisor = SupervisorProgram();
     if (words.empty() || supervisor.empty() || g_background)
         return false;
@@ -230,23 +230,22 @@ void QtProcesses::stopBackground() {
     delete process;
 }
 
-int QtProcesses::runAndWait(const std::string& commandLine, const QFont& consoleFont) {
-    const std::vector<std::string> words = SplitCommandLine(commandLine);
-    if (words.empty()) {
+int QtProcesses::runAndWait(const Command& command, const QFont& consoleFont) {
+    if (command.argv.empty()) {
         return -1;
     }
     QPointer<PtyConsole> console = new PtyConsole;
     console->setAttribute(Qt::WA_DeleteOnClose, false);
-    // Captioned with the class it runs; the whole command line shows when the mouse rests on it.
-    console->setWindowTitle(FromUtf8(ConsoleCaption(commandLine)));
-    console->setToolTip(FromUtf8(commandLine).trimmed());
+    // Captioned with the class it runs; the whole command shows when the mouse rests on it.
+    console->setWindowTitle(FromUtf8(ConsoleCaption(command)));
+    console->setToolTip(FromUtf8(CommandText(command)));
     console->setFont(consoleFont);
     console->setRunEndHook(ExplainRunEnd);
-    if (!console->start(words)) {
+    if (!console->start(command.argv)) {
         delete console.data();
         return -1;
     }
-    if (RunClassOf(commandLine) &&
+    if (!command.runClass.empty() &&
         QStandardPaths::findExecutable(FromUtf8(kLauncherProgram)).isEmpty()) {
         console->notice(FromUtf8(kLauncherMissingText));
     }
@@ -272,12 +271,12 @@ void SetProcesses(ProcessSeam* seam) {
     g_processes = seam ? seam : &g_realProcesses;
 }
 
-int RunHiddenAndWait(const std::string& commandLine) {
-    return Processes().runHiddenAndWait(commandLine);
+int RunHiddenAndWait(const Command& command) {
+    return Processes().runHiddenAndWait(command);
 }
 
-int RunAndWait(const std::string& commandLine, const QFont& consoleFont) {
-    return Processes().runAndWait(commandLine, consoleFont);
+int RunAndWait(const Command& command, const QFont& consoleFont) {
+    return Processes().runAndWait(command, consoleFont);
 }
 
 } // namespace vellaro

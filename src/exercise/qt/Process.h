@@ -1,10 +1,12 @@
 #pragma once
-// Starting a command line and waiting for its end while the window goes on handling its events.
+// Starting a command and waiting for its end while the window goes on handling its events.
 // main() uses the real processes; tests install their own seam.
 
 #include <functional>
 #include <string>
 #include <sys/types.h>
+
+#include "exercise/Compile.h"
 
 class QFont;
 
@@ -13,21 +15,21 @@ namespace vellaro {
 class ProcessSeam {
   public:
     virtual ~ProcessSeam() = default;
-    // Runs the command line without a window. Answers the exit status, or -1 when the process
-    // could not be started or did not end normally.
-    virtual int runHiddenAndWait(const std::string& commandLine) = 0;
-    // Runs the command line in a console window of its own, in the font given; returns when the
+    // Runs the command without a window. Answers the exit status, or -1 when the process could
+    // not be started or did not end normally.
+    virtual int runHiddenAndWait(const Command& command) = 0;
+    // Runs the command in a console window of its own, in the font given; returns when the
     // console has ended (the learner closed it, or its program ended). Same answer as above.
-    virtual int runAndWait(const std::string& commandLine, const QFont& consoleFont) = 0;
+    virtual int runAndWait(const Command& command, const QFont& consoleFont) = 0;
     // Ends the command that runHiddenAndWait waits for, and everything it started; the wait then
     // returns. Nothing when none runs.
     virtual void stopHidden() {}
-    // Starts a command line without a window, at idle CPU and I/O priority, and returns at once:
+    // Starts a command without a window, at idle CPU and I/O priority, and returns at once:
     // it runs beside the program and ends with it. `ended` gets its answer (as above) when it
     // ends by itself, never after stopBackground. One at a time. False when it was not started
     // (this seam runs nothing in the background).
-    virtual bool startBackground(const std::string& commandLine, std::function<void(int)> ended) {
-        (void)commandLine;
+    virtual bool startBackground(const Command& command, std::function<void(int)> ended) {
+        (void)command;
         (void)ended;
         return false;
     }
@@ -36,8 +38,8 @@ class ProcessSeam {
     virtual void stopBackground() {}
 };
 
-// The real processes: the first word of the command line is the program, the others are its
-// arguments (see SplitCommandLine). The child inherits the environment and the current folder
+// The real processes: the command's first word is the program, the others are its arguments,
+// each as it is. The child inherits the environment and the current folder
 // and none of the program's open files. Each wait runs a nested event loop, so the window
 // repaints and no time is spent polling.
 //
@@ -45,11 +47,11 @@ class ProcessSeam {
 // when the command ends, when it is stopped or closed, and when this program ends in any way.
 class QtProcesses : public ProcessSeam {
   public:
-    int runHiddenAndWait(const std::string& commandLine) override;
-    int runAndWait(const std::string& commandLine, const QFont& consoleFont) override;
+    int runHiddenAndWait(const Command& command) override;
+    int runAndWait(const Command& command, const QFont& consoleFont) override;
     void stopHidden() override;
     // Only under the supervisor, which alone can promise that nothing of it outlives the program.
-    bool startBackground(const std::string& commandLine, std::function<void(int)> ended) override;
+    bool startBackground(const Command& command, std::function<void(int)> ended) override;
     void stopBackground() override;
 };
 
@@ -57,8 +59,8 @@ class QtProcesses : public ProcessSeam {
 ProcessSeam& Processes();
 void SetProcesses(ProcessSeam* seam);
 
-int RunHiddenAndWait(const std::string& commandLine);
-int RunAndWait(const std::string& commandLine, const QFont& consoleFont);
+int RunHiddenAndWait(const Command& command);
+int RunAndWait(const Command& command, const QFont& consoleFont);
 
 // Called in a freshly forked child just before it runs the command: no signal stays blocked or
 // ignored because the program blocked or ignored it, and no open file of the program survives

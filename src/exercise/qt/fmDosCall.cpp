@@ -5,11 +5,7 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "common/delCommFunc.h"
-#include "exercise/Compile.h"
 #include "exercise/qt/Process.h"
-
-QPointer<TShellDiasp> ShellDiasp;
 
 namespace {
 
@@ -43,7 +39,6 @@ TShellDiasp::TShellDiasp(QWidget* parent)
     Timer1->setInterval(500);
     Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &TShellDiasp::Timer1Timer);
-    ShellDiasp = this;
 }
 
 void TShellDiasp::showEvent(QShowEvent* event) {
@@ -54,11 +49,12 @@ void TShellDiasp::showEvent(QShowEvent* event) {
 
 void TShellDiasp::Timer1Timer() {
     Timer1->stop(); // one run per arming
-    vellaro::RunAndWait(vellaro::ConsoleCommandLine(vellaro::ShellCommand), m_consoleFont);
+    vellaro::RunAndWait(m_command, m_consoleFont);
     close();
 }
 
-void TShellDiasp::ExecuteRun(const QFont& consoleFont) {
+void TShellDiasp::ExecuteRun(const vellaro::Command& command, const QFont& consoleFont) {
+    m_command = command;
     m_consoleFont = consoleFont;
     Timer1->start();
     // Modal to the whole application: until the run ends, the main window takes no input but

@@ -85,21 +85,22 @@ QString Ids(const std::vector<pid_t>& pids) {
 }
 
 // The program that owns a console and a compile, for the test that kills it:
-//   test_Supervision --own <console script> <compile command line>
+//   test_Supervision --own <console script> <compile script>
 int OwnConsoleAndCompile(const char* script, const char* compile) {
     PtyConsole console;
-    if (!console.start({"/bin/sh", "-c", script}))
+    if (!console.start(vellaro::ShellScript(script).argv))
         return 2;
     console.show();
-    vellaro::RunHiddenAndWait(compile); // waits until this program is killed
+    vellaro::RunHiddenAndWait(vellaro::ShellScript(compile)); // waits until this program is killed
     return 3;
 }
 
 // The program that owns a background command, for the test that kills it:
-//   test_Supervision --own-background <command line>
-int OwnBackground(const char* command) {
+//   test_Supervision --own-background <script>
+int OwnBackground(const char* script) {
     vellaro::QtProcesses processes;
-    if (!processes.startBackground(command, [](int) { QCoreApplication::exit(4); }))
+    if (!processes.startBackground(vellaro::ShellScript(script),
+                                   [](int) { QCoreApplication::exit(4); }))
         return 2;
     return QCoreApplication::exec();
 }
@@ -162,8 +163,8 @@ void TestSupervision::killingTheOwnerEndsTheConsolesAndTheCompilesProcesses() {
     const std::string script = programs.run("sleeper.sh", "c1") + " & setsid " +
                                programs.run("leaver.sh", "c2") + " & " +
                                programs.run("deaf.sh", "c3");
-    const std::string compile = "/bin/sh -c \"" + programs.run("deaf.sh", "h1") + " & " +
-                                programs.run("sleeper.sh", "h2") + "\"";
+    const std::string compile =
+        programs.run("deaf.sh", "h1") + " & " + programs.run("sleeper.sh", "h2");
     QProcess owner;
     owner.start(QCoreApplication::applicationFilePath(),
                 {"--own", QString::fromStdString(script), QString::fromStdString(compile)});
@@ -224,8 +225,8 @@ void TestSupervision::withoutTheSupervisorTheConsoleSaysSoAndStillRuns() {
              qPrintable(screen));
     QVERIFY(screen.contains(QStringLiteral("\nhello\n")));
     // Compiles run all the same.
-    QCOMPARE(vellaro::RunHiddenAndWait("/bin/sh -c \"exit 3\""), 3);
-    QCOMPARE(vellaro::RunHiddenAndWait("/nonexistent/program"), -1);
+    QCOMPARE(vellaro::RunHiddenAndWait(vellaro::ShellScript("exit 3")), 3);
+    QCOMPARE(vellaro::RunHiddenAndWait({{"/nonexistent/program"}, {}}), -1);
 }
 
 void TestSupervision::aBackgroundCommandRunsIdleAndEndsWhenStoppedOrWithItsOwner() {
@@ -234,8 +235,9 @@ void TestSupervision::aBackgroundCommandRunsIdleAndEndsWhenStoppedOrWithItsOwner
     // Its CPU priority (nice, scheduling policy) and I/O class, then a program deaf to the
     // hang-up.
     const std::string prio = programs.dir() + "/prio";
-    const std::string command = "/bin/sh -c \"cut -d' ' -f19,41 /proc/self/stat > " + prio +
-                                "; ionice >> " + prio + "; " + programs.run("deaf.sh", "b1") + "\"";
+    const vellaro::Command command =
+        vellaro::ShellScript("cut -d' ' -f19,41 /proc/self/stat > " + prio + "; ionice >> " + prio +
+                             "; " + programs.run("deaf.sh", "b1"));
     int ended = -2;
     QVERIFY(processes.startBackground(command, [&](int status) { ended = status; }));
     QVERIFY(!processes.startBackground(command, [](int) {})); // one at a time
@@ -251,8 +253,8 @@ void TestSupervision::aBackgroundCommandRunsIdleAndEndsWhenStoppedOrWithItsOwner
     QCoreApplication::processEvents();
     QCOMPARE(ended, -2); // a stop is not an end of its own
 
-    QVERIFY(
-        processes.startBackground("/bin/sh -c \"exit 3\"", [&](int status) { ended = status; }));
+    QVERIFY(processes.startBackground(vellaro::ShellScript("exit 3"),
+                                      [&](int status) { ended = status; }));
     QTRY_COMPARE_WITH_TIMEOUT(ended, 3, kEndMs);
 
     QProcess owner;

@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTextDocument>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -65,6 +66,12 @@ QString JoinLines(const std::vector<std::string>& lines, bool sjis) {
     return out.join(QLatin1Char('\n'));
 }
 
+// The buffers are never shown: their text goes straight into the document, without the editor
+// laying out and shaping its first lines for a caret nobody sees (and loading a font for it).
+void SetBufferText(QPlainTextEdit* buffer, const QString& text) {
+    buffer->document()->setPlainText(text);
+}
+
 } // namespace
 
 const TrainerState& TMainCrt::trainerState() const {
@@ -77,7 +84,7 @@ bool TMainCrt::LoadLessonText() {
     TrainerState& t = *m_trainer;
     const auto status =
         vellaro::ReadLessonFile(vellaro::ExePath() / vellaro::kLessonFileName, t.encoded);
-    ReadText_Buffer->setPlainText(JoinLines(t.encoded, false));
+    SetBufferText(ReadText_Buffer, JoinLines(t.encoded, false));
     if (status != vellaro::LessonReadStatus::Ok) {
         // Missing, unreadable, or too large to be a lesson: the buffer stays empty.
         vellaro::Dialogs().message(this, vellaro::MsgKind::Error,
@@ -87,7 +94,7 @@ bool TMainCrt::LoadLessonText() {
         return !EndProgram();
     }
     const vellaro::LessonDecodeResult result = vellaro::DecodeLessonText(t.encoded, t.lines);
-    SreadText->setPlainText(JoinLines(t.lines, true));
+    SetBufferText(SreadText, JoinLines(t.lines, true));
     if (result.damaged) {
         vellaro::Dialogs().message(
             this, vellaro::MsgKind::Information,

@@ -5,8 +5,10 @@
 //   BM_ListingColour  the same lines as a listing of the compile page.
 //   BM_KeyPress       one key in the middle of a 1 000-line exercise, up to the repaint of what
 //                     it changed: exercise:0 a plain QPlainTextEdit, exercise:1 the exercise
-//                     editor; backspace:0 an "a" typed, backspace:1 a Backspace. Counter
-//                     painted_px: the height of the viewport painted for the key.
+//                     editor; backspace:0 an "a" typed, backspace:1 a Backspace; bracket:0 at
+//                     the end of a statement, bracket:1 just after a "}" (its partner three
+//                     lines up is highlighted). Counter painted_px: the height of the viewport
+//                     painted for the key.
 //
 // Run from any folder: bench_editor (no display needed).
 #include <benchmark/benchmark.h>
@@ -101,13 +103,15 @@ void BM_KeyPress(benchmark::State& state) {
     App();
     const bool exercise = state.range(0) != 0;
     const bool backspace = state.range(1) != 0;
+    const bool bracket = state.range(2) != 0;
     std::unique_ptr<QPlainTextEdit> editor(exercise ? new vellaro::ExerciseEditor
                                                     : new QPlainTextEdit);
     editor->setLineWrapMode(QPlainTextEdit::NoWrap);
     editor->resize(600, 400);
     editor->show();
     editor->setPlainText(Exercise(1000));
-    const QTextBlock line = editor->document()->findBlockByNumber(500);
+    // Line 500 is "}", line 498 "\ttotal += i * 2;".
+    const QTextBlock line = editor->document()->findBlockByNumber(bracket ? 500 : 498);
     const int end = line.position() + line.length() - 1;
     QTextCursor caret(editor->document());
     caret.setPosition(end);
@@ -148,8 +152,8 @@ void BM_KeyPress(benchmark::State& state) {
         benchmark::Counter(double(painted.counted), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_KeyPress)
-    ->ArgsProduct({{0, 1}, {0, 1}})
-    ->ArgNames({"exercise", "backspace"})
+    ->ArgsProduct({{0, 1}, {0, 1}, {0, 1}})
+    ->ArgNames({"exercise", "backspace", "bracket"})
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -60,10 +60,63 @@ int ColumnUnder(const QPlainTextEdit* edit, const QPoint& at, QTextBlock* block)
 
 const std::vector<Bracket> kNoBrackets;
 
+bool SameSelections(const QList<QTextEdit::ExtraSelection>& a,
+                    const QList<QTextEdit::ExtraSelection>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a[i].cursor != b[i].cursor || a[i].format != b[i].format)
+            return false;
+    return true;
+}
+
 QMimeData* PlainText(const QTextCursor& selection) {
     auto* data = new QMimeData;
     data->setText(selection.selection().toPlainText());
     return data;
+}
+
+// The plain text layout repaints the whole view for any change it cannot place in one line,
+// and the colouring reports each line it colours as a change twice the line's length, which
+// reaches into the next line (a deletion at a line's end colours the next line too): nearly
+// every key repainted everything. A change that adds or removes no line and reaches a few
+// lines is laid out and repainted line by line; a wider one (a comment opened above the rest)
+// is left to the plain layout, which lays out lazily.
+class LineLayout : public QPlainTextDocumentLayout {
+  public:
+    explicit LineLayout(QTextDocument* document)
+        : QPlainTextDocumentLayout(document), m_blockCount(document->blockCount()) {}
+
+  protected:
+    void documentChanged(int from, int removed, int added) override {
+        constexpr int kLinesByLine = 4;
+        const QTextDocument* doc = document();
+        const QTextBlock first = doc->findBlock(from);
+        const QTextBlock last = doc->findBlock(from + qMax(added, 1) - 1);
+        if (first.isValid() && last.isValid() && doc->blockCount() == m_blockCount &&
+            last.blockNumber() - first.blockNumber() < kLinesByLine) {
+            for (QTextBlock b = first;; b = b.next()) {
+                QPlainTextDocumentLayout::documentChanged(b.position(), 0, 1);
+                if (b == last)
+                    break;
+            }
+        } else {
+            QPlainTextDocumentLayout::documentChanged(from, removed, added);
+        }
+        m_blockCount = doc->blockCount();
+    }
+
+  private:
+    int m_blockCount;
+};
+
+// The editor's own document, laid out by LineLayout.
+QTextDocument* WithLineLayout(QPlainTextEdit* edit) {
+    auto* doc = new QTextDocument(edit);
+    doc->setDocumentLayout(new LineLayout(doc));
+    doc->setDefaultFont(edit->font());
+    edit->setDocument(doc);
+    return doc;
 }
 
 } // namespace
@@ -100,8 +153,8 @@ class ExerciseEditor::Margin : public QWidget {
 // ---- the editor --------------------------------------------------------------------------------
 
 ExerciseEditor::ExerciseEditor(QWidget* parent)
-    : QPlainTextEdit(parent),
-      m_highlighter(new JavaHighlighter(document(), JavaHighlighter::Mode::Editor, palette())),
+    : QPlainTextEdit(parent), m_highlighter(new JavaHighlighter(
+                                  WithLineLayout(this), JavaHighlighter::Mode::Editor, palette())),
       m_margin(new Margin(this)) {
     m_recount.setSingleShot(true);
     m_recount.setInterval(0);
@@ -187,6 +240,7 @@ void ExerciseEditor::setErrorMarks(const QList<ErrorMark>& marks) {
             continue;
         m_marks.push_back({QTextCursor(block), m.column, m.summary});
     }
+    m_margin->update();
     updateMarks();
 }
 
@@ -226,6 +280,7 @@ void ExerciseEditor::contentsChanged(int from, int /*removed*/, int added) {
     QMetaObject::invokeMethod(
         this, [this] { m_marks.removeIf([](const Mark& m) { return m.dead; }); },
         Qt::QueuedConnection);
+    m_margin->update();
     updateMarks();
 }
 
@@ -305,8 +360,10 @@ void ExerciseEditor::updateMarks() {
             }
         }
     }
-    setExtraSelections(marks);
-    m_margin->update();
+    // Most keys and caret moves leave the marks as they were: setting them again would measure
+    // and repaint every marked line.
+    if (!SameSelections(marks, extraSelections()))
+        setExtraSelections(marks);
     updateDescription();
 }
 
@@ -326,10 +383,7 @@ void ExerciseEditor::updateDescription() {
 // ---- full-width symbols ------------------------------------------------------------------------
 
 void ExerciseEditor::countFullWidth() {
-    int count = 0;
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
-        if (const auto* data = JavaHighlighter::dataOf(b))
-            count += int(data->fullWidth.size());
+    const int count = m_highlighter->fullWidthTotal();
     if (count == m_fullWidthCount)
         return;
     m_fullWidthCount = count;

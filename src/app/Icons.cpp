@@ -219,6 +219,19 @@ void DrawScreen(Grid& g, int mode) {
     }
 }
 
+void DrawStepForward(Grid& g) {
+    QPainter& p = g.painter();
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(kInk, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.setBrush(kArrow);
+    QPolygonF head;
+    head << QPointF(2.5, 2.5) << QPointF(10.5, 8) << QPointF(2.5, 13.5);
+    p.drawPolygon(head);
+    p.restore();
+    g.box(12, 2, 3, 12, kInk, kBlue);
+}
+
 } // namespace
 
 QImage IconImage(IconId id, int size) {
@@ -259,6 +272,9 @@ QImage IconImage(IconId id, int size) {
         break;
     case IconId::ScreenHorizontal:
         DrawScreen(g, 2);
+        break;
+    case IconId::StepForward:
+        DrawStepForward(g);
         break;
     }
     p.end();
@@ -353,6 +369,10 @@ QIcon paintImage(int index) {
     static const IconId kList[] = {IconId::ScreenCross, IconId::ScreenVertical,
                                    IconId::ScreenHorizontal};
     return (index >= 0 && index < 3) ? MakeIcon(kList[index]) : QIcon();
+}
+
+QIcon StepImage() {
+    return MakeIcon(IconId::StepForward);
 }
 
 } // namespace vellaro

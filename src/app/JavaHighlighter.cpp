@@ -87,7 +87,9 @@ void JavaHighlighter::highlightBlock(const QString& text) {
         b.column += offset;
     data->brackets = std::move(syntax.brackets);
     data->fullWidth = std::move(syntax.fullWidth);
-    setCurrentBlockUserData(data);
+    data->total = m_fullWidthTotal;
+    *m_fullWidthTotal += int(data->fullWidth.size());
+    setCurrentBlockUserData(data); // the line's earlier data, and its count, go
 
     // The text of an input method's preedit is not in the block, but the layout stretches the
     // format that ends where it stands over all of it. The character before it takes a format

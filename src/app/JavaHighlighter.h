@@ -5,6 +5,7 @@
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "exercise/JavaSyntax.h"
@@ -32,6 +33,10 @@ class JavaHighlighter : public QSyntaxHighlighter {
     struct LineData;
     static const LineData* dataOf(const QTextBlock& block);
 
+    // How many full-width symbols the coloured lines hold, kept as lines are coloured, edited
+    // and removed, so that nobody has to walk the document for it after every key.
+    int fullWidthTotal() const { return *m_fullWidthTotal; }
+
     QTextCharFormat kindFormat(TokenKind kind) const { return m_formats[std::size_t(kind)]; }
     QTextCharFormat fullWidthFormat() const { return m_fullWidth; }
 
@@ -43,11 +48,20 @@ class JavaHighlighter : public QSyntaxHighlighter {
     std::array<QTextCharFormat, kTokenKindCount> m_formats;
     QTextCharFormat m_fullWidth;
     std::vector<int> m_shorthandColumns;
+    // Shared with every line's data, which may outlive the highlighter inside the document.
+    std::shared_ptr<int> m_fullWidthTotal = std::make_shared<int>(0);
 };
 
 struct JavaHighlighter::LineData : QTextBlockUserData {
     std::vector<Bracket> brackets;        // columns in the block's text
     std::vector<FullWidthChar> fullWidth; // columns in the block's text
+    // The document drops a line's data when the line goes or is coloured anew: its symbols
+    // leave the total then.
+    std::shared_ptr<int> total;
+    ~LineData() override {
+        if (total)
+            *total -= int(fullWidth.size());
+    }
 };
 
 } // namespace vellaro

@@ -369,8 +369,7 @@ void TMainCrt::BuildCompilePage() {
     Separator(ToolBar2, "ToolButton18");
     CompButton = ToolAction(ToolBar2, "CompButton", ImageList(2), kCompile);
     RunButton = ToolAction(ToolBar2, "RunButton", ImageList(3), kRun);
-    StepButton = ToolAction(ToolBar2, "StepButton",
-                            style()->standardIcon(QStyle::SP_MediaSeekForward), kStep);
+    StepButton = ToolAction(ToolBar2, "StepButton", StepImage(), kStep);
     box->addWidget(ToolBar2);
 
     SrcList = Buffer(TabSheet2, "SrcList");

@@ -7,6 +7,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "app/Controls.h"
@@ -76,6 +77,12 @@ QString JoinLines(const vellaro::Cp932Lines& lines) {
     return JoinLines(lines, [](const vellaro::Cp932Text& line) { return vellaro::FromSjis(line); });
 }
 
+// The buffers are never shown: their text goes straight into the document, without the editor
+// laying out and shaping its first lines for a caret nobody sees (and loading a font for it).
+void SetBufferText(QPlainTextEdit* buffer, const QString& text) {
+    buffer->document()->setPlainText(text);
+}
+
 } // namespace
 
 const TrainerState& TMainCrt::trainerState() const {
@@ -88,7 +95,7 @@ bool TMainCrt::LoadLessonText() {
     TrainerState& t = *m_trainer;
     const auto status =
         vellaro::ReadLessonFile(vellaro::ExePath() / vellaro::kLessonFileName, t.encoded);
-    ReadText_Buffer->setPlainText(JoinStoredLines(t.encoded));
+    SetBufferText(ReadText_Buffer, JoinStoredLines(t.encoded));
     if (status != vellaro::LessonReadStatus::Ok) {
         // Missing, unreadable, or too large to be a lesson: the buffer stays empty.
         vellaro::Dialogs().message(this, vellaro::MsgKind::Error,
@@ -98,7 +105,7 @@ bool TMainCrt::LoadLessonText() {
         return !EndProgram();
     }
     const vellaro::LessonDecodeResult result = vellaro::DecodeLessonText(t.encoded, t.lines);
-    SreadText->setPlainText(JoinLines(t.lines));
+    SetBufferText(SreadText, JoinLines(t.lines));
     if (result.damaged) {
         vellaro::Dialogs().message(
             this, vellaro::MsgKind::Information,

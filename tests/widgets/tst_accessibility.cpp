@@ -138,10 +138,10 @@ class TestAccessibility : public QObject {
 
 void TestAccessibility::iconsAreDrawnAtEverySize() {
     using vellaro::IconId;
-    const IconId all[] = {IconId::NewSheet,       IconId::OpenFolder,      IconId::Floppy,
-                          IconId::Scissors,       IconId::CopySheets,      IconId::PasteClipboard,
-                          IconId::TextSheet,      IconId::Computer,        IconId::ScreenCross,
-                          IconId::ScreenVertical, IconId::ScreenHorizontal};
+    const IconId all[] = {IconId::NewSheet,       IconId::OpenFolder,       IconId::Floppy,
+                          IconId::Scissors,       IconId::CopySheets,       IconId::PasteClipboard,
+                          IconId::TextSheet,      IconId::Computer,         IconId::ScreenCross,
+                          IconId::ScreenVertical, IconId::ScreenHorizontal, IconId::StepForward};
     QList<QImage> at16;
     for (IconId id : all) {
         for (int size : {16, 32, 48}) {

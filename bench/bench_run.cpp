@@ -80,7 +80,7 @@ struct Bench {
         vellaro::SetFolderSource(source);
         fs::current_path(root / "work");
         std::ofstream(root / "work" / "Hello.java", std::ios::binary) << vellaro::JavaFileBytes(
-            vellaro::MakeJavaSource("Hello", {vellaro::Sjis("?(\"こんにちは、世界\");")}));
+            vellaro::SjisLines(vellaro::MakeJavaSource("Hello", {"?(\"こんにちは、世界\");"})));
         vellaro::RunHiddenAndWait(vellaro::ShellScript("javac -encoding MS932 Hello.java"));
     }
     ~Bench() {
@@ -170,7 +170,7 @@ void CompareCompiles(
         auto t2 = std::chrono::steady_clock::now();
         const auto outcome = compile();
         auto t3 = std::chrono::steady_clock::now();
-        if (outcome.lines != std::vector<std::string>{vellaro::Sjis(vellaro::kCompileCleanText)})
+        if (outcome.lines != vellaro::Cp932Lines{vellaro::Sjis(vellaro::kCompileCleanText)})
             state.SkipWithError("the compile through the program did not succeed");
         bare += Seconds(t1 - t0);
         program += Seconds(t3 - t2);

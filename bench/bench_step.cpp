@@ -31,10 +31,11 @@ struct Bench {
         static char* argv[] = {name, nullptr};
         app = new QApplication(argc, argv);
         fs::current_path(root.path());
-        std::ofstream(root.path() / "Loop.java", std::ios::binary) << vellaro::JavaFileBytes(
-            vellaro::MakeJavaSource("Loop", {"int[] a = new int[10];", "String s = \"\";",
-                                             "for (int i = 0; i < 1000000; i++) {",
-                                             "\ta[i % 10] += i;", "\ts = \"i=\" + i;", "}"}));
+        std::ofstream(root.path() / "Loop.java", std::ios::binary)
+            << vellaro::JavaFileBytes(vellaro::SjisLines(vellaro::MakeJavaSource(
+                   "Loop", {"int[] a = new int[10];", "String s = \"\";",
+                            "for (int i = 0; i < 1000000; i++) {", "\ta[i % 10] += i;",
+                            "\ts = \"i=\" + i;", "}"})));
     }
     ~Bench() {
         std::error_code ec;

@@ -18,7 +18,7 @@ namespace {
 const std::string& EncipheredText() {
     static const std::string text = [] {
         std::mt19937 rng(1);
-        std::vector<std::string> lines;
+        vellaro::Cp932Lines lines;
         std::size_t size = 0;
         while (size < 5u * 1000 * 1000) {
             std::string line = rng() % 8 == 0 ? "\t" : "";
@@ -28,7 +28,7 @@ const std::string& EncipheredText() {
                 line += static_cast<char>(0x40 + rng() % 60); // trail byte
             }
             size += line.size() * 2 + 2;
-            lines.push_back(std::move(line));
+            lines.emplace_back(std::move(line));
         }
         return vellaro::EncodeLessonText(lines);
     }();
@@ -37,7 +37,7 @@ const std::string& EncipheredText() {
 
 void BM_DecodeLessonText(benchmark::State& state) {
     const std::vector<std::string> encoded = vellaro::SplitLessonLines(EncipheredText());
-    std::vector<std::string> lines;
+    vellaro::Cp932Lines lines;
     for (auto _ : state) {
         vellaro::DecodeLessonText(encoded, lines);
         benchmark::DoNotOptimize(lines.data());
@@ -51,7 +51,7 @@ BENCHMARK(BM_DecodeLessonText)->Unit(benchmark::kMillisecond);
 // The whole load after the file has been read: splitting the bytes into lines, then decoding.
 void BM_SplitAndDecodeLessonText(benchmark::State& state) {
     const std::string& text = EncipheredText();
-    std::vector<std::string> lines;
+    vellaro::Cp932Lines lines;
     for (auto _ : state) {
         const std::vector<std::string> encoded = vellaro::SplitLessonLines(text);
         vellaro::DecodeLessonText(encoded, lines);

@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The pane: messages in order, each within the pane; a link only to our own file's lines;
     // stepping forward and back visits exactly the linked messages.
-    const std::vector<std::string> lines = vellaro::SplitCaptureLines(bytes);
+    const vellaro::Cp932Lines lines = vellaro::SplitCaptureLines(bytes);
     const vellaro::CompileReport report = vellaro::ReadCompileMessages(lines, "Hello");
     const auto& builtIn = vellaro::BuiltInExplanations();
     std::vector<std::size_t> linked;

@@ -21,7 +21,7 @@ void CheckWrittenTextReadsBack(std::string_view utf8) {
     if (!cp932)
         return;
     const vellaro::ExerciseRead read =
-        vellaro::ReadExerciseBytes(vellaro::ExerciseFileBytes(*cp932));
+        vellaro::ReadExerciseBytes(vellaro::ExerciseFileBytes(cp932->bytes()));
     FUZZ_CHECK(read.status == vellaro::ExerciseReadStatus::Ok);
     FUZZ_CHECK(read.encoding != vellaro::ExerciseEncoding::Utf8);
     FUZZ_CHECK(vellaro::Cp932ToUtf8(read.text) == vellaro::ExerciseTextFromFileBytes(utf8));
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The input as the learner's text, and the text of the input read as CP932.
     CheckWrittenTextReadsBack(bytes);
-    if (const auto text = vellaro::Cp932ToUtf8(bytes))
+    if (const auto text = vellaro::Cp932ToUtf8(vellaro::Cp932Text(bytes)))
         CheckWrittenTextReadsBack(*text);
 
     // Reading an exercise file and writing the text again is stable after one round.
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What the exercise reader accepts as CP932 decodes to text that encodes back to CP932 and
     // then decodes to the same text (CP932 has a few duplicate codes, so the bytes may differ).
-    if (const auto utf8 = vellaro::Cp932ToUtf8(bytes)) {
+    if (const auto utf8 = vellaro::Cp932ToUtf8(vellaro::Cp932Text(bytes))) {
         const auto again = vellaro::Utf8ToCp932(*utf8);
         FUZZ_CHECK(again.has_value());
         FUZZ_CHECK(vellaro::Cp932ToUtf8(*again) == utf8);
@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Capture lines hold no line-end characters and lose no other byte.
     const auto lines = vellaro::SplitCaptureLines(bytes);
     std::size_t kept = 0;
-    for (const auto& l : lines) {
+    for (const vellaro::Cp932Text& line : lines) {
+        const std::string& l = line.bytes();
         FUZZ_CHECK(l.find('\r') == std::string::npos && l.find('\n') == std::string::npos);
         kept += l.size();
     }

@@ -16,12 +16,14 @@ const char* const kKeys[] = {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    std::vector<std::optional<std::string>> first;
+    std::vector<std::optional<vellaro::Cp932Text>> first;
     for (const char* k : kKeys) {
         auto v = vellaro::IniLookup(bytes, "Bas", k);
         if (v) {
-            FUZZ_CHECK(v->size() <= 2047);
-            FUZZ_CHECK(v->find('\n') == std::string::npos && v->find('\r') == std::string::npos);
+            const std::string& value = v->bytes();
+            FUZZ_CHECK(value.size() <= 2047);
+            FUZZ_CHECK(value.find('\n') == std::string::npos &&
+                       value.find('\r') == std::string::npos);
         }
         first.push_back(std::move(v));
     }
@@ -34,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         auto a = vellaro::IniWithValue(inPlace, "Bas", kKeys[i], *first[i]);
         auto b = vellaro::IniWithValue(fresh, "Bas", kKeys[i], *first[i]);
-        if (first[i]->find('\0') != std::string::npos) {
+        if (first[i]->bytes().find('\0') != std::string::npos) {
             FUZZ_CHECK(!a && !b); // refused, never written torn
             continue;
         }
@@ -43,11 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fresh = *b;
     }
     for (std::size_t i = 0; i < first.size(); ++i) {
-        if (!first[i] || first[i]->find('\0') != std::string::npos)
+        if (!first[i] || first[i]->bytes().find('\0') != std::string::npos)
             continue;
         FUZZ_CHECK(vellaro::IniLookup(fresh, "Bas", kKeys[i]) == first[i]);
         FUZZ_CHECK(vellaro::IniLookup(inPlace, "Bas", kKeys[i]) == first[i]);
-        const auto n = vellaro::IniParseInteger(*first[i]);
+        const auto n = vellaro::IniParseInteger(first[i]->bytes());
         if (n) {
             const auto back = vellaro::IniParseInteger(std::to_string(*n));
             FUZZ_CHECK(back && *back == *n);

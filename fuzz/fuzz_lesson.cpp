@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& line : stored)
         FUZZ_CHECK(line.find('\n') == std::string::npos && line.find('\r') == std::string::npos);
 
-    std::vector<std::string> lines;
+    vellaro::Cp932Lines lines;
     const vellaro::LessonDecodeResult r = vellaro::DecodeLessonText(stored, lines);
     if (r.damaged) {
         FUZZ_CHECK(r.damagedLine < stored.size());
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(vellaro::DecodeLessonLine(vellaro::EncodeLessonLine(lines[i], i), i) ==
                    lines[i]);
     }
-    std::vector<std::string> again;
+    vellaro::Cp932Lines again;
     const auto r2 = vellaro::DecodeLessonText(
         vellaro::SplitLessonLines(vellaro::EncodeLessonText(lines)), again);
     FUZZ_CHECK(!r2.damaged && again == lines);

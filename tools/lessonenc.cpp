@@ -33,7 +33,7 @@ int Encode(const std::string& source, const std::string& output) {
     if (!parsed.error.empty())
         return Fail(source + ": " + parsed.error);
     const std::vector<std::string>& utf8 = parsed.lines;
-    std::vector<std::string> lines;
+    vellaro::Cp932Lines lines;
     lines.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const std::string where = source + ": lesson line " + std::to_string(i + 1) + ": ";
@@ -56,7 +56,7 @@ int Decode(const std::string& input, const std::string& output) {
     std::vector<std::string> encoded;
     if (vellaro::ReadLessonFile(input, encoded) != vellaro::LessonReadStatus::Ok)
         return Fail("cannot read " + input);
-    std::vector<std::string> lines;
+    vellaro::Cp932Lines lines;
     const auto result = vellaro::DecodeLessonText(encoded, lines);
     std::string text;
     for (const auto& line : lines) {

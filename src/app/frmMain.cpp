@@ -166,7 +166,8 @@ void TMainCrt::FormCreate() {
     SetMenus(true, true, false);
     SetCurrentPage(TabSheet1);
 
-    if (RegReadStr(kGuidanceKey, kGuidanceValueName) == kGuidanceMarker) {
+    if (RegReadStr(Cp932Text(kGuidanceKey), Cp932Text(kGuidanceValueName)) ==
+        Cp932Text(kGuidanceMarker)) {
         Panel8->hide();
     } else {
         FitGuidancePanel();
@@ -208,7 +209,7 @@ void TMainCrt::SpeedButton1Click() {
     BitBtn5->setEnabled(true);
     Sppd_Text->setText(QString());
     SetMenus(true, true, false);
-    RegWriteStr(kGuidanceKey, kGuidanceValueName, kGuidanceMarker);
+    RegWriteStr(Cp932Text(kGuidanceKey), Cp932Text(kGuidanceValueName), Cp932Text(kGuidanceMarker));
 }
 
 void TMainCrt::FitGuidancePanel() {
@@ -316,8 +317,8 @@ void TMainCrt::SaveCounters() {
         vellaro::SaveCounters(*m_ini, m_settings);
 }
 
-QFont TMainCrt::SettingsFont(const std::string& nameSjis, int points) const {
-    QFont f(FromSjis(nameSjis));
+QFont TMainCrt::SettingsFont(const Cp932Text& name, int points) const {
+    QFont f(FromSjis(name));
     if (points > 0)
         f.setPointSize(points);
     return f;
@@ -343,7 +344,7 @@ void TMainCrt::ApplySettings() {
 void TMainCrt::ShowSettings() {
     sDisp_SrcPath->setText(FromPath(m_settings.PathSrc));
     sDisp_FontName->setText(FromSjis(m_settings.FontName));
-    sDisp_FontSize->setText(FromSjis(IntToText(m_settings.FontSize)));
+    sDisp_FontSize->setText(FromUtf8(IntToText(m_settings.FontSize)));
     CheckBox_Spped->setChecked(m_settings.SwSpeedRead);
     MstLevel->setValue(m_settings.Level);
     SpinEdit1->setValue(m_settings.LevelTextBas);
@@ -352,7 +353,7 @@ void TMainCrt::ShowSettings() {
     // Moving the track bar runs its change handling; setting the position it has runs nothing.
     Select_Level->setValue(MstLevel->value());
     spDisp_FontName->setText(FromSjis(m_settings.spFontName));
-    spDisp_FontSize->setText(FromSjis(IntToText(m_settings.spFontSize)));
+    spDisp_FontSize->setText(FromUtf8(IntToText(m_settings.spFontSize)));
     spBasicCount->setValue(m_settings.BasreadCount);
 }
 
@@ -398,10 +399,10 @@ void TMainCrt::TakeOuterGeometry() {
 
 void TMainCrt::SettingsFromControls() {
     m_settings.FontName = ToSjisOrEmpty(sDisp_FontName->text());
-    m_settings.FontSize = TextToInt(ToSjisOrEmpty(sDisp_FontSize->text()));
+    m_settings.FontSize = TextToInt(ToUtf8(sDisp_FontSize->text()));
     m_settings.FontColor = kWindowTextColor;
     m_settings.spFontName = ToSjisOrEmpty(spDisp_FontName->text());
-    m_settings.spFontSize = TextToInt(ToSjisOrEmpty(spDisp_FontSize->text()));
+    m_settings.spFontSize = TextToInt(ToUtf8(spDisp_FontSize->text()));
     m_settings.PathSrc = ToPath(sDisp_SrcPath->text());
     m_settings.SwSpeedRead = CheckBox_Spped->isChecked();
     m_settings.Level = MstLevel->value();
@@ -452,7 +453,7 @@ namespace {
 // shown, and a confirmed choice replaces the name and size shown (style, colour and effects are
 // not kept; the name stays as it was when the same face was chosen).
 void ChooseFont(QWidget* parent, QLineEdit* name, QLineEdit* size) {
-    const QFont initial = FontDialogStart(name->text(), TextToInt(ToSjisOrEmpty(size->text())));
+    const QFont initial = FontDialogStart(name->text(), TextToInt(ToUtf8(size->text())));
     const std::optional<QFont> chosen = Dialogs().chooseFont(parent, initial);
     if (!chosen)
         return;
@@ -465,7 +466,7 @@ void ChooseFont(QWidget* parent, QLineEdit* name, QLineEdit* size) {
     if (chosenPoints <= 0)
         chosenPoints = qRound(chosen->pointSizeF());
     name->setText(chosenName);
-    size->setText(FromSjis(IntToText(chosenPoints)));
+    size->setText(FromUtf8(IntToText(chosenPoints)));
 }
 
 } // namespace

@@ -301,9 +301,9 @@ class TMainCrt : public QMainWindow {
     void SelectNextMessage(bool forward);
     // The statement of the selected message: the page "プログラム入力" with the caret at its start.
     void GoToMessageStatement();
-    // The pane's lines after a compile of <className>.java (CP932), with their marks and the
+    // The pane's lines after a compile of <className>.java, with their marks and the
     // error count in the status bar.
-    void ShowCompileMessages(const std::vector<std::string>& lines, const std::string& className);
+    void ShowCompileMessages(const vellaro::Cp932Lines& lines, const std::string& className);
     // After a run that ended with an uncaught exception: the failure as one message in the pane,
     // leading to its statement like a compiler message, until the next compile.
     void ShowRunFailure(const vellaro::RunFailure& failure);
@@ -381,7 +381,7 @@ class TMainCrt : public QMainWindow {
     bool ReplaceMissingWorkFolder();
     void TakeOuterGeometry(); // the window's outer geometry into the record
     void FitGuidancePanel();
-    QFont SettingsFont(const std::string& nameSjis, int points) const;
+    QFont SettingsFont(const vellaro::Cp932Text& name, int points) const;
 
     void ShowFailure(const QString& text); // the standard error box
     // The one way the program ends itself (a work folder that cannot be made, a lesson text that

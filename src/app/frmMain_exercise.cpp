@@ -54,9 +54,9 @@ std::filesystem::path TakeChosenFile(const QString& chosen) {
 
 // Encodes the lines for a file; nullopt (with the line and character in `failure`) when a
 // character has no CP932 form.
-std::optional<vellaro::TextLines> EncodeLines(const QStringList& lines,
-                                              vellaro::UnencodableChar* failure) {
-    vellaro::TextLines encoded;
+std::optional<vellaro::Cp932Lines> EncodeLines(const QStringList& lines,
+                                               vellaro::UnencodableChar* failure) {
+    vellaro::Cp932Lines encoded;
     encoded.reserve(static_cast<std::size_t>(lines.size()));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         auto bytes = vellaro::EncodeTextCp932(ToUtf8(lines[i]), failure);
@@ -71,7 +71,7 @@ std::optional<vellaro::TextLines> EncodeLines(const QStringList& lines,
 }
 
 // The same, showing which line cannot be written and answering nullopt, so that nothing is.
-std::optional<vellaro::TextLines> EncodeLines(QWidget* parent, const QStringList& lines) {
+std::optional<vellaro::Cp932Lines> EncodeLines(QWidget* parent, const QStringList& lines) {
     vellaro::UnencodableChar failure;
     auto encoded = EncodeLines(lines, &failure);
     if (!encoded)

@@ -47,17 +47,16 @@ QColor SelectedLineColour(const QPalette& palette) {
 
 // ---- after a compile ----------------------------------------------------------------------------
 
-void TMainCrt::ShowCompileMessages(const std::vector<std::string>& lines,
-                                   const std::string& className) {
+void TMainCrt::ShowCompileMessages(const vellaro::Cp932Lines& lines, const std::string& className) {
     QStringList text;
     text.reserve(static_cast<qsizetype>(lines.size()));
-    for (const std::string& line : lines)
+    for (const vellaro::Cp932Text& line : lines)
         text << vellaro::FromSjis(line);
     // Setting the text forgets what the previous messages said; the new ones are read after.
     Memo1->setPlainText(text.join(QLatin1Char('\n')));
     QList<vellaro::MessagePane::CaretMark> carets;
     for (std::size_t i = 1; i < lines.size(); ++i)
-        if (const auto column = vellaro::CaretColumn(lines[i]))
+        if (const auto column = vellaro::CaretColumn(lines[i].bytes()))
             carets.push_back({int(i), int(*column)});
     Memo1->setCaretMarks(carets);
     m_compileReport = vellaro::ReadCompileMessages(lines, className);

@@ -281,7 +281,7 @@ bool TMainCrt::ReadyToRun(const QString& name) {
     // Said once in the pane, below what the compiler said, which keeps its links.
     if (const std::string shadowing = ShadowingFilesHere();
         !shadowing.empty() && !Memo1->toPlainText().contains(FromUtf8(shadowing))) {
-        std::vector<std::string> lines;
+        vellaro::Cp932Lines lines;
         const QString pane = Memo1->toPlainText();
         if (!pane.isEmpty())
             for (const QString& line : pane.split(QLatin1Char('\n')))

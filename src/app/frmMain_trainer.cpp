@@ -6,8 +6,8 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
-#include <QTextDocument>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "app/Controls.h"
@@ -58,12 +58,23 @@ void ShowField(TMainCrt& w, TrainerState& t) {
     SyncTimer(w.Paint_Timer, field.timerOn(), field.intervalMs());
 }
 
-QString JoinLines(const std::vector<std::string>& lines, bool sjis) {
+// The lines as one text view shows them: LF between them.
+template <typename Line, typename Convert>
+QString JoinLines(const std::vector<Line>& lines, Convert toQt) {
     QStringList out;
     out.reserve(static_cast<qsizetype>(lines.size()));
-    for (const auto& line : lines)
-        out << (sjis ? vellaro::FromSjis(line) : vellaro::FromUtf8(line));
+    for (const Line& line : lines)
+        out << toQt(line);
     return out.join(QLatin1Char('\n'));
+}
+
+// The stored lines are the cipher's alphabet: ASCII, so UTF-8 as well.
+QString JoinStoredLines(const std::vector<std::string>& lines) {
+    return JoinLines(lines, [](const std::string& line) { return vellaro::FromUtf8(line); });
+}
+
+QString JoinLines(const vellaro::Cp932Lines& lines) {
+    return JoinLines(lines, [](const vellaro::Cp932Text& line) { return vellaro::FromSjis(line); });
 }
 
 // The buffers are never shown: their text goes straight into the document, without the editor
@@ -84,7 +95,7 @@ bool TMainCrt::LoadLessonText() {
     TrainerState& t = *m_trainer;
     const auto status =
         vellaro::ReadLessonFile(vellaro::ExePath() / vellaro::kLessonFileName, t.encoded);
-    SetBufferText(ReadText_Buffer, JoinLines(t.encoded, false));
+    SetBufferText(ReadText_Buffer, JoinStoredLines(t.encoded));
     if (status != vellaro::LessonReadStatus::Ok) {
         // Missing, unreadable, or too large to be a lesson: the buffer stays empty.
         vellaro::Dialogs().message(this, vellaro::MsgKind::Error,
@@ -94,7 +105,7 @@ bool TMainCrt::LoadLessonText() {
         return !EndProgram();
     }
     const vellaro::LessonDecodeResult result = vellaro::DecodeLessonText(t.encoded, t.lines);
-    SetBufferText(SreadText, JoinLines(t.lines, true));
+    SetBufferText(SreadText, JoinLines(t.lines));
     if (result.damaged) {
         vellaro::Dialogs().message(
             this, vellaro::MsgKind::Information,

@@ -3,13 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "common/Cp932Text.h"
 #include "trainer/SpeedPage.h"
 
 struct TrainerState {
     // ReadText_Buffer: Java.txt's lines as stored (never shown).
     std::vector<std::string> encoded;
-    // SreadText: one decoded CP932 line per stored line (never shown).
-    std::vector<std::string> lines;
+    // SreadText: one decoded line per stored line (never shown).
+    vellaro::Cp932Lines lines;
     // Both exercises and the sub-page rules; the widgets show what it holds.
     vellaro::SpeedPage page;
 
@@ -17,7 +18,7 @@ struct TrainerState {
     // value moves, so a state that other code gives a control (the guidance panel disables the
     // lesson's Start button and clears the display) stays until the trainer itself changes it.
     struct Shown {
-        std::string display; // Sppd_Text, CP932
+        vellaro::Cp932Text display; // Sppd_Text
         std::string counter = "1";
         bool lessonStart = true; // BitBtn1
         bool fieldStart = true;  // BitBtn9

@@ -1,7 +1,9 @@
 #include "common/Cp932.h"
 
 #include <algorithm>
+#include <ostream>
 #include <stdexcept>
+#include <utility>
 
 #include "common/Platform.h"
 
@@ -33,10 +35,14 @@ std::size_t FindChangedCharacter(std::string_view utf8) {
 
 } // namespace
 
-std::optional<std::string> Cp932ToUtf8(std::string_view cp932, CodecFailure* failure) {
+std::ostream& operator<<(std::ostream& out, const Cp932Text& text) {
+    return out << text.bytes();
+}
+
+std::optional<std::string> Cp932ToUtf8(const Cp932Text& cp932, CodecFailure* failure) {
     std::string out;
     std::size_t failedAt = 0;
-    if (!platform::SystemCp932ToUtf8(cp932, out, failedAt)) {
+    if (!platform::SystemCp932ToUtf8(cp932.bytes(), out, failedAt)) {
         if (failure)
             failure->offset = failedAt;
         return std::nullopt;
@@ -44,7 +50,7 @@ std::optional<std::string> Cp932ToUtf8(std::string_view cp932, CodecFailure* fai
     return out;
 }
 
-std::optional<std::string> Utf8ToCp932(std::string_view utf8, CodecFailure* failure) {
+std::optional<Cp932Text> Utf8ToCp932(std::string_view utf8, CodecFailure* failure) {
     std::string out;
     std::size_t failedAt = 0;
     if (!platform::SystemUtf8ToCp932(utf8, out, failedAt)) {
@@ -58,10 +64,11 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8, CodecFailure* fail
             failure->offset = FindChangedCharacter(utf8);
         return std::nullopt;
     }
-    return out;
+    return Cp932Text(std::move(out));
 }
 
-std::string Cp932ToUtf8Lossy(std::string_view cp932) {
+std::string Cp932ToUtf8Lossy(const Cp932Text& text) {
+    std::string_view cp932 = text.bytes();
     static constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
     std::string result;
     std::string part;
@@ -80,11 +87,19 @@ std::string Cp932ToUtf8Lossy(std::string_view cp932) {
     return result;
 }
 
-std::string Sjis(std::string_view utf8) {
+Cp932Text Sjis(std::string_view utf8) {
     auto out = Utf8ToCp932(utf8);
     if (!out)
         throw std::invalid_argument("fixed text without a CP932 form: " + std::string(utf8));
     return *out;
+}
+
+Cp932Lines SjisLines(const std::vector<std::string>& utf8) {
+    Cp932Lines lines;
+    lines.reserve(utf8.size());
+    for (const std::string& line : utf8)
+        lines.push_back(Sjis(line));
+    return lines;
 }
 
 std::size_t Utf8SequenceLength(unsigned char lead) {

@@ -80,8 +80,8 @@ StoredValue ParseValue(std::string_view line) {
     std::string_view rest = line.substr(line.find('=') + 1);
     auto colon = rest.find(':');
     if (colon == std::string_view::npos)
-        return {std::string(), std::string(rest)}; // no type: of no type a string reader accepts
-    return {std::string(rest.substr(0, colon)), std::string(rest.substr(colon + 1))};
+        return {std::string(), Cp932Text(rest)}; // no type: of no type a string reader accepts
+    return {std::string(rest.substr(0, colon)), Cp932Text(rest.substr(colon + 1))};
 }
 
 // Index of the first line of the section of a key (the line after its header), or npos.
@@ -107,8 +107,10 @@ fs::path MachineValuesFile(const fs::path& systemFolder) {
     return systemFolder / "machine-values.ini";
 }
 
-std::optional<StoredValue> ReadStoredValue(const fs::path& systemFolder, std::string_view key,
-                                           std::string_view name) {
+std::optional<StoredValue> ReadStoredValue(const fs::path& systemFolder, const Cp932Text& keyText,
+                                           const Cp932Text& nameText) {
+    const std::string_view key = keyText.bytes();
+    const std::string_view name = nameText.bytes();
     std::string bytes;
     if (systemFolder.empty() ||
         !ReadWholeFile(MachineValuesFile(systemFolder), bytes, kMaxStoreBytes))
@@ -126,9 +128,11 @@ std::optional<StoredValue> ReadStoredValue(const fs::path& systemFolder, std::st
     return std::nullopt;
 }
 
-StoreResult WriteStoredValue(const fs::path& systemFolder, std::string_view key,
-                             std::string_view name, const StoredValue& value,
+StoreResult WriteStoredValue(const fs::path& systemFolder, const Cp932Text& keyText,
+                             const Cp932Text& nameText, const StoredValue& value,
                              std::string* errorText) {
+    const std::string_view key = keyText.bytes();
+    const std::string_view name = nameText.bytes();
     using namespace std::string_view_literals;
     // Opening the key: the system folder is made when it is missing, and it must be ours to
     // write, and so must the file when it exists. A folder that cannot be made (a file in its
@@ -149,7 +153,7 @@ StoreResult WriteStoredValue(const fs::path& systemFolder, std::string_view key,
     }
 
     // From here on the key is open: what cannot be written is a refused write.
-    std::string_view data = value.data;
+    std::string_view data = value.data.bytes();
     data = data.substr(0, data.find('\0'));
     if (name.empty() || HasAny(name, "=\r\n\0"sv) || HasAny(data, "\r\n"sv) ||
         HasAny(value.type, ":=\r\n\0"sv)) {

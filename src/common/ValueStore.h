@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/Cp932Text.h"
+
 namespace vellaro {
 
 // The file of the store in a system folder.
@@ -23,13 +25,13 @@ std::filesystem::path MachineValuesFile(const std::filesystem::path& systemFolde
 
 struct StoredValue {
     std::string type; // "sz", "expand_sz", "dword", ...
-    std::string data; // CP932 bytes
+    Cp932Text data;
 };
 
 // The value of a name under a key, nullopt when the file, the key or the value is missing or the
 // file cannot be read. Never creates or changes anything.
 std::optional<StoredValue> ReadStoredValue(const std::filesystem::path& systemFolder,
-                                           std::string_view key, std::string_view name);
+                                           const Cp932Text& key, const Cp932Text& name);
 
 enum class StoreResult {
     Written,        // the value is on disk
@@ -42,8 +44,8 @@ enum class StoreResult {
 // byte cannot be opened; a name holding '=', CR or LF and data holding CR or
 // LF are refused (they would corrupt the file). Data is cut at its first zero byte, as a string
 // value of the registry is. errorText receives the system's reason for a refused write (UTF-8).
-StoreResult WriteStoredValue(const std::filesystem::path& systemFolder, std::string_view key,
-                             std::string_view name, const StoredValue& value,
+StoreResult WriteStoredValue(const std::filesystem::path& systemFolder, const Cp932Text& key,
+                             const Cp932Text& name, const StoredValue& value,
                              std::string* errorText = nullptr);
 
 } // namespace vellaro

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/Cp932Text.h"
+
 namespace vellaro {
 
 namespace fs = std::filesystem;
@@ -82,11 +84,11 @@ void PumpEvents();
 void AppTerminate();
 // target: a local path (UTF-8) or an address such as "https://...".
 void ShellOpen(const std::string& target);
-// Named text values (a small store in the system folder, made on the first write). Key, name and
-// value are CP932 texts. A key that cannot be opened or created on writing is silent; a refused
-// write after that throws VellaroError("'%s' の設定に失敗しました").
-void RegWriteStr(const std::string& key, const std::string& name, const std::string& value);
-std::string RegReadStr(const std::string& key, const std::string& name);
+// Named text values (a small store in the system folder, made on the first write). A key that
+// cannot be opened or created on writing is silent; a refused write after that throws
+// VellaroError("'%s' の設定に失敗しました").
+void RegWriteStr(const Cp932Text& key, const Cp932Text& name, const Cp932Text& value);
+Cp932Text RegReadStr(const Cp932Text& key, const Cp932Text& name);
 
 // --- Seams ---------------------------------------------------------------------------------
 

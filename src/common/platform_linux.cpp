@@ -264,7 +264,7 @@ int DriveKind(const fs::path& p) {
     }
 }
 
-void RegWriteStr(const std::string& key, const std::string& name, const std::string& value) {
+void RegWriteStr(const Cp932Text& key, const Cp932Text& name, const Cp932Text& value) {
     StoreResult r = StoreResult::KeyUnavailable;
     try {
         r = WriteStoredValue(SysPath(), key, name, StoredValue{"sz", value});
@@ -276,12 +276,13 @@ void RegWriteStr(const std::string& key, const std::string& name, const std::str
     }
 }
 
-std::string RegReadStr(const std::string& key, const std::string& name) {
+Cp932Text RegReadStr(const Cp932Text& key, const Cp932Text& name) {
     try {
         auto v = ReadStoredValue(SysPath(), key, name);
         if (!v || (v->type != "sz" && v->type != "expand_sz"))
             return {};
-        return v->data.substr(0, v->data.find('\0'));
+        const std::string& data = v->data.bytes();
+        return Cp932Text(data.substr(0, data.find('\0')));
     } catch (...) {
         return {};
     }

@@ -276,7 +276,7 @@ bool TfromFileSelect::FolderAccepted(const QString& folder) {
     // The settings file stores the folder as CP932 text; a name it cannot hold would be lost, and
     // one that it would read back changed (blanks at either end, a line break, more than a value
     // holds) would lead the next start to another folder.
-    const std::optional<std::string> stored = vellaro::Utf8ToCp932(path.string());
+    const std::optional<vellaro::Cp932Text> stored = vellaro::Utf8ToCp932(path.string());
     if (!stored || !vellaro::IniValueReadsBack(*stored))
         return false;
     // A folder renamed or removed since the tree read it is not a folder to work in.

@@ -179,8 +179,8 @@ std::string ConsoleCaption(const Command& command) {
     return CommandText(command);
 }
 
-std::vector<std::string> SplitCaptureLines(std::string_view bytes) {
-    std::vector<std::string> lines;
+Cp932Lines SplitCaptureLines(std::string_view bytes) {
+    Cp932Lines lines;
     std::size_t start = 0;
     std::size_t i = 0;
     while (i < bytes.size()) {
@@ -209,7 +209,7 @@ bool ClearCaptureFile(const fs::path& capture) {
     return status.type() == fs::file_type::not_found;
 }
 
-std::optional<std::vector<std::string>> ReadCaptureFile(const fs::path& capture) {
+std::optional<Cp932Lines> ReadCaptureFile(const fs::path& capture) {
     std::error_code ec;
     if (!fs::is_regular_file(fs::symlink_status(capture, ec))) {
         return std::nullopt;
@@ -225,15 +225,15 @@ std::optional<std::vector<std::string>> ReadCaptureFile(const fs::path& capture)
     return SplitCaptureLines(bytes);
 }
 
-std::vector<std::string> FoldCandidateLists(const std::vector<std::string>& lines) {
-    const std::string constructor = "    " + Sjis("コンストラクタ ");
-    const std::string method = "    " + Sjis("メソッド ");
-    auto isCandidate = [&](const std::string& line) {
-        return line.compare(0, constructor.size(), constructor) == 0 ||
-               line.compare(0, method.size(), method) == 0;
+Cp932Lines FoldCandidateLists(const Cp932Lines& lines) {
+    const std::string constructor = "    " + Sjis("コンストラクタ ").bytes();
+    const std::string method = "    " + Sjis("メソッド ").bytes();
+    auto isCandidate = [&](const Cp932Text& line) {
+        return line.bytes().compare(0, constructor.size(), constructor) == 0 ||
+               line.bytes().compare(0, method.size(), method) == 0;
     };
-    auto isReason = [](const std::string& line) { return line.compare(0, 6, "      ") == 0; };
-    std::vector<std::string> out;
+    auto isReason = [](const Cp932Text& line) { return line.bytes().compare(0, 6, "      ") == 0; };
+    Cp932Lines out;
     out.reserve(lines.size());
     for (std::size_t i = 0; i < lines.size();) {
         if (!isCandidate(lines[i])) {
@@ -259,9 +259,8 @@ std::vector<std::string> FoldCandidateLists(const std::vector<std::string>& line
     return out;
 }
 
-std::vector<std::string>
-CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int exitStatus) {
-    std::vector<std::string> lines;
+Cp932Lines CompileMessages(const std::optional<Cp932Lines>& captureLines, int exitStatus) {
+    Cp932Lines lines;
     if (captureLines) {
         lines = FoldCandidateLists(*captureLines);
     } else {
@@ -276,8 +275,8 @@ CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int
         // was killed or failed silently must not be reported as a success.
         lines.push_back(Sjis(exitStatus == 0 ? kCompileCleanText : kCompileBrokenText));
     } else if (exitStatus == 0 && captureLines &&
-               std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-                   return line.find_first_not_of(" \t") != std::string::npos;
+               std::any_of(lines.begin(), lines.end(), [](const Cp932Text& line) {
+                   return line.bytes().find_first_not_of(" \t") != std::string::npos;
                })) {
         // Notes and warnings only: the class was made all the same, and the pane says so.
         lines.push_back(Sjis(kCompileCleanText));
@@ -333,10 +332,9 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
             outcome.exitStatus = result.status;
             return outcome;
         }
-        const bool refused =
-            result.end == CommandEnd::ByItself &&
-            JvmRefusedOptions(result.status, lines.value_or(std::vector<std::string>{}),
-                              FileStamp(classFile) != classBefore);
+        const bool refused = result.end == CommandEnd::ByItself &&
+                             JvmRefusedOptions(result.status, lines.value_or(Cp932Lines{}),
+                                               FileStamp(classFile) != classBefore);
         // Whatever went wrong, the archive is not trusted again until it is made anew; a refusal
         // is remembered only once the plain command shows that the JVM takes its own options.
         ForgetCompilerArchive(plan, false);
@@ -354,8 +352,7 @@ CompileOutcome CompileSource(std::string_view className, const CompileRunner& ru
             return stoppedOutcome();
         }
         RecordPlainCompile(plan, elapsed);
-        if (refused && !JvmRefusedOptions(plain.status,
-                                          plainLines.value_or(std::vector<std::string>{}), false))
+        if (refused && !JvmRefusedOptions(plain.status, plainLines.value_or(Cp932Lines{}), false))
             ForgetCompilerArchive(plan, true);
         outcome.lines = CompileMessages(plainLines, plain.status);
         outcome.exitStatus = plain.status;

@@ -1,7 +1,6 @@
 #pragma once
 // Compiling the exercise's Java source and running its class: the command lines handed to the
 // command interpreter, the capture file of the compiler's error output and how it is read.
-// Command lines are UTF-8 (they hold paths); the capture file's lines are CP932 bytes.
 
 #include <chrono>
 #include <filesystem>
@@ -10,6 +9,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/Cp932Text.h"
 
 namespace vellaro {
 
@@ -90,9 +91,9 @@ inline constexpr std::string_view kLauncherProgram = "java";
 // its text.
 std::string ConsoleCaption(const Command& command);
 
-// The lines of a capture file's text: CR LF, a lone CR and a lone LF each end a line; a final
+// The lines of a capture file's bytes: CR LF, a lone CR and a lone LF each end a line; a final
 // line break does not start another line.
-std::vector<std::string> SplitCaptureLines(std::string_view bytes);
+Cp932Lines SplitCaptureLines(std::string_view captureBytes);
 
 // Removes what an earlier compile (or anyone else) left at the capture path, so that the
 // shell's redirection creates a fresh file and never follows a planted link. False when
@@ -100,7 +101,7 @@ std::vector<std::string> SplitCaptureLines(std::string_view bytes);
 bool ClearCaptureFile(const fs::path& capture);
 
 // The capture file's lines; nullopt when it is not a regular file or cannot be read.
-std::optional<std::vector<std::string>> ReadCaptureFile(const fs::path& capture);
+std::optional<Cp932Lines> ReadCaptureFile(const fs::path& capture);
 
 // Starts a command and waits for its end; answers its exit status, or -1 when it could not be
 // started or did not end normally.
@@ -123,10 +124,10 @@ using CompileRunner =
     std::function<CommandResult(const Command& command, std::chrono::milliseconds limit)>;
 
 struct CompileOutcome {
-    bool classNameMissing = false;  // the warning box is due; nothing was started
-    bool stopped = false;           // the learner or the closing window ended the compile
-    std::vector<std::string> lines; // the message pane's lines, CP932
-    int exitStatus = -1;            // the compiler's; 0 when it made the class
+    bool classNameMissing = false; // the warning box is due; nothing was started
+    bool stopped = false;          // the learner or the closing window ended the compile
+    Cp932Lines lines;              // the message pane's lines
+    int exitStatus = -1;           // the compiler's; 0 when it made the class
 };
 
 // Compiles <className>.java in the current folder, leaving the command's text in ShellCommand,
@@ -144,11 +145,10 @@ CompileOutcome CompileSource(std::string_view className, const CommandRunner& ru
 // The compiler lists every constructor or method that did not fit a call, each with its reason;
 // the pane shows the first kCandidatesShown of a list and one line that counts the others.
 inline constexpr std::size_t kCandidatesShown = 2;
-std::vector<std::string> FoldCandidateLists(const std::vector<std::string>& lines);
+Cp932Lines FoldCandidateLists(const Cp932Lines& lines);
 
 // The pane's lines for a capture file read (or not) after a compile that ended with exitStatus,
 // candidate lists folded.
-std::vector<std::string>
-CompileMessages(const std::optional<std::vector<std::string>>& captureLines, int exitStatus);
+Cp932Lines CompileMessages(const std::optional<Cp932Lines>& captureLines, int exitStatus);
 
 } // namespace vellaro

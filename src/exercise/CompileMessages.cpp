@@ -161,28 +161,29 @@ constexpr std::size_t kLinesBelowRead = 16;
 // (it writes CP932), and replacing byte after byte costs more the longer the line.
 constexpr std::size_t kLossyDecodeLimit = 1024;
 
-std::string Decode(std::string_view cp932) {
-    if (auto utf8 = Cp932ToUtf8(cp932))
+// A piece of a pane line (CP932 bytes) to UTF-8.
+std::string Decode(std::string_view cp932Bytes) {
+    if (auto utf8 = Cp932ToUtf8(Cp932Text(cp932Bytes)))
         return std::move(*utf8);
-    return Cp932ToUtf8Lossy(cp932.substr(0, kLossyDecodeLimit));
+    return Cp932ToUtf8Lossy(Cp932Text(cp932Bytes.substr(0, kLossyDecodeLimit)));
 }
 
 // The compiler's words in its own code page. ASCII blanks, digits and ":" are never the second
 // byte of a CP932 character, so matching these at the start of a line or after such a byte
 // never matches inside a character.
 struct CompilerWords {
-    std::string error = Sjis("エラー:");
-    std::string warning = Sjis("警告:");
-    std::string note = Sjis("ノート:");
-    std::string symbol = Sjis(kSymbolLabel);
-    std::string location = Sjis(kLocationLabel);
-    std::string countError = Sjis("エラー");
-    std::string countWarning = Sjis("警告");
-    std::string countUnit = Sjis("個");
-    std::string totalHead = Sjis("合計");
-    std::string totalMiddle = Sjis("個のうち、最初の");
-    std::string totalErrors = Sjis("個のエラーのみ");
-    std::string totalWarnings = Sjis("個の警告のみ");
+    std::string error = Sjis("エラー:").bytes();
+    std::string warning = Sjis("警告:").bytes();
+    std::string note = Sjis("ノート:").bytes();
+    std::string symbol = Sjis(kSymbolLabel).bytes();
+    std::string location = Sjis(kLocationLabel).bytes();
+    std::string countError = Sjis("エラー").bytes();
+    std::string countWarning = Sjis("警告").bytes();
+    std::string countUnit = Sjis("個").bytes();
+    std::string totalHead = Sjis("合計").bytes();
+    std::string totalMiddle = Sjis("個のうち、最初の").bytes();
+    std::string totalErrors = Sjis("個のエラーのみ").bytes();
+    std::string totalWarnings = Sjis("個の警告のみ").bytes();
 };
 
 const CompilerWords& Words() {
@@ -417,8 +418,7 @@ const Explanation* FindExplanation(const std::vector<Explanation>& entries,
     return nullptr;
 }
 
-CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
-                                  std::string_view className) {
+CompileReport ReadCompileMessages(const Cp932Lines& paneLines, std::string_view className) {
     const CompilerWords& w = Words();
     CompileReport report;
 
@@ -429,8 +429,8 @@ CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
         --closing;
     std::optional<std::size_t> counted;
     std::optional<std::size_t> total;
-    while (closing > 0 && IsClosingLine(paneLines[closing - 1])) {
-        const std::string_view line = paneLines[--closing];
+    while (closing > 0 && IsClosingLine(paneLines[closing - 1].bytes())) {
+        const std::string_view line = paneLines[--closing].bytes();
         if (auto n = CountLine(line, w.countError))
             counted = n;
         if (auto n = TotalLine(line, w.totalErrors))
@@ -440,7 +440,7 @@ CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
 
     const std::string source = std::string(className) + ".java";
     for (std::size_t i = 0; i < closing; ++i) {
-        const auto header = ParseHeader(paneLines[i]);
+        const auto header = ParseHeader(paneLines[i].bytes());
         if (!header)
             continue;
         if (!report.messages.empty() && report.messages.back().endLine > i)
@@ -464,7 +464,7 @@ CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
     for (CompilerMessage& m : report.messages) {
         std::vector<std::string> below;
         for (std::size_t i = m.paneLine + 1; i < m.endLine; ++i) {
-            const std::string_view line = SkipBlanks(paneLines[i]);
+            const std::string_view line = SkipBlanks(paneLines[i].bytes());
             if (StartsWith(line, w.note)) {
                 m.endLine = i; // the compiler's closing notes belong to no message
                 break;

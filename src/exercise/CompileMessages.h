@@ -3,8 +3,8 @@
 // message, which of those name a line of the exercise's source, how many errors the compiler
 // counted, and a plain-Japanese explanation of each message.
 //
-// The pane's lines come in as the compile left them (CP932 bytes, one string per line). What
-// comes out for the window (file names, message texts, explanations, the status text) is UTF-8.
+// The pane's lines come in as the compile left them, in CP932. What comes out for the window
+// (file names, message texts, explanations, the status text) is UTF-8.
 // The explanations are the project's data (resources/messages/explanations.txt), compiled in.
 
 #include <cstddef>
@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/Cp932Text.h"
 
 namespace vellaro {
 
@@ -102,8 +104,7 @@ struct CompileReport {
 
 // Reads the pane's lines after a compile of <className>.java (className as the window holds
 // it, UTF-8). Lines that are not the compiler's messages give nothing; no input is refused.
-CompileReport ReadCompileMessages(const std::vector<std::string>& paneLines,
-                                  std::string_view className);
+CompileReport ReadCompileMessages(const Cp932Lines& paneLines, std::string_view className);
 
 // The message whose first line is pane line `paneLine`, or nullptr.
 const CompilerMessage* MessageStartingAt(const CompileReport& report, std::size_t paneLine);

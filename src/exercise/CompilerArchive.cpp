@@ -223,7 +223,7 @@ std::string JvmEnvironment(const std::function<std::optional<std::string>(const 
     return out;
 }
 
-bool JavacsOwnVerdict(int exitStatus, const std::vector<std::string>& errorLines) {
+bool JavacsOwnVerdict(int exitStatus, const Cp932Lines& errorLines) {
     if (exitStatus < 0 || exitStatus > 2)
         return false;
     // What the JVM and its launcher write, at the start of a line. javac's own lines start with
@@ -248,9 +248,9 @@ bool JavacsOwnVerdict(int exitStatus, const std::vector<std::string>& errorLines
         "Java HotSpot",
         "[", // the JVM's own log lines, "[0.012s][warning][cds]"
     };
-    for (const std::string& line : errorLines)
+    for (const Cp932Text& line : errorLines)
         for (std::string_view prefix : kJvmLines)
-            if (StartsWith(line, prefix))
+            if (StartsWith(line.bytes(), prefix))
                 return false;
     return true;
 }
@@ -361,13 +361,12 @@ CompilerArchivePlan PlanArchive(const fs::path& cacheFolder, const std::optional
 
 } // namespace
 
-bool JvmRefusedOptions(int exitStatus, const std::vector<std::string>& errorLines,
-                       bool classWritten) {
+bool JvmRefusedOptions(int exitStatus, const Cp932Lines& errorLines, bool classWritten) {
     if (exitStatus != 1 || classWritten)
         return false;
-    for (const std::string& line : errorLines)
-        if (line.find("Unrecognized VM option") != std::string::npos ||
-            line.find("Could not create the Java Virtual Machine") != std::string::npos)
+    for (const Cp932Text& line : errorLines)
+        if (line.bytes().find("Unrecognized VM option") != std::string::npos ||
+            line.bytes().find("Could not create the Java Virtual Machine") != std::string::npos)
             return true;
     return false;
 }
@@ -442,13 +441,11 @@ std::optional<BackgroundArchiveJob> PlanBackgroundArchive(const fs::path& cacheF
         fs::remove_all(job.folder, ec);
         return std::nullopt;
     }
-    TextLines statements;
-    for (const char* s : kSampleStatements)
-        statements.push_back(Sjis(s));
+    TextLines statements(std::begin(kSampleStatements), std::end(kSampleStatements));
     const fs::path source = job.folder / (std::string(kSampleClass) + ".java");
     // A scratch file: written without a flush to disc, which would hold up the window.
     std::ofstream out(source, std::ios::binary | std::ios::trunc);
-    out << JavaFileBytes(MakeJavaSource(kSampleClass, statements));
+    out << JavaFileBytes(SjisLines(MakeJavaSource(kSampleClass, statements)));
     out.close();
     if (!out) {
         AbandonBackgroundArchive(job);
@@ -472,9 +469,8 @@ bool FinishBackgroundArchive(const BackgroundArchiveJob& job, int exitStatus,
         made = exitStatus == 0 && fs::exists(job.plan.archive, ec);
     } else {
         const fs::path sample = job.folder / (std::string(kSampleClass) + ".class");
-        ForgetCompilerArchive(
-            job.plan, JvmRefusedOptions(exitStatus, lines.value_or(std::vector<std::string>{}),
-                                        fs::exists(sample, ec)));
+        ForgetCompilerArchive(job.plan, JvmRefusedOptions(exitStatus, lines.value_or(Cp932Lines{}),
+                                                          fs::exists(sample, ec)));
     }
     fs::remove_all(job.folder, ec);
     return made;

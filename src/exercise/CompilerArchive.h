@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Cp932Text.h"
 #include "exercise/Compile.h"
 
 namespace vellaro {
@@ -89,12 +90,11 @@ std::string ArchiveChecksum(const fs::path& file);
 // JVM rather than javac writes (an archive message, a JVM error or exception, a fatal-error
 // report). Anything else, after a compile with the archive, is the archive's doing until the
 // plain command shows otherwise.
-bool JavacsOwnVerdict(int exitStatus, const std::vector<std::string>& errorLines);
+bool JavacsOwnVerdict(int exitStatus, const Cp932Lines& errorLines);
 
 // True when the JVM did not start because it refused the options: it ended with status 1,
 // said so on its error output and wrote no class.
-bool JvmRefusedOptions(int exitStatus, const std::vector<std::string>& errorLines,
-                       bool classWritten);
+bool JvmRefusedOptions(int exitStatus, const Cp932Lines& errorLines, bool classWritten);
 
 // True when the JVM died of a fatal error (it aborts, and the shell reports 128 + SIGABRT):
 // what a damaged archive can make it do.

@@ -75,20 +75,20 @@ std::string ExerciseTextFromFileBytes(std::string_view bytes) {
     return out;
 }
 
-std::string JavaFileBytes(const TextLines& lines) {
+std::string JavaFileBytes(const Cp932Lines& lines) {
     std::size_t total = 0;
-    for (const std::string& line : lines)
+    for (const Cp932Text& line : lines)
         total += line.size() + kCrLf.size();
     std::string out;
     out.reserve(total);
-    for (const std::string& line : lines) {
-        out.append(line);
+    for (const Cp932Text& line : lines) {
+        out.append(line.bytes());
         out.append(kCrLf);
     }
     return out;
 }
 
-std::optional<std::string> EncodeTextCp932(std::string_view utf8, UnencodableChar* failure) {
+std::optional<Cp932Text> EncodeTextCp932(std::string_view utf8, UnencodableChar* failure) {
     CodecFailure codec;
     auto bytes = Utf8ToCp932(utf8, &codec);
     if (bytes)
@@ -177,7 +177,7 @@ ExerciseRead ReadExerciseBytes(std::string_view bytes) {
     }
     const Utf8Shape utf8 = InspectUtf8(bytes);
     CodecFailure codec;
-    const bool cp932 = Cp932ToUtf8(bytes, &codec).has_value();
+    const bool cp932 = Cp932ToUtf8(Cp932Text(bytes), &codec).has_value();
     if (!cp932 && !utf8.valid) {
         result.status = ExerciseReadStatus::NotCp932;
         result.line = LineOfOffset(bytes, codec.offset);
@@ -193,7 +193,7 @@ ExerciseRead ReadExerciseBytes(std::string_view bytes) {
     else
         result.encoding = ExerciseEncoding::Cp932;
     if (result.encoding != ExerciseEncoding::Utf8)
-        result.text = ExerciseTextFromFileBytes(bytes);
+        result.text = Cp932Text(ExerciseTextFromFileBytes(bytes));
     if (result.encoding != ExerciseEncoding::Cp932) {
         // A byte-order mark is a mark of UTF-8, not text. (EF BB is no CP932 character, so a
         // file that starts with one is never read as CP932.)
@@ -242,18 +242,18 @@ std::string ReadFailureMessage(const ExerciseRead& read) {
     return text;
 }
 
-bool WriteExerciseFile(const std::filesystem::path& file, std::string_view editorTextCp932,
+bool WriteExerciseFile(const std::filesystem::path& file, const Cp932Text& editorText,
                        std::string* reason) {
-    return AtomicWriteFile(file, ExerciseFileBytes(editorTextCp932), reason);
+    return AtomicWriteFile(file, ExerciseFileBytes(editorText.bytes()), reason);
 }
 
-bool WriteJavaFile(const std::filesystem::path& file, const TextLines& linesCp932,
+bool WriteJavaFile(const std::filesystem::path& file, const Cp932Lines& lines,
                    std::string* reason) {
-    return AtomicWriteFile(file, JavaFileBytes(linesCp932), reason);
+    return AtomicWriteFile(file, JavaFileBytes(lines), reason);
 }
 
-bool JavaFileMatches(const std::filesystem::path& file, const TextLines& linesCp932) {
-    const std::string expected = JavaFileBytes(linesCp932);
+bool JavaFileMatches(const std::filesystem::path& file, const Cp932Lines& lines) {
+    const std::string expected = JavaFileBytes(lines);
     std::string bytes;
     // A longer file differs already; it is not read.
     return ReadWholeFile(file, bytes, expected.size()) && bytes == expected;

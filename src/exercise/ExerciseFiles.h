@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/Cp932Text.h"
 #include "exercise/JavaComp.h"
 
 namespace vellaro {
@@ -29,14 +30,15 @@ inline constexpr std::string_view kSavedAsSjis = "Shift-JIS で保存しまし�
 // ---- file contents -------------------------------------------------------------------------
 
 // Editor text (lines separated by LF, CR LF or CR) to the bytes of an exercise file: every line
-// break becomes CR LF, and the file ends with a line break only if the text does.
-std::string ExerciseFileBytes(std::string_view editorText);
+// break becomes CR LF, and the file ends with a line break only if the text does. Both work on
+// the bytes of either encoding: only CR and LF are looked at.
+std::string ExerciseFileBytes(std::string_view editorTextBytes);
 // Exercise-file bytes to editor text: CR LF, a lone LF and a lone CR each become one LF.
 std::string ExerciseTextFromFileBytes(std::string_view bytes);
 // The generated lines, each followed by CR LF; no lines give no bytes.
-std::string JavaFileBytes(const TextLines& lines);
+std::string JavaFileBytes(const Cp932Lines& lines);
 
-// ---- CP932 for writing ---------------------------------------------------------------------
+// ---- encoding for writing ------------------------------------------------------------------
 
 struct UnencodableChar {
     std::size_t line = 0;  // 1-based, counted by LF
@@ -44,9 +46,9 @@ struct UnencodableChar {
     char32_t codePoint = 0;
 };
 
-// UTF-8 text to CP932. nullopt (with where and what) when a character has no CP932 form or the
-// text is not valid UTF-8.
-std::optional<std::string> EncodeTextCp932(std::string_view utf8, UnencodableChar* failure);
+// nullopt (with where and what) when a character has no CP932 form or the text is not valid
+// UTF-8.
+std::optional<Cp932Text> EncodeTextCp932(std::string_view utf8, UnencodableChar* failure);
 // The message that refuses the write, naming the line and the character (UTF-8).
 std::string UnencodableMessage(const UnencodableChar& failure);
 
@@ -83,7 +85,7 @@ Utf8Shape InspectUtf8(std::string_view bytes);
 struct ExerciseRead {
     ExerciseReadStatus status = ExerciseReadStatus::CannotRead;
     ExerciseEncoding encoding = ExerciseEncoding::Cp932;
-    std::string text;     // the CP932 reading: CP932 bytes, lines separated by LF (Cp932, Either)
+    Cp932Text text;       // the CP932 reading, lines separated by LF (Cp932, Either)
     std::string utf8Text; // the UTF-8 reading, lines separated by LF, no byte-order mark (Utf8,
                           // Either)
     std::size_t line = 0; // the offending line for Binary and NotCp932
@@ -100,16 +102,16 @@ std::string ReadFailureMessage(const ExerciseRead& read);
 
 // Both replace the whole file atomically. false when the file could not be written; the target
 // is then as it was. reason (if given) receives the system's text.
-bool WriteExerciseFile(const std::filesystem::path& file, std::string_view editorTextCp932,
+bool WriteExerciseFile(const std::filesystem::path& file, const Cp932Text& editorText,
                        std::string* reason = nullptr);
-bool WriteJavaFile(const std::filesystem::path& file, const TextLines& linesCp932,
+bool WriteJavaFile(const std::filesystem::path& file, const Cp932Lines& lines,
                    std::string* reason = nullptr);
 
 // ---- compiling what is on screen ------------------------------------------------------------
 
 // True when `file` is a regular file holding exactly the bytes WriteJavaFile would write for
 // these lines; false when it is missing, cannot be read, or holds anything else.
-bool JavaFileMatches(const std::filesystem::path& file, const TextLines& linesCp932);
+bool JavaFileMatches(const std::filesystem::path& file, const Cp932Lines& lines);
 
 // The question before a compile whose <class>.java is not the source on screen (UTF-8).
 std::string UnwrittenSourceQuestion(std::string_view className);

@@ -2,11 +2,11 @@
 // Java source generation: the learner's statements wrapped into a class with a main method,
 // and the numbered listing of that source.
 //
-// Texts are CP932 bytes. The rules look only at the ASCII bytes "?", "(", CR and LF. None of
-// them can be the second byte of a double-byte character (those lie at 0x40 and above), so a
-// byte-wise search never matches inside a Japanese character. The same holds for UTF-8, whose
-// multi-byte characters use bytes above 0x7F only, so the window may hand these functions the
-// editor's text in either encoding and gets the same lines back.
+// Texts are the editor's UTF-8; a Java file takes the lines in CP932 (SjisLines, or the
+// window's encoding of them). The rules look only at the ASCII bytes "?", "(", CR and LF, which
+// no multi-byte UTF-8 character holds (those use bytes above 0x7F only). Nor can they be the
+// second byte of a CP932 double-byte character (those lie at 0x40 and above), so the rules would
+// give CP932 bytes the same lines back as well.
 
 #include <cstddef>
 #include <string>

@@ -196,8 +196,8 @@ std::optional<std::int32_t> ParseInteger(std::string_view s) {
 
 } // namespace
 
-std::optional<std::string> IniLookup(std::string_view bytes, std::string_view section,
-                                     std::string_view key) {
+std::optional<Cp932Text> IniLookup(std::string_view bytes, std::string_view section,
+                                   std::string_view key) {
     const std::vector<Line> lines = SplitLines(bytes);
     const SectionSpan span = Locate(lines, Trim(section), Trim(key));
     if (!span.keyFound())
@@ -205,19 +205,21 @@ std::optional<std::string> IniLookup(std::string_view bytes, std::string_view se
     const Parsed p = ParseLine(lines[span.keyLine].text);
     if (!p.hasValue)
         return std::nullopt;
-    return std::string(LimitValue(p.value));
+    return Cp932Text(LimitValue(p.value));
 }
 
 std::optional<std::int32_t> IniParseInteger(std::string_view value) {
     return ParseInteger(value);
 }
 
-bool IniValueReadsBack(std::string_view value) {
+bool IniValueReadsBack(const Cp932Text& text) {
+    const std::string_view value = text.bytes();
     return !HasLineBreakOrNul(value) && Trim(value) == value && value.size() <= kMaxValueBytes;
 }
 
 std::optional<std::string> IniWithValue(std::string_view bytes, std::string_view section,
-                                        std::string_view key, std::string_view value) {
+                                        std::string_view key, const Cp932Text& valueText) {
+    const std::string_view value = valueText.bytes();
     const std::string_view sec = Trim(section);
     const std::string_view name = Trim(key);
     // What cannot be written so that it reads back the same is refused, not written: a line
@@ -263,16 +265,16 @@ std::optional<std::string> IniWithValue(std::string_view bytes, std::string_view
 
 IniFile::IniFile(std::filesystem::path path) : m_path(std::move(path)) {}
 
-std::optional<std::string> IniFile::ReadRaw(const std::string& section,
-                                            const std::string& key) const {
+std::optional<Cp932Text> IniFile::ReadRaw(const std::string& section,
+                                          const std::string& key) const {
     std::string bytes;
     if (!ReadWholeFile(m_path, bytes, kMaxFileBytes))
         return std::nullopt;
     return IniLookup(bytes, section, key);
 }
 
-std::string IniFile::ReadString(const std::string& section, const std::string& key,
-                                const std::string& def) const {
+Cp932Text IniFile::ReadString(const std::string& section, const std::string& key,
+                              const Cp932Text& def) const {
     auto v = ReadRaw(section, key);
     return v ? *v : def;
 }
@@ -282,7 +284,7 @@ std::int32_t IniFile::ReadInteger(const std::string& section, const std::string&
     const auto v = ReadRaw(section, key);
     if (!v)
         return def;
-    return ParseInteger(*v).value_or(def);
+    return ParseInteger(v->bytes()).value_or(def);
 }
 
 bool IniFile::ReadBool(const std::string& section, const std::string& key, bool def) const {
@@ -290,7 +292,7 @@ bool IniFile::ReadBool(const std::string& section, const std::string& key, bool 
 }
 
 void IniFile::WriteString(const std::string& section, const std::string& key,
-                          const std::string& value) {
+                          const Cp932Text& value) {
     WriteStrings(section, {{key, value}});
 }
 
@@ -339,11 +341,11 @@ void IniFile::ThrowRefused() const {
 }
 
 void IniFile::WriteInteger(const std::string& section, const std::string& key, std::int32_t value) {
-    WriteString(section, key, std::to_string(value));
+    WriteString(section, key, Cp932Text(std::to_string(value)));
 }
 
 void IniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
-    WriteString(section, key, value ? "1" : "0");
+    WriteString(section, key, Cp932Text(value ? "1" : "0"));
 }
 
 } // namespace vellaro

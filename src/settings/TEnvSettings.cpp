@@ -86,8 +86,8 @@ void SaveSettings(IniFile& ini, const TEnvSettings& s) {
 
     // One replacement of the file for the whole record: a kill or a full disk never leaves a
     // file that mixes this store with the one before.
-    const auto n = [](std::int32_t v) { return std::to_string(v); };
-    const auto b = [](bool v) { return std::string(v ? "1" : "0"); };
+    const auto n = [](std::int32_t v) { return Cp932Text(std::to_string(v)); };
+    const auto b = [](bool v) { return Cp932Text(v ? "1" : "0"); };
     ini.WriteStrings(kSettingsSection, {{"spFontSize", n(s.spFontSize)},
                                         {"spFontName", s.spFontName},
                                         {"FontName", s.FontName},
@@ -109,9 +109,10 @@ void SaveSettings(IniFile& ini, const TEnvSettings& s) {
 }
 
 void SaveCounters(IniFile& ini, const TEnvSettings& s) {
-    ini.WriteStrings(kSettingsSection, {{"Level", std::to_string(s.Level)},
-                                        {"JavaReadCount", std::to_string(s.JavaReadCount)},
-                                        {"BasreadCount", std::to_string(s.BasreadCount)}});
+    const auto n = [](std::int32_t v) { return Cp932Text(std::to_string(v)); };
+    ini.WriteStrings(kSettingsSection, {{"Level", n(s.Level)},
+                                        {"JavaReadCount", n(s.JavaReadCount)},
+                                        {"BasreadCount", n(s.BasreadCount)}});
 }
 
 } // namespace vellaro

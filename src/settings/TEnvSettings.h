@@ -5,15 +5,17 @@
 #include <filesystem>
 #include <string>
 
+#include "common/Cp932Text.h"
+
 namespace vellaro {
 
 class IniFile;
 
 struct TEnvSettings {
-    std::string FontName;      // CP932
+    Cp932Text FontName;
     std::int32_t FontSize = 0; // points
     std::int32_t FontColor = 0;
-    std::string spFontName; // CP932
+    Cp932Text spFontName;
     std::int32_t spFontSize = 0;
     std::filesystem::path PathSrc; // the work folder (UTF-8 in memory, CP932 in the file)
     std::int32_t YokoSize = 0;

@@ -1,6 +1,7 @@
 #include "trainer/LessonText.h"
 
 #include <array>
+#include <utility>
 
 #include "common/AtomicFile.h"
 
@@ -55,7 +56,7 @@ std::uint8_t LessonLineKey(std::size_t lineIndex) {
     return static_cast<std::uint8_t>((lineIndex + 1) % 32);
 }
 
-std::string DecodeLessonLine(std::string_view encoded, std::size_t lineIndex) {
+Cp932Text DecodeLessonLine(std::string_view encoded, std::size_t lineIndex) {
     const auto& digit = DigitTable();
     const unsigned key = LessonLineKey(lineIndex);
     const std::size_t n = encoded.size();
@@ -69,10 +70,11 @@ std::string DecodeLessonLine(std::string_view encoded, std::size_t lineIndex) {
         const unsigned pair = static_cast<unsigned>((k + 1) & 0xFF);
         out[k] = static_cast<char>((v ^ pair ^ key) & 0xFFu);
     }
-    return out;
+    return Cp932Text(std::move(out));
 }
 
-std::string EncodeLessonLine(std::string_view decoded, std::size_t lineIndex) {
+std::string EncodeLessonLine(const Cp932Text& text, std::size_t lineIndex) {
+    const std::string_view decoded = text.bytes();
     const unsigned key = LessonLineKey(lineIndex);
     std::string out;
     out.resize(decoded.size() * 2);
@@ -85,16 +87,15 @@ std::string EncodeLessonLine(std::string_view decoded, std::size_t lineIndex) {
     return out;
 }
 
-bool LessonLineAcceptable(std::string_view decoded) {
-    return decoded.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
+bool LessonLineAcceptable(const Cp932Text& decoded) {
+    return decoded.bytes().find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
 }
 
-LessonDecodeResult DecodeLessonText(const std::vector<std::string>& encoded,
-                                    std::vector<std::string>& lines) {
+LessonDecodeResult DecodeLessonText(const std::vector<std::string>& encoded, Cp932Lines& lines) {
     lines.clear();
     lines.reserve(encoded.size());
     for (std::size_t i = 0; i < encoded.size(); ++i) {
-        std::string line = DecodeLessonLine(encoded[i], i);
+        Cp932Text line = DecodeLessonLine(encoded[i], i);
         if (!LessonLineAcceptable(line))
             return {true, i};
         lines.push_back(std::move(line));
@@ -131,7 +132,7 @@ LessonReadStatus ReadLessonFile(const std::filesystem::path& file,
     return LessonReadStatus::Ok;
 }
 
-std::string EncodeLessonText(const std::vector<std::string>& lines) {
+std::string EncodeLessonText(const Cp932Lines& lines) {
     std::string out;
     std::size_t total = 0;
     for (const auto& line : lines)

@@ -4,7 +4,7 @@
 // Every byte of a decoded line is stored as two characters of a private 17-character alphabet
 // (high nibble first). Before that, the byte is combined by exclusive-or with its 1-based pair
 // number k in the line (low 8 bits only) and with the line key (i + 1) mod 32 of the 0-based
-// line number i. Decoded lines are CP932 bytes.
+// line number i.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/Cp932Text.h"
 
 namespace vellaro {
 
@@ -36,14 +38,14 @@ std::uint8_t LessonLineKey(std::size_t lineIndex);
 
 // One stored line to its bytes, with the line key of lineIndex. An odd-length line's missing
 // last character counts as digit 0.
-std::string DecodeLessonLine(std::string_view encoded, std::size_t lineIndex);
-// The inverse: bytes to the stored characters for line lineIndex (twice as long).
-std::string EncodeLessonLine(std::string_view decoded, std::size_t lineIndex);
+Cp932Text DecodeLessonLine(std::string_view encoded, std::size_t lineIndex);
+// The inverse: the stored characters for line lineIndex (twice as long).
+std::string EncodeLessonLine(const Cp932Text& decoded, std::size_t lineIndex);
 
 // Whether the lesson line list takes a decoded line unchanged. A 0x00 byte would cut the line
 // short, and a CR or LF byte would split it into two entries where the lesson counts on exactly
 // one per stored line: either marks a damaged or wrongly enciphered file.
-bool LessonLineAcceptable(std::string_view decoded);
+bool LessonLineAcceptable(const Cp932Text& decoded);
 
 struct LessonDecodeResult {
     bool damaged = false;
@@ -52,8 +54,7 @@ struct LessonDecodeResult {
 
 // Clears lines and fills it with one decoded line per stored line, in order. Stops at the first
 // line the list refuses; the lines before it stay.
-LessonDecodeResult DecodeLessonText(const std::vector<std::string>& encoded,
-                                    std::vector<std::string>& lines);
+LessonDecodeResult DecodeLessonText(const std::vector<std::string>& encoded, Cp932Lines& lines);
 
 // Splits file contents into lines. CR LF, a lone LF and a lone CR each end a line; a line end
 // after the last line does not start a further, empty line.
@@ -69,6 +70,6 @@ LessonReadStatus ReadLessonFile(const std::filesystem::path& file,
                                 std::vector<std::string>& buffer);
 
 // Whole stored text for decoded lines: each line enciphered with its key and followed by CR LF.
-std::string EncodeLessonText(const std::vector<std::string>& lines);
+std::string EncodeLessonText(const Cp932Lines& lines);
 
 } // namespace vellaro

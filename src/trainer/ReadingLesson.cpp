@@ -20,7 +20,7 @@ std::int32_t ToIndex(std::int64_t v) {
 
 } // namespace
 
-std::string LessonEndText() {
+Cp932Text LessonEndText() {
     return Sjis("テキストが終わりました次の準備をして下さい。");
 }
 
@@ -47,7 +47,7 @@ void ReadingLesson::start(const TEnvSettings& s, std::size_t lineCount) {
     m_startEnabled = false;
 }
 
-void ReadingLesson::tick(TEnvSettings& s, const std::vector<std::string>& lines) {
+void ReadingLesson::tick(TEnvSettings& s, const Cp932Lines& lines) {
     if (m_readIndex > m_readLastIndex) {
         // The Start button stays disabled until Stop; the counter keeps its value.
         m_running = false;
@@ -57,11 +57,11 @@ void ReadingLesson::tick(TEnvSettings& s, const std::vector<std::string>& lines)
     } else {
         // Nothing outside the list is ever read: below 0 (after "先頭行へ") reads as an empty
         // line, and the last index is re-checked against the list actually given.
-        static const std::string empty;
+        static const Cp932Text empty;
         const bool inside =
             m_readIndex >= 0 && static_cast<std::size_t>(m_readIndex) < lines.size();
-        const std::string& line = inside ? lines[static_cast<std::size_t>(m_readIndex)] : empty;
-        if (line.empty() || line.front() != kTab) {
+        const Cp932Text& line = inside ? lines[static_cast<std::size_t>(m_readIndex)] : empty;
+        if (line.empty() || line.bytes().front() != kTab) {
             m_display = line;
             ++m_readIndex;
         } else {
@@ -71,7 +71,7 @@ void ReadingLesson::tick(TEnvSettings& s, const std::vector<std::string>& lines)
             } else {
                 m_tabLineHeld = true;
             }
-            m_display = line.substr(1);
+            m_display = Cp932Text(line.bytes().substr(1));
         }
         m_counter = IntToText(m_readIndex);
     }
@@ -95,7 +95,7 @@ void ReadingLesson::focusLost() {
 void ReadingLesson::enterPage(const TEnvSettings& s) {
     m_readIndex = s.JavaReadCount;
     m_counter = IntToText(m_readIndex);
-    m_display.clear();
+    m_display = Cp932Text();
 }
 
 void ReadingLesson::stopForPageSwitch() {

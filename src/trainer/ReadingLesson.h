@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "common/Cp932Text.h"
+
 namespace vellaro {
 
 struct TEnvSettings;
 
-// Shown in the display once the text has run out (CP932).
-std::string LessonEndText();
+// Shown in the display once the text has run out.
+Cp932Text LessonEndText();
 
 // Interval in milliseconds between two lines at reading level `level`: (10 - level) * 150 + 200.
 // A level outside 1 to 10 (a hand-edited settings file) is clamped first; 12 and above would
@@ -30,7 +32,7 @@ class ReadingLesson {
     void start(const TEnvSettings& s, std::size_t lineCount);
     // One tick of Read_Timer: shows the next line (a line beginning with TAB for two ticks,
     // without its TAB) or the end-of-text text, and writes the position into the counter pair.
-    void tick(TEnvSettings& s, const std::vector<std::string>& lines);
+    void tick(TEnvSettings& s, const Cp932Lines& lines);
     // Stop (BitBtn5): back to idle; the display keeps the line shown last.
     void stop();
     // Focus left the display: the lesson halts, the Start button stays as it is.
@@ -47,7 +49,7 @@ class ReadingLesson {
     std::int32_t readLastIndex() const { return m_readLastIndex; }
     bool tabLineHeld() const { return m_tabLineHeld; }
 
-    const std::string& display() const { return m_display; } // CP932
+    const Cp932Text& display() const { return m_display; }
     const std::string& counter() const { return m_counter; }
     bool timerOn() const { return m_timerOn; }
     std::int32_t intervalMs() const { return m_intervalMs; }
@@ -61,7 +63,7 @@ class ReadingLesson {
     // one lesson: it survives Stop, page switches and restarts.
     bool m_tabLineHeld = false;
 
-    std::string m_display;
+    Cp932Text m_display;
     std::string m_counter = "1";
     bool m_timerOn = false;
     std::int32_t m_intervalMs = 500;

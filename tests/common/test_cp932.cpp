@@ -4,15 +4,18 @@
 #include <stdexcept>
 
 using vellaro::CodecFailure;
+using vellaro::Cp932Text;
 using vellaro::Cp932ToUtf8;
 using vellaro::Cp932ToUtf8Lossy;
 using vellaro::Sjis;
 using vellaro::Utf8ToCp932;
+using namespace vellaro::cp932_literals;
 
 namespace {
 
-void ExpectRoundTrip(const std::string& utf8, const std::string& cp932) {
+void ExpectRoundTrip(const std::string& utf8, std::string_view cp932Bytes) {
     SCOPED_TRACE(utf8);
+    const Cp932Text cp932(cp932Bytes);
     const auto encoded = Utf8ToCp932(utf8);
     ASSERT_TRUE(encoded.has_value());
     EXPECT_EQ(*encoded, cp932);
@@ -29,10 +32,10 @@ void ExpectEncodeRefused(const std::string& utf8, std::size_t offset) {
     EXPECT_EQ(failure.offset, offset);
 }
 
-void ExpectDecodeRefused(const std::string& cp932, std::size_t offset) {
+void ExpectDecodeRefused(std::string_view cp932Bytes, std::size_t offset) {
     CodecFailure failure;
     failure.offset = 999;
-    EXPECT_FALSE(Cp932ToUtf8(cp932, &failure).has_value());
+    EXPECT_FALSE(Cp932ToUtf8(Cp932Text(cp932Bytes), &failure).has_value());
     EXPECT_EQ(failure.offset, offset);
 }
 
@@ -102,7 +105,7 @@ TEST(Cp932, EveryBmpCharacterRoundTripsOrIsRefused) {
         ASSERT_EQ(*decoded, utf8) << std::hex << static_cast<unsigned>(cp);
     }
     EXPECT_FALSE(Utf8ToCp932("〜").has_value());
-    EXPECT_EQ(Utf8ToCp932("～"), "\x81\x60");
+    EXPECT_EQ(Utf8ToCp932("～"), "\x81\x60"_cp932);
     // ASCII, the kana, the kanji of JIS X 0208, the vendor rows and the user area (about 9400).
     EXPECT_GT(held, 9000u);
 }
@@ -115,14 +118,14 @@ TEST(Cp932, DecodingRefusesInvalidBytesWithTheirOffset) {
 }
 
 TEST(Cp932, LossyDecodingReplacesOnlyTheDamagedBytes) {
-    EXPECT_EQ(Cp932ToUtf8Lossy("x\xFFy\x88\x9F"), "x\xEF\xBF\xBDy亜");
-    EXPECT_EQ(Cp932ToUtf8Lossy("ok\x82"), "ok\xEF\xBF\xBD");
+    EXPECT_EQ(Cp932ToUtf8Lossy("x\xFFy\x88\x9F"_cp932), "x\xEF\xBF\xBDy亜");
+    EXPECT_EQ(Cp932ToUtf8Lossy("ok\x82"_cp932), "ok\xEF\xBF\xBD");
     // A damaged lead byte must not swallow the character after it.
-    EXPECT_EQ(Cp932ToUtf8Lossy("\x81 A"), "\xEF\xBF\xBD A");
-    EXPECT_EQ(Cp932ToUtf8Lossy("\x83\x41"), "ア");
+    EXPECT_EQ(Cp932ToUtf8Lossy("\x81 A"_cp932), "\xEF\xBF\xBD A");
+    EXPECT_EQ(Cp932ToUtf8Lossy("\x83\x41"_cp932), "ア");
 }
 
 TEST(Cp932, SjisConvertsFixedTextsAndRejectsImpossibleOnes) {
-    EXPECT_EQ(Sjis("登　録"), "\x93\x6F\x81\x40\x98\x5E");
+    EXPECT_EQ(Sjis("登　録"), "\x93\x6F\x81\x40\x98\x5E"_cp932);
     EXPECT_THROW(Sjis("😀"), std::invalid_argument);
 }

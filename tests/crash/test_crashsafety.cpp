@@ -78,18 +78,20 @@ TEST_F(CrashSafety, SettingsFileIsWholeAfterEveryKill) {
 }
 
 TEST_F(CrashSafety, ExerciseAndJavaFilesAreWholeAfterEveryKill) {
-    const std::string oldText = Sjis("int a = 1;\n?(\"こんにちは\" + a);\n");
-    std::string newText;
+    const Cp932Text oldText = Sjis("int a = 1;\n?(\"こんにちは\" + a);\n");
+    std::string newAscii;
     for (int i = 0; i < 2000; ++i)
-        newText += "System.out.println(" + std::to_string(i) + ");\n";
-    const TextLines oldJava = {"import java.io.*;", "", "class A {}"};
-    TextLines newJava(3000, std::string(60, 'x'));
+        newAscii += "System.out.println(" + std::to_string(i) + ");\n";
+    const Cp932Text newText(newAscii);
+    const Cp932Lines oldJava = SjisLines({"import java.io.*;", "", "class A {}"});
+    const Cp932Lines newJava(3000, Cp932Text(std::string(60, 'x')));
 
     const fs::path sja = m_dir / "Hello.sja";
     const fs::path java = m_dir / "Hello.java";
     ASSERT_TRUE(WriteExerciseFile(sja, oldText));
     ASSERT_TRUE(WriteJavaFile(java, oldJava));
-    const std::string sjaOld = ExerciseFileBytes(oldText), sjaNew = ExerciseFileBytes(newText);
+    const std::string sjaOld = ExerciseFileBytes(oldText.bytes()),
+                      sjaNew = ExerciseFileBytes(newText.bytes());
     const std::string javaOld = JavaFileBytes(oldJava), javaNew = JavaFileBytes(newJava);
 
     const int landed = vellaro::testing::KillWhileWriting(

@@ -89,16 +89,13 @@ class JavacFolderTest : public FolderTest {
 
     // Writes <name>.java from the learner's statements (UTF-8 here, CP932 in the file).
     void WriteSource(const std::string& name, const std::vector<std::string>& statements) {
-        vellaro::TextLines lines;
-        for (const std::string& s : statements)
-            lines.push_back(vellaro::Sjis(s));
         std::ofstream out(scratch / "work" / (name + ".java"), std::ios::binary);
-        out << vellaro::JavaFileBytes(vellaro::MakeJavaSource(name, lines));
+        out << vellaro::JavaFileBytes(
+            vellaro::SjisLines(vellaro::MakeJavaSource(name, statements)));
     }
 
     // Compiles as the compile page does, the archive's watchdog included.
-    std::vector<std::string> Compile(const std::string& name,
-                                     const std::vector<std::string>& env = {}) {
+    vellaro::Cp932Lines Compile(const std::string& name, const std::vector<std::string>& env = {}) {
         const auto outcome = vellaro::CompileSource(
             name, [&](const vellaro::Command& command, std::chrono::milliseconds limit) {
                 bool overran = false;

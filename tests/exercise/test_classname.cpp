@@ -21,7 +21,7 @@ TEST(ClassNameRule, OnlyDigitsUnderscoreAndAsciiLettersAreAllowed) {
     EXPECT_TRUE(IsAllowedClassName("Hello_World2"));
     EXPECT_FALSE(IsAllowedClassName("a b"));
     EXPECT_FALSE(IsAllowedClassName("A$"));
-    EXPECT_FALSE(IsAllowedClassName(vellaro::Sjis("クラス")));
+    EXPECT_FALSE(IsAllowedClassName(vellaro::Sjis("クラス").bytes()));
     EXPECT_FALSE(IsAllowedClassName("\xEF\xBC\xA1")); // full-width A in UTF-8
 }
 

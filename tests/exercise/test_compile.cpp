@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include "../common/CommonTestSupport.h"
+#include "TextBytes.h"
 #include "common/Cp932.h"
 #include "common/delCommFunc.h"
 #include "exercise/Compile.h"
@@ -14,6 +15,8 @@
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using vellaro::Sjis;
+using vtest::Bytes;
+using vtest::Cp932Of;
 
 namespace {
 
@@ -90,12 +93,7 @@ TEST(CommandLines, RunEndIsReadFromItsMarkAlone) {
 }
 
 TEST(CompileMessages, LongCandidateListsAreFoldedToTheirFirstLines) {
-    const auto pane = [](const std::vector<std::string>& utf8) {
-        std::vector<std::string> lines;
-        for (const std::string& l : utf8)
-            lines.push_back(Sjis(l));
-        return lines;
-    };
+    const auto pane = [](const std::vector<std::string>& utf8) { return vellaro::SjisLines(utf8); };
     std::vector<std::string> capture = {
         "Hello.java:6: エラー: Scannerに適切なコンストラクタが見つかりません"
         "(引数がありません)",
@@ -155,14 +153,14 @@ TEST_F(CommandExec, AwkwardNamesReachTheCompilerAndTheLauncherAsOneWordEach) {
                                            {"-J-XX:SharedArchiveFile=" + archive, "-J-Xshare:on"}),
                    bin, scratch / "out.txt"),
               0);
-    EXPECT_THAT(vellaro::ReadCaptureFile(capture).value_or(std::vector<std::string>{}),
+    EXPECT_THAT(Bytes(vellaro::ReadCaptureFile(capture).value_or(vellaro::Cp932Lines{})),
                 ElementsAre("[-J-XX:SharedArchiveFile=" + archive + "]", "[-J-Xshare:on]",
                             "[-J-Duser.language=ja]", "[-J-Dfile.encoding=MS932]", "[-encoding]",
                             "[MS932]", "[-g]", "[" + name + ".java]"));
 
     const fs::path out = folder / "run.txt";
     EXPECT_EQ(Exec(vellaro::RunClassCommand(name), bin, out), 0);
-    const std::vector<std::string> lines = vellaro::SplitCaptureLines(ReadFile(out));
+    const std::vector<std::string> lines = Bytes(vellaro::SplitCaptureLines(ReadFile(out)));
     ASSERT_GE(lines.size(), 5u);
     EXPECT_EQ(lines[4], "[" + name + "]");
 }
@@ -170,31 +168,33 @@ TEST_F(CommandExec, AwkwardNamesReachTheCompilerAndTheLauncherAsOneWordEach) {
 TEST(CaptureLines, EveryKindOfLineBreakEndsALine) {
     using vellaro::SplitCaptureLines;
     EXPECT_TRUE(SplitCaptureLines("").empty());
-    EXPECT_THAT(SplitCaptureLines("\r\n"), ElementsAre(""));
-    EXPECT_THAT(SplitCaptureLines("\n"), ElementsAre(""));
-    EXPECT_THAT(SplitCaptureLines("\r\r\r"), ElementsAre("", "", ""));
-    EXPECT_THAT(SplitCaptureLines("a\rb\nc\r\nd"), ElementsAre("a", "b", "c", "d"));
-    EXPECT_THAT(SplitCaptureLines("a\r\n\r\n"), ElementsAre("a", ""));
-    EXPECT_THAT(SplitCaptureLines("\n\r"), ElementsAre("", ""));
-    const std::string japanese = Sjis("エラー: ';'がありません");
-    EXPECT_THAT(SplitCaptureLines(japanese + "\r\n" + japanese), ElementsAre(japanese, japanese));
+    EXPECT_THAT(Bytes(SplitCaptureLines("\r\n")), ElementsAre(""));
+    EXPECT_THAT(Bytes(SplitCaptureLines("\n")), ElementsAre(""));
+    EXPECT_THAT(Bytes(SplitCaptureLines("\r\r\r")), ElementsAre("", "", ""));
+    EXPECT_THAT(Bytes(SplitCaptureLines("a\rb\nc\r\nd")), ElementsAre("a", "b", "c", "d"));
+    EXPECT_THAT(Bytes(SplitCaptureLines("a\r\n\r\n")), ElementsAre("a", ""));
+    EXPECT_THAT(Bytes(SplitCaptureLines("\n\r")), ElementsAre("", ""));
+    const std::string japanese = Sjis("エラー: ';'がありません").bytes();
+    EXPECT_THAT(Bytes(SplitCaptureLines(japanese + "\r\n" + japanese)),
+                ElementsAre(japanese, japanese));
 }
 
 TEST(CompileMessages, SuccessOnlyForAnEmptyCaptureOfACleanRun) {
     using vellaro::CompileMessages;
-    const std::string clean = Sjis(vellaro::kCompileCleanText);
-    const std::string broken = Sjis(vellaro::kCompileBrokenText);
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{}, 0), ElementsAre(clean));
-    EXPECT_THAT(CompileMessages(std::nullopt, 0), ElementsAre(broken));
+    const std::string clean = Sjis(vellaro::kCompileCleanText).bytes();
+    const std::string broken = Sjis(vellaro::kCompileBrokenText).bytes();
+    EXPECT_THAT(Bytes(CompileMessages(Cp932Of({}), 0)), ElementsAre(clean));
+    EXPECT_THAT(Bytes(CompileMessages(std::nullopt, 0)), ElementsAre(broken));
     // A compiler that died without a word did not succeed.
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{}, -1), ElementsAre(broken));
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{}, 1), ElementsAre(broken));
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{""}, 0), ElementsAre(""));
+    EXPECT_THAT(Bytes(CompileMessages(Cp932Of({}), -1)), ElementsAre(broken));
+    EXPECT_THAT(Bytes(CompileMessages(Cp932Of({}), 1)), ElementsAre(broken));
+    EXPECT_THAT(Bytes(CompileMessages(Cp932Of({""}), 0)), ElementsAre(""));
     // Notes or warnings alone: the class was made, and the pane says so after them.
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{"note"}, 0), ElementsAre("note", clean));
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{"error"}, 1), ElementsAre("error"));
-    EXPECT_THAT(CompileMessages(std::vector<std::string>{"/bin/sh: 1: javac: not found"}, 127),
-                ElementsAre("/bin/sh: 1: javac: not found", Sjis(vellaro::kCompilerMissingText)));
+    EXPECT_THAT(Bytes(CompileMessages(Cp932Of({"note"}), 0)), ElementsAre("note", clean));
+    EXPECT_THAT(Bytes(CompileMessages(Cp932Of({"error"}), 1)), ElementsAre("error"));
+    EXPECT_THAT(
+        Bytes(CompileMessages(Cp932Of({"/bin/sh: 1: javac: not found"}), 127)),
+        ElementsAre("/bin/sh: 1: javac: not found", Sjis(vellaro::kCompilerMissingText).bytes()));
 }
 
 class CaptureFileTest : public vellaro::test::FolderTest {
@@ -212,7 +212,7 @@ TEST_F(CaptureFileTest, LivesInThePrivateTemporaryFolder) {
 TEST_F(CaptureFileTest, ReadsOnlyARegularFile) {
     EXPECT_FALSE(vellaro::ReadCaptureFile(capture()));
     WriteFile(capture(), "\r\n");
-    EXPECT_THAT(*vellaro::ReadCaptureFile(capture()), ElementsAre(""));
+    EXPECT_THAT(Bytes(*vellaro::ReadCaptureFile(capture())), ElementsAre(""));
     WriteFile(capture(), "");
     EXPECT_TRUE(vellaro::ReadCaptureFile(capture())->empty());
 
@@ -262,7 +262,8 @@ TEST_F(CaptureFileTest, CaptureOfLineBreaksOnlyIsNoSuccess) {
         EXPECT_FALSE(outcome.classNameMissing);
         EXPECT_EQ(seen.argv, vellaro::CompileCommand("Hello", capture()).argv);
         EXPECT_EQ(vellaro::ShellCommand, vellaro::CommandText(seen));
-        EXPECT_EQ(outcome.lines, std::vector<std::string>(bytes == "\r\n" ? 1 : 2, ""));
+        EXPECT_EQ(outcome.lines,
+                  vellaro::Cp932Lines(bytes == "\r\n" ? 1 : 2, vellaro::Cp932Text()));
     }
 }
 

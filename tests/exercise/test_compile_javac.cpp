@@ -18,12 +18,12 @@ namespace {
 
 class JavacTest : public vellaro::test::JavacFolderTest {
   protected:
-    static std::string Utf8(const std::string& cp932) {
+    static std::string Utf8(const vellaro::Cp932Text& cp932) {
         return vellaro::Cp932ToUtf8(cp932).value_or("<not CP932>");
     }
 };
 
-const std::string kClean = Sjis(vellaro::kCompileCleanText);
+const vellaro::Cp932Text kClean = Sjis(vellaro::kCompileCleanText);
 
 TEST_F(JavacTest, CleanHelloAndJapaneseLiteralsCompileUnderAnyLocale) {
     WriteSource("Hello", {"?(\"Hello\");"});
@@ -85,7 +85,7 @@ TEST_F(JavacTest, MissingCompilerIsExplainedInJapanese) {
     fs::create_directories(scratch / "nojdk");
     const auto lines = Compile("Hello", {"PATH=" + (scratch / "nojdk").string()});
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_THAT(lines[0], HasSubstr("javac"));
+    EXPECT_THAT(lines[0].bytes(), HasSubstr("javac"));
     EXPECT_EQ(Utf8(lines[1]), "javac が見つかりません。JDK をインストールして下さい。");
 }
 

@@ -13,11 +13,8 @@ namespace {
 
 // ---- The reader on captures written by hand ----
 
-std::vector<std::string> Pane(const std::vector<std::string>& utf8Lines) {
-    std::vector<std::string> lines;
-    for (const std::string& l : utf8Lines)
-        lines.push_back(Sjis(l));
-    return lines;
+vellaro::Cp932Lines Pane(const std::vector<std::string>& utf8Lines) {
+    return vellaro::SjisLines(utf8Lines);
 }
 
 TEST(CompileMessages, NothingToReadGivesNoMessagesAndNoCount) {
@@ -142,11 +139,11 @@ TEST(CompileMessages, MessagesOfOtherFilesAreExplainedButNotLinkedOrSteppedTo) {
 TEST(CompileMessages, HugeLinesAndBytesThatAreNotCp932AreReadWithoutLoss) {
     const std::string huge(1 << 20, 'x');
     const std::string garbage(1 << 20, '\xFF');
-    const std::vector<std::string> pane = {
-        Sjis("Hello.java:6: エラー: ") + huge,
-        garbage,
-        Sjis("Hello.java:7: エラー: ") + "\x81\x20" + Sjis("文ではありません"),
-        "\x85\x40.java:3: " + Sjis("エラー: 文ではありません"),
+    const vellaro::Cp932Lines pane = {
+        Sjis("Hello.java:6: エラー: ") + vellaro::Cp932Text(huge),
+        vellaro::Cp932Text(garbage),
+        Sjis("Hello.java:7: エラー: ") + vellaro::Cp932Text("\x81\x20") + Sjis("文ではありません"),
+        vellaro::Cp932Text("\x85\x40.java:3: ") + Sjis("エラー: 文ではありません"),
         Sjis("Hello.java:99999999999999999999999: エラー: 文ではありません"),
         Sjis("エラー3個"),
     };

@@ -28,7 +28,7 @@ class BrokenProgramTest : public vellaro::test::JavacFolderTest,
 TEST_P(BrokenProgramTest, FirstMessageIsExplainedAndLeadsToItsStatement) {
     const BrokenProgram& p = GetParam();
     WriteSource("Hello", p.statements);
-    const std::vector<std::string> pane = Compile("Hello");
+    const vellaro::Cp932Lines pane = Compile("Hello");
     const CompileReport report = vellaro::ReadCompileMessages(pane, "Hello");
 
     ASSERT_FALSE(report.messages.empty()) << vellaro::Cp932ToUtf8Lossy(pane.front());

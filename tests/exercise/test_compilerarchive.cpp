@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "../common/CommonTestSupport.h"
+#include "TextBytes.h"
 #include "common/Cp932.h"
 #include "exercise/Compile.h"
 #include "exercise/CompilerArchive.h"
@@ -111,12 +112,13 @@ TEST_F(CompilerArchiveTest, AnotherJdkADamagedArchiveOrARefusalEachGetTheirOwnSt
     ForgetCompilerArchive(use, false);
     EXPECT_FALSE(fs::exists(use.archive));
 
-    const std::vector<std::string> refusal = {"Unrecognized VM option 'TieredStopAtLevel=1'",
-                                              "Error: Could not create the Java Virtual Machine."};
+    const Cp932Lines refusal =
+        vtest::Cp932Of({"Unrecognized VM option 'TieredStopAtLevel=1'",
+                        "Error: Could not create the Java Virtual Machine."});
     EXPECT_TRUE(JvmRefusedOptions(1, refusal, false));
     EXPECT_FALSE(JvmRefusedOptions(1, refusal, true));
     EXPECT_FALSE(JvmRefusedOptions(0, refusal, false));
-    EXPECT_FALSE(JvmRefusedOptions(1, {"Hello.java:6: エラー: ';'がありません"}, false));
+    EXPECT_FALSE(JvmRefusedOptions(1, {Sjis("Hello.java:6: エラー: ';'がありません")}, false));
     ForgetCompilerArchive(PlanCompilerArchive(cache, jdk, {}), true);
     EXPECT_EQ(PlanCompilerArchive(cache, jdk, {}).step, ArchiveStep::None);
     EXPECT_EQ(PlanCompilerArchive(cache, JdkBuild{"/j", "21.0.2+13"}, {}).step, ArchiveStep::Make);
@@ -300,7 +302,7 @@ TEST(JavacsOwnVerdict, OnlyJavacsStatusesAndLinesWithoutTheJvms) {
         {0, {"[0.012s][warning][cds] x"}, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(JavacsOwnVerdict(c.status, c.lines), c.own)
+        EXPECT_EQ(JavacsOwnVerdict(c.status, vtest::Cp932Of(c.lines)), c.own)
             << c.status << " " << (c.lines.empty() ? "" : c.lines.back());
 }
 
@@ -325,8 +327,8 @@ class ArchiveFallbackTest : public test::FolderTest {
 TEST_F(ArchiveFallbackTest, AnythingButJavacsVerdictGivesThePlainCompilesResultAlone) {
     using std::chrono::milliseconds;
     const std::string error = "Hello.java:6: \x83G\x83\x89\x81[: ';'\n";
-    const std::string clean = Sjis(kCompileCleanText);
-    const std::string stoppedLine = Sjis(kCompileStoppedText);
+    const std::string clean = Sjis(kCompileCleanText).bytes();
+    const std::string stoppedLine = Sjis(kCompileStoppedText).bytes();
     struct Run {
         std::string capture;
         int status;
@@ -397,7 +399,7 @@ TEST_F(ArchiveFallbackTest, AnythingButJavacsVerdictGivesThePlainCompilesResultA
                 vtest::WriteFile(CapturePath(), r.capture);
                 return CommandResult{r.status, r.end};
             });
-        EXPECT_EQ(outcome.lines, c.shown);
+        EXPECT_EQ(vtest::Bytes(outcome.lines), c.shown);
         EXPECT_EQ(outcome.stopped, c.shown.front() == stoppedLine);
         ASSERT_EQ(runs.size(), c.plainRan ? 2U : 1U);
         EXPECT_TRUE(runs[0].first);

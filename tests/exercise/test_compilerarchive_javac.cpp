@@ -70,7 +70,7 @@ class ArchiveTest : public vellaro::test::JavacFolderTest {
                                                         build + "\n");
     }
 
-    const std::vector<std::string> clean = {vellaro::Sjis(vellaro::kCompileCleanText)};
+    const vellaro::Cp932Lines clean = {vellaro::Sjis(vellaro::kCompileCleanText)};
 };
 
 TEST_F(ArchiveTest, MadeByTheFirstCompileUsedByTheNextAndMadeAnewAfterACrash) {
@@ -101,7 +101,7 @@ TEST_F(ArchiveTest, MadeByTheFirstCompileUsedByTheNextAndMadeAnewAfterACrash) {
 
     // Errors in the learner's program are the compiler's verdict, as without the archive.
     WriteSource("Broken", {"?(\"x\")"});
-    EXPECT_THAT(Compile("Broken").front(), HasSubstr("Broken.java:6:"));
+    EXPECT_THAT(Compile("Broken").front().bytes(), HasSubstr("Broken.java:6:"));
 }
 
 // The archive made in the background before the first compile, by the real JDK and by one that
@@ -225,8 +225,8 @@ TEST_F(ArchiveTest, AFullOrReadOnlyCacheFolderChangesNothingTheLearnerSees) {
     WriteSource("Broken", {"?(\"x\")"});
     source.cache = scratch / "plain-cache";
     vellaro::SetFolderSource(source);
-    const std::vector<std::string> clean = Compile("Hello");
-    const std::vector<std::string> broken = Compile("Broken");
+    const vellaro::Cp932Lines clean = Compile("Hello");
+    const vellaro::Cp932Lines broken = Compile("Broken");
     ASSERT_EQ(clean, this->clean);
 
     enum class Cache { Full, ReadOnly, File };
@@ -265,8 +265,8 @@ TEST_F(ArchiveTest, AFullOrReadOnlyCacheFolderChangesNothingTheLearnerSees) {
                 source.cache = cache;
                 vellaro::SetFolderSource(source);
                 for (const char* name : {"Hello", "Broken", "Hello"}) {
-                    for (const std::string& line : Compile(name))
-                        out += line + "\n";
+                    for (const vellaro::Cp932Text& line : Compile(name))
+                        out += line.bytes() + "\n";
                     out += "--\n";
                 }
             }
@@ -284,8 +284,8 @@ TEST_F(ArchiveTest, AFullOrReadOnlyCacheFolderChangesNothingTheLearnerSees) {
             GTEST_SKIP() << "no private mount namespace here";
         std::string expected;
         for (const auto* lines : {&clean, &broken, &clean}) {
-            for (const std::string& line : *lines)
-                expected += line + "\n";
+            for (const vellaro::Cp932Text& line : *lines)
+                expected += line.bytes() + "\n";
             expected += "--\n";
         }
         EXPECT_EQ(got, expected);

@@ -5,12 +5,14 @@
 #include <filesystem>
 
 #include "Scratch.h"
+#include "TextBytes.h"
 #include "common/Cp932.h"
 #include "exercise/ExerciseFiles.h"
 
 namespace fs = std::filesystem;
 using vellaro::ExerciseEncoding;
 using vellaro::ExerciseReadStatus;
+using namespace vellaro::cp932_literals;
 
 namespace {
 
@@ -41,15 +43,15 @@ TEST(ExerciseFileContents, LineBreaksBecomeCrLfAndOnlyAFinalBreakEndsTheFile) {
 
 TEST(ExerciseFileContents, JavaLinesEachEndInCrLf) {
     EXPECT_EQ(vellaro::JavaFileBytes({}), "");
-    EXPECT_EQ(vellaro::JavaFileBytes({"a", "", "}"}), "a\r\n\r\n}\r\n");
+    EXPECT_EQ(vellaro::JavaFileBytes(vtest::Cp932Of({"a", "", "}"})), "a\r\n\r\n}\r\n");
 }
 
 TEST_F(ExerciseFilesTest, ExerciseRoundTripIsByteForByte) {
-    const std::string text = vellaro::Sjis("int a = 3;\n\t?(\"表示～①髙\");\n\n?(a);\n");
+    const vellaro::Cp932Text text = vellaro::Sjis("int a = 3;\n\t?(\"表示～①髙\");\n\n?(a);\n");
     const fs::path file = dir() / "Hello.sja";
     ASSERT_TRUE(vellaro::WriteExerciseFile(file, text));
     const std::string onDisk = ReadFile(file);
-    EXPECT_EQ(onDisk, vellaro::ExerciseFileBytes(text));
+    EXPECT_EQ(onDisk, vellaro::ExerciseFileBytes(text.bytes()));
     EXPECT_NE(onDisk.find("\r\n\t?("), std::string::npos);
 
     const vellaro::ExerciseRead read = vellaro::ReadExerciseFile(file);
@@ -65,14 +67,14 @@ TEST_F(ExerciseFilesTest, AnEmptyFileIsAnExerciseWithoutStatements) {
     WriteFile(dir() / "Empty.sja", "");
     const vellaro::ExerciseRead read = vellaro::ReadExerciseFile(dir() / "Empty.sja");
     EXPECT_EQ(read.status, ExerciseReadStatus::Ok);
-    EXPECT_EQ(read.text, "");
+    EXPECT_TRUE(read.text.empty());
 }
 
 TEST_F(ExerciseFilesTest, WritingReplacesTheWholeFileAndJavaHasNoOtherBytes) {
     const fs::path file = dir() / "Hello.java";
     WriteFile(file, std::string(5000, 'z'));
-    const vellaro::TextLines source =
-        vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);"));
+    const vellaro::Cp932Lines source =
+        vellaro::SjisLines(vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);")));
     ASSERT_TRUE(vellaro::WriteJavaFile(file, source));
     const std::string bytes = ReadFile(file);
     EXPECT_EQ(bytes.rfind("import java.io.*;\r\n", 0), 0u); // no byte-order mark
@@ -85,8 +87,8 @@ TEST_F(ExerciseFilesTest, WritingReplacesTheWholeFileAndJavaHasNoOtherBytes) {
 
 TEST_F(ExerciseFilesTest, AJavaFileMatchesOnlyTheBytesTheWriterWouldWrite) {
     const fs::path file = dir() / "Hello.java";
-    const vellaro::TextLines source =
-        vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);"));
+    const vellaro::Cp932Lines source =
+        vellaro::SjisLines(vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);")));
     EXPECT_FALSE(vellaro::JavaFileMatches(file, source)); // missing
     ASSERT_TRUE(vellaro::WriteJavaFile(file, source));
     EXPECT_TRUE(vellaro::JavaFileMatches(file, source));
@@ -94,9 +96,9 @@ TEST_F(ExerciseFilesTest, AJavaFileMatchesOnlyTheBytesTheWriterWouldWrite) {
     // LF line ends, a byte more, a byte less, another statement: each differs.
     std::string lf = written;
     lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
-    for (const std::string& other :
-         {lf, written + "\r\n", written.substr(0, written.size() - 1),
-          vellaro::JavaFileBytes(vellaro::MakeJavaSource("Hello", {"?(2);"}))}) {
+    for (const std::string& other : {lf, written + "\r\n", written.substr(0, written.size() - 1),
+                                     vellaro::JavaFileBytes(vellaro::SjisLines(
+                                         vellaro::MakeJavaSource("Hello", {"?(2);"})))}) {
         WriteFile(file, other);
         EXPECT_FALSE(vellaro::JavaFileMatches(file, source));
     }
@@ -112,14 +114,14 @@ TEST_F(ExerciseFilesTest, AFailedWriteReportsAndLeavesNothingBehind) {
     const fs::path blocker = dir() / "plain";
     WriteFile(blocker, "keep");
     std::string reason;
-    EXPECT_FALSE(vellaro::WriteExerciseFile(blocker / "Hello.sja", "x", &reason));
+    EXPECT_FALSE(vellaro::WriteExerciseFile(blocker / "Hello.sja", "x"_cp932, &reason));
     EXPECT_FALSE(reason.empty());
-    EXPECT_FALSE(vellaro::WriteJavaFile("/proc/vellaro-no/Hello.java", {"x"}));
+    EXPECT_FALSE(vellaro::WriteJavaFile("/proc/vellaro-no/Hello.java", {"x"_cp932}));
     EXPECT_EQ(ReadFile(blocker), "keep");
 
     // A folder in the way of the target is not replaced.
     fs::create_directory(dir() / "Taken.sja");
-    EXPECT_FALSE(vellaro::WriteExerciseFile(dir() / "Taken.sja", "x"));
+    EXPECT_FALSE(vellaro::WriteExerciseFile(dir() / "Taken.sja", "x"_cp932));
     EXPECT_TRUE(fs::is_directory(dir() / "Taken.sja"));
     for (const auto& entry : fs::directory_iterator(dir()))
         EXPECT_NE(entry.path().filename().string().front(), '.') << "left behind: " << entry.path();
@@ -157,9 +159,10 @@ TEST_F(ExerciseFilesTest, ReadFailuresSayWhy) {
 
 TEST(ExerciseFileEncoding, KatakanaPairsStayCp932AndLongUtf8CharactersMeanUtf8) {
     // Half-width katakana whose byte pairs are also two-byte UTF-8 characters: CP932.
-    const std::string katakana = vellaro::Sjis("?(\"ﾃｽﾈｺﾊｲﾑｼ\");\n");
-    ASSERT_EQ(katakana.substr(3, 8), "\xC3\xBD\xC8\xBA\xCA\xB2\xD1\xBC");
-    vellaro::ExerciseRead read = vellaro::ReadExerciseBytes(vellaro::ExerciseFileBytes(katakana));
+    const vellaro::Cp932Text katakana = vellaro::Sjis("?(\"ﾃｽﾈｺﾊｲﾑｼ\");\n");
+    ASSERT_EQ(katakana.bytes().substr(3, 8), "\xC3\xBD\xC8\xBA\xCA\xB2\xD1\xBC");
+    vellaro::ExerciseRead read =
+        vellaro::ReadExerciseBytes(vellaro::ExerciseFileBytes(katakana.bytes()));
     ASSERT_EQ(read.status, ExerciseReadStatus::Ok);
     EXPECT_EQ(read.encoding, ExerciseEncoding::Cp932);
     EXPECT_EQ(read.text, katakana);
@@ -196,7 +199,7 @@ TEST(ExerciseFileEncoding, KatakanaPairsStayCp932AndLongUtf8CharactersMeanUtf8) 
 TEST(Cp932ForWriting, TextCp932CannotHoldIsRefusedNamingTheLine) {
     vellaro::UnencodableChar failure;
     EXPECT_EQ(vellaro::EncodeTextCp932("a\n\xEF\xBD\x9E\xE2\x91\xA0\xE9\xAB\x99", &failure),
-              "a\n" + vellaro::Sjis("～①髙")); // the vendor characters of CP932 are fine
+              "a\n"_cp932 + vellaro::Sjis("～①髙")); // the vendor characters of CP932 are fine
 
     EXPECT_FALSE(vellaro::EncodeTextCp932("a\nb\nc \xF0\x9F\x98\x80;", &failure)); // an emoji
     EXPECT_EQ(failure.line, 3u);

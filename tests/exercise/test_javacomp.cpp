@@ -58,8 +58,9 @@ TEST(JavaSource, StatementLinesKeepTheirOwnIndentAndNothingIsAdded) {
 }
 
 TEST(JavaSource, JapaneseStatementsPassThroughByteForByte) {
-    // "表" and "ソ" end in 0x5C ("\") in CP932; nothing may treat those bytes as characters.
-    const std::string statement = vellaro::Sjis("?(\"表示とソース\");");
+    // "表" and "ソ" end in 0x5C ("\") in CP932; nothing may treat those bytes as characters, so
+    // CP932 bytes come through the rules as UTF-8 does.
+    const std::string statement = vellaro::Sjis("?(\"表示とソース\");").bytes();
     const TextLines source = Generate("J", statement);
     EXPECT_EQ(source[5],
               "\t\tSystem.out.println (" + statement.substr(2)); // rest unchanged, byte for byte

@@ -18,24 +18,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-vellaro::TextLines Cp932Lines(const std::vector<std::string>& utf8) {
-    vellaro::TextLines out;
-    for (const std::string& line : utf8)
-        out.push_back(vellaro::Sjis(line));
-    return out;
-}
-
 // The program's file: a whole file as the lesson shows it, or the learner's statements wrapped as
 // the bench wraps them, with the lesson's methods inside that class and its other classes after.
-vellaro::TextLines SourceOf(const std::string& name, const vellaro::LessonProgram& p) {
+vellaro::Cp932Lines SourceOf(const std::string& name, const vellaro::LessonProgram& p) {
     if (!p.file.empty())
-        return Cp932Lines(p.file);
-    vellaro::TextLines source = vellaro::MakeJavaSource(name, Cp932Lines(p.main));
-    const vellaro::TextLines member = Cp932Lines(p.member);
-    source.insert(source.end() - 1, member.begin(), member.end()); // before the class's brace
-    const vellaro::TextLines top = Cp932Lines(p.top);
-    source.insert(source.end(), top.begin(), top.end());
-    return source;
+        return vellaro::SjisLines(p.file);
+    vellaro::TextLines source = vellaro::MakeJavaSource(name, p.main);
+    source.insert(source.end() - 1, p.member.begin(), p.member.end()); // before the class's brace
+    source.insert(source.end(), p.top.begin(), p.top.end());
+    return vellaro::SjisLines(source);
 }
 
 class LessonJavac : public vellaro::test::FolderTest {
@@ -60,7 +51,7 @@ TEST_F(LessonJavac, EveryExampleCompilesAndEveryQuotedMessageIsJavacs) {
     ASSERT_TRUE(lesson.programs.count("Chapter8"));
     EXPECT_NE(lesson.programs.at("Chapter8").main.at(0).find("new Book(\""), std::string::npos);
 
-    const std::string clean = vellaro::Sjis(vellaro::kCompileCleanText);
+    const vellaro::Cp932Text clean = vellaro::Sjis(vellaro::kCompileCleanText);
     for (const auto& [name, program] : lesson.programs) {
         SCOPED_TRACE(name);
         const fs::path folder = scratch / "work" / name;
@@ -75,10 +66,10 @@ TEST_F(LessonJavac, EveryExampleCompilesAndEveryQuotedMessageIsJavacs) {
                 return vellaro::test::SpawnAndWait(command.argv);
             });
         std::string shown;
-        for (const std::string& line : outcome.lines)
+        for (const vellaro::Cp932Text& line : outcome.lines)
             shown += vellaro::Cp932ToUtf8Lossy(line) + "\n";
         if (program.javacSays.empty()) {
-            EXPECT_EQ(outcome.lines, std::vector<std::string>{clean}) << shown;
+            EXPECT_EQ(outcome.lines, vellaro::Cp932Lines{clean}) << shown;
             continue;
         }
         for (const std::string& quoted : program.javacSays)

@@ -148,7 +148,7 @@ class FailingProgramTest : public vellaro::test::JavacFolderTest,
 TEST_P(FailingProgramTest, ExplainedAtItsStatementWithTheValuesOfItsMessage) {
     const FailingProgram& p = GetParam();
     WriteSource("Hello", p.statements);
-    const std::vector<std::string> pane = Compile("Hello");
+    const vellaro::Cp932Lines pane = Compile("Hello");
     ASSERT_EQ(pane.size(), 1u) << vellaro::Cp932ToUtf8Lossy(pane.front());
     const std::string output = Run("Hello", p.input);
 

@@ -25,7 +25,7 @@ class EarlierSettingsTest : public ::testing::Test {
         fs::create_directories(earlier);
         fs::create_directories(earlierWork);
         fs::create_directories(m_dir / "作業");
-        kStored = "[Bas]\r\nLevel=4\r\nPathSrc=" + Sjis((m_dir / "作業").string()) +
+        kStored = "[Bas]\r\nLevel=4\r\nPathSrc=" + Sjis((m_dir / "作業").string()).bytes() +
                   "\r\nSpeedDisp=0\r\n";
         vtest::WriteFile(earlier / "noprg.ini", kStored);
         vtest::WriteFile(vellaro::MachineValuesFile(earlier), kValues);
@@ -58,7 +58,7 @@ TEST_F(EarlierSettingsTest, CopiesTheSettingsAndStoredValuesOnce) {
 }
 
 TEST_F(EarlierSettingsTest, AWorkFolderTheEarlierProgramUsedStaysTheWorkFolder) {
-    const std::string work = Sjis(earlierWork.string());
+    const std::string work = Sjis(earlierWork.string()).bytes();
     // Stored: the earlier default work folder, which exists.
     vtest::WriteFile(earlier / "noprg.ini", "[Bas]\r\nPathSrc=" + work + "\r\nLevel=2\r\n");
     ASSERT_TRUE(TakeOver());

@@ -119,7 +119,7 @@ TEST_F(EnvSettingsTest, FolderThatCp932CannotHoldIsRefusedBeforeAnyWrite) {
 
 TEST_F(EnvSettingsTest, KeysWrittenBeforeARefusedWriteStay) {
     TEnvSettings s = StoredDefaults();
-    s.FontName = "bad\r\nname"; // the third key
+    s.FontName = Cp932Text("bad\r\nname"); // the third key
     IniFile ini(File());
     try {
         SaveSettings(ini, s);

@@ -8,7 +8,9 @@
 #include <climits>
 
 namespace fs = std::filesystem;
+using vellaro::Cp932Text;
 using vellaro::IniFile;
+using namespace vellaro::cp932_literals;
 using vellaro::IniValueReadsBack;
 using vellaro::VellaroError;
 
@@ -39,7 +41,7 @@ template <class F> std::string RefusalText(F&& write) {
 TEST_F(IniFileTest, MissingFileSectionOrKeyKeepsTheDefault) {
     IniFile missing(m_dir / "none.ini");
     EXPECT_EQ(missing.ReadInteger("Bas", "Level", 7), 7);
-    EXPECT_EQ(missing.ReadString("Bas", "FontName", "x"), "x");
+    EXPECT_EQ(missing.ReadString("Bas", "FontName", "x"_cp932), "x"_cp932);
     EXPECT_FALSE(missing.ReadRaw("Bas", "Level").has_value());
 
     IniFile ini = WithContent("[Other]\r\nLevel=3\r\n[Bas]\r\nFontSize=4\r\nNoValue\r\n");
@@ -100,14 +102,14 @@ TEST_F(IniFileTest, FirstOfDuplicateKeysAndSectionsWins) {
 
 TEST_F(IniFileTest, ReadsLfOnlyLinesAndTrimsValues) {
     IniFile ini = WithContent("; comment\n  [ Bas ]  \n  FontName =  \x82\x6C\x82\x72 \t\nLevel=3");
-    EXPECT_EQ(ini.ReadString("Bas", "FontName", ""), "\x82\x6C\x82\x72");
+    EXPECT_EQ(ini.ReadString("Bas", "FontName", ""_cp932), "\x82\x6C\x82\x72"_cp932);
     EXPECT_EQ(ini.ReadInteger("Bas", "Level", 0), 3);
 }
 
 TEST_F(IniFileTest, ALoneCrEndsALineSoNoValueCarriesOne) {
     // Found by fuzzing: a value holding a CR could be read but never written back.
     IniFile ini = WithContent("[Bas]\rFontName=a\rLevel=4\r\nTateSize=7");
-    EXPECT_EQ(ini.ReadString("Bas", "FontName", ""), "a");
+    EXPECT_EQ(ini.ReadString("Bas", "FontName", ""_cp932), "a"_cp932);
     EXPECT_EQ(ini.ReadInteger("Bas", "Level", 0), 4);
     ini.WriteInteger("Bas", "Level", 5);
     EXPECT_EQ(ini.ReadInteger("Bas", "Level", 0), 5);
@@ -119,43 +121,43 @@ TEST_F(IniFileTest, ValueIsCutAt2047BytesWithoutSplittingACharacter) {
     const std::string a2047(2047, 'a');
     IniFile ini = WithContent("[Bas]\r\nDbcs=" + a2046 + "\x83\x41" + "\r\nExact=" + a2047 +
                               "   \r\nLong=" + a2047 + "bc\r\n");
-    EXPECT_EQ(ini.ReadString("Bas", "Dbcs", ""), a2046);
-    EXPECT_EQ(ini.ReadString("Bas", "Exact", ""), a2047);
-    EXPECT_EQ(ini.ReadString("Bas", "Long", ""), a2047);
+    EXPECT_EQ(ini.ReadString("Bas", "Dbcs", ""_cp932), Cp932Text(a2046));
+    EXPECT_EQ(ini.ReadString("Bas", "Exact", ""_cp932), Cp932Text(a2047));
+    EXPECT_EQ(ini.ReadString("Bas", "Long", ""_cp932), Cp932Text(a2047));
 }
 
 // What the settings page lets the learner choose must come back from the file as it was chosen.
 TEST(IniValueReadsBack, OnlyValuesTheFileGivesBackUnchanged) {
-    EXPECT_TRUE(IniValueReadsBack("/home/learner/java source"));
-    EXPECT_TRUE(IniValueReadsBack(""));
-    EXPECT_TRUE(IniValueReadsBack(std::string(2047, 'a')));
-    EXPECT_TRUE(IniValueReadsBack("/home/\x81\x40x")); // a full-width blank inside is kept
+    EXPECT_TRUE(IniValueReadsBack("/home/learner/java source"_cp932));
+    EXPECT_TRUE(IniValueReadsBack(""_cp932));
+    EXPECT_TRUE(IniValueReadsBack(Cp932Text(std::string(2047, 'a'))));
+    EXPECT_TRUE(IniValueReadsBack("/home/\x81\x40x"_cp932)); // a full-width blank inside is kept
     for (const std::string& changed :
          {std::string("/home/learner/work "), std::string(" /home"), std::string("/a\tb\t"),
           std::string("/a\nb"), std::string("/a\rb"), std::string("/a\0b", 4),
           std::string(2048, 'a')})
-        EXPECT_FALSE(IniValueReadsBack(changed)) << changed;
+        EXPECT_FALSE(IniValueReadsBack(Cp932Text(changed))) << changed;
 }
 
 TEST_F(IniFileTest, ExistingKeyIsReplacedWhereItStands) {
     const std::string before = "; kept\r\n[Top]\r\nX=1\r\n\r\n[Bas]\r\nA=1\n"
                                "B = old value \r\n  C=3\r\n\r\n[Tail]\r\nB=tail";
     IniFile ini = WithContent(before);
-    ini.WriteString("Bas", "B", "new");
+    ini.WriteString("Bas", "B", "new"_cp932);
     EXPECT_EQ(vtest::ReadFile(File()), "; kept\r\n[Top]\r\nX=1\r\n\r\n[Bas]\r\nA=1\n"
                                        "B=new\r\n  C=3\r\n\r\n[Tail]\r\nB=tail");
 }
 
 TEST_F(IniFileTest, NewKeysGoToTheEndOfTheirSectionAndNewSectionsToTheEnd) {
     IniFile ini = WithContent("[Bas]\r\nA=1\r\n\r\n[Tail]\r\nT=1");
-    ini.WriteString("Bas", "B", "2");
-    ini.WriteString("New", "N", "3");
-    ini.WriteString("Tail", "U", "4");
+    ini.WriteString("Bas", "B", "2"_cp932);
+    ini.WriteString("New", "N", "3"_cp932);
+    ini.WriteString("Tail", "U", "4"_cp932);
     EXPECT_EQ(vtest::ReadFile(File()),
               "[Bas]\r\nA=1\r\nB=2\r\n\r\n[Tail]\r\nT=1\r\nU=4\r\n[New]\r\nN=3\r\n");
 
     IniFile fresh(m_dir / "fresh.ini");
-    fresh.WriteString("Bas", "K", "v");
+    fresh.WriteString("Bas", "K", "v"_cp932);
     EXPECT_EQ(vtest::ReadFile(m_dir / "fresh.ini"), "[Bas]\r\nK=v\r\n");
 }
 
@@ -186,10 +188,10 @@ TEST_F(IniFileTest, LineBreaksInValuesOrNamesAreRefusedAndNothingIsWritten) {
     const std::string before = "[Bas]\r\nA=1\r\n";
     IniFile ini = WithContent(before);
     const std::string expected = File().string() + " に書き込めません";
-    EXPECT_EQ(RefusalText([&] { ini.WriteString("Bas", "A", "x\r\nLevel=9"); }), expected);
-    EXPECT_EQ(RefusalText([&] { ini.WriteString("Bas", "A", "x\ny"); }), expected);
-    EXPECT_EQ(RefusalText([&] { ini.WriteString("Bas", "K=V", "1"); }), expected);
-    EXPECT_EQ(RefusalText([&] { ini.WriteString("B]as", "K", "1"); }), expected);
+    EXPECT_EQ(RefusalText([&] { ini.WriteString("Bas", "A", "x\r\nLevel=9"_cp932); }), expected);
+    EXPECT_EQ(RefusalText([&] { ini.WriteString("Bas", "A", "x\ny"_cp932); }), expected);
+    EXPECT_EQ(RefusalText([&] { ini.WriteString("Bas", "K=V", "1"_cp932); }), expected);
+    EXPECT_EQ(RefusalText([&] { ini.WriteString("B]as", "K", "1"_cp932); }), expected);
     EXPECT_EQ(vtest::ReadFile(File()), before);
 }
 

@@ -19,7 +19,7 @@ inline vellaro::TEnvSettings SampleSettings() {
     return {.FontName = vellaro::Sjis("ＭＳ Ｐゴシック"),
             .FontSize = 14,
             .FontColor = 255,
-            .spFontName = "IPAGothic",
+            .spFontName = vellaro::Cp932Text("IPAGothic"),
             .spFontSize = 20,
             .PathSrc = "/home/学習者/java source",
             .YokoSize = 800,

@@ -13,6 +13,7 @@
 #endif
 
 #include "Scratch.h"
+#include "TextBytes.h"
 #include "common/AtomicFile.h"
 #include "common/Cp932.h"
 #include "trainer/LessonSource.h"
@@ -23,13 +24,17 @@ using namespace vellaro;
 
 namespace {
 
+using vtest::Bytes;
+using vtest::Cp932Of;
+
+// The decoded lines' bytes.
 std::vector<std::string> Decode(const std::vector<std::string>& encoded,
                                 LessonDecodeResult* result = nullptr) {
-    std::vector<std::string> lines{"left over from an earlier load"};
+    Cp932Lines lines{Cp932Text("left over from an earlier load")};
     const LessonDecodeResult r = DecodeLessonText(encoded, lines);
     if (result)
         *result = r;
-    return lines;
+    return Bytes(lines);
 }
 
 // The decoding steps exactly as stated, one character string at a time: the fast decoder must
@@ -90,22 +95,22 @@ TEST(HexPairToByte, CountsAMissingDigitAsMinusOne) {
 
 TEST(DecodeLessonLine, HandWorkedFixtures) {
     for (const HandWorked& h : kHandWorked)
-        EXPECT_EQ(DecodeLessonLine(h.encoded, h.line), h.decoded) << h.encoded;
+        EXPECT_EQ(DecodeLessonLine(h.encoded, h.line).bytes(), h.decoded) << h.encoded;
     // On the first line: odd length, the last pair "B" + missing low digit = 0x40, ^ 2 ^ 1 =
     // 0x43; characters outside the alphabet count as digit 0 (0x40 ^ 1 ^ 1); the 17th character
     // counts as -1 (4*16-1 = 0x3F; -16+1 = -15 -> 0xF1; -17 -> 0xEF).
     const char* const firstLine[][2] = {{"BKB", "AC"}, {"B3", "@"},    {"BZ", "@"},
                                         {"Bu", "?"},   {"uK", "\xF1"}, {"uu", "\xEF"}};
     for (const auto& [encoded, decoded] : firstLine)
-        EXPECT_EQ(DecodeLessonLine(encoded, 0), decoded) << encoded;
-    EXPECT_EQ(DecodeLessonLine("", 5), "");
+        EXPECT_EQ(DecodeLessonLine(encoded, 0).bytes(), decoded) << encoded;
+    EXPECT_EQ(DecodeLessonLine("", 5).bytes(), "");
 }
 
 TEST(DecodeLessonLine, OnlyTheLowEightBitsOfThePairNumberTakePart) {
     std::string line;
     for (int k = 1; k <= 257; ++k)
         line += "BK"; // 0x41 in every pair
-    const std::string out = DecodeLessonLine(line, 0);
+    const std::string out = DecodeLessonLine(line, 0).bytes();
     ASSERT_EQ(out.size(), 257u);
     EXPECT_EQ(out[0], 'A'); // 0x41 ^ 1 ^ 1
     EXPECT_EQ(out[1], 'B'); // 0x41 ^ 2 ^ 1
@@ -116,8 +121,9 @@ TEST(DecodeLessonLine, OnlyTheLowEightBitsOfThePairNumberTakePart) {
 
 TEST(EncodeLessonLine, HandWorkedFixtures) {
     for (const HandWorked& h : kHandWorked)
-        EXPECT_EQ(EncodeLessonLine(h.decoded, h.line), h.encoded) << h.decoded;
-    EXPECT_EQ(EncodeLessonText({"AA", "", "A"}), "BKBW\r\n\r\nBQ\r\n"); // line 2: 0x41^1^3 = 0x43
+        EXPECT_EQ(EncodeLessonLine(Cp932Text(h.decoded), h.line), h.encoded) << h.decoded;
+    EXPECT_EQ(EncodeLessonText(Cp932Of({"AA", "", "A"})),
+              "BKBW\r\n\r\nBQ\r\n"); // line 2: 0x41^1^3 = 0x43
 }
 
 TEST(DecodeLessonLine, AgreesWithTheStepByStepRuleOnAnyInput) {
@@ -129,7 +135,8 @@ TEST(DecodeLessonLine, AgreesWithTheStepByStepRuleOnAnyInput) {
         for (std::size_t j = 0; j < len; ++j)
             line += pool[rng() % pool.size()];
         const std::size_t i = rng() % 70;
-        ASSERT_EQ(DecodeLessonLine(line, i), ReferenceDecodeLine(line, i)) << line << " @" << i;
+        ASSERT_EQ(DecodeLessonLine(line, i).bytes(), ReferenceDecodeLine(line, i))
+            << line << " @" << i;
     }
 }
 
@@ -213,7 +220,7 @@ TEST(LessonCodec, EncoderAndDecoderAreExactInversesOverRandomCp932Text) {
             randomChar(line);
         lines.push_back(line);
     }
-    const std::string file = EncodeLessonText(lines);
+    const std::string file = EncodeLessonText(Cp932Of(lines));
     LessonDecodeResult r;
     EXPECT_EQ(Decode(SplitLessonLines(file), &r), lines);
     EXPECT_FALSE(r.damaged);
@@ -223,7 +230,7 @@ TEST(LessonCodec, EncoderAndDecoderAreExactInversesOverRandomCp932Text) {
     for (int b = 0; b < 256 * 2; ++b)
         all += static_cast<char>(b & 0xFF);
     for (std::size_t i = 0; i < 64; ++i)
-        ASSERT_EQ(DecodeLessonLine(EncodeLessonLine(all, i), i), all) << i;
+        ASSERT_EQ(DecodeLessonLine(EncodeLessonLine(Cp932Text(all), i), i).bytes(), all) << i;
 }
 
 TEST(SplitLessonLines, LineEnds) {
@@ -243,9 +250,7 @@ TEST(ReadLessonFile, ReadsLinesAndReportsFailures) {
     EXPECT_EQ(ReadLessonFile(Written(dir, "a.txt", "BKBW\r\n\r\nBK"), buffer),
               LessonReadStatus::Ok);
     EXPECT_EQ(buffer, (std::vector<std::string>{"BKBW", "", "BK"}));
-    std::vector<std::string> lines;
-    DecodeLessonText(buffer, lines);
-    EXPECT_EQ(lines, (std::vector<std::string>{"AA", "", "C"})); // line 2: 0x41 ^ 1 ^ 3
+    EXPECT_EQ(Decode(buffer), (std::vector<std::string>{"AA", "", "C"})); // line 2: 0x41 ^ 1 ^ 3
 
     EXPECT_EQ(ReadLessonFile(Written(dir, "empty.txt", ""), buffer), LessonReadStatus::Ok);
     EXPECT_TRUE(buffer.empty());
@@ -280,7 +285,7 @@ TEST(ReadLessonFile, BinaryGarbageIsRefusedAsDamaged) {
         garbage += static_cast<char>(rng() & 0xFF);
     std::vector<std::string> buffer;
     ASSERT_EQ(ReadLessonFile(Written(dir, "bin.txt", garbage), buffer), LessonReadStatus::Ok);
-    std::vector<std::string> lines;
+    Cp932Lines lines;
     EXPECT_TRUE(DecodeLessonText(buffer, lines).damaged);
 }
 
@@ -289,7 +294,7 @@ TEST(ShippedLesson, JavaTxtDecodesToTheLessonSource) {
     std::vector<std::string> encoded;
     ASSERT_EQ(ReadLessonFile(shipped, encoded), LessonReadStatus::Ok)
         << shipped << " is built by the lesson_text target";
-    std::vector<std::string> lines;
+    Cp932Lines lines;
     ASSERT_FALSE(DecodeLessonText(encoded, lines).damaged);
     EXPECT_GE(lines.size(), 300u);
 
@@ -301,8 +306,8 @@ TEST(ShippedLesson, JavaTxtDecodesToTheLessonSource) {
     ASSERT_EQ(utf8.size(), lines.size());
     std::size_t tabLines = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(Utf8ToCp932(utf8[i]).value_or("?"), lines[i]) << "line " << i + 1;
-        tabLines += !lines[i].empty() && lines[i][0] == '\t';
+        EXPECT_EQ(Utf8ToCp932(utf8[i]).value_or(Cp932Text("?")), lines[i]) << "line " << i + 1;
+        tabLines += !lines[i].empty() && lines[i].bytes()[0] == '\t';
     }
     EXPECT_GT(tabLines, 10u);
 }
@@ -325,10 +330,10 @@ TEST(LessonEncoderTool, EncodesUtf8SourceAndRefusesWhatCp932CannotHold) {
     ASSERT_TRUE(ReadWholeFile(dir.path() / "Java.txt", stored));
     EXPECT_TRUE(stored.starts_with("BKBW\r\n")); // the hand-worked first line
     EXPECT_TRUE(stored.ends_with("\r\n"));
-    std::vector<std::string> lines;
+    Cp932Lines lines;
     EXPECT_FALSE(DecodeLessonText(SplitLessonLines(stored), lines).damaged);
-    EXPECT_EQ(lines, (std::vector<std::string>{"AA", *Utf8ToCp932("\t変数"), "",
-                                               *Utf8ToCp932("Ｊａｖａ～①髙")}));
+    EXPECT_EQ(lines, (Cp932Lines{Cp932Text("AA"), *Utf8ToCp932("\t変数"), Cp932Text(),
+                                 *Utf8ToCp932("Ｊａｖａ～①髙")}));
 
     // A character without a CP932 form, or a NUL, fails the build of the lesson; nothing is
     // written.

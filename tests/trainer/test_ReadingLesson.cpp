@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "common/Cp932.h"
 #include "settings/TEnvSettings.h"
 #include "trainer/ReadingLesson.h"
 
 using namespace vellaro;
+using namespace vellaro::cp932_literals;
 
 namespace {
 
@@ -32,7 +34,7 @@ TEnvSettings SecondPair(std::int32_t javaReadCount, std::int32_t level = 5) {
     return Pair(false, javaReadCount, level);
 }
 
-const std::vector<std::string> kThree{"one", "two", "three"};
+const Cp932Lines kThree = SjisLines({"one", "two", "three"});
 
 // A lesson started on kThree.
 ReadingLesson Started(const TEnvSettings& s) {
@@ -88,24 +90,24 @@ TEST(ReadingLesson, FirstPairStartsAtTheLineShownLast) {
     EXPECT_EQ(lesson.readIndex(), 0);
     EXPECT_EQ(lesson.readLastIndex(), 2);
     EXPECT_EQ(lesson.counter(), "0");
-    EXPECT_EQ(lesson.display(), ""); // Start shows no line yet
+    EXPECT_EQ(lesson.display(), ""_cp932); // Start shows no line yet
 
     lesson.tick(s, kThree);
-    EXPECT_EQ(lesson.display(), "one");
+    EXPECT_EQ(lesson.display(), "one"_cp932);
     EXPECT_EQ(lesson.counter(), "1");
     EXPECT_EQ(s.BasreadCount, 1); // the 1-based number of the line shown
     EXPECT_EQ(s.JavaReadCount, 777);
 
     lesson.tick(s, kThree);
-    EXPECT_EQ(lesson.display(), "two");
+    EXPECT_EQ(lesson.display(), "two"_cp932);
     EXPECT_EQ(s.BasreadCount, 2);
 
     // Stop and Start show that line once more.
     lesson.stop();
-    EXPECT_EQ(lesson.display(), "two");
+    EXPECT_EQ(lesson.display(), "two"_cp932);
     lesson.start(s, kThree.size());
     lesson.tick(s, kThree);
-    EXPECT_EQ(lesson.display(), "two");
+    EXPECT_EQ(lesson.display(), "two"_cp932);
 }
 
 TEST(ReadingLesson, BackToTheTopGivesABlankFirstTick) {
@@ -115,37 +117,37 @@ TEST(ReadingLesson, BackToTheTopGivesABlankFirstTick) {
     EXPECT_EQ(lesson.readIndex(), -1);
     EXPECT_EQ(lesson.counter(), "-1");
     lesson.tick(s, kThree);
-    EXPECT_EQ(lesson.display(), "");
+    EXPECT_EQ(lesson.display(), ""_cp932);
     EXPECT_EQ(lesson.counter(), "0");
     EXPECT_EQ(s.BasreadCount, 0);
     lesson.tick(s, kThree);
-    EXPECT_EQ(lesson.display(), "one");
+    EXPECT_EQ(lesson.display(), "one"_cp932);
     EXPECT_EQ(s.BasreadCount, 1);
 }
 
 TEST(ReadingLesson, TabLineStaysForTwoTicksWithoutItsTab) {
-    const std::vector<std::string> text{"a", "\tb\tc", "d"};
+    const Cp932Lines text = SjisLines({"a", "\tb\tc", "d"});
     ReadingLesson lesson;
     auto s = SecondPair(0);
     lesson.start(s, text.size());
     lesson.tick(s, text);
-    EXPECT_EQ(lesson.display(), "a");
+    EXPECT_EQ(lesson.display(), "a"_cp932);
     EXPECT_EQ(lesson.counter(), "1");
     lesson.tick(s, text);
-    EXPECT_EQ(lesson.display(), "b\tc");
+    EXPECT_EQ(lesson.display(), "b\tc"_cp932);
     EXPECT_EQ(lesson.counter(), "1");
     EXPECT_TRUE(lesson.tabLineHeld());
     lesson.tick(s, text);
-    EXPECT_EQ(lesson.display(), "b\tc");
+    EXPECT_EQ(lesson.display(), "b\tc"_cp932);
     EXPECT_EQ(lesson.counter(), "2");
     EXPECT_FALSE(lesson.tabLineHeld());
     EXPECT_EQ(s.JavaReadCount, 2);
     lesson.tick(s, text);
-    EXPECT_EQ(lesson.display(), "d");
+    EXPECT_EQ(lesson.display(), "d"_cp932);
 }
 
 TEST(ReadingLesson, TabFlagSurvivesStopAndRestart) {
-    const std::vector<std::string> text{"\tx", "\ty", "z"};
+    const Cp932Lines text = SjisLines({"\tx", "\ty", "z"});
     ReadingLesson lesson;
     auto s = SecondPair(0);
     lesson.start(s, text.size());
@@ -156,10 +158,10 @@ TEST(ReadingLesson, TabFlagSurvivesStopAndRestart) {
     lesson.stopForPageSwitch();
     lesson.start(s, text.size());
     lesson.tick(s, text); // the flag is still set: advances at once
-    EXPECT_EQ(lesson.display(), "x");
+    EXPECT_EQ(lesson.display(), "x"_cp932);
     EXPECT_EQ(lesson.counter(), "1");
     lesson.tick(s, text); // "\ty" then holds for two ticks again
-    EXPECT_EQ(lesson.display(), "y");
+    EXPECT_EQ(lesson.display(), "y"_cp932);
     EXPECT_EQ(lesson.counter(), "1");
 }
 
@@ -190,9 +192,9 @@ TEST(ReadingLesson, AfterTheEndTheFirstPairShowsTheLastTwoLinesAgain) {
     lesson.stop();
     lesson.start(s, kThree.size());
     lesson.tick(s, kThree);
-    EXPECT_EQ(lesson.display(), "two");
+    EXPECT_EQ(lesson.display(), "two"_cp932);
     lesson.tick(s, kThree);
-    EXPECT_EQ(lesson.display(), "three");
+    EXPECT_EQ(lesson.display(), "three"_cp932);
     lesson.tick(s, kThree);
     EXPECT_EQ(lesson.display(), LessonEndText());
 }
@@ -226,12 +228,12 @@ TEST(ReadingLesson, SecondPairGoesOnWithTheNextLine) {
     EXPECT_EQ(lesson.counter(), "1");
     EXPECT_EQ(lesson.intervalMs(), 500);
     lesson.tick(s, kThree);
-    EXPECT_EQ(lesson.display(), "two");
+    EXPECT_EQ(lesson.display(), "two"_cp932);
     EXPECT_EQ(s.JavaReadCount, 2);
     lesson.stop();
     lesson.start(s, kThree.size());
     lesson.tick(s, kThree);
-    EXPECT_EQ(lesson.display(), "three");
+    EXPECT_EQ(lesson.display(), "three"_cp932);
     EXPECT_EQ(s.BasreadCount, 555);
 }
 
@@ -240,15 +242,15 @@ TEST(ReadingLesson, ExtremeHandEditedPositionsStayInsideTheList) {
     ReadingLesson lesson = Started(s);
     EXPECT_EQ(lesson.readIndex(), INT_MIN); // saturates instead of wrapping around
     lesson.tick(s, kThree);
-    EXPECT_EQ(lesson.display(), "");
+    EXPECT_EQ(lesson.display(), ""_cp932);
 
     // A list shorter than the one Start measured is never read past its end.
     s = SecondPair(2);
     lesson.start(s, 10);
     lesson.tick(s, kThree);
-    EXPECT_EQ(lesson.display(), "three");
+    EXPECT_EQ(lesson.display(), "three"_cp932);
     lesson.tick(s, kThree);
-    EXPECT_EQ(lesson.display(), "");
+    EXPECT_EQ(lesson.display(), ""_cp932);
 }
 
 TEST(ReadingLesson, FocusLossHaltsButLeavesStartDisabled) {
@@ -256,7 +258,7 @@ TEST(ReadingLesson, FocusLossHaltsButLeavesStartDisabled) {
     ReadingLesson lesson = Started(s);
     lesson.tick(s, kThree);
     lesson.focusLost();
-    EXPECT_EQ(lesson.display(), "one");
+    EXPECT_EQ(lesson.display(), "one"_cp932);
     ExpectHaltedUntilStop(lesson);
 }
 
@@ -277,5 +279,5 @@ TEST(ReadingLesson, EnteringThePageTakesTheSecondPairsPosition) {
     lesson.enterPage(s);
     EXPECT_EQ(lesson.readIndex(), 42);
     EXPECT_EQ(lesson.counter(), "42");
-    EXPECT_EQ(lesson.display(), "");
+    EXPECT_EQ(lesson.display(), ""_cp932);
 }

@@ -151,7 +151,7 @@ TEST(SpeedPage, EnteringShowsTheLessonOnABlankDisplay) {
     page.field.start();
     page.field.tick(634, 392);
     page.lesson.start(s, 20);
-    page.lesson.tick(s, std::vector<std::string>(20, "x"));
+    page.lesson.tick(s, Cp932Lines(20, Cp932Text("x")));
 
     page.enter(s);
     EXPECT_EQ(page.subPage(), SpeedSubPage::Lesson);
@@ -159,7 +159,7 @@ TEST(SpeedPage, EnteringShowsTheLessonOnABlankDisplay) {
     EXPECT_EQ(page.field.paintStep(), 1); // only the mode is reset here
     EXPECT_EQ(page.lesson.readIndex(), 4);
     EXPECT_EQ(page.lesson.counter(), "4");
-    EXPECT_EQ(page.lesson.display(), "");
+    EXPECT_TRUE(page.lesson.display().empty());
 }
 
 TEST(SpeedPage, SubPageSwitches) {

@@ -127,7 +127,7 @@ void TstBadInput::workFolderThatIsAFileIsReplacedByTheDefault() {
     const fs::path notAFolder = folders.root() / "work.txt";
     WriteFile(notAFolder, "the learner's file");
     vellaro::IniFile ini(folders.settingsFile());
-    ini.WriteString("Bas", "PathSrc", vellaro::FromPath(notAFolder).toStdString());
+    ini.WriteString("Bas", "PathSrc", *vellaro::ToSjis(vellaro::FromPath(notAFolder)));
 
     AppWindows app = vtest::StartProgram();
     TMainCrt* w = app.main.get();
@@ -150,11 +150,12 @@ void TstBadInput::lessonWithOddLineEndsNulBytesAndHugeLines() {
     vtest::TestFolders::Options options;
     options.copyLessonText = false;
     vtest::TestFolders folders(options);
-    std::vector<std::string> lines = {vellaro::Sjis("変数とは"), "", vellaro::Sjis("\t型")};
+    vellaro::Cp932Lines lines = {vellaro::Sjis("変数とは"), vellaro::Cp932Text(),
+                                 vellaro::Sjis("\t型")};
     if (kind == "huge")
-        lines.push_back(std::string(1u << 20, 'A'));
+        lines.emplace_back(std::string(1u << 20, 'A'));
     if (kind == "damaged")
-        lines.push_back(std::string("ok\0bad", 6));
+        lines.emplace_back(std::string("ok\0bad", 6));
     std::string stored = vellaro::EncodeLessonText(lines);
     if (kind == "cr") {
         std::string cr;

@@ -46,10 +46,7 @@ const vellaro::Explanation& Entry(const char* id) {
 
 // The bytes "Ｊａｖａソース書出し" writes for these statements (UTF-8 here).
 std::string SourceBytes(const std::vector<std::string>& statements) {
-    vellaro::TextLines lines;
-    for (const std::string& s : statements)
-        lines.push_back(vellaro::Sjis(s));
-    return vellaro::JavaFileBytes(vellaro::MakeJavaSource("Hello", lines));
+    return vellaro::JavaFileBytes(vellaro::SjisLines(vellaro::MakeJavaSource("Hello", statements)));
 }
 
 QString Joined(const std::vector<std::string>& statements) {
@@ -311,7 +308,7 @@ void TstCompilePage::paneShowsTheCompilersTextInTheSourceFont() {
     const auto capture = vellaro::ReadCaptureFile(vellaro::CapturePath());
     QVERIFY(capture);
     QStringList captured;
-    for (const std::string& line : *capture)
+    for (const vellaro::Cp932Text& line : *capture)
         captured << vellaro::FromSjis(line);
     QCOMPARE(memo->toPlainText(), captured.join('\n'));
     QCOMPARE(w().StatusErrorCount->text(), QStringLiteral("エラー 13 個"));

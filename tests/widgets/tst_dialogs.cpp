@@ -614,7 +614,8 @@ void TestDialogs::builtHelpFileHoldsJapanesePages() {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     };
     const auto decoded = [](const QByteArray& bytes) -> QString {
-        const auto text = vellaro::Cp932ToUtf8(std::string_view(bytes.constData(), bytes.size()));
+        const auto text = vellaro::Cp932ToUtf8(
+            vellaro::Cp932Text(std::string_view(bytes.constData(), bytes.size())));
         return text ? QString::fromStdString(*text) : QString();
     };
 

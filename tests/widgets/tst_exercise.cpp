@@ -363,7 +363,7 @@ void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
     QVERIFY2(dialogs().messages.isEmpty(), qPrintable(dialogs().messageTexts().join('\n')));
     expectSaveRequests(1, QStringLiteral("ソースファイル (*.sja)"), "sja");
     const std::string bytes = ReadFile(file);
-    QCOMPARE(bytes, vellaro::Sjis("int a = 3;\r\n\t?(\"表示～\");\r\n\r\n?(a);\r\n"));
+    QCOMPARE(bytes, vellaro::Sjis("int a = 3;\r\n\t?(\"表示～\");\r\n\r\n?(a);\r\n").bytes());
 
     // Read back into a fresh exercise: the same text, the class name from the file's name.
     dialogs().answerMessage(vellaro::MbYes);
@@ -505,8 +505,8 @@ void TstExercise::javaSourceIsWrittenAsItStands() {
     dialogs().answerSaveFile(Path(file));
     w().ToolButton11->trigger();
     expectSaveRequests(2, QStringLiteral("Javaソース (*.java)"), "java");
-    const std::string expected = vellaro::JavaFileBytes(
-        vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);")));
+    const std::string expected = vellaro::JavaFileBytes(vellaro::SjisLines(
+        vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);"))));
     QCOMPARE(ReadFile(file), expected);
     QVERIFY(dialogs().messages.isEmpty());
 }
@@ -593,7 +593,7 @@ void TstExercise::katakanaAndUtf8FilesReadBack() {
         dialogs().answerSaveFile(Path(work() / name));
         w().ToolButton3->trigger();
         if (utf8)
-            QCOMPARE(ReadFile(work() / name), vellaro::Sjis("?(\"こん\");"));
+            QCOMPARE(ReadFile(work() / name), vellaro::Sjis("?(\"こん\");").bytes());
         QCOMPARE(w().StatusMessage->text(),
                  utf8 ? QStringLiteral("Shift-JIS で保存しました") : QString());
     }
@@ -626,7 +626,7 @@ void TstExercise::waveDashBecomesTheFullWidthTilde() {
     dialogs().answerSaveFile(Path(work() / "Wave.sja"));
     w().ToolButton3->trigger();
     QVERIFY(dialogs().messages.isEmpty());
-    QCOMPARE(ReadFile(work() / "Wave.sja"), vellaro::Sjis("?(\"1～3、4～6、7～9\");"));
+    QCOMPARE(ReadFile(work() / "Wave.sja"), vellaro::Sjis("?(\"1～3、4～6、7～9\");").bytes());
 
     WriteFile(work() / "Read.sja", "?(\"1\xE3\x80\x9C"
                                    "3\");"); // UTF-8 with the wave dash

@@ -235,11 +235,8 @@ void TestRun::runAtOnce() const {
 
 void TestRun::writeSource(const std::string& name,
                           const std::vector<std::string>& statements) const {
-    vellaro::TextLines lines;
-    for (const std::string& s : statements)
-        lines.push_back(vellaro::Sjis(s));
     std::ofstream out(fs::current_path() / (name + ".java"), std::ios::binary);
-    out << vellaro::JavaFileBytes(vellaro::MakeJavaSource(name, lines));
+    out << vellaro::JavaFileBytes(vellaro::SjisLines(vellaro::MakeJavaSource(name, statements)));
 }
 
 void TestRun::compileShowsMessagesInThePane() {
@@ -850,8 +847,8 @@ void TestRun::runOfAChangedExerciseAsksToCompileFirst() {
         QCOMPARE(m_processes.consoles.size(), step.runs);
         if (step.answer == vellaro::MbYes)
             QCOMPARE(vtest::ReadFile(fs::current_path() / "Fresh.java"),
-                     vellaro::JavaFileBytes(vellaro::MakeJavaSource(
-                         "Fresh", {vellaro::Sjis(step.statements.toStdString())})));
+                     vellaro::JavaFileBytes(vellaro::SjisLines(
+                         vellaro::MakeJavaSource("Fresh", {step.statements.toStdString()}))));
     }
     // Another class name is another program.
     typeExercise("Fresh2", "?(2);");

@@ -15,16 +15,16 @@ std::string ToUtf8(const QString& text) {
     return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
 }
 
-QString FromSjis(std::string_view cp932) {
-    return FromUtf8(Cp932ToUtf8Lossy(cp932));
+QString FromSjis(const Cp932Text& text) {
+    return FromUtf8(Cp932ToUtf8Lossy(text));
 }
 
-std::optional<std::string> ToSjis(const QString& text) {
+std::optional<Cp932Text> ToSjis(const QString& text) {
     return Utf8ToCp932(ToUtf8(text));
 }
 
-std::string ToSjisOrEmpty(const QString& text) {
-    return ToSjis(text).value_or(std::string());
+Cp932Text ToSjisOrEmpty(const QString& text) {
+    return ToSjis(text).value_or(Cp932Text());
 }
 
 QString WithFullwidthTilde(QString text) {

@@ -25,7 +25,7 @@ std::vector<std::string> SourceLines(const std::string& className) {
     if (!ReadWholeFile(className + ".java", bytes))
         return {};
     std::vector<std::string> lines;
-    for (const std::string& line : SplitCaptureLines(bytes))
+    for (const Cp932Text& line : SplitCaptureLines(bytes))
         lines.push_back(Cp932ToUtf8Lossy(line));
     return lines;
 }

@@ -31,7 +31,7 @@ class Stepping {
         const std::string source = vellaro::JoinLines(vellaro::MakeJavaSource("Hello", statements));
         QFile file(dir.filePath("Hello.java"));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        const std::string sjis = vellaro::Sjis(source);
+        const std::string& sjis = vellaro::Sjis(source).bytes();
         file.write(sjis.data(), static_cast<qint64>(sjis.size()));
         file.close();
         QDir::setCurrent(dir.path());

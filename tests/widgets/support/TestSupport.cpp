@@ -225,7 +225,8 @@ void KindRows(std::initializer_list<std::pair<const char*, const char*>> rows) {
 }
 
 QStringList ReadIniLines(const fs::path& file) {
-    QStringList lines = vellaro::FromSjis(ReadFile(file)).split(QLatin1Char('\n'));
+    QStringList lines =
+        vellaro::FromSjis(vellaro::Cp932Text(ReadFile(file))).split(QLatin1Char('\n'));
     for (QString& line : lines)
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
@@ -237,7 +238,7 @@ QStringList ReadIniLines(const fs::path& file) {
 void WriteIni(const fs::path& file, const QStringList& lines) {
     std::string bytes;
     for (const QString& line : lines)
-        bytes += vellaro::Sjis(vellaro::ToUtf8(line)) + "\r\n";
+        bytes += vellaro::Sjis(vellaro::ToUtf8(line)).bytes() + "\r\n";
     WriteFile(file, bytes);
 }
 

@@ -65,14 +65,23 @@ class TMainCrt : public QMainWindow {
     explicit TMainCrt(QWidget* parent = nullptr);
     ~TMainCrt() override;
 
-    // ---- state: changed only by the handlers, read under the names the window is known by ----
-    // The index of the current main page (0 to 3).
-    int CurPage() const { return m_curPage; }
-    // The settings record.
-    const vellaro::TEnvSettings& EnvSettings() const { return m_settings; }
-    // The speed-reading trainer's state (frmMain_trainerState.h).
-    const TrainerState& trainerState() const;
+    // True once the program has ended itself (EndProgram): nothing is stored any more, and
+    // main() shows no window.
+    bool ProgramEnded() const;
+    // The windows made once at start-up after this one, which AppWindows owns: the version dialog
+    // ("バージョン情報"), the run's window ("実行") and the folder choice ("参　照"). Until they
+    // are given, those commands do nothing.
+    void UseWindows(TAboutBox& about, TShellDiasp& shell, TfromFileSelect& fileSelect);
 
+    // ---- read-only queries; everything else is reached through the controls ----
+    // The page the last page switch entered (0 to 3); the editing commands act on its editor.
+    int CurPage() const { return m_curPage; }
+    // The settings record: most fields show on no control until the settings page is entered.
+    const vellaro::TEnvSettings& EnvSettings() const { return m_settings; }
+    // The guidance text as the value store keeps it (lines joined by CR; the panel shows LF).
+    static QString GuidanceText();
+
+  private:
     // ---- strip, pages, status bar ----
     QWidget* Panel1 = nullptr;
     vellaro::PageControl* PageControl1 = nullptr;
@@ -170,8 +179,6 @@ class TMainCrt : public QMainWindow {
     static const char* const kGuidanceKey;
     static const char* const kGuidanceValueName;
     static const char* const kGuidanceMarker;
-    // The guidance text: 25 lines joined by CR.
-    static QString GuidanceText();
 
     // ---- lifecycle, page switch, settings page (frmMain.cpp) ----
     void FormCreate();
@@ -211,13 +218,6 @@ class TMainCrt : public QMainWindow {
     QRect OuterGeometry() const;
     void SetOuterGeometry(int left, int top, int width, int height);
     void SetOuterSize(int width, int height);
-    // True once the program has ended itself (EndProgram): nothing is stored any more, and
-    // main() shows no window.
-    bool ProgramEnded() const;
-    // The windows made once at start-up after this one, which AppWindows owns: the version dialog
-    // ("バージョン情報"), the run's window ("実行") and the folder choice ("参　照"). Until they
-    // are given, those commands do nothing.
-    void UseWindows(TAboutBox& about, TShellDiasp& shell, TfromFileSelect& fileSelect);
 
     // ---- exercise bench (frmMain_exercise.cpp) ----
     void ToolButton1Click();     // new exercise
@@ -230,6 +230,9 @@ class TMainCrt : public QMainWindow {
     void EditCopy(bool fromMenu);
     void EditPaste(bool fromMenu);
     void EditSelectAll(bool fromMenu);
+    // The editor those commands act on: the exercise editor on the page "プログラム入力", the
+    // hidden source on the page "コンパイル", none elsewhere.
+    QPlainTextEdit* EditorOfPage() const;
     // "プログラム書き込み": true when it wrote the file.
     bool SaveExercise();
     // True when the editor's text differs from what was last read, written or emptied by
@@ -333,6 +336,9 @@ class TMainCrt : public QMainWindow {
     void StopTrainerTimers();
     // Clears the reading lesson's running mark (first step of DefaultSettings).
     void ClearReadRunning();
+    // The lesson's and the field's widgets brought in line with the core (TrainerState::shown).
+    void ShowLesson(TrainerState& t);
+    void ShowField(TrainerState& t);
 
     // ---- help, version dialog, folder choice (frmMain_help.cpp) ----
     void N8Click();

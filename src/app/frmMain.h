@@ -182,10 +182,10 @@ class TMainCrt : public QMainWindow {
 
     // ---- lifecycle, page switch, settings page (frmMain.cpp) ----
     void FormCreate();
-    void PageControl1Change();
+    void PageControl1Change(); // a tab of the main pages chosen: the page switch
     void FormResize();
-    void SpeedButton1Click();
-    void Exit1Click();
+    void SpeedButton1Click(); // "表示しない": the guidance panel goes for good
+    void Exit1Click();        // "終了" (menu "ファイル"): closes the window
     void LoadSettings();
     void SaveSettings();
     void SaveCounters();
@@ -196,11 +196,11 @@ class TMainCrt : public QMainWindow {
     bool DefaultSettings();
     // The settings page's fields and the window's outer geometry into the record.
     void SettingsFromControls();
-    void TourokuButtonClick();
-    void BitBtn4Click();
-    void BitBtn3Click();
-    void BitBtn6Click();
-    void BitBtn7Click();
+    void TourokuButtonClick(); // "登　録": applies the settings page and stores it
+    void BitBtn4Click();       // "元に戻す": the defaults back on the page and the window
+    void BitBtn3Click();       // "設　定" (JAVA設定): chooses the editor's font
+    void BitBtn6Click();       // "設　定" (速読設定): chooses the reading lesson's font
+    void BitBtn7Click();       // "先頭行へ": the lesson starts again at its first line
     // Enables the top-level menus "ファイル", "編集", "実行" by position.
     void SetMenus(bool file, bool edit, bool run);
     // Closing: stores the settings exactly as "登　録" does.
@@ -220,11 +220,11 @@ class TMainCrt : public QMainWindow {
     void SetOuterSize(int width, int height);
 
     // ---- exercise bench (frmMain_exercise.cpp) ----
-    void ToolButton1Click();     // new exercise
-    void ToolButton2Click();     // load exercise file
-    void ToolButton3Click();     // save exercise file (SaveExercise)
-    void ToolButton11Click();    // write Java source
-    void SrcClassNameChange();   // class-name rule
+    void ToolButton1Click();     // "新規作成" (and the menu's N10): empties the exercise
+    void ToolButton2Click();     // "プログラム読込み" (N11): reads an exercise file
+    void ToolButton3Click();     // "プログラム書き込み" (N12): writes it (SaveExercise)
+    void ToolButton11Click();    // "Ｊａｖａソース書出し": writes the Java source
+    void SrcClassNameChange();   // "クラス名" typed: the class-name rule
     void MakeJavaSource();       // source and listing from the editor
     void EditCut(bool fromMenu); // editing commands on the editor of CurPage
     void EditCopy(bool fromMenu);
@@ -256,8 +256,8 @@ class TMainCrt : public QMainWindow {
     void MarkStatementErrors(bool sourceOnScreen);
 
     // ---- compile and run (frmMain_run.cpp) ----
-    void CompButtonClick();
-    void RunButtonClick();
+    void CompButtonClick(); // "コンパイル": compiles the exercise, messages into Memo1
+    void RunButtonClick();  // "実行": runs the compiled class in the console window
     // "ステップ実行": compiles a changed exercise as "実行" does (the same question), then opens
     // the step window.
     void StepButtonClick();
@@ -299,7 +299,7 @@ class TMainCrt : public QMainWindow {
     // click then goes to its statement, as Enter does in the pane.
     void Memo1Click(int paneLine);
     void Memo1DblClick(int paneLine);
-    void Memo1KeyEnter();
+    void Memo1KeyEnter(); // Enter in the pane: to the selected message's statement
     // F4 / Shift+F4 on the compile page: the next / previous message that names a source line.
     void SelectNextMessage(bool forward);
     // The statement of the selected message: the page "プログラム入力" with the caret at its start.
@@ -312,26 +312,24 @@ class TMainCrt : public QMainWindow {
     void ShowRunFailure(const vellaro::RunFailure& failure);
     // Empties the status bar (every page switch and every compile).
     void ClearStatus();
-    const vellaro::CompileReport& compileReport() const { return m_compileReport; }
-    std::optional<std::size_t> selectedMessage() const { return m_selectedMessage; }
 
     // ---- speed-reading trainer (frmMain_trainer.cpp) ----
     // False when its failure ended the program.
     bool LoadLessonText();
-    void BitBtn1Click();
-    void BitBtn5Click();
-    void Read_TimerTimer();
-    void Sppd_TextExit();
-    void BitBtn9Click();
-    void BitBtn10Click();
-    void ToolButton10Click();
-    void ToolButton17Click();
-    void ToolButton19Click();
-    void Select_LevelChange();
-    void Paint_TimerTimer();
-    void TabSheet5Show();
-    void Panel16Resize();
-    void PageControl2Change();
+    void BitBtn1Click(); // "Ｓｔａｒｔ" (速読レッスン): the lesson's lines begin to run
+    void BitBtn5Click(); // "Ｓｔｏｐ" (速読レッスン): the lesson stops
+    void Read_TimerTimer();    // the lesson's tick: the next line on the display
+    void Sppd_TextExit();      // the lesson's display lost the focus
+    void BitBtn9Click();       // "Start" (視野拡大): the discs begin to sweep
+    void BitBtn10Click();      // "Stop" (視野拡大): the sweep stops, its frame stays
+    void ToolButton10Click();  // "視野拡大＋": the sweep in all four directions
+    void ToolButton17Click();  // "縦視野拡大": the sweep up and down only
+    void ToolButton19Click();  // "横視野拡大": the sweep left and right only
+    void Select_LevelChange(); // the track bar "レベル": the sweep's pace
+    void Paint_TimerTimer();   // the sweep's tick: the next frame on BasImage
+    void TabSheet5Show();      // the sheet "視野拡大" shown
+    void Panel16Resize();      // the exercise's panel resized: the surface follows, white
+    void PageControl2Change(); // a tab of the speed page chosen: "視野拡大" or "速読レッスン"
     void EnterSpeedPage();
     void StopTrainerTimers();
     // Clears the reading lesson's running mark (first step of DefaultSettings).
@@ -341,9 +339,9 @@ class TMainCrt : public QMainWindow {
     void ShowField(TrainerState& t);
 
     // ---- help, version dialog, folder choice (frmMain_help.cpp) ----
-    void N8Click();
-    void About1Click();
-    void BitBtn2Click();
+    void N8Click();      // "操作説明" (menu "ヘルプ"): opens the help file
+    void About1Click();  // the version entry (menu "ヘルプ"): the version dialog
+    void BitBtn2Click(); // "参　照" (JAVA設定): chooses the work folder
 
     // Runs a handler inside the boundary that shows an uncaught failure in the error box.
     void Guarded(const std::function<void()>& handler);

@@ -20,29 +20,14 @@
 #include "app/AppWindows.h"
 #include "app/Controls.h"
 #include "app/ExerciseEditor.h"
+#include "app/frmMain.h"
 #include "common/delCommFunc.h"
 #include "common/qt/Dialogs.h"
 #include "exercise/qt/BackgroundArchive.h"
 #include "trainer/qt/DiscSurface.h"
 #include "trainer/qt/SpeedTextPanel.h"
 
-class QAction;
-class QCheckBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QPlainTextEdit;
-class QPushButton;
-class QSlider;
-class QSpinBox;
-class QSplitter;
-class QStatusBar;
 class QTabWidget;
-class QTimer;
-class QToolBar;
-class QWidget;
-class TMainCrt;
 
 namespace vtest {
 

@@ -67,8 +67,8 @@ void TstBadInput::settingsFileThatIsAFolderCannotBeWrittenButTheProgramGoesOn() 
     WriteFile(inside, "mine");
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt* w = app.main.get();
-    const vtest::MainControls ui(*w);
     QVERIFY(w && w->isVisible());
+    const vtest::MainControls ui(*w);
     QCOMPARE(w->EnvSettings().YokoSize, 595); // the defaults, not a file that is not one
 
     folders.dialogs.answerAllMessages(vellaro::MbOk);
@@ -101,8 +101,8 @@ void TstBadInput::emptyBinaryOrHugeSettingsFileStartsWithTheDefaults() {
 
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt* w = app.main.get();
-    const vtest::MainControls ui(*w);
     QVERIFY(w && w->isVisible());
+    const vtest::MainControls ui(*w);
     QVERIFY(folders.dialogs.messages.isEmpty());
     QCOMPARE(w->EnvSettings().YokoSize, 595);
     QCOMPARE(w->EnvSettings().TateSize, 520);
@@ -133,8 +133,8 @@ void TstBadInput::workFolderThatIsAFileIsReplacedByTheDefault() {
 
     AppWindows app = vtest::StartProgram();
     TMainCrt* w = app.main.get();
-    const vtest::MainControls ui(*w);
     QVERIFY(w && w->isVisible());
+    const vtest::MainControls ui(*w);
     QVERIFY(folders.dialogs.messages.isEmpty());
     QCOMPARE(ui.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QVERIFY(fs::is_directory(folders.defaultWorkFolder()));
@@ -177,8 +177,8 @@ void TstBadInput::lessonWithOddLineEndsNulBytesAndHugeLines() {
     folders.dialogs.answerAllMessages(vellaro::MbYes);
     AppWindows app = vtest::StartProgram();
     TMainCrt* w = app.main.get();
-    const vtest::MainControls ui(*w);
     QVERIFY(w);
+    const vtest::MainControls ui(*w);
     if (kind == "damaged" || kind == "nul") {
         QCOMPARE(folders.dialogs.messages.size(), 1);
         QCOMPARE(folders.dialogs.messages[0].text,
@@ -208,8 +208,8 @@ void TstBadInput::badExerciseFilesAreRefusedAndTheEditorKept() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt* w = app.main.get();
-    const vtest::MainControls ui(*w);
     QVERIFY(w && w->isVisible());
+    const vtest::MainControls ui(*w);
     ui.SrcClassName->setText(QStringLiteral("Mine"));
     ui.SecEdit->setPlainText(QStringLiteral("int a = 1;\n?(\"まだ保存していない\");"));
 

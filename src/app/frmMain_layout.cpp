@@ -725,8 +725,8 @@ void TMainCrt::BuildTimersAndDialogs() {
     FileDialogs(OpenDialog2, SaveDialog2, "Javaソース (*.java)", "java");
     FontDialog1 = PGothic(12);
 
-    // Among the window's objects, so that it ends no later than the window and can be found by
-    // its name like the timers.
+    // A child of the window, found by its name like the timers (the member still ends it, before
+    // the window's children go).
     m_archive->setParent(this);
     m_archive->setObjectName(QStringLiteral("ArchiveInBackground"));
 }

@@ -22,26 +22,34 @@
 
 namespace vellaro {
 
-namespace {
-
-bool IsLearnerInput(QEvent::Type t) {
-    switch (t) {
+bool IsLearnerInput(QEvent::Type type) {
+    switch (type) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
     case QEvent::Wheel:
-    case QEvent::InputMethod:
-    case QEvent::Drop:
-    case QEvent::ContextMenu:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
     case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
         return true;
     default:
         return false;
     }
 }
-
-} // namespace
 
 // ---- PageControl ------------------------------------------------------------------------------
 

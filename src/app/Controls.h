@@ -1,5 +1,6 @@
 #pragma once
 // Small widgets with the behaviour the window's logic relies on.
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QList>
@@ -11,6 +12,10 @@
 class QAbstractButton;
 
 namespace vellaro {
+
+// Whether an event is one of the learner's own (mouse, key, wheel, touch, pen, input method,
+// drag and drop, context menu, shortcut), as opposed to one the program or the system sends.
+bool IsLearnerInput(QEvent::Type type);
 
 // A page control whose every change of the current page is the learner's, however it came
 // (mouse, keyboard, wheel, a screen reader pressing a tab), except the changes the program makes

@@ -65,14 +65,23 @@ class TMainCrt : public QMainWindow {
     explicit TMainCrt(QWidget* parent = nullptr);
     ~TMainCrt() override;
 
-    // ---- state: changed only by the handlers, read under the names the window is known by ----
-    // The index of the current main page (0 to 3).
-    int CurPage() const { return m_curPage; }
-    // The settings record.
-    const vellaro::TEnvSettings& EnvSettings() const { return m_settings; }
-    // The speed-reading trainer's state (frmMain_trainerState.h).
-    const TrainerState& trainerState() const;
+    // True once the program has ended itself (EndProgram): nothing is stored any more, and
+    // main() shows no window.
+    bool ProgramEnded() const;
+    // The windows made once at start-up after this one, which AppWindows owns: the version dialog
+    // ("バージョン情報"), the run's window ("実行") and the folder choice ("参　照"). Until they
+    // are given, those commands do nothing.
+    void UseWindows(TAboutBox& about, TShellDiasp& shell, TfromFileSelect& fileSelect);
 
+    // ---- read-only queries; everything else is reached through the controls ----
+    // The page the last page switch entered (0 to 3); the editing commands act on its editor.
+    int CurPage() const { return m_curPage; }
+    // The settings record: most fields show on no control until the settings page is entered.
+    const vellaro::TEnvSettings& EnvSettings() const { return m_settings; }
+    // The guidance text as the value store keeps it (lines joined by CR; the panel shows LF).
+    static QString GuidanceText();
+
+  private:
     // ---- strip, pages, status bar ----
     QWidget* Panel1 = nullptr;
     vellaro::PageControl* PageControl1 = nullptr;
@@ -170,15 +179,13 @@ class TMainCrt : public QMainWindow {
     static const char* const kGuidanceKey;
     static const char* const kGuidanceValueName;
     static const char* const kGuidanceMarker;
-    // The guidance text: 25 lines joined by CR.
-    static QString GuidanceText();
 
     // ---- lifecycle, page switch, settings page (frmMain.cpp) ----
     void FormCreate();
-    void PageControl1Change();
+    void PageControl1Change(); // a tab of the main pages chosen: the page switch
     void FormResize();
-    void SpeedButton1Click();
-    void Exit1Click();
+    void SpeedButton1Click(); // "表示しない": the guidance panel goes for good
+    void Exit1Click();        // "終了" (menu "ファイル"): closes the window
     void LoadSettings();
     void SaveSettings();
     void SaveCounters();
@@ -189,11 +196,11 @@ class TMainCrt : public QMainWindow {
     bool DefaultSettings();
     // The settings page's fields and the window's outer geometry into the record.
     void SettingsFromControls();
-    void TourokuButtonClick();
-    void BitBtn4Click();
-    void BitBtn3Click();
-    void BitBtn6Click();
-    void BitBtn7Click();
+    void TourokuButtonClick(); // "登　録": applies the settings page and stores it
+    void BitBtn4Click();       // "元に戻す": the defaults back on the page and the window
+    void BitBtn3Click();       // "設　定" (JAVA設定): chooses the editor's font
+    void BitBtn6Click();       // "設　定" (速読設定): chooses the reading lesson's font
+    void BitBtn7Click();       // "先頭行へ": the lesson starts again at its first line
     // Enables the top-level menus "ファイル", "編集", "実行" by position.
     void SetMenus(bool file, bool edit, bool run);
     // Closing: stores the settings exactly as "登　録" does.
@@ -211,25 +218,21 @@ class TMainCrt : public QMainWindow {
     QRect OuterGeometry() const;
     void SetOuterGeometry(int left, int top, int width, int height);
     void SetOuterSize(int width, int height);
-    // True once the program has ended itself (EndProgram): nothing is stored any more, and
-    // main() shows no window.
-    bool ProgramEnded() const;
-    // The windows made once at start-up after this one, which AppWindows owns: the version dialog
-    // ("バージョン情報"), the run's window ("実行") and the folder choice ("参　照"). Until they
-    // are given, those commands do nothing.
-    void UseWindows(TAboutBox& about, TShellDiasp& shell, TfromFileSelect& fileSelect);
 
     // ---- exercise bench (frmMain_exercise.cpp) ----
-    void ToolButton1Click();     // new exercise
-    void ToolButton2Click();     // load exercise file
-    void ToolButton3Click();     // save exercise file (SaveExercise)
-    void ToolButton11Click();    // write Java source
-    void SrcClassNameChange();   // class-name rule
+    void ToolButton1Click();     // "新規作成" (and the menu's N10): empties the exercise
+    void ToolButton2Click();     // "プログラム読込み" (N11): reads an exercise file
+    void ToolButton3Click();     // "プログラム書き込み" (N12): writes it (SaveExercise)
+    void ToolButton11Click();    // "Ｊａｖａソース書出し": writes the Java source
+    void SrcClassNameChange();   // "クラス名" typed: the class-name rule
     void MakeJavaSource();       // source and listing from the editor
     void EditCut(bool fromMenu); // editing commands on the editor of CurPage
     void EditCopy(bool fromMenu);
     void EditPaste(bool fromMenu);
     void EditSelectAll(bool fromMenu);
+    // The editor those commands act on: the exercise editor on the page "プログラム入力", the
+    // hidden source on the page "コンパイル", none elsewhere.
+    QPlainTextEdit* EditorOfPage() const;
     // "プログラム書き込み": true when it wrote the file.
     bool SaveExercise();
     // True when the editor's text differs from what was last read, written or emptied by
@@ -253,8 +256,8 @@ class TMainCrt : public QMainWindow {
     void MarkStatementErrors(bool sourceOnScreen);
 
     // ---- compile and run (frmMain_run.cpp) ----
-    void CompButtonClick();
-    void RunButtonClick();
+    void CompButtonClick(); // "コンパイル": compiles the exercise, messages into Memo1
+    void RunButtonClick();  // "実行": runs the compiled class in the console window
     // "ステップ実行": compiles a changed exercise as "実行" does (the same question), then opens
     // the step window.
     void StepButtonClick();
@@ -296,7 +299,7 @@ class TMainCrt : public QMainWindow {
     // click then goes to its statement, as Enter does in the pane.
     void Memo1Click(int paneLine);
     void Memo1DblClick(int paneLine);
-    void Memo1KeyEnter();
+    void Memo1KeyEnter(); // Enter in the pane: to the selected message's statement
     // F4 / Shift+F4 on the compile page: the next / previous message that names a source line.
     void SelectNextMessage(bool forward);
     // The statement of the selected message: the page "プログラム入力" with the caret at its start.
@@ -309,35 +312,36 @@ class TMainCrt : public QMainWindow {
     void ShowRunFailure(const vellaro::RunFailure& failure);
     // Empties the status bar (every page switch and every compile).
     void ClearStatus();
-    const vellaro::CompileReport& compileReport() const { return m_compileReport; }
-    std::optional<std::size_t> selectedMessage() const { return m_selectedMessage; }
 
     // ---- speed-reading trainer (frmMain_trainer.cpp) ----
     // False when its failure ended the program.
     bool LoadLessonText();
-    void BitBtn1Click();
-    void BitBtn5Click();
-    void Read_TimerTimer();
-    void Sppd_TextExit();
-    void BitBtn9Click();
-    void BitBtn10Click();
-    void ToolButton10Click();
-    void ToolButton17Click();
-    void ToolButton19Click();
-    void Select_LevelChange();
-    void Paint_TimerTimer();
-    void TabSheet5Show();
-    void Panel16Resize();
-    void PageControl2Change();
+    void BitBtn1Click(); // "Ｓｔａｒｔ" (速読レッスン): the lesson's lines begin to run
+    void BitBtn5Click(); // "Ｓｔｏｐ" (速読レッスン): the lesson stops
+    void Read_TimerTimer();    // the lesson's tick: the next line on the display
+    void Sppd_TextExit();      // the lesson's display lost the focus
+    void BitBtn9Click();       // "Start" (視野拡大): the discs begin to sweep
+    void BitBtn10Click();      // "Stop" (視野拡大): the sweep stops, its frame stays
+    void ToolButton10Click();  // "視野拡大＋": the sweep in all four directions
+    void ToolButton17Click();  // "縦視野拡大": the sweep up and down only
+    void ToolButton19Click();  // "横視野拡大": the sweep left and right only
+    void Select_LevelChange(); // the track bar "レベル": the sweep's pace
+    void Paint_TimerTimer();   // the sweep's tick: the next frame on BasImage
+    void TabSheet5Show();      // the sheet "視野拡大" shown
+    void Panel16Resize();      // the exercise's panel resized: the surface follows, white
+    void PageControl2Change(); // a tab of the speed page chosen: "視野拡大" or "速読レッスン"
     void EnterSpeedPage();
     void StopTrainerTimers();
     // Clears the reading lesson's running mark (first step of DefaultSettings).
     void ClearReadRunning();
+    // The lesson's and the field's widgets brought in line with the core (TrainerState::shown).
+    void ShowLesson(TrainerState& t);
+    void ShowField(TrainerState& t);
 
     // ---- help, version dialog, folder choice (frmMain_help.cpp) ----
-    void N8Click();
-    void About1Click();
-    void BitBtn2Click();
+    void N8Click();      // "操作説明" (menu "ヘルプ"): opens the help file
+    void About1Click();  // the version entry (menu "ヘルプ"): the version dialog
+    void BitBtn2Click(); // "参　照" (JAVA設定): chooses the work folder
 
     // Runs a handler inside the boundary that shows an uncaught failure in the error box.
     void Guarded(const std::function<void()>& handler);

@@ -144,22 +144,8 @@ bool TMainCrt::KeepUnsavedExercise() {
 
 namespace {
 
-// The editor that the menu and pop-up commands act on: the exercise editor on the
-// program-input page, the hidden source buffer on the compile page, none elsewhere.
-QPlainTextEdit* EditorOfPage(const TMainCrt& window) {
-    switch (window.CurPage()) {
-    case 0:
-        return window.SecEdit;
-    case 1:
-        return window.SrcList;
-    default:
-        return nullptr;
-    }
-}
-
 template <typename Command>
-void RunEditCommand(const TMainCrt& window, bool fromMenu, Command command) {
-    QPlainTextEdit* editor = EditorOfPage(window);
+void RunEditCommand(QPlainTextEdit* editor, bool fromMenu, Command command) {
     if (!editor)
         return;
     // An entry of the "編集" menu first gives the editor the focus; the tool buttons and the
@@ -171,20 +157,31 @@ void RunEditCommand(const TMainCrt& window, bool fromMenu, Command command) {
 
 } // namespace
 
+QPlainTextEdit* TMainCrt::EditorOfPage() const {
+    switch (CurPage()) {
+    case 0:
+        return SecEdit;
+    case 1:
+        return SrcList;
+    default:
+        return nullptr;
+    }
+}
+
 void TMainCrt::EditCut(bool fromMenu) {
-    RunEditCommand(*this, fromMenu, [](QPlainTextEdit* e) { e->cut(); });
+    RunEditCommand(EditorOfPage(), fromMenu, [](QPlainTextEdit* e) { e->cut(); });
 }
 
 void TMainCrt::EditCopy(bool fromMenu) {
-    RunEditCommand(*this, fromMenu, [](QPlainTextEdit* e) { e->copy(); });
+    RunEditCommand(EditorOfPage(), fromMenu, [](QPlainTextEdit* e) { e->copy(); });
 }
 
 void TMainCrt::EditPaste(bool fromMenu) {
-    RunEditCommand(*this, fromMenu, [](QPlainTextEdit* e) { e->paste(); });
+    RunEditCommand(EditorOfPage(), fromMenu, [](QPlainTextEdit* e) { e->paste(); });
 }
 
 void TMainCrt::EditSelectAll(bool fromMenu) {
-    RunEditCommand(*this, fromMenu, [](QPlainTextEdit* e) { e->selectAll(); });
+    RunEditCommand(EditorOfPage(), fromMenu, [](QPlainTextEdit* e) { e->selectAll(); });
 }
 
 // ---- generation ---------------------------------------------------------------------------------

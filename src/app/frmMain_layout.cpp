@@ -33,6 +33,7 @@
 #include "dialogs/frVer.h"
 #include "exercise/ClassName.h"
 #include "exercise/JavaSyntax.h"
+#include "exercise/qt/BackgroundArchive.h"
 #include "trainer/qt/DiscSurface.h"
 #include "trainer/qt/SpeedTextPanel.h"
 
@@ -723,6 +724,11 @@ void TMainCrt::BuildTimersAndDialogs() {
     FileDialogs(OpenDialog1, SaveDialog1, "ソースファイル (*.sja)", "sja");
     FileDialogs(OpenDialog2, SaveDialog2, "Javaソース (*.java)", "java");
     FontDialog1 = PGothic(12);
+
+    // A child of the window, found by its name like the timers (the member still ends it, before
+    // the window's children go).
+    m_archive->setParent(this);
+    m_archive->setObjectName(QStringLiteral("ArchiveInBackground"));
 }
 
 // ---- the map from the controls' events to the handlers ----------------------------------------

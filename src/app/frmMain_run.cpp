@@ -26,39 +26,6 @@ using vellaro::FromUtf8;
 #include "exercise/qt/RunExplain.h"
 #include "exercise/qt/fmDosCall.h"
 
-namespace {
-
-bool IsLearnerInput(QEvent::Type type) {
-    switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::NonClientAreaMouseButtonPress:
-    case QEvent::NonClientAreaMouseButtonRelease:
-    case QEvent::NonClientAreaMouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::InputMethod:
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::TabletRelease:
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
-
 // While the compiler runs, the main window takes no input (a "実行" pressed meanwhile would run
 // the old class) and shows the busy cursor, as during a run. It still repaints, and Esc and the
 // close box reach it: both end the compiler, so that a hung one never traps the learner, and the
@@ -99,7 +66,7 @@ class CompileWait : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!IsLearnerInput(event->type()) || !inMainWindow(watched))
+        if (!vellaro::IsLearnerInput(event->type()) || !inMainWindow(watched))
             return false;
         if (event->type() == QEvent::ShortcutOverride) {
             event->accept(); // claimed, so that no shortcut of the window fires either

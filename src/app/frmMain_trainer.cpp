@@ -36,28 +36,6 @@ void SyncTimer(QTimer* timer, bool on, int intervalMs) {
     }
 }
 
-void ShowLesson(TMainCrt& w, TrainerState& t) {
-    const vellaro::ReadingLesson& lesson = t.page.lesson;
-    if (lesson.display() != t.shown.display)
-        w.Sppd_Text->setText(vellaro::FromSjis(lesson.display()));
-    t.shown.display = lesson.display();
-    if (lesson.counter() != t.shown.counter)
-        w.dispcount->setText(vellaro::FromUtf8(lesson.counter()));
-    t.shown.counter = lesson.counter();
-    if (lesson.startEnabled() != t.shown.lessonStart)
-        w.BitBtn1->setEnabled(lesson.startEnabled());
-    t.shown.lessonStart = lesson.startEnabled();
-    SyncTimer(w.Read_Timer, lesson.timerOn(), lesson.intervalMs());
-}
-
-void ShowField(TMainCrt& w, TrainerState& t) {
-    const vellaro::VisualField& field = t.page.field;
-    if (field.startEnabled() != t.shown.fieldStart)
-        w.BitBtn9->setEnabled(field.startEnabled());
-    t.shown.fieldStart = field.startEnabled();
-    SyncTimer(w.Paint_Timer, field.timerOn(), field.intervalMs());
-}
-
 // The lines as one text view shows them: LF between them.
 template <typename Line, typename Convert>
 QString JoinLines(const std::vector<Line>& lines, Convert toQt) {
@@ -85,8 +63,26 @@ void SetBufferText(QPlainTextEdit* buffer, const QString& text) {
 
 } // namespace
 
-const TrainerState& TMainCrt::trainerState() const {
-    return *m_trainer;
+void TMainCrt::ShowLesson(TrainerState& t) {
+    const vellaro::ReadingLesson& lesson = t.page.lesson;
+    if (lesson.display() != t.shown.display)
+        Sppd_Text->setText(vellaro::FromSjis(lesson.display()));
+    t.shown.display = lesson.display();
+    if (lesson.counter() != t.shown.counter)
+        dispcount->setText(vellaro::FromUtf8(lesson.counter()));
+    t.shown.counter = lesson.counter();
+    if (lesson.startEnabled() != t.shown.lessonStart)
+        BitBtn1->setEnabled(lesson.startEnabled());
+    t.shown.lessonStart = lesson.startEnabled();
+    SyncTimer(Read_Timer, lesson.timerOn(), lesson.intervalMs());
+}
+
+void TMainCrt::ShowField(TrainerState& t) {
+    const vellaro::VisualField& field = t.page.field;
+    if (field.startEnabled() != t.shown.fieldStart)
+        BitBtn9->setEnabled(field.startEnabled());
+    t.shown.fieldStart = field.startEnabled();
+    SyncTimer(Paint_Timer, field.timerOn(), field.intervalMs());
 }
 
 // ---- lesson text ----------------------------------------------------------------------------
@@ -122,19 +118,19 @@ bool TMainCrt::LoadLessonText() {
 void TMainCrt::BitBtn1Click() {
     TrainerState& t = *m_trainer;
     t.page.lesson.start(m_settings, t.lines.size());
-    ShowLesson(*this, t);
+    ShowLesson(t);
 }
 
 void TMainCrt::BitBtn5Click() {
     TrainerState& t = *m_trainer;
     t.page.lesson.stop();
-    ShowLesson(*this, t);
+    ShowLesson(t);
 }
 
 void TMainCrt::Read_TimerTimer() {
     TrainerState& t = *m_trainer;
     t.page.lesson.tick(m_settings, t.lines);
-    ShowLesson(*this, t);
+    ShowLesson(t);
     if (m_settings.SwSpeedText) {
         // The spin edit only shows the position (clamped to its range); the record keeps it as
         // it is, -1 included.
@@ -146,7 +142,7 @@ void TMainCrt::Read_TimerTimer() {
 void TMainCrt::Sppd_TextExit() {
     TrainerState& t = *m_trainer;
     t.page.lesson.focusLost();
-    ShowLesson(*this, t);
+    ShowLesson(t);
 }
 
 void TMainCrt::ClearReadRunning() {
@@ -158,13 +154,13 @@ void TMainCrt::ClearReadRunning() {
 void TMainCrt::BitBtn9Click() {
     TrainerState& t = *m_trainer;
     t.page.field.start();
-    ShowField(*this, t);
+    ShowField(t);
 }
 
 void TMainCrt::BitBtn10Click() {
     TrainerState& t = *m_trainer;
     t.page.field.stop();
-    ShowField(*this, t);
+    ShowField(t);
 }
 
 void TMainCrt::ToolButton10Click() {
@@ -183,7 +179,7 @@ void TMainCrt::Select_LevelChange() {
     Disp_Lavel->setText(vellaro::FromUtf8(vellaro::IntToText(m_settings.Level)));
     MstLevel->setValue(m_settings.Level); // the spin edit clamps to 1..10
     t.page.field.setPace(MstLevel->value());
-    ShowField(*this, t);
+    ShowField(t);
 }
 
 void TMainCrt::Paint_TimerTimer() {
@@ -215,15 +211,15 @@ void TMainCrt::EnterSpeedPage() {
         PageControl2->setCurrentWidget(TabSheet6);
     }
     t.page.enter(m_settings);
-    ShowLesson(*this, t);
-    ShowField(*this, t);
+    ShowLesson(t);
+    ShowField(t);
 }
 
 void TMainCrt::StopTrainerTimers() {
     TrainerState& t = *m_trainer;
     t.page.stopTimers();
-    ShowLesson(*this, t);
-    ShowField(*this, t);
+    ShowLesson(t);
+    ShowField(t);
 }
 
 void TMainCrt::PageControl2Change() {
@@ -233,6 +229,6 @@ void TMainCrt::PageControl2Change() {
     const bool field = PageControl2->currentWidget() == TabSheet5;
     t.page.subPageChosen(field ? vellaro::SpeedSubPage::VisualField : vellaro::SpeedSubPage::Lesson,
                          MstLevel->value());
-    ShowLesson(*this, t);
-    ShowField(*this, t);
+    ShowLesson(t);
+    ShowField(t);
 }

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabBar>
@@ -26,7 +27,6 @@
 #include "TestSupport.h"
 #include "app/Icons.h"
 #include "app/frmMain.h"
-#include "app/frmMain_trainerState.h"
 #include "trainer/qt/SpeedTextPanel.h"
 
 namespace fs = std::filesystem;
@@ -76,6 +76,7 @@ void WalkTree(QAccessibleInterface* node, Walk& walk, int depth = 0) {
 }
 
 Walk WalkPage(TMainCrt& w) {
+    const vtest::MainControls ui(w);
     Walk walk;
     WalkTree(QAccessible::queryAccessibleInterface(&w), walk);
     return walk;
@@ -98,8 +99,10 @@ void PressTab(QTabWidget* pages, int index) {
 }
 
 bool MenusAre(const TMainCrt& w, bool file, bool edit, bool run) {
-    return w.f1->menuAction()->isEnabled() == file && w.Edit2->menuAction()->isEnabled() == edit &&
-           w.N5->menuAction()->isEnabled() == run && w.Help1->menuAction()->isEnabled();
+    const vtest::MainControls ui(w);
+    return ui.f1->menuAction()->isEnabled() == file &&
+           ui.Edit2->menuAction()->isEnabled() == edit && ui.N5->menuAction()->isEnabled() == run &&
+           ui.Help1->menuAction()->isEnabled();
 }
 
 // The names of the widgets the Tab key visits from `from`, `count` presses long.
@@ -185,20 +188,21 @@ void TestAccessibility::everyReachableControlHasAName() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
 
     // With the guidance shown, its button is what the learner reaches.
     Walk guidance = WalkPage(w);
     QVERIFY2(guidance.unnamed.isEmpty(), qPrintable(guidance.unnamed.join(", ")));
-    QCOMPARE(QAccessible::queryAccessibleInterface(w.SpeedButton1)->text(QAccessible::Name),
+    QCOMPARE(QAccessible::queryAccessibleInterface(ui.SpeedButton1)->text(QAccessible::Name),
              QStringLiteral("表示しない"));
-    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(ui.SpeedButton1, Qt::LeftButton);
 
     int total = 0;
-    for (QWidget* page : {w.TabSheet1, w.TabSheet2, w.TabSheet3, w.TabSheet4}) {
-        w.SetCurrentPage(page);
-        if (page == w.TabSheet3) {
-            for (QWidget* sub : {w.TabSheet5, w.TabSheet6}) {
-                w.PageControl2->setCurrentWidget(sub);
+    for (QWidget* page : {ui.TabSheet1, ui.TabSheet2, ui.TabSheet3, ui.TabSheet4}) {
+        vtest::ClickTab(ui.PageControl1, ui.PageControl1->indexOf(page));
+        if (page == ui.TabSheet3) {
+            for (QWidget* sub : {ui.TabSheet5, ui.TabSheet6}) {
+                ui.PageControl2->setCurrentWidget(sub);
                 const Walk walk = WalkPage(w);
                 QVERIFY2(walk.unnamed.isEmpty(), qPrintable(walk.unnamed.join(", ")));
                 total += walk.controls;
@@ -213,11 +217,11 @@ void TestAccessibility::everyReachableControlHasAName() {
     QVERIFY2(total >= 30, qPrintable(QString::number(total))); // the walk did reach the pages
 
     // Spot checks: the label in front of a field, a tool button's hint.
-    QCOMPARE(QAccessible::queryAccessibleInterface(w.SrcClassName)->text(QAccessible::Name),
+    QCOMPARE(QAccessible::queryAccessibleInterface(ui.SrcClassName)->text(QAccessible::Name),
              QStringLiteral("クラス名"));
-    QCOMPARE(QAccessible::queryAccessibleInterface(w.MstLevel)->text(QAccessible::Name),
+    QCOMPARE(QAccessible::queryAccessibleInterface(ui.MstLevel)->text(QAccessible::Name),
              QStringLiteral("基本レッスンレベル"));
-    auto* tool = qobject_cast<QToolButton*>(w.ToolBar1->widgetForAction(w.ToolButton2));
+    auto* tool = qobject_cast<QToolButton*>(ui.ToolBar1->widgetForAction(ui.ToolButton2));
     QVERIFY(tool);
     QCOMPARE(QAccessible::queryAccessibleInterface(tool)->text(QAccessible::Name),
              QStringLiteral("プログラム読込み"));
@@ -227,32 +231,33 @@ void TestAccessibility::tabPressedThroughTheBusIsAPageSwitch() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    w.SrcClassName->setText(QStringLiteral("Hello"));
-    w.SecEdit->setPlainText(QStringLiteral("?(1);"));
+    const vtest::MainControls ui(w);
+    ui.SrcClassName->setText(QStringLiteral("Hello"));
+    ui.SecEdit->setPlainText(QStringLiteral("?(1);"));
 
-    PressTab(w.PageControl1, 1);
-    QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet2);
+    PressTab(ui.PageControl1, 1);
+    QCOMPARE(ui.PageControl1->currentWidget(), ui.TabSheet2);
     QCOMPARE(w.CurPage(), 1);
     QVERIFY(MenusAre(w, false, false, true));
-    QVERIFY(w.compList->toPlainText().contains(QStringLiteral("System.out.println (1);")));
+    QVERIFY(ui.compList->toPlainText().contains(QStringLiteral("System.out.println (1);")));
     QCOMPARE(vtest::ReadIniLines(folders.settingsFile()),
              (QStringList{"[Bas]", "Level=1", "JavaReadCount=1", "BasreadCount=1"}));
 
     // The sub-pages too: the exercise's pace is set when it is chosen, and a main page switch
     // stops a running animation.
-    PressTab(w.PageControl1, 2);
+    PressTab(ui.PageControl1, 2);
     QCOMPARE(w.CurPage(), 2);
     QVERIFY(MenusAre(w, false, false, false));
-    w.MstLevel->setValue(10);
-    PressTab(w.PageControl2, 0);
-    QCOMPARE(w.Paint_Timer->interval(), 50);
-    w.BitBtn9->click();
-    QVERIFY(w.Paint_Timer->isActive());
-    PressTab(w.PageControl1, 3);
+    ui.MstLevel->setValue(10);
+    PressTab(ui.PageControl2, 0);
+    QCOMPARE(ui.Paint_Timer->interval(), 50);
+    ui.BitBtn9->click();
+    QVERIFY(ui.Paint_Timer->isActive());
+    PressTab(ui.PageControl1, 3);
     QCOMPARE(w.CurPage(), 3);
-    QVERIFY(!w.Paint_Timer->isActive());
-    QVERIFY(w.BitBtn9->isEnabled());
-    PressTab(w.PageControl1, 0);
+    QVERIFY(!ui.Paint_Timer->isActive());
+    QVERIFY(ui.BitBtn9->isEnabled());
+    PressTab(ui.PageControl1, 0);
     QCOMPARE(w.CurPage(), 0);
     QVERIFY(MenusAre(w, true, true, false));
     QVERIFY(folders.dialogs.messages.isEmpty());
@@ -262,17 +267,18 @@ void TestAccessibility::tabPressedUnderTheGuidanceIsPutBack() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
-    QVERIFY(w.Panel8->isVisible());
-    PressTab(w.PageControl1, 2);
-    QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet1);
+    const vtest::MainControls ui(w);
+    QVERIFY(ui.Panel8->isVisible());
+    PressTab(ui.PageControl1, 2);
+    QCOMPARE(ui.PageControl1->currentWidget(), ui.TabSheet1);
     QCOMPARE(w.CurPage(), 0);
     QVERIFY(MenusAre(w, false, false, false)); // as the guidance left them
     QVERIFY(!fs::exists(folders.settingsFile()));
-    PressTab(w.PageControl2, 0);
-    QCOMPARE(w.PageControl2->currentWidget(), w.TabSheet6);
+    PressTab(ui.PageControl2, 0);
+    QCOMPARE(ui.PageControl2->currentWidget(), ui.TabSheet6);
     // Once it is dismissed, the press counts.
-    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
-    PressTab(w.PageControl1, 2);
+    QTest::mouseClick(ui.SpeedButton1, Qt::LeftButton);
+    PressTab(ui.PageControl1, 2);
     QCOMPARE(w.CurPage(), 2);
 }
 
@@ -280,74 +286,78 @@ void TestAccessibility::toolButtonsAreReachedAndPressedFromTheKeyboard() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance(true);
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
 
     // Tab visits the tool buttons in the order of their toolbar, the class-name field among them.
-    const QStringList input = TabWalk(w.PageControl1->tabBar(), 10);
+    const QStringList input = TabWalk(ui.PageControl1->tabBar(), 10);
     QVERIFY2(Holds(input, {"ToolButton1", "SrcClassName", "ToolButton2", "ToolButton3",
                            "ToolButton4", "ToolButton5", "ToolButton6"}),
              qPrintable(input.join(' ')));
     // A click on a tool button leaves the focus where it was.
-    w.SrcClassName->setFocus();
-    QTest::mouseClick(w.ToolBar1->widgetForAction(w.ToolButton5), Qt::LeftButton);
-    QVERIFY(w.SrcClassName->hasFocus());
+    ui.SrcClassName->setFocus();
+    QTest::mouseClick(ui.ToolBar1->widgetForAction(ui.ToolButton5), Qt::LeftButton);
+    QVERIFY(ui.SrcClassName->hasFocus());
 
     // Writing the Java source needs no mouse: Tab to it, then Enter.
-    vtest::ClickTab(w.PageControl1, 1);
-    const QStringList compile = TabWalk(w.PageControl1->tabBar(), 6);
+    vtest::ClickTab(ui.PageControl1, 1);
+    const QStringList compile = TabWalk(ui.PageControl1->tabBar(), 6);
     QVERIFY2(Holds(compile, {"ToolButton11", "CompButton", "RunButton"}),
              qPrintable(compile.join(' ')));
     QVERIFY(!compile.contains(QStringLiteral("ToolButton9"))); // disabled
-    w.SrcClassName->setText(QStringLiteral("Hello"));
-    QWidget* write = w.ToolBar2->widgetForAction(w.ToolButton11);
+    ui.SrcClassName->setText(QStringLiteral("Hello"));
+    QWidget* write = ui.ToolBar2->widgetForAction(ui.ToolButton11);
     write->setFocus(Qt::TabFocusReason);
     folders.dialogs.answerSaveFile(QString());
     QTest::keyClick(write, Qt::Key_Return);
     QCOMPARE(folders.dialogs.saveRequests.size(), 1);
 
     // The eye exercise's directions: Space presses them.
-    vtest::ClickTab(w.PageControl1, 2);
-    vtest::ClickTab(w.PageControl2, 0);
-    QWidget* vertical = w.ToolBar3->widgetForAction(w.ToolButton17);
+    vtest::ClickTab(ui.PageControl1, 2);
+    vtest::ClickTab(ui.PageControl2, 0);
+    QWidget* vertical = ui.ToolBar3->widgetForAction(ui.ToolButton17);
     QVERIFY(vertical->focusPolicy() & Qt::TabFocus);
     vertical->setFocus(Qt::TabFocusReason);
+    QSignalSpy pressed(ui.ToolButton17, &QAction::triggered);
     QTest::keyClick(vertical, Qt::Key_Space);
-    QCOMPARE(w.trainerState().page.field.paintMode(), vellaro::kPaintVertical);
+    QCOMPARE(pressed.count(), 1);
 
     // F10 opens the menu bar at its first usable menu.
-    vtest::ClickTab(w.PageControl1, 0);
+    vtest::ClickTab(ui.PageControl1, 0);
     QTest::keyClick(&w, Qt::Key_F10);
-    QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(w.f1));
-    QTest::keyClick(w.f1, Qt::Key_Escape);
-    QTRY_VERIFY(!w.f1->isVisible());
+    QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(ui.f1));
+    QTest::keyClick(ui.f1, Qt::Key_Escape);
+    QTRY_VERIFY(!ui.f1->isVisible());
 }
 
 void TestAccessibility::valueDisplaysSpeakTheirValues() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
 
-    w.SrcClassName->setText(QStringLiteral("Hello"));
-    QCOMPARE(NameOf(w.SaveclassName), QStringLiteral("Hello"));
-    QCOMPARE(QAccessible::queryAccessibleInterface(w.SaveclassName)->text(QAccessible::Description),
-             QStringLiteral("クラス名"));
+    ui.SrcClassName->setText(QStringLiteral("Hello"));
+    QCOMPARE(NameOf(ui.SaveclassName), QStringLiteral("Hello"));
+    QCOMPARE(
+        QAccessible::queryAccessibleInterface(ui.SaveclassName)->text(QAccessible::Description),
+        QStringLiteral("クラス名"));
 
-    w.Select_Level->setValue(7);
-    QCOMPARE(NameOf(w.Disp_Lavel), QStringLiteral("7"));
+    ui.Select_Level->setValue(7);
+    QCOMPARE(NameOf(ui.Disp_Lavel), QStringLiteral("7"));
 
-    vtest::ClickTab(w.PageControl1, 2);
-    QCOMPARE(NameOf(w.Sppd_Text), QStringLiteral("速読レッスン")); // blank: its caption
-    w.BitBtn1->click();
-    w.Read_Timer->stop();
-    w.Read_TimerTimer();
-    QCOMPARE(NameOf(w.dispcount), QStringLiteral("1"));
-    QVERIFY(!w.Sppd_Text->text().isEmpty());
-    QCOMPARE(NameOf(w.Sppd_Text), w.Sppd_Text->text());
+    vtest::ClickTab(ui.PageControl1, 2);
+    QCOMPARE(NameOf(ui.Sppd_Text), QStringLiteral("速読レッスン")); // blank: its caption
+    ui.BitBtn1->click();
+    ui.Read_Timer->stop();
+    vtest::Tick(ui.Read_Timer);
+    QCOMPARE(NameOf(ui.dispcount), QStringLiteral("1"));
+    QVERIFY(!ui.Sppd_Text->text().isEmpty());
+    QCOMPARE(NameOf(ui.Sppd_Text), ui.Sppd_Text->text());
 
     // The two size fields are told apart; their captions on the page stay as they are.
-    QCOMPARE(NameOf(w.spDisp_FontSize), QStringLiteral("速読の文字サイズ"));
-    QCOMPARE(NameOf(w.sDisp_FontSize), QStringLiteral("ソースの文字サイズ"));
+    QCOMPARE(NameOf(ui.spDisp_FontSize), QStringLiteral("速読の文字サイズ"));
+    QCOMPARE(NameOf(ui.sDisp_FontSize), QStringLiteral("ソースの文字サイズ"));
     QCOMPARE(w.findChild<QLabel*>(QStringLiteral("Label7"))->text(), QStringLiteral("文字サイズ"));
-    QAccessibleInterface* size = QAccessible::queryAccessibleInterface(w.sDisp_FontSize);
+    QAccessibleInterface* size = QAccessible::queryAccessibleInterface(ui.sDisp_FontSize);
     QVERIFY(size->textInterface());
     QCOMPARE(size->textInterface()->text(0, size->textInterface()->characterCount()),
              QStringLiteral("10"));
@@ -357,8 +367,9 @@ void TestAccessibility::menuEntriesHaveNames() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
-    for (QMenu* m : {w.f1, w.Edit2, w.N5, w.Help1, w.PopupMenu1}) {
-        QVERIFY(m == w.PopupMenu1 || !m->title().isEmpty());
+    const vtest::MainControls ui(w);
+    for (QMenu* m : {ui.f1, ui.Edit2, ui.N5, ui.Help1, ui.PopupMenu1}) {
+        QVERIFY(m == ui.PopupMenu1 || !m->title().isEmpty());
         for (QAction* a : m->actions())
             QVERIFY2(a->isSeparator() || !a->text().isEmpty(), qPrintable(a->objectName()));
     }
@@ -368,21 +379,22 @@ void TestAccessibility::classNameSetThroughTheBusKeepsTheTypedLimit() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    QAccessibleInterface* field = QAccessible::queryAccessibleInterface(w.SrcClassName);
+    const vtest::MainControls ui(w);
+    QAccessibleInterface* field = QAccessible::queryAccessibleInterface(ui.SrcClassName);
     field->setText(QAccessible::Value, QStringLiteral("Abcdefghijkl"));
-    QCOMPARE(w.SrcClassName->text(), QStringLiteral("Abcdefghij"));
-    QCOMPARE(w.SaveclassName->text(), QStringLiteral("Abcdefghij"));
+    QCOMPARE(ui.SrcClassName->text(), QStringLiteral("Abcdefghij"));
+    QCOMPARE(ui.SaveclassName->text(), QStringLiteral("Abcdefghij"));
     field->editableTextInterface()->insertText(3, QStringLiteral("XY"));
-    QCOMPARE(w.SrcClassName->text(), QStringLiteral("AbcXYdefgh"));
+    QCOMPARE(ui.SrcClassName->text(), QStringLiteral("AbcXYdefgh"));
     // The class-name rule still judges what comes through the bus.
     field->editableTextInterface()->replaceText(0, 3, QStringLiteral("a b"));
-    QCOMPARE(w.SrcClassName->text(), QStringLiteral("AbcXYdefgh"));
+    QCOMPARE(ui.SrcClassName->text(), QStringLiteral("AbcXYdefgh"));
     // A longer name the program set may be edited there, but not lengthened.
-    w.SrcClassName->setProgramText(QStringLiteral("LongerThanTen"));
+    ui.SrcClassName->setProgramText(QStringLiteral("LongerThanTen"));
     field->editableTextInterface()->insertText(13, QStringLiteral("X"));
-    QCOMPARE(w.SrcClassName->text(), QStringLiteral("LongerThanTen"));
+    QCOMPARE(ui.SrcClassName->text(), QStringLiteral("LongerThanTen"));
     field->editableTextInterface()->deleteText(0, 6);
-    QCOMPARE(w.SrcClassName->text(), QStringLiteral("ThanTen"));
+    QCOMPARE(ui.SrcClassName->text(), QStringLiteral("ThanTen"));
 }
 
 QTEST_MAIN(TestAccessibility)

@@ -68,10 +68,11 @@ void TstBadInput::settingsFileThatIsAFolderCannotBeWrittenButTheProgramGoesOn() 
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt* w = app.main.get();
     QVERIFY(w && w->isVisible());
+    const vtest::MainControls ui(*w);
     QCOMPARE(w->EnvSettings().YokoSize, 595); // the defaults, not a file that is not one
 
     folders.dialogs.answerAllMessages(vellaro::MbOk);
-    vtest::ClickTab(w->PageControl1, 1);
+    vtest::ClickTab(ui.PageControl1, 1);
     QCOMPARE(folders.dialogs.messages.size(), 1);
     QCOMPARE(folders.dialogs.messages[0].kind, MsgKind::Error);
     QCOMPARE(folders.dialogs.messages[0].text, CannotWrite(folders.settingsFile()));
@@ -101,14 +102,15 @@ void TstBadInput::emptyBinaryOrHugeSettingsFileStartsWithTheDefaults() {
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt* w = app.main.get();
     QVERIFY(w && w->isVisible());
+    const vtest::MainControls ui(*w);
     QVERIFY(folders.dialogs.messages.isEmpty());
     QCOMPARE(w->EnvSettings().YokoSize, 595);
     QCOMPARE(w->EnvSettings().TateSize, 520);
     QCOMPARE(w->EnvSettings().FontSize, 10);
-    QCOMPARE(w->PageControl1->indexOf(w->TabSheet3), 2); // the speed page is shown
+    QCOMPARE(ui.PageControl1->indexOf(ui.TabSheet3), 2); // the speed page is shown
 
     folders.dialogs.answerAllMessages(vellaro::MbOk);
-    vtest::ClickTab(w->PageControl1, 1);
+    vtest::ClickTab(ui.PageControl1, 1);
     const vellaro::IniFile ini(folders.settingsFile());
     if (kind == "huge") {
         // Too large to be a settings file: it is left as it is, and the learner is told.
@@ -132,8 +134,9 @@ void TstBadInput::workFolderThatIsAFileIsReplacedByTheDefault() {
     AppWindows app = vtest::StartProgram();
     TMainCrt* w = app.main.get();
     QVERIFY(w && w->isVisible());
+    const vtest::MainControls ui(*w);
     QVERIFY(folders.dialogs.messages.isEmpty());
-    QCOMPARE(w->sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
+    QCOMPARE(ui.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QVERIFY(fs::is_directory(folders.defaultWorkFolder()));
     QCOMPARE(ReadFile(notAFolder), std::string("the learner's file"));
 }
@@ -175,6 +178,7 @@ void TstBadInput::lessonWithOddLineEndsNulBytesAndHugeLines() {
     AppWindows app = vtest::StartProgram();
     TMainCrt* w = app.main.get();
     QVERIFY(w);
+    const vtest::MainControls ui(*w);
     if (kind == "damaged" || kind == "nul") {
         QCOMPARE(folders.dialogs.messages.size(), 1);
         QCOMPARE(folders.dialogs.messages[0].text,
@@ -184,7 +188,7 @@ void TstBadInput::lessonWithOddLineEndsNulBytesAndHugeLines() {
     }
     QVERIFY(folders.dialogs.messages.isEmpty());
     QVERIFY(!vellaro::TerminateRequested());
-    const QStringList shown = w->SreadText->toPlainText().split(QLatin1Char('\n'));
+    const QStringList shown = ui.SreadText->toPlainText().split(QLatin1Char('\n'));
     QCOMPARE(shown.size(), int(lines.size()));
     QCOMPARE(shown[0], QStringLiteral("変数とは"));
     QCOMPARE(shown[2], QStringLiteral("\t型"));
@@ -205,8 +209,9 @@ void TstBadInput::badExerciseFilesAreRefusedAndTheEditorKept() {
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt* w = app.main.get();
     QVERIFY(w && w->isVisible());
-    w->SrcClassName->setText(QStringLiteral("Mine"));
-    w->SecEdit->setPlainText(QStringLiteral("int a = 1;\n?(\"まだ保存していない\");"));
+    const vtest::MainControls ui(*w);
+    ui.SrcClassName->setText(QStringLiteral("Mine"));
+    ui.SecEdit->setPlainText(QStringLiteral("int a = 1;\n?(\"まだ保存していない\");"));
 
     const fs::path file = folders.root() / "bad.sja";
     if (kind == "binary") {
@@ -220,14 +225,14 @@ void TstBadInput::badExerciseFilesAreRefusedAndTheEditorKept() {
     folders.dialogs.answerMessage(vellaro::MbNo); // the unsaved text is not saved first
     folders.dialogs.answerOpenFile(vellaro::FromPath(file));
     folders.dialogs.answerMessage(vellaro::MbOk);
-    w->ToolButton2->trigger();
+    ui.ToolButton2->trigger();
 
     QCOMPARE(folders.dialogs.messages.size(), 2);
     QVERIFY(folders.dialogs.messages[1].text.startsWith(kCannotRead));
     QVERIFY2(folders.dialogs.messages[1].text.contains(reason),
              qPrintable(folders.dialogs.messages[1].text));
-    QCOMPARE(w->SrcClassName->text(), QStringLiteral("Mine"));
-    QCOMPARE(w->SecEdit->toPlainText(), QStringLiteral("int a = 1;\n?(\"まだ保存していない\");"));
+    QCOMPARE(ui.SrcClassName->text(), QStringLiteral("Mine"));
+    QCOMPARE(ui.SecEdit->toPlainText(), QStringLiteral("int a = 1;\n?(\"まだ保存していない\");"));
 }
 
 QTEST_MAIN(TstBadInput)

@@ -83,35 +83,35 @@ class TstCompilePage : public QObject, private vtest::ProgramFixture {
     void compile(const std::vector<std::string>& statements,
                  std::optional<vellaro::MsgButton> answer = vellaro::MbYes);
     QPoint paneLine(int line) const;
-    QString statusText() const { return w().StatusMessage->text(); }
+    QString statusText() const { return ui().StatusMessage->text(); }
 };
 
 void TstCompilePage::initTestCase() {
     QVERIFY(startProgram());
     w().activateWindow();
-    w().SrcClassName->setText(QStringLiteral("Hello"));
+    ui().SrcClassName->setText(QStringLiteral("Hello"));
 }
 
 void TstCompilePage::init() {
-    vtest::ClickTab(w().PageControl1, 0);
+    vtest::ClickTab(ui().PageControl1, 0);
     std::error_code ec;
     fs::remove_all(javaFile(), ec);
 }
 
 void TstCompilePage::compile(const std::vector<std::string>& statements,
                              std::optional<vellaro::MsgButton> answer) {
-    vtest::ClickTab(w().PageControl1, 0);
-    w().SecEdit->setPlainText(Joined(statements));
-    vtest::ClickTab(w().PageControl1, 1);
-    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet2);
+    vtest::ClickTab(ui().PageControl1, 0);
+    ui().SecEdit->setPlainText(Joined(statements));
+    vtest::ClickTab(ui().PageControl1, 1);
+    QCOMPARE(ui().PageControl1->currentWidget(), ui().TabSheet2);
     if (answer)
         dialogs().answerMessage(*answer);
-    w().CompButton->trigger();
+    ui().CompButton->trigger();
 }
 
 QPoint TstCompilePage::paneLine(int line) const {
-    const QTextBlock block = w().Memo1->document()->findBlockByNumber(line);
-    return w().Memo1->cursorRect(QTextCursor(block)).center() + QPoint(4, 0);
+    const QTextBlock block = ui().Memo1->document()->findBlockByNumber(line);
+    return ui().Memo1->cursorRect(QTextCursor(block)).center() + QPoint(4, 0);
 }
 
 // ---- from a message to its line ---------------------------------------------------------------
@@ -132,31 +132,31 @@ void TstCompilePage::brokenProgramLeadsFromItsMessageToItsStatement() {
 
     // The first line names the listing line, as the compiler wrote it.
     static const QRegularExpression header(QStringLiteral("^Hello\\.java:(\\d+): "));
-    const auto match = header.match(w().Memo1->document()->firstBlock().text());
-    QVERIFY2(match.hasMatch(), qPrintable(w().Memo1->toPlainText()));
+    const auto match = header.match(ui().Memo1->document()->firstBlock().text());
+    QVERIFY2(match.hasMatch(), qPrintable(ui().Memo1->toPlainText()));
     const int line = match.captured(1).toInt();
 
-    QTest::mouseClick(w().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
+    QTest::mouseClick(ui().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
     QCOMPARE(statusText(), U(Entry(p.entry).summary));
-    const QTextCursor listing = w().compList->textCursor();
+    const QTextCursor listing = ui().compList->textCursor();
     QCOMPARE(listing.blockNumber(), line - 1);
     QCOMPARE(listing.positionInBlock(), 0);
     QCOMPARE(listing.selectedText(), listing.block().text());
     QVERIFY(!listing.selectedText().isEmpty());
 
-    QTest::mouseDClick(w().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
+    QTest::mouseDClick(ui().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
     if (p.statement == 0) {
         // A line of the wrapper: the listing selection is all.
-        QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet2);
+        QCOMPARE(ui().PageControl1->currentWidget(), ui().TabSheet2);
         return;
     }
-    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet1);
+    QCOMPARE(ui().PageControl1->currentWidget(), ui().TabSheet1);
     QCOMPARE(w().CurPage(), 0);
-    const QTextCursor caret = w().SecEdit->textCursor();
+    const QTextCursor caret = ui().SecEdit->textCursor();
     QCOMPARE(caret.blockNumber(), int(p.statement) - 1);
     QCOMPARE(caret.positionInBlock(), 0);
     QVERIFY(!caret.hasSelection());
-    QCOMPARE(QApplication::focusWidget(), w().SecEdit);
+    QCOMPARE(QApplication::focusWidget(), ui().SecEdit);
     QCOMPARE(statusText(), QString()); // a page switch empties the status bar
 }
 
@@ -214,7 +214,7 @@ void TstCompilePage::compileAsksToWriteASourceThatIsNotOnDisk() {
              warning.isEmpty() ? QStringList() : QStringList{warning});
     if (onDisk != "folder")
         QCOMPARE(vtest::ReadFile(javaFile()), writes ? SourceBytes(shown) : before);
-    const QString pane = w().Memo1->toPlainText();
+    const QString pane = ui().Memo1->toPlainText();
     if (!compiles)
         QCOMPARE(pane, QString());
     else if (writes || onDisk == "current")
@@ -229,13 +229,13 @@ void TstCompilePage::compileAsksToWriteASourceThatIsNotOnDisk() {
 void TstCompilePage::keysStepThroughTheLinkedMessagesAndExplainThem() {
     // Three errors the compiler finds in one pass.
     compile({"int a = \"1\";", "?(cont);", "String s = 5;"});
-    QCOMPARE(w().StatusErrorCount->text(), QStringLiteral("エラー 3 個"));
+    QCOMPARE(ui().StatusErrorCount->text(), QStringLiteral("エラー 3 個"));
     QWindow* window = w().windowHandle();
-    auto selectedListingLine = [this] { return w().compList->textCursor().blockNumber() + 1; };
+    auto selectedListingLine = [this] { return ui().compList->textCursor().blockNumber() + 1; };
 
     // F4 steps forward from the first message, Shift+F4 back; at either end it stays.
     QTest::keyClick(window, Qt::Key_F4);
-    QCOMPARE(QApplication::focusWidget(), w().Memo1);
+    QCOMPARE(QApplication::focusWidget(), ui().Memo1);
     QCOMPARE(selectedListingLine(), 6);
     QCOMPARE(statusText(), U(Entry("string-to-number").summary));
     QTest::keyClick(window, Qt::Key_F4);
@@ -250,26 +250,26 @@ void TstCompilePage::keysStepThroughTheLinkedMessagesAndExplainThem() {
 
     // The whole explanation: the pane's accessible description and the line's tooltip.
     const vellaro::Explanation& entry = Entry("variable-not-found");
-    QCOMPARE(QAccessible::queryAccessibleInterface(w().Memo1)->text(QAccessible::Description),
+    QCOMPARE(QAccessible::queryAccessibleInterface(ui().Memo1)->text(QAccessible::Description),
              U(vellaro::FullExplanation(entry)));
-    const int selected = int(*w().selectedMessage());
+    const int selected = ui().Memo1->textCursor().blockNumber(); // the pane's caret is on it
     QHelpEvent tip(QEvent::ToolTip, paneLine(selected),
-                   w().Memo1->viewport()->mapToGlobal(paneLine(selected)));
-    QApplication::sendEvent(w().Memo1->viewport(), &tip);
+                   ui().Memo1->viewport()->mapToGlobal(paneLine(selected)));
+    QApplication::sendEvent(ui().Memo1->viewport(), &tip);
     QTRY_VERIFY(QToolTip::isVisible());
     QVERIFY(QToolTip::text().contains(U(entry.meaning).toHtmlEscaped()));
     QToolTip::hideText();
 
     // Enter goes to the statement, as a double click does; the status bar empties.
     QTest::keyClick(window, Qt::Key_Return);
-    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet1);
-    QCOMPARE(w().SecEdit->textCursor().blockNumber(), 1);
+    QCOMPARE(ui().PageControl1->currentWidget(), ui().TabSheet1);
+    QCOMPARE(ui().SecEdit->textCursor().blockNumber(), 1);
     QCOMPARE(statusText(), QString());
-    QCOMPARE(w().StatusErrorCount->text(), QString());
+    QCOMPARE(ui().StatusErrorCount->text(), QString());
     // Off the compile page F4 selects nothing.
     QTest::keyClick(window, Qt::Key_F4);
-    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet1);
-    QCOMPARE(QApplication::focusWidget(), w().SecEdit);
+    QCOMPARE(ui().PageControl1->currentWidget(), ui().TabSheet1);
+    QCOMPARE(QApplication::focusWidget(), ui().SecEdit);
 }
 
 void TstCompilePage::messageBeyondTheListingSelectsNoListingLine() {
@@ -278,20 +278,20 @@ void TstCompilePage::messageBeyondTheListingSelectsNoListingLine() {
     onDisk.back() = "int b = \"1\";";
     vtest::WriteFile(javaFile(), SourceBytes(onDisk));
     compile({"?(1);"}, vellaro::MbNo);
-    QVERIFY(w().Memo1->toPlainText().startsWith(QStringLiteral("Hello.java:17: ")));
-    QTest::mouseClick(w().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
+    QVERIFY(ui().Memo1->toPlainText().startsWith(QStringLiteral("Hello.java:17: ")));
+    QTest::mouseClick(ui().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
     QCOMPARE(statusText(), U(Entry("string-to-number").summary));
-    QVERIFY(!w().compList->textCursor().hasSelection());
-    QTest::mouseDClick(w().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
-    QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet2);
+    QVERIFY(!ui().compList->textCursor().hasSelection());
+    QTest::mouseDClick(ui().Memo1->viewport(), Qt::LeftButton, Qt::NoModifier, paneLine(0));
+    QCOMPARE(ui().PageControl1->currentWidget(), ui().TabSheet2);
 }
 
 // ---- the pane ----------------------------------------------------------------------------------
 
 void TstCompilePage::paneShowsTheCompilersTextInTheSourceFont() {
-    QPlainTextEdit* memo = w().Memo1;
-    QCOMPARE(memo->font(), w().compList->font());
-    QCOMPARE(memo->tabStopDistance(), w().compList->tabStopDistance());
+    QPlainTextEdit* memo = ui().Memo1;
+    QCOMPARE(memo->font(), ui().compList->font());
+    QCOMPARE(memo->tabStopDistance(), ui().compList->tabStopDistance());
     QCOMPARE(memo->lineWrapMode(), QPlainTextEdit::NoWrap);
     QVERIFY(!(memo->focusPolicy() & Qt::TabFocus));
 
@@ -311,7 +311,7 @@ void TstCompilePage::paneShowsTheCompilersTextInTheSourceFont() {
     for (const vellaro::Cp932Text& line : *capture)
         captured << vellaro::FromSjis(line);
     QCOMPARE(memo->toPlainText(), captured.join('\n'));
-    QCOMPARE(w().StatusErrorCount->text(), QStringLiteral("エラー 13 個"));
+    QCOMPARE(ui().StatusErrorCount->text(), QStringLiteral("エラー 13 個"));
 
     // Each message naming a line of the source is underlined in the link colour.
     int links = 0;
@@ -329,16 +329,16 @@ void TstCompilePage::paneShowsTheCompilersTextInTheSourceFont() {
     QCOMPARE(links, 13);
 
     // The settings' source font reaches the pane.
-    w().sDisp_FontSize->setText(QStringLiteral("14"));
-    w().TourokuButtonClick();
+    ui().sDisp_FontSize->setText(QStringLiteral("14"));
+    ui().TourokuButton->click();
     QCOMPARE(memo->font().pointSize(), 14);
-    QCOMPARE(memo->font(), w().compList->font());
+    QCOMPARE(memo->font(), ui().compList->font());
 }
 
 void TstCompilePage::markerStandsUnderTheCharacterTheCompilerMeans() {
     // A tab, then full-width characters, each one column to the compiler and two to the eye.
     compile({"\tString s = \"あいう、えお\" + missing;"});
-    vellaro::MessagePane* memo = w().Memo1;
+    vellaro::MessagePane* memo = ui().Memo1;
     QCOMPARE(memo->caretMarks().size(), 1);
     const vellaro::MessagePane::CaretMark mark = memo->caretMarks()[0];
     const QTextBlock source = memo->document()->findBlockByNumber(mark.line - 1);

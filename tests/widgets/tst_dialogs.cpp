@@ -349,8 +349,8 @@ void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
     for (const QString& folder : {refused, chosen})
         MakeFolder(folder);
 
-    QVERIFY(w.main->BitBtn2->isEnabled());
-    const QString shownBefore = w.main->sDisp_SrcPath->text();
+    QVERIFY(vtest::Find<QPushButton>(*w.main, "BitBtn2")->isEnabled());
+    const QString shownBefore = vtest::Find<QLineEdit>(*w.main, "sDisp_SrcPath")->text();
     const fs::path curBefore = vellaro::CurSrcPath;
     const fs::path storedBefore = w.main->EnvSettings().PathSrc;
     dialogs().clear();
@@ -364,9 +364,9 @@ void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
             QVERIFY(dlg->isVisible());
             QTest::mouseClick(dlg->BitBtn2, Qt::LeftButton);
         },
-        [&] { w.main->BitBtn2->click(); });
+        [&] { vtest::Find<QPushButton>(*w.main, "BitBtn2")->click(); });
     QCOMPARE(dialogs().messageTexts(), QStringList(QString::fromUtf8(kWrongFolder)));
-    QCOMPARE(w.main->sDisp_SrcPath->text(), shownBefore);
+    QCOMPARE(vtest::Find<QLineEdit>(*w.main, "sDisp_SrcPath")->text(), shownBefore);
     QCOMPARE(vellaro::CurSrcPath, curBefore);
 
     WithModal(
@@ -375,9 +375,9 @@ void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
             QVERIFY(dlg->SelectFolder(chosen));
             QTest::mouseClick(dlg->BitBtn3, Qt::LeftButton);
         },
-        [&] { w.main->BitBtn2->click(); });
+        [&] { vtest::Find<QPushButton>(*w.main, "BitBtn2")->click(); });
     QCOMPARE(WindowsOf<TfromFileSelect>(), 1); // the one made at start-up
-    QCOMPARE(w.main->sDisp_SrcPath->text(), chosen);
+    QCOMPARE(vtest::Find<QLineEdit>(*w.main, "sDisp_SrcPath")->text(), chosen);
     QCOMPARE(vellaro::FromPath(vellaro::CurSrcPath), chosen);
     QCOMPARE(w.main->EnvSettings().PathSrc, storedBefore);
 }
@@ -498,7 +498,7 @@ void TestDialogs::helpFileFoundNextToTheExecutable() {
     dialogs().clear();
     dialogs().answerMessage(vellaro::MbOk);
     MakeFile(elsewhere.path() + QStringLiteral("/Vellaro.chm")); // a decoy in the current folder
-    w.main->N8->trigger();
+    vtest::Find<QAction>(*w.main, "N8")->trigger();
     QCOMPARE(dialogs().messages.size(), 1);
     QCOMPARE(dialogs().messages[0].kind, vellaro::MsgKind::Confirmation);
     QCOMPARE(dialogs().messages[0].text, QStringLiteral("ヘルプファイルが有りません。"));
@@ -506,8 +506,8 @@ void TestDialogs::helpFileFoundNextToTheExecutable() {
     QVERIFY(m_seam->opened.isEmpty());
 
     MakeFile(vellaro::FromPath(help));
-    w.main->N8->trigger();
-    w.main->N8->trigger(); // again while the viewer is open
+    vtest::Find<QAction>(*w.main, "N8")->trigger();
+    vtest::Find<QAction>(*w.main, "N8")->trigger(); // again while the viewer is open
     QCOMPARE(dialogs().messages.size(), 1);
     const QString expected = vellaro::FromPath(help);
     QCOMPARE(m_seam->opened, QStringList({expected, expected}));
@@ -521,7 +521,7 @@ void TestDialogs::helpFolderCountsAsMissing() {
     MakeFolder(vellaro::FromPath(vellaro::ExePath() / "Vellaro.chm"));
     dialogs().clear();
     dialogs().answerMessage(vellaro::MbOk);
-    w.main->N8Click();
+    vtest::Find<QAction>(*w.main, "N8")->trigger();
     QCOMPARE(dialogs().messageTexts(), QStringList(QStringLiteral("ヘルプファイルが有りません。")));
     QVERIFY(m_seam->opened.isEmpty());
 }
@@ -546,7 +546,7 @@ void TestDialogs::versionDialog() {
             QVERIFY(box->isVisible());
             QTest::keyClick(box, Qt::Key_Return); // the default button
         },
-        [&] { w.main->About1->trigger(); });
+        [&] { vtest::Find<QAction>(*w.main, "About1")->trigger(); });
     QCOMPARE(box->result(), int(QDialog::Accepted));
     QCOMPARE(WindowsOf<TAboutBox>(), 1); // the one made at start-up
     QVERIFY(dialogs().messages.isEmpty());

@@ -86,10 +86,10 @@ void TstExercise::init() {
 }
 
 void TstExercise::setClassName(const QString& typed) {
-    w().SrcClassName->setFocus();
-    w().SrcClassName->selectAll();
-    QTest::keyClick(w().SrcClassName, Qt::Key_Delete);
-    QTest::keyClicks(w().SrcClassName, typed);
+    ui().SrcClassName->setFocus();
+    ui().SrcClassName->selectAll();
+    QTest::keyClick(ui().SrcClassName, Qt::Key_Delete);
+    QTest::keyClicks(ui().SrcClassName, typed);
 }
 
 void TstExercise::expectSaveRequests(qsizetype count, const QString& filter,
@@ -103,23 +103,23 @@ void TstExercise::expectSaveRequests(qsizetype count, const QString& filter,
 }
 
 void TstExercise::gotoPage(int index) {
-    vtest::ClickTab(w().PageControl1, index);
-    QTRY_COMPARE(w().PageControl1->currentIndex(), index);
+    vtest::ClickTab(ui().PageControl1, index);
+    QTRY_COMPARE(ui().PageControl1->currentIndex(), index);
 }
 
 // ---- class name ---------------------------------------------------------------------------------
 
 void TstExercise::typingRefusesAWholeChangeBackToTheAcceptedName() {
-    QLineEdit* field = w().SrcClassName;
+    QLineEdit* field = ui().SrcClassName;
     setClassName("Abc");
     QCOMPARE(field->text(), QString("Abc"));
-    QCOMPARE(w().SaveclassName->text(), QString("Abc"));
+    QCOMPARE(ui().SaveclassName->text(), QString("Abc"));
 
     for (const char* key : {" ", "-", "$", "."}) {
         QTest::keyClicks(field, key);
         QCOMPARE(field->text(), QString("Abc"));
         QCOMPARE(field->cursorPosition(), 3);
-        QCOMPARE(w().SaveclassName->text(), QString("Abc"));
+        QCOMPARE(ui().SaveclassName->text(), QString("Abc"));
         QCOMPARE(vellaro::AcceptedClassName, std::string("Abc"));
     }
     // Typed in the middle, a refused character still leaves the caret at the end.
@@ -129,27 +129,27 @@ void TstExercise::typingRefusesAWholeChangeBackToTheAcceptedName() {
     QCOMPARE(field->cursorPosition(), 3);
 
     setClassName("1st");
-    QCOMPARE(w().SaveclassName->text(), QString("1st"));
+    QCOMPARE(ui().SaveclassName->text(), QString("1st"));
     setClassName("_");
-    QCOMPARE(w().SaveclassName->text(), QString("_"));
+    QCOMPARE(ui().SaveclassName->text(), QString("_"));
     QTest::keyClick(field, Qt::Key_Backspace);
-    QCOMPARE(w().SaveclassName->text(), QString());
+    QCOMPARE(ui().SaveclassName->text(), QString());
     QCOMPARE(vellaro::AcceptedClassName, std::string());
 }
 
 void TstExercise::pastingAndJapaneseTextAreJudgedAsAWhole() {
-    QLineEdit* field = w().SrcClassName;
+    QLineEdit* field = ui().SrcClassName;
     field->setFocus();
     QApplication::clipboard()->setText("a b");
     QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(field->text(), QString());
-    QCOMPARE(w().SaveclassName->text(), QString());
+    QCOMPARE(ui().SaveclassName->text(), QString());
 
     QApplication::clipboard()->setText("X1");
     QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(field->text(), QString("X1"));
     gotoPage(1);
-    QCOMPARE(w().SaveclassName->text(), QString("X1"));
+    QCOMPARE(ui().SaveclassName->text(), QString("X1"));
     gotoPage(0);
 
     // Japanese text, whether pasted or committed by an input method, is refused the same way.
@@ -161,24 +161,24 @@ void TstExercise::pastingAndJapaneseTextAreJudgedAsAWhole() {
     commit.setCommitString(QStringLiteral("名前"));
     QApplication::sendEvent(field, &commit);
     QCOMPARE(field->text(), QString("X1"));
-    QCOMPARE(w().SaveclassName->text(), QString("X1"));
+    QCOMPARE(ui().SaveclassName->text(), QString("X1"));
     QCOMPARE(field->cursorPosition(), 2);
 }
 
 void TstExercise::eleventhTypedCharacterIsRefusedButAProgramSetStemIsNot() {
-    QLineEdit* field = w().SrcClassName;
+    QLineEdit* field = ui().SrcClassName;
     setClassName("ABCDEFGHIJ");
     QTest::keyClicks(field, "K");
     QCOMPARE(field->text(), QString("ABCDEFGHIJ"));
-    QCOMPARE(w().SaveclassName->text(), QString("ABCDEFGHIJ"));
+    QCOMPARE(ui().SaveclassName->text(), QString("ABCDEFGHIJ"));
 
     // Reading an exercise sets a longer name from the file's name; the rule accepts it whole.
     const fs::path file = work() / "TwentyCharClassName1.sja";
     WriteFile(file, "?(1);\r\n");
     dialogs().answerOpenFile(Path(file));
-    w().ToolButton2->trigger();
+    ui().ToolButton2->trigger();
     QCOMPARE(field->text(), QString("TwentyCharClassName1"));
-    QCOMPARE(w().SaveclassName->text(), QString("TwentyCharClassName1"));
+    QCOMPARE(ui().SaveclassName->text(), QString("TwentyCharClassName1"));
     // The learner may shorten it, but not make it longer again.
     field->setFocus();
     field->end(false);
@@ -198,104 +198,104 @@ void TstExercise::eleventhTypedCharacterIsRefusedButAProgramSetStemIsNot() {
     QApplication::clipboard()->setText("FifteenCharName");
     QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(field->text(), QString("FifteenCha"));
-    QCOMPARE(w().SaveclassName->text(), QString("FifteenCha"));
+    QCOMPARE(ui().SaveclassName->text(), QString("FifteenCha"));
 }
 
 // ---- editor and new exercise --------------------------------------------------------------------
 
 void TstExercise::newExerciseAskedFirst() {
     setClassName("Hello");
-    w().SecEdit->setPlainText("?(1);");
+    ui().SecEdit->setPlainText("?(1);");
     gotoPage(1);
     gotoPage(0);
-    const QString listing = w().compList->toPlainText();
+    const QString listing = ui().compList->toPlainText();
 
     dialogs().answerMessage(vellaro::MbNo);
-    w().ToolButton1->trigger();
+    ui().ToolButton1->trigger();
     QCOMPARE(dialogs().messages.size(), 1);
     QCOMPARE(dialogs().messages[0].kind, MsgKind::Confirmation);
     QCOMPARE(dialogs().messages[0].text, QStringLiteral("新規作成を行いますか？"));
     QCOMPARE(dialogs().messages[0].buttons, vellaro::MbYes | vellaro::MbNo);
-    QCOMPARE(w().SecEdit->toPlainText(), QString("?(1);"));
-    QCOMPARE(w().SrcClassName->text(), QString("Hello"));
-    QCOMPARE(w().SaveclassName->text(), QString("Hello"));
+    QCOMPARE(ui().SecEdit->toPlainText(), QString("?(1);"));
+    QCOMPARE(ui().SrcClassName->text(), QString("Hello"));
+    QCOMPARE(ui().SaveclassName->text(), QString("Hello"));
 
     dialogs().answerMessage(vellaro::MbYes);
-    w().N10->trigger(); // the menu entry does the same
-    QCOMPARE(w().SecEdit->toPlainText(), QString());
-    QCOMPARE(w().SrcClassName->text(), QString());
-    QCOMPARE(w().SaveclassName->text(), QString());
+    ui().N10->trigger(); // the menu entry does the same
+    QCOMPARE(ui().SecEdit->toPlainText(), QString());
+    QCOMPARE(ui().SrcClassName->text(), QString());
+    QCOMPARE(ui().SaveclassName->text(), QString());
     QCOMPARE(vellaro::AcceptedClassName, std::string());
-    QTRY_VERIFY(w().SrcClassName->hasFocus());
-    QCOMPARE(w().compList->toPlainText(), listing); // the compile page is not touched
+    QTRY_VERIFY(ui().SrcClassName->hasFocus());
+    QCOMPARE(ui().compList->toPlainText(), listing); // the compile page is not touched
 }
 
 void TstExercise::editorTextSurvivesPageSwitchesAndTheCompilePageGenerates() {
     setClassName("Hello");
-    w().SecEdit->setFocus();
-    QTest::keyClicks(w().SecEdit, "int a = 3;");
-    QTest::keyClick(w().SecEdit, Qt::Key_Return);
-    QTest::keyClicks(w().SecEdit, "?(a);");
-    const QString typed = w().SecEdit->toPlainText();
+    ui().SecEdit->setFocus();
+    QTest::keyClicks(ui().SecEdit, "int a = 3;");
+    QTest::keyClick(ui().SecEdit, Qt::Key_Return);
+    QTest::keyClicks(ui().SecEdit, "?(a);");
+    const QString typed = ui().SecEdit->toPlainText();
     QCOMPARE(typed, QString("int a = 3;\n?(a);"));
 
     gotoPage(1);
-    const QStringList source = w().SrcList->toPlainText().split('\n');
+    const QStringList source = ui().SrcList->toPlainText().split('\n');
     QCOMPARE(source.size(), 9);
     QCOMPARE(source[3], QString("public class Hello {"));
     QCOMPARE(source[6], QString("\t\tSystem.out.println (a);"));
-    const QStringList listing = w().compList->toPlainText().split('\n');
+    const QStringList listing = ui().compList->toPlainText().split('\n');
     QCOMPARE(listing.size(), 9);
     QCOMPARE(listing[0], QString("  1 :  import java.io.*;"));
     QCOMPARE(listing[8], QString("  9 :  }"));
 
     gotoPage(3);
     gotoPage(0);
-    QCOMPARE(w().SecEdit->toPlainText(), typed);
+    QCOMPARE(ui().SecEdit->toPlainText(), typed);
     gotoPage(1);
-    QCOMPARE(w().SecEdit->toPlainText(), typed);
-    QCOMPARE(w().compList->toPlainText().split('\n'), listing);
+    QCOMPARE(ui().SecEdit->toPlainText(), typed);
+    QCOMPARE(ui().compList->toPlainText().split('\n'), listing);
 }
 
 void TstExercise::compilePageKeepsTheOldListingWhenTheEditorIsEmpty() {
     setClassName("Old");
-    w().SecEdit->setPlainText("?(1);\n");
+    ui().SecEdit->setPlainText("?(1);\n");
     gotoPage(1);
-    const QString source = w().SrcList->toPlainText();
-    const QString listing = w().compList->toPlainText();
+    const QString source = ui().SrcList->toPlainText();
+    const QString listing = ui().compList->toPlainText();
     QCOMPARE(listing.split('\n').size(), 8); // a final line break adds no statement
     gotoPage(0);
 
     dialogs().answerMessage(vellaro::MbYes);
-    w().ToolButton1->trigger();
+    ui().ToolButton1->trigger();
     gotoPage(1);
-    QCOMPARE(w().SaveclassName->text(), QString());
-    QCOMPARE(w().SrcList->toPlainText(), source);
-    QCOMPARE(w().compList->toPlainText(), listing);
+    QCOMPARE(ui().SaveclassName->text(), QString());
+    QCOMPARE(ui().SrcList->toPlainText(), source);
+    QCOMPARE(ui().compList->toPlainText(), listing);
 
     // A text that is one line break is one empty statement: generation runs.
     gotoPage(0);
-    w().SecEdit->setPlainText("\n");
+    ui().SecEdit->setPlainText("\n");
     gotoPage(1);
-    const QStringList lines = w().SrcList->toPlainText().split('\n');
+    const QStringList lines = ui().SrcList->toPlainText().split('\n');
     QCOMPARE(lines.size(), 8);
     QCOMPARE(lines[3], QString("public class  {"));
     QCOMPARE(lines[5], QString("\t\t"));
 }
 
 void TstExercise::editorTakesTabsAndTheFocusChainPassesOverIt() {
-    QPlainTextEdit* editor = w().SecEdit;
+    QPlainTextEdit* editor = ui().SecEdit;
     editor->setFocus();
     QTest::keyClick(editor, Qt::Key_Tab);
     QTest::keyClicks(editor, "?(1);");
     QVERIFY(editor->hasFocus());
     QCOMPARE(editor->toPlainText(), QString("\t?(1);"));
     gotoPage(1);
-    QCOMPARE(w().SrcList->toPlainText().split('\n')[5], QString("\t\t\tSystem.out.println (1);"));
+    QCOMPARE(ui().SrcList->toPlainText().split('\n')[5], QString("\t\t\tSystem.out.println (1);"));
     gotoPage(0);
 
     // Moving the focus with the Tab key never lands in the editor.
-    w().SrcClassName->setFocus();
+    ui().SrcClassName->setFocus();
     for (int i = 0; i < 20; ++i) {
         QWidget* focused = QApplication::focusWidget();
         QVERIFY(focused);
@@ -311,41 +311,41 @@ void TstExercise::editorTakesTabsAndTheFocusChainPassesOverIt() {
 }
 
 void TstExercise::editingCommandsActOnTheEditorOfTheCurrentPage() {
-    QPlainTextEdit* editor = w().SecEdit;
+    QPlainTextEdit* editor = ui().SecEdit;
     editor->setPlainText("int a;");
-    w().SrcClassName->setFocus();
+    ui().SrcClassName->setFocus();
 
     // The menu entry first gives the editor the focus.
-    w().N4->trigger();
+    ui().N4->trigger();
     QTRY_VERIFY(editor->hasFocus());
     QCOMPARE(editor->textCursor().selectedText(), QString("int a;"));
-    w().Copy2->trigger();
+    ui().Copy2->trigger();
     QCOMPARE(QApplication::clipboard()->text(), QString("int a;"));
 
     // Tool buttons and pop-up entries leave the focus where it is.
-    w().SrcClassName->setFocus();
-    QTRY_VERIFY(w().SrcClassName->hasFocus());
-    w().ToolButton4->trigger(); // cut
+    ui().SrcClassName->setFocus();
+    QTRY_VERIFY(ui().SrcClassName->hasFocus());
+    ui().ToolButton4->trigger(); // cut
     QCOMPARE(editor->toPlainText(), QString());
-    QVERIFY(w().SrcClassName->hasFocus());
-    w().ToolButton6->trigger(); // paste
-    w().Paste1->trigger();
+    QVERIFY(ui().SrcClassName->hasFocus());
+    ui().ToolButton6->trigger(); // paste
+    ui().Paste1->trigger();
     QCOMPARE(editor->toPlainText(), QString("int a;int a;"));
-    QVERIFY(w().SrcClassName->hasFocus());
-    w().N2->trigger(); // select all
-    w().Copy1->trigger();
-    w().Cut1->trigger();
+    QVERIFY(ui().SrcClassName->hasFocus());
+    ui().N2->trigger(); // select all
+    ui().Copy1->trigger();
+    ui().Cut1->trigger();
     QCOMPARE(editor->toPlainText(), QString());
     QCOMPARE(QApplication::clipboard()->text(), QString("int a;int a;"));
-    QVERIFY(w().SrcClassName->hasFocus());
+    QVERIFY(ui().SrcClassName->hasFocus());
 
     // On the settings page there is no editor to act on.
     editor->setPlainText("keep");
     editor->selectAll();
     gotoPage(3);
     QCOMPARE(w().CurPage(), 3);
-    w().Cut1->trigger();
-    w().Paste1->trigger();
+    ui().Cut1->trigger();
+    ui().Paste1->trigger();
     QCOMPARE(editor->toPlainText(), QString("keep"));
 }
 
@@ -354,12 +354,12 @@ void TstExercise::editingCommandsActOnTheEditorOfTheCurrentPage() {
 void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
     setClassName("Hello");
     const QString text = QStringLiteral("int a = 3;\n\t?(\"表示～\");\n\n?(a);\n");
-    w().SecEdit->setPlainText(text);
+    ui().SecEdit->setPlainText(text);
 
     const fs::path file = work() / "Hello.sja";
     WriteFile(file, "an older exercise"); // replaced without a question
     dialogs().answerSaveFile(Path(file));
-    w().ToolButton3->trigger();
+    ui().ToolButton3->trigger();
     QVERIFY2(dialogs().messages.isEmpty(), qPrintable(dialogs().messageTexts().join('\n')));
     expectSaveRequests(1, QStringLiteral("ソースファイル (*.sja)"), "sja");
     const std::string bytes = ReadFile(file);
@@ -367,22 +367,22 @@ void TstExercise::exerciseFileRoundTripThroughTheDialogs() {
 
     // Read back into a fresh exercise: the same text, the class name from the file's name.
     dialogs().answerMessage(vellaro::MbYes);
-    w().ToolButton1->trigger();
+    ui().ToolButton1->trigger();
     dialogs().answerOpenFile(Path(file));
-    w().N11->trigger();
+    ui().N11->trigger();
     QCOMPARE(dialogs().openRequests.size(), 1);
     QCOMPARE(vellaro::ToPath(dialogs().openRequests[0].folder), w().EnvSettings().PathSrc);
     QCOMPARE(dialogs().openRequests[0].filter, QStringLiteral("ソースファイル (*.sja)"));
-    QCOMPARE(w().SecEdit->toPlainText(), text);
-    QCOMPARE(w().SrcClassName->text(), QString("Hello"));
-    QCOMPARE(w().SaveclassName->text(), QString("Hello"));
+    QCOMPARE(ui().SecEdit->toPlainText(), text);
+    QCOMPARE(ui().SrcClassName->text(), QString("Hello"));
+    QCOMPARE(ui().SaveclassName->text(), QString("Hello"));
 
     // Written again from the menu, into another folder: byte for byte the same, and that
     // folder becomes the current folder (the compiler runs there).
     const fs::path other = m_folders->root() / "other";
     fs::create_directory(other);
     dialogs().answerSaveFile(Path(other / "Hello.sja"));
-    w().N12->trigger();
+    ui().N12->trigger();
     QCOMPARE(ReadFile(other / "Hello.sja"), bytes);
     QCOMPARE(fs::current_path(), other);
 }
@@ -393,38 +393,38 @@ void TstExercise::readingTakesTheClassNameFromTheFileName() {
     WriteFile(work() / ".sja", "?(3);");
 
     dialogs().answerOpenFile(Path(work() / "My.Test.sja"));
-    w().ToolButton2->trigger();
-    QCOMPARE(w().SrcClassName->text(), QString("My"));
+    ui().ToolButton2->trigger();
+    QCOMPARE(ui().SrcClassName->text(), QString("My"));
 
     dialogs().answerOpenFile(Path(work() / "my prog.sja"));
-    w().ToolButton2->trigger();
-    QCOMPARE(w().SecEdit->toPlainText(), QString("?(2);")); // the text is loaded
-    QCOMPARE(w().SrcClassName->text(), QString("My"));      // the name with a blank is not
-    QCOMPARE(w().SaveclassName->text(), QString("My"));
+    ui().ToolButton2->trigger();
+    QCOMPARE(ui().SecEdit->toPlainText(), QString("?(2);")); // the text is loaded
+    QCOMPARE(ui().SrcClassName->text(), QString("My"));      // the name with a blank is not
+    QCOMPARE(ui().SaveclassName->text(), QString("My"));
 
     dialogs().answerOpenFile(Path(work() / ".sja"));
-    w().ToolButton2->trigger();
-    QCOMPARE(w().SecEdit->toPlainText(), QString("?(3);"));
-    QCOMPARE(w().SrcClassName->text(), QString());
+    ui().ToolButton2->trigger();
+    QCOMPARE(ui().SecEdit->toPlainText(), QString("?(3);"));
+    QCOMPARE(ui().SrcClassName->text(), QString());
     QVERIFY(dialogs().messages.isEmpty());
 }
 
 void TstExercise::failedReadsKeepTheLearnersText() {
     setClassName("Mine");
-    w().SecEdit->setPlainText("unsaved work");
+    ui().SecEdit->setPlainText("unsaved work");
 
     // Each read first asks about the unsaved text; "いいえ" goes on without saving.
     dialogs().answerMessage(vellaro::MbNo);
     dialogs().answerOpenFile(Path(work() / "missing.sja"));
     dialogs().answerMessage(vellaro::MbYes);
-    w().ToolButton2->trigger();
+    ui().ToolButton2->trigger();
     QCOMPARE(dialogs().messages.size(), 2);
     QCOMPARE(dialogs().messages[0].text, kChanged);
     QCOMPARE(dialogs().messages[1].kind, MsgKind::Error);
     QCOMPARE(dialogs().messages[1].text, kCannotRead);
     QCOMPARE(dialogs().messages[1].buttons, int(vellaro::MbYes));
-    QCOMPARE(w().SecEdit->toPlainText(), QString("unsaved work"));
-    QCOMPARE(w().SrcClassName->text(), QString("Mine"));
+    QCOMPARE(ui().SecEdit->toPlainText(), QString("unsaved work"));
+    QCOMPARE(ui().SrcClassName->text(), QString("Mine"));
 
     // A file that is not text is refused with its reason, also leaving the editor alone.
     WriteFile(work() / "Binary.sja", std::string("\x7f"
@@ -433,30 +433,30 @@ void TstExercise::failedReadsKeepTheLearnersText() {
     dialogs().answerMessage(vellaro::MbNo);
     dialogs().answerOpenFile(Path(work() / "Binary.sja"));
     dialogs().answerMessage(vellaro::MbYes);
-    w().ToolButton2->trigger();
+    ui().ToolButton2->trigger();
     QCOMPARE(dialogs().messages.size(), 4);
     QVERIFY(dialogs().messages[3].text.startsWith(kCannotRead + "\n"));
-    QCOMPARE(w().SecEdit->toPlainText(), QString("unsaved work"));
-    QCOMPARE(w().SrcClassName->text(), QString("Mine"));
+    QCOMPARE(ui().SecEdit->toPlainText(), QString("unsaved work"));
+    QCOMPARE(ui().SrcClassName->text(), QString("Mine"));
 
     // Cancelling the dialog changes nothing and shows nothing more.
     dialogs().answerMessage(vellaro::MbNo);
     dialogs().answerOpenFile(QString());
-    w().ToolButton2->trigger();
+    ui().ToolButton2->trigger();
     QCOMPARE(dialogs().messages.size(), 5);
-    QCOMPARE(w().SecEdit->toPlainText(), QString("unsaved work"));
+    QCOMPARE(ui().SecEdit->toPlainText(), QString("unsaved work"));
 }
 
 void TstExercise::writingNeedsAClassNameAndAWritableFolder() {
     dialogs().answerAllMessages(vellaro::MbYes); // each box has the one button
-    w().SecEdit->setPlainText("?(1);");
-    w().ToolButton3->trigger();
+    ui().SecEdit->setPlainText("?(1);");
+    ui().ToolButton3->trigger();
     QCOMPARE(dialogs().messageTexts(), QStringList{kEnterClassName});
     QCOMPARE(dialogs().messages[0].kind, MsgKind::Warning);
     QVERIFY(dialogs().saveRequests.isEmpty());
 
     gotoPage(1);
-    w().ToolButton11->trigger();
+    ui().ToolButton11->trigger();
     QCOMPARE(dialogs().messageTexts(), (QStringList{kEnterClassName, kEnterClassName}));
     QVERIFY(dialogs().saveRequests.isEmpty());
     gotoPage(0);
@@ -467,24 +467,24 @@ void TstExercise::writingNeedsAClassNameAndAWritableFolder() {
     const fs::path blocker = m_folders->root() / "plain";
     WriteFile(blocker, "not a folder");
     dialogs().answerSaveFile(Path(blocker / "Hello.sja"));
-    w().ToolButton3->trigger();
+    ui().ToolButton3->trigger();
     dialogs().answerSaveFile(QStringLiteral("/proc/Hello.sja"));
-    w().ToolButton3->trigger();
+    ui().ToolButton3->trigger();
     QCOMPARE(dialogs().messageTexts().mid(2), (QStringList{kCannotWrite, kCannotWrite}));
     QCOMPARE(dialogs().messages.back().kind, MsgKind::Error);
     QCOMPARE(ReadFile(blocker), std::string("not a folder"));
-    QCOMPARE(w().SecEdit->toPlainText(), QString("?(1);"));
-    QCOMPARE(w().SrcClassName->text(), QString("Hello"));
+    QCOMPARE(ui().SecEdit->toPlainText(), QString("?(1);"));
+    QCOMPARE(ui().SrcClassName->text(), QString("Hello"));
 
     gotoPage(1);
     dialogs().answerSaveFile(Path(blocker / "Hello.java"));
-    w().ToolButton11->trigger();
+    ui().ToolButton11->trigger();
     QCOMPARE(dialogs().messageTexts().back(), kCannotWrite);
 
     // Cancelling the dialog writes nothing and says nothing.
     const auto shown = dialogs().messages.size();
     dialogs().answerSaveFile(QString());
-    w().ToolButton11->trigger();
+    ui().ToolButton11->trigger();
     QCOMPARE(dialogs().messages.size(), shown);
 }
 
@@ -494,16 +494,16 @@ void TstExercise::javaSourceIsWrittenAsItStands() {
     gotoPage(1);
     const fs::path early = work() / "Early.java";
     dialogs().answerSaveFile(Path(early));
-    w().ToolButton11->trigger();
+    ui().ToolButton11->trigger();
     QVERIFY(fs::exists(early));
     QCOMPARE(fs::file_size(early), std::uintmax_t(0));
 
     gotoPage(0);
-    w().SecEdit->setPlainText("?(1);");
+    ui().SecEdit->setPlainText("?(1);");
     gotoPage(1);
     const fs::path file = work() / "Hello.java";
     dialogs().answerSaveFile(Path(file));
-    w().ToolButton11->trigger();
+    ui().ToolButton11->trigger();
     expectSaveRequests(2, QStringLiteral("Javaソース (*.java)"), "java");
     const std::string expected = vellaro::JavaFileBytes(vellaro::SjisLines(
         vellaro::MakeJavaSource("Hello", vellaro::SplitStatementLines("?(1);"))));
@@ -514,8 +514,8 @@ void TstExercise::javaSourceIsWrittenAsItStands() {
 void TstExercise::textCp932CannotHoldIsRefusedBeforeAnyDialog() {
     dialogs().answerAllMessages(vellaro::MbYes);
     setClassName("Emoji");
-    w().SecEdit->setPlainText(QStringLiteral("int a;\n?(\"\U0001F600\");"));
-    w().ToolButton3->trigger();
+    ui().SecEdit->setPlainText(QStringLiteral("int a;\n?(\"\U0001F600\");"));
+    ui().ToolButton3->trigger();
     QCOMPARE(dialogs().messages.size(), 1);
     QVERIFY2(dialogs().messages[0].text.startsWith(QStringLiteral("2 行目に")),
              qPrintable(dialogs().messages[0].text));
@@ -524,8 +524,8 @@ void TstExercise::textCp932CannotHoldIsRefusedBeforeAnyDialog() {
 
     // The listing shows the line as typed; writing the Java source names its source line.
     gotoPage(1);
-    QVERIFY(w().compList->toPlainText().contains(QStringLiteral("\U0001F600")));
-    w().ToolButton11->trigger();
+    QVERIFY(ui().compList->toPlainText().contains(QStringLiteral("\U0001F600")));
+    ui().ToolButton11->trigger();
     QCOMPARE(dialogs().messages.size(), 2);
     QVERIFY2(dialogs().messages[1].text.startsWith(QStringLiteral("7 行目に")),
              qPrintable(dialogs().messages[1].text));
@@ -539,24 +539,24 @@ void TstExercise::katakanaAndUtf8FilesReadBack() {
     // program itself, read back without a question.
     const QString katakana = QStringLiteral("?(\"ﾃｽﾄ\");\n?(\"ﾈｺ ﾊｲ ﾑｼ\");\n");
     setClassName("Kana");
-    w().SecEdit->setPlainText(katakana);
+    ui().SecEdit->setPlainText(katakana);
     dialogs().answerSaveFile(Path(work() / "Kana.sja"));
-    w().ToolButton3->trigger();
+    ui().ToolButton3->trigger();
     dialogs().answerOpenFile(Path(work() / "Kana.sja"));
-    w().ToolButton2->trigger();
+    ui().ToolButton2->trigger();
     QVERIFY2(dialogs().messages.isEmpty(), qPrintable(dialogs().messageTexts().join('\n')));
-    QCOMPARE(w().SecEdit->toPlainText(), katakana);
+    QCOMPARE(ui().SecEdit->toPlainText(), katakana);
 
     // UTF-8 from another editor, with a byte-order mark and a character CP932 cannot hold: read
     // as UTF-8 without a question; the character stays, and writing names its line.
     WriteFile(work() / "Utf.sja", "\xEF\xBB\xBF?(\"こんにちは\");\r\n?(\"caf\xC3\xA9\");\r\n");
     dialogs().answerOpenFile(Path(work() / "Utf.sja"));
-    w().ToolButton2->trigger();
+    ui().ToolButton2->trigger();
     QVERIFY(dialogs().messages.isEmpty());
-    QCOMPARE(w().SecEdit->toPlainText(), QStringLiteral("?(\"こんにちは\");\n?(\"café\");\n"));
-    QCOMPARE(w().SrcClassName->text(), QString("Utf"));
+    QCOMPARE(ui().SecEdit->toPlainText(), QStringLiteral("?(\"こんにちは\");\n?(\"café\");\n"));
+    QCOMPARE(ui().SrcClassName->text(), QString("Utf"));
     dialogs().answerMessage(vellaro::MbYes);
-    w().ToolButton3->trigger();
+    ui().ToolButton3->trigger();
     QVERIFY(dialogs().messages[0].text.startsWith(QStringLiteral("2 行目に")));
     QVERIFY(dialogs().saveRequests.size() == 1); // only the katakana file's
 
@@ -565,22 +565,22 @@ void TstExercise::katakanaAndUtf8FilesReadBack() {
     dialogs().clear();
     dialogs().answerOpenFile(Path(work() / "Both.sja"));
     dialogs().answerMessage(vellaro::MbCancel);
-    w().ToolButton2->trigger();
+    ui().ToolButton2->trigger();
     QCOMPARE(dialogs().messages.size(), 1);
     QCOMPARE(dialogs().messages[0].kind, MsgKind::Confirmation);
     QCOMPARE(dialogs().messages[0].text,
              QStringLiteral("このファイルは UTF-8 で書かれているようです。UTF-8 として読み込み"
                             "ますか？（「いいえ」は Shift-JIS として読み込みます）"));
     QCOMPARE(dialogs().messages[0].buttons, vellaro::MbYes | vellaro::MbNo | vellaro::MbCancel);
-    QCOMPARE(w().SecEdit->toPlainText(), QStringLiteral("?(\"こんにちは\");\n?(\"café\");\n"));
-    QCOMPARE(w().SrcClassName->text(), QString("Utf"));
+    QCOMPARE(ui().SecEdit->toPlainText(), QStringLiteral("?(\"こんにちは\");\n?(\"café\");\n"));
+    QCOMPARE(ui().SrcClassName->text(), QString("Utf"));
     for (const auto& [answer, text] : {std::pair{vellaro::MbYes, QStringLiteral("㒃A")},
                                        std::pair{vellaro::MbNo, QStringLiteral("纈ア")}}) {
         dialogs().answerOpenFile(Path(work() / "Both.sja"));
         dialogs().answerMessage(answer);
-        w().ToolButton2->trigger();
-        QCOMPARE(w().SecEdit->toPlainText(), text);
-        QCOMPARE(w().SrcClassName->text(), QString("Both"));
+        ui().ToolButton2->trigger();
+        QCOMPARE(ui().SecEdit->toPlainText(), text);
+        QCOMPARE(ui().SrcClassName->text(), QString("Both"));
     }
 
     // Writing what was read as UTF-8 writes Shift-JIS, and says so; a Shift-JIS file does not.
@@ -588,20 +588,20 @@ void TstExercise::katakanaAndUtf8FilesReadBack() {
     for (const char* name : {"Hi.sja", "Kana.sja"}) {
         const bool utf8 = name == std::string("Hi.sja");
         dialogs().answerOpenFile(Path(work() / name));
-        w().ToolButton2->trigger();
-        w().StatusMessage->clear();
+        ui().ToolButton2->trigger();
+        ui().StatusMessage->clear();
         dialogs().answerSaveFile(Path(work() / name));
-        w().ToolButton3->trigger();
+        ui().ToolButton3->trigger();
         if (utf8)
             QCOMPARE(ReadFile(work() / name), vellaro::Sjis("?(\"こん\");").bytes());
-        QCOMPARE(w().StatusMessage->text(),
+        QCOMPARE(ui().StatusMessage->text(),
                  utf8 ? QStringLiteral("Shift-JIS で保存しました") : QString());
     }
 }
 
 void TstExercise::waveDashBecomesTheFullWidthTilde() {
     // Typed (key by key, and through an input method), pasted and read: ～ each time.
-    QPlainTextEdit* editor = w().SecEdit;
+    QPlainTextEdit* editor = ui().SecEdit;
     editor->setFocus();
     QTest::keyClicks(editor, "?(\"1");
     QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QStringLiteral("〜"),
@@ -611,7 +611,7 @@ void TstExercise::waveDashBecomesTheFullWidthTilde() {
     commit.setCommitString(QStringLiteral("、4〜6"));
     QApplication::sendEvent(editor, &commit);
     QApplication::clipboard()->setText(QStringLiteral("、7〜9\");"));
-    w().ToolButton6->trigger();
+    ui().ToolButton6->trigger();
     QCOMPARE(editor->toPlainText(), QStringLiteral("?(\"1～3、4～6、7～9\");"));
     // Undo takes the paste back as a whole, never showing the wave dash again.
     editor->undo();
@@ -621,27 +621,31 @@ void TstExercise::waveDashBecomesTheFullWidthTilde() {
     // The listing and the file say what the editor says.
     setClassName("Wave");
     gotoPage(1);
-    QVERIFY(w().compList->toPlainText().contains(QStringLiteral("1～3、4～6、7～9")));
+    QVERIFY(ui().compList->toPlainText().contains(QStringLiteral("1～3、4～6、7～9")));
     gotoPage(0);
     dialogs().answerSaveFile(Path(work() / "Wave.sja"));
-    w().ToolButton3->trigger();
+    ui().ToolButton3->trigger();
     QVERIFY(dialogs().messages.isEmpty());
     QCOMPARE(ReadFile(work() / "Wave.sja"), vellaro::Sjis("?(\"1～3、4～6、7～9\");").bytes());
 
     WriteFile(work() / "Read.sja", "?(\"1\xE3\x80\x9C"
                                    "3\");"); // UTF-8 with the wave dash
     dialogs().answerOpenFile(Path(work() / "Read.sja"));
-    w().ToolButton2->trigger();
+    ui().ToolButton2->trigger();
     QCOMPARE(editor->toPlainText(), QStringLiteral("?(\"1～3\");"));
-    QVERIFY(!w().ExerciseChanged());
+    // Unchanged since it was read: reading another file asks nothing about saving this one.
+    const qsizetype asked = dialogs().messages.size();
+    dialogs().answerOpenFile(QString()); // the learner then cancels the file dialog
+    ui().ToolButton2->trigger();
+    QVERIFY(dialogs().messages.size() == asked);
 }
 
 void TstExercise::unsavedTextIsOfferedForSavingBeforeReading() {
     WriteFile(work() / "Other.sja", "?(2);");
-    QPlainTextEdit* editor = w().SecEdit;
+    QPlainTextEdit* editor = ui().SecEdit;
     const auto read = [&] {
         dialogs().answerOpenFile(Path(work() / "Other.sja"));
-        w().ToolButton2->trigger();
+        ui().ToolButton2->trigger();
         editor->moveCursor(QTextCursor::End);
     };
     // Typing and taking it back again leaves nothing to ask about.
@@ -656,19 +660,19 @@ void TstExercise::unsavedTextIsOfferedForSavingBeforeReading() {
     dialogs().clear();
     QTest::keyClicks(editor, " // mine");
     dialogs().answerMessage(vellaro::MbCancel);
-    w().ToolButton2->trigger();
+    ui().ToolButton2->trigger();
     QCOMPARE(dialogs().messages.size(), 1);
     QCOMPARE(dialogs().messages[0].kind, MsgKind::Confirmation);
     QCOMPARE(dialogs().messages[0].text, kChanged);
     QCOMPARE(dialogs().messages[0].buttons, vellaro::MbYes | vellaro::MbNo | vellaro::MbCancel);
     QVERIFY(dialogs().openRequests.isEmpty());
     QCOMPARE(editor->toPlainText(), QString("?(2); // mine"));
-    QCOMPARE(w().SrcClassName->text(), QString("Other"));
+    QCOMPARE(ui().SrcClassName->text(), QString("Other"));
 
     // "はい" saves first; a save that does not write (the dialog cancelled) stops the read.
     dialogs().answerMessage(vellaro::MbYes);
     dialogs().answerSaveFile(QString());
-    w().ToolButton2->trigger();
+    ui().ToolButton2->trigger();
     QVERIFY(dialogs().openRequests.isEmpty());
     dialogs().answerMessage(vellaro::MbYes);
     dialogs().answerSaveFile(Path(work() / "Other2.sja"));
@@ -684,11 +688,11 @@ void TstExercise::unsavedTextIsOfferedForSavingBeforeReading() {
     QTest::keyClicks(editor, " // kept");
     setClassName("Kept");
     dialogs().answerSaveFile(Path(work() / "Kept.sja"));
-    w().ToolButton3->trigger();
+    ui().ToolButton3->trigger();
     read();
     QTest::keyClicks(editor, "x");
     dialogs().answerMessage(vellaro::MbYes);
-    w().ToolButton1->trigger(); // "新規作成" asks its own question only
+    ui().ToolButton1->trigger(); // "新規作成" asks its own question only
     read();
     QCOMPARE(dialogs().messageTexts().size(), 5);
     QCOMPARE(dialogs().messageTexts().back(), QStringLiteral("新規作成を行いますか？"));
@@ -696,7 +700,7 @@ void TstExercise::unsavedTextIsOfferedForSavingBeforeReading() {
 }
 
 void TstExercise::unsavedTextIsOfferedForSavingBeforeClosing() {
-    QPlainTextEdit* editor = w().SecEdit;
+    QPlainTextEdit* editor = ui().SecEdit;
     editor->setFocus();
     QTest::keyClicks(editor, "?(1);");
     // "キャンセル", and "はい" with a save that fails: the window stays open, nothing stored.

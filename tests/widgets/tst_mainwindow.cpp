@@ -22,6 +22,7 @@
 #include <QToolButton>
 
 #include <fstream>
+#include <functional>
 #include <tuple>
 
 #include "TestSupport.h"
@@ -46,8 +47,9 @@ struct Menus {
 };
 
 Menus MenuState(const TMainCrt& w) {
-    return {w.f1->menuAction()->isEnabled(), w.Edit2->menuAction()->isEnabled(),
-            w.N5->menuAction()->isEnabled(), w.Help1->menuAction()->isEnabled()};
+    const vtest::MainControls ui(w);
+    return {ui.f1->menuAction()->isEnabled(), ui.Edit2->menuAction()->isEnabled(),
+            ui.N5->menuAction()->isEnabled(), ui.Help1->menuAction()->isEnabled()};
 }
 
 QString IniValue(const fs::path& file, const QString& key) {
@@ -57,10 +59,18 @@ QString IniValue(const fs::path& file, const QString& key) {
     return QStringLiteral("<missing>");
 }
 
+// Moves and sizes a window by its frame, as the learner does with the mouse.
+void PlaceWindow(QWidget& window, const QRect& outer) {
+    const QSize frame = window.frameGeometry().size() - window.size();
+    window.move(outer.topLeft());
+    window.resize(outer.size() - frame);
+}
+
 void Dismiss(TMainCrt& w) {
-    QVERIFY(w.Panel8->isVisible());
-    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
-    QVERIFY(!w.Panel8->isVisible());
+    const vtest::MainControls ui(w);
+    QVERIFY(ui.Panel8->isVisible());
+    QTest::mouseClick(ui.SpeedButton1, Qt::LeftButton);
+    QVERIFY(!ui.Panel8->isVisible());
 }
 
 const QString kWorkFolderFailure =
@@ -69,9 +79,10 @@ const QString kChangedExercise = QStringLiteral("プログラムが変更され�
 
 // An exercise "Mine" typed and not saved, and the settings page open.
 void ChangeExerciseOnSettingsPage(TMainCrt& w) {
-    w.SrcClassName->setText(QStringLiteral("Mine"));
-    w.SecEdit->setPlainText(QStringLiteral("?(1);"));
-    vtest::ClickTab(w.PageControl1, 3);
+    const vtest::MainControls ui(w);
+    ui.SrcClassName->setText(QStringLiteral("Mine"));
+    ui.SecEdit->setPlainText(QStringLiteral("?(1);"));
+    vtest::ClickTab(ui.PageControl1, 3);
 }
 
 } // namespace
@@ -114,40 +125,41 @@ void TestMainWindow::firstStartShowsDefaultsAndGuidance() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
     QVERIFY(app.about && app.shell && app.fileSelect);
 
     // Defaults applied to the window.
     QCOMPARE(w.frameGeometry().size(), QSize(595, 520));
-    QCOMPARE(w.SecEdit->font().family(), QStringLiteral("ＭＳ ゴシック"));
-    QCOMPARE(w.SecEdit->font().pointSize(), 10);
-    QCOMPARE(w.compList->font().pointSize(), 10);
-    QCOMPARE(w.Sppd_Text->font().pointSize(), 12);
-    QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
-    QCOMPARE(w.sDisp_FontSize->text(), QStringLiteral("10"));
-    QCOMPARE(w.spDisp_FontSize->text(), QStringLiteral("12"));
-    QVERIFY(w.CheckBox_Spped->isChecked());
-    QVERIFY(w.PageControl1->isTabVisible(2));
+    QCOMPARE(ui.SecEdit->font().family(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(ui.SecEdit->font().pointSize(), 10);
+    QCOMPARE(ui.compList->font().pointSize(), 10);
+    QCOMPARE(ui.Sppd_Text->font().pointSize(), 12);
+    QCOMPARE(ui.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(ui.sDisp_FontSize->text(), QStringLiteral("10"));
+    QCOMPARE(ui.spDisp_FontSize->text(), QStringLiteral("12"));
+    QVERIFY(ui.CheckBox_Spped->isChecked());
+    QVERIFY(ui.PageControl1->isTabVisible(2));
     QCOMPARE(w.EnvSettings().Level, 1);
     QCOMPARE(w.EnvSettings().BasreadCount, 1);
 
     // The default work folder in the documents folder, now the current folder.
     QVERIFY(fs::is_directory(folders.defaultWorkFolder()));
-    QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
+    QCOMPARE(ui.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QCOMPARE(fs::current_path(), fs::canonical(folders.defaultWorkFolder()));
-    QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet1);
+    QCOMPARE(ui.PageControl1->currentWidget(), ui.TabSheet1);
     QCOMPARE(w.CurPage(), 0);
 
     // The guidance covers the pages; only "ヘルプ" and "表示しない" are usable.
-    QVERIFY(w.Panel8->isVisible());
-    QCOMPARE(w.Panel8->geometry(), w.PageControl1->geometry());
-    QWidget* atCentre = w.childAt(w.PageControl1->geometry().center());
-    QVERIFY(atCentre && (atCentre == w.Panel8 || w.Panel8->isAncestorOf(atCentre)));
+    QVERIFY(ui.Panel8->isVisible());
+    QCOMPARE(ui.Panel8->geometry(), ui.PageControl1->geometry());
+    QWidget* atCentre = w.childAt(ui.PageControl1->geometry().center());
+    QVERIFY(atCentre && (atCentre == ui.Panel8 || ui.Panel8->isAncestorOf(atCentre)));
     QCOMPARE(MenuState(w), (Menus{false, false, false, true}));
-    QVERIFY(w.SpeedButton1->isEnabled());
-    QVERIFY(!w.SrcClassName->isEnabled()); // not even from the keyboard
-    QVERIFY(!w.BitBtn1->isEnabled());
-    QVERIFY(!w.BitBtn5->isEnabled());
-    const QStringList lines = w.Label15->text().split('\n');
+    QVERIFY(ui.SpeedButton1->isEnabled());
+    QVERIFY(!ui.SrcClassName->isEnabled()); // not even from the keyboard
+    QVERIFY(!ui.BitBtn1->isEnabled());
+    QVERIFY(!ui.BitBtn5->isEnabled());
+    const QStringList lines = ui.Label15->text().split('\n');
     QCOMPARE(lines.size(), 25);
     QCOMPARE(lines[1], QStringLiteral("速読基礎"));
     QCOMPARE(lines[11], QStringLiteral("    (この理論は私の新しい理論です）"));
@@ -168,9 +180,9 @@ void TestMainWindow::guidanceNeverReturnsOnceDismissed() {
         AppWindows app = vtest::StartProgram();
         Dismiss(*app.main);
         QCOMPARE(MenuState(*app.main), (Menus{true, true, false, true}));
-        QVERIFY(app.main->SrcClassName->isEnabled());
-        QVERIFY(app.main->BitBtn1->isEnabled());
-        QVERIFY(app.main->BitBtn5->isEnabled());
+        QVERIFY(vtest::Find<vellaro::TypedLimitEdit>(*app.main, "SrcClassName")->isEnabled());
+        QVERIFY(vtest::Find<QPushButton>(*app.main, "BitBtn1")->isEnabled());
+        QVERIFY(vtest::Find<QPushButton>(*app.main, "BitBtn5")->isEnabled());
         QVERIFY(!app.main->EnvSettings().SpeedDisp);
         app.main->close();
     }
@@ -178,13 +190,13 @@ void TestMainWindow::guidanceNeverReturnsOnceDismissed() {
     QCOMPARE(IniValue(folders.settingsFile(), "SpeedDisp"), QStringLiteral("0"));
     {
         AppWindows app = vtest::StartProgram();
-        QVERIFY(!app.main->Panel8->isVisible());
+        QVERIFY(!vtest::Find<QFrame>(*app.main, "Panel8")->isVisible());
     }
     // The settings file is not what remembers it.
     fs::remove(folders.settingsFile());
     {
         AppWindows app = vtest::StartProgram();
-        QVERIFY(!app.main->Panel8->isVisible());
+        QVERIFY(!vtest::Find<QFrame>(*app.main, "Panel8")->isVisible());
         QCOMPARE(MenuState(*app.main), (Menus{true, true, false, true}));
         QVERIFY(app.main->EnvSettings().SpeedDisp); // defaults again, but decides nothing
     }
@@ -194,21 +206,22 @@ void TestMainWindow::menusFollowThePageChosen() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
 
-    vtest::ClickTab(w.PageControl1, 1);
+    vtest::ClickTab(ui.PageControl1, 1);
     QCOMPARE(w.CurPage(), 1);
     QCOMPARE(MenuState(w), (Menus{false, false, true, true}));
 
-    vtest::ClickTab(w.PageControl1, 2);
+    vtest::ClickTab(ui.PageControl1, 2);
     QCOMPARE(w.CurPage(), 2);
     QCOMPARE(MenuState(w), (Menus{false, false, false, true}));
-    QCOMPARE(w.PageControl2->currentWidget(), w.TabSheet6);
+    QCOMPARE(ui.PageControl2->currentWidget(), ui.TabSheet6);
 
-    vtest::ClickTab(w.PageControl1, 3); // the file exists since the first switch
+    vtest::ClickTab(ui.PageControl1, 3); // the file exists since the first switch
     QCOMPARE(w.CurPage(), 3);
     QCOMPARE(MenuState(w), (Menus{false, false, false, true}));
 
-    vtest::ClickTab(w.PageControl1, 0);
+    vtest::ClickTab(ui.PageControl1, 0);
     QCOMPARE(w.CurPage(), 0);
     QCOMPARE(MenuState(w), (Menus{true, true, false, true}));
 
@@ -219,8 +232,9 @@ void TestMainWindow::firstTabChangeStoresOnlyTheCounters() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
     QVERIFY(!fs::exists(folders.settingsFile()));
-    vtest::ClickTab(w.PageControl1, 1);
+    vtest::ClickTab(ui.PageControl1, 1);
     QCOMPARE(vtest::ReadIniLines(folders.settingsFile()),
              (QStringList{"[Bas]", "Level=1", "JavaReadCount=1", "BasreadCount=1"}));
 }
@@ -229,17 +243,18 @@ void TestMainWindow::keyboardTabChangeIsTheLearnersChoice() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance(true);
     TMainCrt& w = *app.main;
-    QTabBar* bar = w.PageControl1->tabBar();
+    const vtest::MainControls ui(w);
+    QTabBar* bar = ui.PageControl1->tabBar();
     bar->setFocus();
     QTest::keyClick(bar, Qt::Key_Right);
-    QCOMPARE(w.PageControl1->currentIndex(), 1);
+    QCOMPARE(ui.PageControl1->currentIndex(), 1);
     QCOMPARE(w.CurPage(), 1);
     QCOMPARE(MenuState(w), (Menus{false, false, true, true}));
     QVERIFY(fs::exists(folders.settingsFile()));
 
     // Ctrl+Tab on the page control counts too.
-    QTest::keyClick(w.PageControl1, Qt::Key_Tab, Qt::ControlModifier);
-    QCOMPARE(w.PageControl1->currentIndex(), 2);
+    QTest::keyClick(ui.PageControl1, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(ui.PageControl1->currentIndex(), 2);
     QCOMPARE(w.CurPage(), 2);
 }
 
@@ -247,12 +262,21 @@ void TestMainWindow::programSetPagesRunNoPageSwitch() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    w.SetCurrentPage(w.TabSheet2);
-    w.SetSpeedPageVisible(false);
-    w.SetSpeedPageVisible(true);
-    w.SetCurrentPage(w.TabSheet3);
+    const vtest::MainControls ui(w);
+    // The window makes its own changes of page under the page control's guard.
+    const auto programChange = [&](const std::function<void()>& change) {
+        const vellaro::PageControl::ProgramChange guard(ui.PageControl1);
+        change();
+    };
+    const auto setSpeedPageVisible = [&](bool visible) {
+        programChange([&] { ui.PageControl1->setTabVisible(2, visible); });
+    };
+    programChange([&] { ui.PageControl1->setCurrentWidget(ui.TabSheet2); });
+    setSpeedPageVisible(false);
+    setSpeedPageVisible(true);
+    programChange([&] { ui.PageControl1->setCurrentWidget(ui.TabSheet3); });
     // Hiding the current page moves the page control on by itself: not a switch either.
-    w.SetSpeedPageVisible(false);
+    setSpeedPageVisible(false);
     QCOMPARE(w.CurPage(), 0);
     QCOMPARE(MenuState(w), (Menus{true, true, false, true}));
     QVERIFY(!fs::exists(folders.settingsFile()));
@@ -262,42 +286,44 @@ void TestMainWindow::settingsPageShowsStoredValuesAgain() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    vtest::ClickTab(w.PageControl1, 3);
-    QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
+    const vtest::MainControls ui(w);
+    vtest::ClickTab(ui.PageControl1, 3);
+    QCOMPARE(ui.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
 
     QFont chosen(QStringLiteral("IPAPGothic"));
     chosen.setPointSize(16);
     folders.dialogs.answerFont(chosen);
-    QTest::mouseClick(w.BitBtn3, Qt::LeftButton);
-    QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("IPAPGothic"));
-    QCOMPARE(w.sDisp_FontSize->text(), QStringLiteral("16"));
-    w.MstLevel->setValue(7);
-    w.CheckBox_Spped->setChecked(false);
+    QTest::mouseClick(ui.BitBtn3, Qt::LeftButton);
+    QCOMPARE(ui.sDisp_FontName->text(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(ui.sDisp_FontSize->text(), QStringLiteral("16"));
+    ui.MstLevel->setValue(7);
+    ui.CheckBox_Spped->setChecked(false);
 
-    vtest::ClickTab(w.PageControl1, 0);
-    vtest::ClickTab(w.PageControl1, 3);
-    QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
-    QCOMPARE(w.sDisp_FontSize->text(), QStringLiteral("10"));
-    QCOMPARE(w.MstLevel->value(), 1);
-    QVERIFY(w.CheckBox_Spped->isChecked());
-    QCOMPARE(w.SecEdit->font().pointSize(), 10); // never applied
+    vtest::ClickTab(ui.PageControl1, 0);
+    vtest::ClickTab(ui.PageControl1, 3);
+    QCOMPARE(ui.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(ui.sDisp_FontSize->text(), QStringLiteral("10"));
+    QCOMPARE(ui.MstLevel->value(), 1);
+    QVERIFY(ui.CheckBox_Spped->isChecked());
+    QCOMPARE(ui.SecEdit->font().pointSize(), 10); // never applied
 }
 
 void TestMainWindow::restoreDefaultsResizesAtOnce() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    w.SetOuterGeometry(40, 30, 720, 610);
+    const vtest::MainControls ui(w);
+    PlaceWindow(w, QRect(40, 30, 720, 610));
     QCOMPARE(w.frameGeometry(), QRect(40, 30, 720, 610));
-    vtest::ClickTab(w.PageControl1, 3);
-    w.SpinEdit1->setValue(6);
-    QTest::mouseClick(w.BitBtn4, Qt::LeftButton);
+    vtest::ClickTab(ui.PageControl1, 3);
+    ui.SpinEdit1->setValue(6);
+    QTest::mouseClick(ui.BitBtn4, Qt::LeftButton);
     QCOMPARE(w.frameGeometry(), QRect(40, 30, 595, 520)); // resized, not moved
-    QCOMPARE(w.SpinEdit1->value(), 1);
+    QCOMPARE(ui.SpinEdit1->value(), 1);
     QCOMPARE(w.EnvSettings().YokoSize, 595);
     QCOMPARE(w.EnvSettings().YokoPos, 40);
     // "元に戻す" keeps the work folder that the page shows; nothing is written.
-    QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
+    QCOMPARE(ui.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QCOMPARE(IniValue(folders.settingsFile(), "YokoSize"), QStringLiteral("<missing>"));
 }
 
@@ -306,13 +332,14 @@ void TestMainWindow::closingStoresSettingsAndNextStartRestoresWindow() {
     {
         AppWindows app = vtest::StartPastGuidance();
         TMainCrt& w = *app.main;
-        w.SetOuterGeometry(70, 50, 700, 600);
-        vtest::ClickTab(w.PageControl1, 3);
+        const vtest::MainControls ui(w);
+        PlaceWindow(w, QRect(70, 50, 700, 600));
+        vtest::ClickTab(ui.PageControl1, 3);
         // Edits never confirmed with "登　録" are stored by closing.
-        w.MstLevel->setValue(4);
-        w.SpinEdit1->setValue(3);
-        w.CheckBox_Spped->setChecked(false);
-        w.Exit1->trigger();
+        ui.MstLevel->setValue(4);
+        ui.SpinEdit1->setValue(3);
+        ui.CheckBox_Spped->setChecked(false);
+        ui.Exit1->trigger();
         QVERIFY(!w.isVisible());
     }
     const QStringList lines = vtest::ReadIniLines(folders.settingsFile());
@@ -326,10 +353,11 @@ void TestMainWindow::closingStoresSettingsAndNextStartRestoresWindow() {
     {
         AppWindows app = vtest::StartProgram();
         TMainCrt& w = *app.main;
+        const vtest::MainControls ui(w);
         QCOMPARE(w.frameGeometry(), QRect(70, 50, 700, 600));
-        QVERIFY(!w.PageControl1->isTabVisible(2));
-        QCOMPARE(w.MstLevel->value(), 4);
-        QCOMPARE(w.Select_Level->value(), 4);
+        QVERIFY(!ui.PageControl1->isTabVisible(2));
+        QCOMPARE(ui.MstLevel->value(), 4);
+        QCOMPARE(ui.Select_Level->value(), 4);
     }
 }
 
@@ -347,22 +375,23 @@ void TestMainWindow::missingWorkFolderReplacedByDefault() {
     vtest::WriteIni(folders.settingsFile(), {"[Bas]", "PathSrc=" + named, "Level=3"});
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
     QCOMPARE(w.EnvSettings().PathSrc, folders.defaultWorkFolder());
-    QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
+    QCOMPARE(ui.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
     QVERIFY(fs::is_directory(folders.defaultWorkFolder()));
     QCOMPARE(vellaro::CurSrcPath, folders.defaultWorkFolder());
     QCOMPARE(fs::current_path(), fs::canonical(folders.defaultWorkFolder()));
     if (!named.isEmpty())
         QVERIFY(!fs::exists(folders.root() / "gone"));
     // Read from the file, where the file has the key.
-    QCOMPARE(w.MstLevel->value(), 3);
+    QCOMPARE(ui.MstLevel->value(), 3);
 
     // The replacement stays: the settings page, which loads the file again, shows the folder in
     // use, "元に戻す" keeps it, and closing stores it.
     Dismiss(w);
-    vtest::ClickTab(w.PageControl1, 3);
-    QCOMPARE(w.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
-    QTest::mouseClick(w.BitBtn4, Qt::LeftButton);
+    vtest::ClickTab(ui.PageControl1, 3);
+    QCOMPARE(ui.sDisp_SrcPath->text(), vellaro::FromPath(folders.defaultWorkFolder()));
+    QTest::mouseClick(ui.BitBtn4, Qt::LeftButton);
     QVERIFY(folders.dialogs.messages.isEmpty());
     QVERIFY(!w.ProgramEnded());
     QCOMPARE(vellaro::CurSrcPath, folders.defaultWorkFolder());
@@ -379,6 +408,7 @@ void TestMainWindow::offScreenPlaceIsBroughtBack() {
                     {"[Bas]", "YokoSize=595", "TateSize=520", "YokoPos=5000", "TatePos=4000"});
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
     const QRect screen = w.screen()->availableGeometry();
     const QRect frame = w.frameGeometry();
     QCOMPARE(frame.size(), QSize(595, 520));
@@ -401,14 +431,15 @@ void TestMainWindow::fileWithOnlyCountersKeepsDefaults() {
                     {"[Bas]", "Level=2", "JavaReadCount=5", "BasreadCount=9"});
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
     QCOMPARE(w.frameGeometry().size(), QSize(595, 520));
-    QCOMPARE(w.SecEdit->font().family(), QStringLiteral("ＭＳ ゴシック"));
-    QCOMPARE(w.SecEdit->font().pointSize(), 10);
-    QCOMPARE(w.Sppd_Text->font().pointSize(), 12);
-    QVERIFY(w.PageControl1->isTabVisible(2));
+    QCOMPARE(ui.SecEdit->font().family(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(ui.SecEdit->font().pointSize(), 10);
+    QCOMPARE(ui.Sppd_Text->font().pointSize(), 12);
+    QVERIFY(ui.PageControl1->isTabVisible(2));
     QCOMPARE(w.EnvSettings().JavaReadCount, 5);
-    QCOMPARE(w.spBasicCount->value(), 9);
-    QCOMPARE(w.MstLevel->value(), 2);
+    QCOMPARE(ui.spBasicCount->value(), 9);
+    QCOMPARE(ui.MstLevel->value(), 2);
 }
 
 void TestMainWindow::earlierSettingsAreTakenOver() {
@@ -423,9 +454,10 @@ void TestMainWindow::earlierSettingsAreTakenOver() {
                      "[Vellaro]\r\nGuidanceDismissed=sz:Dismissed\r\n");
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
     QVERIFY(folders.dialogs.messages.isEmpty());
-    QVERIFY(!w.Panel8->isVisible());
-    QCOMPARE(w.MstLevel->value(), 3);
+    QVERIFY(!ui.Panel8->isVisible());
+    QCOMPARE(ui.MstLevel->value(), 3);
     QCOMPARE(w.EnvSettings().PathSrc, folders.earlierWork());
     QCOMPARE(fs::current_path(), fs::canonical(folders.earlierWork()));
     QVERIFY(!fs::exists(folders.defaultWorkFolder()));
@@ -465,12 +497,13 @@ void TestMainWindow::refusedWriteDuringPageSwitchStillSwitches() {
     folders.dialogs.answerAllMessages(vellaro::MbOk);
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    vtest::ClickTab(w.PageControl1, 2);
-    w.Read_Timer->start();
-    w.Paint_Timer->start();
+    const vtest::MainControls ui(w);
+    vtest::ClickTab(ui.PageControl1, 2);
+    ui.Read_Timer->start();
+    ui.Paint_Timer->start();
     folders.dialogs.messages.clear();
 
-    vtest::ClickTab(w.PageControl1, 1);
+    vtest::ClickTab(ui.PageControl1, 1);
     QCOMPARE(folders.dialogs.messages.size(), 1);
     const vtest::ShownMessage m = folders.dialogs.messages.back();
     QCOMPARE(m.kind, MsgKind::Error);
@@ -478,23 +511,24 @@ void TestMainWindow::refusedWriteDuringPageSwitchStillSwitches() {
              vellaro::FromPath(sysFile / "noprg.ini") + QStringLiteral(" に書き込めません"));
     QCOMPARE(w.CurPage(), 1);
     QCOMPARE(MenuState(w), (Menus{false, false, true, true}));
-    QVERIFY(!w.Read_Timer->isActive());
-    QVERIFY(!w.Paint_Timer->isActive());
+    QVERIFY(!ui.Read_Timer->isActive());
+    QVERIFY(!ui.Paint_Timer->isActive());
 }
 
 void TestMainWindow::refusedWriteWhileClosingStillCloses() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
     // The system folder turns into a regular file: the settings file can be written no more.
     fs::remove_all(folders.system());
     std::ofstream(folders.system()) << "x";
 
     // "登　録": the failure is shown and the rest of the command is skipped.
-    w.sDisp_SrcPath->setText(vellaro::FromPath(folders.root()));
+    ui.sDisp_SrcPath->setText(vellaro::FromPath(folders.root()));
     const fs::path before = fs::current_path();
     folders.dialogs.answerMessage(vellaro::MbOk);
-    QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
+    QTest::mouseClick(ui.TourokuButton, Qt::LeftButton);
     QCOMPARE(folders.dialogs.messages.size(), 1);
     QCOMPARE(folders.dialogs.messages.front().kind, MsgKind::Error);
     QVERIFY(folders.dialogs.messages.front().text.endsWith(QStringLiteral(" に書き込めません")));
@@ -513,13 +547,14 @@ void TestMainWindow::restoreDefaultsWithoutAWorkFolderEndsTheProgram() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    vtest::ClickTab(w.PageControl1, 3);
+    const vtest::MainControls ui(w);
+    vtest::ClickTab(ui.PageControl1, 3);
     // The folder shown on the page lies below a regular file and cannot be made.
     const fs::path blocker = folders.root() / "blocker";
     std::ofstream(blocker) << "x";
     vellaro::CurSrcPath = blocker / "work";
     folders.dialogs.answerMessage(vellaro::MbYes);
-    QTest::mouseClick(w.BitBtn4, Qt::LeftButton);
+    QTest::mouseClick(ui.BitBtn4, Qt::LeftButton);
     QCOMPARE(folders.dialogs.messageTexts(), QStringList{kWorkFolderFailure});
     QVERIFY(w.ProgramEnded());
     QVERIFY(vellaro::TerminateRequested());
@@ -533,6 +568,7 @@ void TestMainWindow::theProgramsOwnEndOffersTheExerciseForSavingFirst() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
     ChangeExerciseOnSettingsPage(w);
 
     // A work folder that cannot be made after "元に戻す": "キャンセル" stays in the program.
@@ -541,7 +577,7 @@ void TestMainWindow::theProgramsOwnEndOffersTheExerciseForSavingFirst() {
     vellaro::CurSrcPath = blocker / "work";
     folders.dialogs.answerMessage(vellaro::MbYes);
     folders.dialogs.answerMessage(vellaro::MbCancel);
-    QTest::mouseClick(w.BitBtn4, Qt::LeftButton);
+    QTest::mouseClick(ui.BitBtn4, Qt::LeftButton);
     QCOMPARE(folders.dialogs.messageTexts(), (QStringList{kWorkFolderFailure, changed}));
     QVERIFY(!w.ProgramEnded());
     QVERIFY(!vellaro::TerminateRequested());
@@ -552,8 +588,8 @@ void TestMainWindow::theProgramsOwnEndOffersTheExerciseForSavingFirst() {
     folders.dialogs.answerMessage(vellaro::MbYes);
     folders.dialogs.answerMessage(vellaro::MbYes);
     folders.dialogs.answerSaveFile(vellaro::FromPath(saved));
-    w.sDisp_SrcPath->setText(vellaro::FromPath(folders.defaultWorkFolder()));
-    QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
+    ui.sDisp_SrcPath->setText(vellaro::FromPath(folders.defaultWorkFolder()));
+    QTest::mouseClick(ui.TourokuButton, Qt::LeftButton);
     QCOMPARE(
         folders.dialogs.messageTexts().mid(2),
         (QStringList{QStringLiteral("テキストファイルが壊れています、プログラムを終了します。"),
@@ -567,22 +603,23 @@ void TestMainWindow::aDeclinedEndAtTheLessonTextGoesOnAndClosingAsksOnce() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
     ChangeExerciseOnSettingsPage(w);
 
     // The lesson text is gone by the time of "登　録": "キャンセル" stays, and the command goes
     // on to the folder change.
     fs::remove(folders.exe() / "Java.txt");
-    w.sDisp_SrcPath->setText(vellaro::FromPath(folders.root()));
+    ui.sDisp_SrcPath->setText(vellaro::FromPath(folders.root()));
     folders.dialogs.answerMessage(vellaro::MbYes);
     folders.dialogs.answerMessage(vellaro::MbCancel);
-    QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
+    QTest::mouseClick(ui.TourokuButton, Qt::LeftButton);
     QCOMPARE(folders.dialogs.messageTexts(), (QStringList{missing, kChangedExercise}));
     QVERIFY(!w.ProgramEnded());
     QCOMPARE(fs::current_path(), fs::canonical(folders.root()));
 
     // Closing asks about the exercise once and stores; the same failure met while storing then
     // ends the program without asking again.
-    w.MstLevel->setValue(4);
+    ui.MstLevel->setValue(4);
     folders.dialogs.answerMessage(vellaro::MbNo);
     folders.dialogs.answerMessage(vellaro::MbYes);
     w.close();
@@ -596,17 +633,18 @@ void TestMainWindow::registerAppliesAndStoresThePage() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    vtest::ClickTab(w.PageControl1, 3);
+    const vtest::MainControls ui(w);
+    vtest::ClickTab(ui.PageControl1, 3);
     QFont chosen(QStringLiteral("IPAPGothic"));
     chosen.setPointSize(14);
     folders.dialogs.answerFont(chosen);
-    QTest::mouseClick(w.BitBtn6, Qt::LeftButton);
-    w.MstLevel->setValue(6);
-    w.spBasicCount->setValue(42);
-    QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
-    QCOMPARE(w.Sppd_Text->font().family(), QStringLiteral("IPAPGothic"));
-    QCOMPARE(w.Sppd_Text->font().pointSize(), 14);
-    QCOMPARE(w.Select_Level->value(), 6);
+    QTest::mouseClick(ui.BitBtn6, Qt::LeftButton);
+    ui.MstLevel->setValue(6);
+    ui.spBasicCount->setValue(42);
+    QTest::mouseClick(ui.TourokuButton, Qt::LeftButton);
+    QCOMPARE(ui.Sppd_Text->font().family(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(ui.Sppd_Text->font().pointSize(), 14);
+    QCOMPARE(ui.Select_Level->value(), 6);
     QCOMPARE(IniValue(folders.settingsFile(), "spFontName"), QStringLiteral("IPAPGothic"));
     QCOMPARE(IniValue(folders.settingsFile(), "spFontSize"), QStringLiteral("14"));
     QCOMPARE(IniValue(folders.settingsFile(), "Level"), QStringLiteral("6"));
@@ -623,19 +661,20 @@ void TestMainWindow::fontChoiceUpdatesOnlyTheFields() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    vtest::ClickTab(w.PageControl1, 3);
+    const vtest::MainControls ui(w);
+    vtest::ClickTab(ui.PageControl1, 3);
     folders.dialogs.answerFont(std::nullopt); // cancelled
-    QTest::mouseClick(w.BitBtn3, Qt::LeftButton);
+    QTest::mouseClick(ui.BitBtn3, Qt::LeftButton);
     QCOMPARE(folders.dialogs.fontRequests.size(), 1);
     // The dialog opens on the face the stored name stands for, as the window renders it.
     QCOMPARE(folders.dialogs.fontRequests.front().family(), QStringLiteral("IPAGothic"));
     QCOMPARE(folders.dialogs.fontRequests.front().pointSize(), 10);
-    QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(ui.sDisp_FontName->text(), QStringLiteral("ＭＳ ゴシック"));
 
     // Both buttons: the same face at another size keeps the stored name.
     for (auto [button, name, size] :
-         {std::tuple{w.BitBtn3, w.sDisp_FontName, w.sDisp_FontSize},
-          std::tuple{w.BitBtn6, w.spDisp_FontName, w.spDisp_FontSize}}) {
+         {std::tuple{ui.BitBtn3, ui.sDisp_FontName, ui.sDisp_FontSize},
+          std::tuple{ui.BitBtn6, ui.spDisp_FontName, ui.spDisp_FontSize}}) {
         QFont same(QStringLiteral("IPAGothic"));
         same.setPointSize(14);
         folders.dialogs.answerFont(same);
@@ -644,7 +683,7 @@ void TestMainWindow::fontChoiceUpdatesOnlyTheFields() {
         QCOMPARE(name->text(), QStringLiteral("ＭＳ ゴシック"));
         QCOMPARE(size->text(), QStringLiteral("14"));
     }
-    QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
+    QTest::mouseClick(ui.TourokuButton, Qt::LeftButton);
     QCOMPARE(IniValue(folders.settingsFile(), "FontName"), QStringLiteral("ＭＳ ゴシック"));
     QCOMPARE(IniValue(folders.settingsFile(), "spFontSize"), QStringLiteral("14"));
 
@@ -652,10 +691,10 @@ void TestMainWindow::fontChoiceUpdatesOnlyTheFields() {
     bold.setPointSize(20);
     bold.setBold(true);
     folders.dialogs.answerFont(bold);
-    QTest::mouseClick(w.BitBtn3, Qt::LeftButton);
-    QCOMPARE(w.sDisp_FontName->text(), QStringLiteral("IPAPGothic"));
-    QCOMPARE(w.sDisp_FontSize->text(), QStringLiteral("20"));
-    QCOMPARE(w.SecEdit->font().pointSize(), 14);
+    QTest::mouseClick(ui.BitBtn3, Qt::LeftButton);
+    QCOMPARE(ui.sDisp_FontName->text(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(ui.sDisp_FontSize->text(), QStringLiteral("20"));
+    QCOMPARE(ui.SecEdit->font().pointSize(), 14);
     QCOMPARE(w.EnvSettings().FontSize, 14);
 }
 
@@ -663,16 +702,17 @@ void TestMainWindow::firstLineButtonKeepsZeroUntilRegister() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    vtest::ClickTab(w.PageControl1, 3);
-    w.spBasicCount->setValue(30);
-    QTest::mouseClick(w.BitBtn7, Qt::LeftButton);
-    QCOMPARE(w.spBasicCount->value(), 1);
+    const vtest::MainControls ui(w);
+    vtest::ClickTab(ui.PageControl1, 3);
+    ui.spBasicCount->setValue(30);
+    QTest::mouseClick(ui.BitBtn7, Qt::LeftButton);
+    QCOMPARE(ui.spBasicCount->value(), 1);
     QCOMPARE(w.EnvSettings().BasreadCount, 0);
-    vtest::ClickTab(w.PageControl1, 0);
+    vtest::ClickTab(ui.PageControl1, 0);
     QCOMPARE(IniValue(folders.settingsFile(), "BasreadCount"), QStringLiteral("0"));
-    vtest::ClickTab(w.PageControl1, 3);
-    QTest::mouseClick(w.BitBtn7, Qt::LeftButton);
-    QTest::mouseClick(w.TourokuButton, Qt::LeftButton);
+    vtest::ClickTab(ui.PageControl1, 3);
+    QTest::mouseClick(ui.BitBtn7, Qt::LeftButton);
+    QTest::mouseClick(ui.TourokuButton, Qt::LeftButton);
     QCOMPARE(IniValue(folders.settingsFile(), "BasreadCount"), QStringLiteral("1"));
 }
 
@@ -680,7 +720,8 @@ void TestMainWindow::spinEditsClampTypedValues() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    vtest::ClickTab(w.PageControl1, 3);
+    const vtest::MainControls ui(w);
+    vtest::ClickTab(ui.PageControl1, 3);
     QVERIFY(vtest::Activated(&w));
 
     // Types into the field, then leaves it.
@@ -690,37 +731,37 @@ void TestMainWindow::spinEditsClampTypedValues() {
         box->selectAll();
         QTest::keyClick(box, Qt::Key_Delete);
         QTest::keyClicks(box, keys);
-        w.CheckBox_Spped->setFocus();
+        ui.CheckBox_Spped->setFocus();
         QTRY_VERIFY(!box->hasFocus());
     };
-    typeInto(w.MstLevel, "0");
-    QCOMPARE(w.MstLevel->value(), 1);
-    typeInto(w.MstLevel, "11");
-    QCOMPARE(w.MstLevel->value(), 10);
-    w.SpinEdit1->setValue(5);
-    auto* spin = static_cast<vellaro::ClampSpinBox*>(w.SpinEdit1);
+    typeInto(ui.MstLevel, "0");
+    QCOMPARE(ui.MstLevel->value(), 1);
+    typeInto(ui.MstLevel, "11");
+    QCOMPARE(ui.MstLevel->value(), 10);
+    ui.SpinEdit1->setValue(5);
+    auto* spin = static_cast<vellaro::ClampSpinBox*>(ui.SpinEdit1);
     QSignalSpy refused(spin, &vellaro::ClampSpinBox::keyRefused);
-    typeInto(w.SpinEdit1, "abc"); // refused keys: the empty field reads as the minimum
+    typeInto(ui.SpinEdit1, "abc"); // refused keys: the empty field reads as the minimum
     QCOMPARE(refused.count(), 3);
-    QCOMPARE(w.SpinEdit1->value(), 1);
+    QCOMPARE(ui.SpinEdit1->value(), 1);
     // A sign and the decimal separator are taken; what is no whole number reads as the minimum.
-    w.SpinEdit1->setValue(5);
-    typeInto(w.SpinEdit1, "4.5");
+    ui.SpinEdit1->setValue(5);
+    typeInto(ui.SpinEdit1, "4.5");
     QCOMPARE(refused.count(), 3);
-    QCOMPARE(w.SpinEdit1->value(), 1);
-    typeInto(w.SpinEdit1, "+7");
-    QCOMPARE(w.SpinEdit1->value(), 7);
-    typeInto(w.SpinEdit1, "-7");
-    QCOMPARE(w.SpinEdit1->value(), 1);
+    QCOMPARE(ui.SpinEdit1->value(), 1);
+    typeInto(ui.SpinEdit1, "+7");
+    QCOMPARE(ui.SpinEdit1->value(), 7);
+    typeInto(ui.SpinEdit1, "-7");
+    QCOMPARE(ui.SpinEdit1->value(), 1);
     QCOMPARE(refused.count(), 3);
-    typeInto(w.spBasicCount, "123456");
-    QCOMPARE(w.spBasicCount->value(), 99999);
+    typeInto(ui.spBasicCount, "123456");
+    QCOMPARE(ui.spBasicCount->value(), 99999);
 
     // A value set is clamped; setting the slider's own position raises nothing.
-    w.MstLevel->setValue(42);
-    QCOMPARE(w.MstLevel->value(), 10);
-    QSignalSpy moved(w.Select_Level, &QSlider::valueChanged);
-    w.Select_Level->setValue(w.Select_Level->value());
+    ui.MstLevel->setValue(42);
+    QCOMPARE(ui.MstLevel->value(), 10);
+    QSignalSpy moved(ui.Select_Level, &QSlider::valueChanged);
+    ui.Select_Level->setValue(ui.Select_Level->value());
     QCOMPARE(moved.count(), 0);
 }
 
@@ -728,28 +769,30 @@ void TestMainWindow::classNameTakesTenTypedCharacters() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance(true);
     TMainCrt& w = *app.main;
-    w.SrcClassName->setFocus();
-    QTest::keyClicks(w.SrcClassName, QStringLiteral("Abcdefghijkl"));
-    QCOMPARE(w.SrcClassName->text(), QStringLiteral("Abcdefghij"));
+    const vtest::MainControls ui(w);
+    ui.SrcClassName->setFocus();
+    QTest::keyClicks(ui.SrcClassName, QStringLiteral("Abcdefghijkl"));
+    QCOMPARE(ui.SrcClassName->text(), QStringLiteral("Abcdefghij"));
 
     // The program may set a longer name; the learner may shorten it but not lengthen it.
-    w.SrcClassName->setProgramText(QStringLiteral("LongerThanTen"));
-    QCOMPARE(w.SrcClassName->text(), QStringLiteral("LongerThanTen"));
-    w.SrcClassName->end(false);
-    QTest::keyClick(w.SrcClassName, Qt::Key_X);
-    QCOMPARE(w.SrcClassName->text(), QStringLiteral("LongerThanTen"));
-    QTest::keyClick(w.SrcClassName, Qt::Key_Backspace);
-    QCOMPARE(w.SrcClassName->text(), QStringLiteral("LongerThanTe"));
+    ui.SrcClassName->setProgramText(QStringLiteral("LongerThanTen"));
+    QCOMPARE(ui.SrcClassName->text(), QStringLiteral("LongerThanTen"));
+    ui.SrcClassName->end(false);
+    QTest::keyClick(ui.SrcClassName, Qt::Key_X);
+    QCOMPARE(ui.SrcClassName->text(), QStringLiteral("LongerThanTen"));
+    QTest::keyClick(ui.SrcClassName, Qt::Key_Backspace);
+    QCOMPARE(ui.SrcClassName->text(), QStringLiteral("LongerThanTe"));
 }
 
 void TestMainWindow::messagePaneKeepsFortyPixels() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
-    vtest::ClickTab(w.PageControl1, 1);
-    QTRY_VERIFY(w.Memo1->isVisible());
-    QCOMPARE(w.Memo1->height(), 89);
-    QSplitterHandle* handle = w.Splitter1->handle(1);
+    const vtest::MainControls ui(w);
+    vtest::ClickTab(ui.PageControl1, 1);
+    QTRY_VERIFY(ui.Memo1->isVisible());
+    QCOMPARE(ui.Memo1->height(), 89);
+    QSplitterHandle* handle = ui.Splitter1->handle(1);
     QCOMPARE(handle->height(), 9);
     const QPoint start = handle->rect().center();
     const QPoint far = start + QPoint(0, 2000);
@@ -762,57 +805,58 @@ void TestMainWindow::messagePaneKeepsFortyPixels() {
     QMouseEvent release(QEvent::MouseButtonRelease, far, handle->mapToGlobal(far), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(handle, &release);
-    QCOMPARE(w.Memo1->height(), 40);
+    QCOMPARE(ui.Memo1->height(), 40);
 }
 
 void TestMainWindow::layoutMatchesTheDesign() {
     vtest::TestFolders folders;
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
+    const vtest::MainControls ui(w);
     QCOMPARE(w.windowTitle(), QStringLiteral("Vellaro"));
     QStringList tabs;
-    for (int i = 0; i < w.PageControl1->count(); ++i)
-        tabs << w.PageControl1->tabText(i);
+    for (int i = 0; i < ui.PageControl1->count(); ++i)
+        tabs << ui.PageControl1->tabText(i);
     QCOMPARE(tabs, (QStringList{"プログラム入力", "コンパイル", "速　読", "環境設定"}));
-    QCOMPARE(w.PageControl2->tabText(0), QStringLiteral("視野拡大"));
-    QCOMPARE(w.PageControl2->tabText(1), QStringLiteral("速読レッスン"));
+    QCOMPARE(ui.PageControl2->tabText(0), QStringLiteral("視野拡大"));
+    QCOMPARE(ui.PageControl2->tabText(1), QStringLiteral("速読レッスン"));
     // The menu entries say what they do.
-    QCOMPARE(w.N10->text(), QStringLiteral("新規作成"));
-    QCOMPARE(w.ToolButton1->toolTip(), QStringLiteral("新規作成"));
-    QCOMPARE(w.N6->text(), QStringLiteral("コンパイル"));
-    QCOMPARE(w.N7->text(), QStringLiteral("実行"));
-    QCOMPARE(w.CompButton->toolTip(), QStringLiteral("コンパイル"));
+    QCOMPARE(ui.N10->text(), QStringLiteral("新規作成"));
+    QCOMPARE(ui.ToolButton1->toolTip(), QStringLiteral("新規作成"));
+    QCOMPARE(ui.N6->text(), QStringLiteral("コンパイル"));
+    QCOMPARE(ui.N7->text(), QStringLiteral("実行"));
+    QCOMPARE(ui.CompButton->toolTip(), QStringLiteral("コンパイル"));
     // No access keys anywhere in the menus.
-    for (QMenu* m : {w.f1, w.Edit2, w.N5, w.Help1, w.PopupMenu1}) {
+    for (QMenu* m : {ui.f1, ui.Edit2, ui.N5, ui.Help1, ui.PopupMenu1}) {
         QVERIFY(!m->title().contains('&'));
         for (QAction* a : m->actions()) {
             QVERIFY(!a->text().contains('&'));
             QVERIFY(a->shortcut().isEmpty());
         }
     }
-    QVERIFY(!w.ToolButton9->isEnabled());
-    QVERIFY(w.SrcList->isHidden());
-    QVERIFY(w.SreadText->isHidden());
-    QVERIFY(w.ReadText_Buffer->isHidden());
-    QVERIFY(!w.Read_Timer->isActive());
-    QVERIFY(!w.Paint_Timer->isActive());
-    QCOMPARE(w.Read_Timer->interval(), 500);
-    QCOMPARE(w.Paint_Timer->interval(), 100);
-    QCOMPARE(w.BitBtn9->text(), QStringLiteral("Start"));
-    QCOMPARE(w.BitBtn1->text(), QStringLiteral("Ｓｔａｒｔ"));
-    QCOMPARE(w.Select_Level->minimum(), 1);
-    QCOMPARE(w.Select_Level->maximum(), 10);
-    QCOMPARE(w.spBasicCount->maximum(), 99999);
-    QCOMPARE(w.SaveclassName->palette().color(QPalette::Window), QColor(255, 251, 240));
+    QVERIFY(!ui.ToolButton9->isEnabled());
+    QVERIFY(ui.SrcList->isHidden());
+    QVERIFY(ui.SreadText->isHidden());
+    QVERIFY(ui.ReadText_Buffer->isHidden());
+    QVERIFY(!ui.Read_Timer->isActive());
+    QVERIFY(!ui.Paint_Timer->isActive());
+    QCOMPARE(ui.Read_Timer->interval(), 500);
+    QCOMPARE(ui.Paint_Timer->interval(), 100);
+    QCOMPARE(ui.BitBtn9->text(), QStringLiteral("Start"));
+    QCOMPARE(ui.BitBtn1->text(), QStringLiteral("Ｓｔａｒｔ"));
+    QCOMPARE(ui.Select_Level->minimum(), 1);
+    QCOMPARE(ui.Select_Level->maximum(), 10);
+    QCOMPARE(ui.spBasicCount->maximum(), 99999);
+    QCOMPARE(ui.SaveclassName->palette().color(QPalette::Window), QColor(255, 251, 240));
     // Drawn so, too, inside its tool bar (right of any text, inside the bevel).
-    QCOMPARE(w.SaveclassName->grab().toImage().pixelColor(w.SaveclassName->width() - 10,
-                                                          w.SaveclassName->height() / 2),
+    QCOMPARE(ui.SaveclassName->grab().toImage().pixelColor(ui.SaveclassName->width() - 10,
+                                                           ui.SaveclassName->height() / 2),
              QColor(255, 251, 240));
-    QVERIFY(w.StatusBar1->currentMessage().isEmpty());
-    QVERIFY(w.sDisp_SrcPath->isReadOnly());
-    QVERIFY(!(w.sDisp_SrcPath->focusPolicy() & Qt::TabFocus));
-    QVERIFY(!(w.SecEdit->focusPolicy() & Qt::TabFocus));
-    QVERIFY(!w.SecEdit->tabChangesFocus());
+    QVERIFY(ui.StatusBar1->currentMessage().isEmpty());
+    QVERIFY(ui.sDisp_SrcPath->isReadOnly());
+    QVERIFY(!(ui.sDisp_SrcPath->focusPolicy() & Qt::TabFocus));
+    QVERIFY(!(ui.SecEdit->focusPolicy() & Qt::TabFocus));
+    QVERIFY(!ui.SecEdit->tabChangesFocus());
     // Every named control can be found by its name.
     for (const char* name : {"Panel1", "Bevel1", "Panel2", "Panel3", "Panel5", "Bevel2", "Panel8",
                              "Panel13", "Panel14", "Panel16", "Panel18", "Panel19", "GroupBox1",
@@ -820,14 +864,14 @@ void TestMainWindow::layoutMatchesTheDesign() {
         QVERIFY2(w.findChild<QObject*>(QLatin1String(name)), name);
     // The push buttons at their designed sizes, and the spacer between the settings groups.
     const std::pair<QWidget*, QSize> buttons[] = {
-        {w.BitBtn9, {61, 25}},       {w.BitBtn10, {61, 25}},    {w.BitBtn1, {61, 25}},
-        {w.BitBtn5, {61, 25}},       {w.BitBtn7, {75, 24}},     {w.BitBtn6, {75, 24}},
-        {w.BitBtn2, {75, 25}},       {w.BitBtn3, {75, 25}},     {w.BitBtn4, {75, 28}},
-        {w.TourokuButton, {75, 28}}, {w.SpeedButton1, {94, 25}}};
+        {ui.BitBtn9, {61, 25}},       {ui.BitBtn10, {61, 25}},    {ui.BitBtn1, {61, 25}},
+        {ui.BitBtn5, {61, 25}},       {ui.BitBtn7, {75, 24}},     {ui.BitBtn6, {75, 24}},
+        {ui.BitBtn2, {75, 25}},       {ui.BitBtn3, {75, 25}},     {ui.BitBtn4, {75, 28}},
+        {ui.TourokuButton, {75, 28}}, {ui.SpeedButton1, {94, 25}}};
     for (const auto& [button, size] : buttons)
         QVERIFY2(button->size() == size, qPrintable(button->objectName()));
-    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
-    vtest::ClickTab(w.PageControl1, 3);
+    QTest::mouseClick(ui.SpeedButton1, Qt::LeftButton);
+    vtest::ClickTab(ui.PageControl1, 3);
     QCOMPARE(w.findChild<QWidget*>(QStringLiteral("Panel11"))->height(), 21);
     // The window fits its default size: nothing forces it larger.
     QVERIFY(w.minimumSizeHint().width() <= 595);
@@ -841,8 +885,8 @@ void TestMainWindow::aToolBarsExtensionButtonDrawsTheStylesOwnIcon() {
     AppWindows app = vtest::StartProgram();
     auto* style = dynamic_cast<QProxyStyle*>(QApplication::style());
     QVERIFY(style);
-    auto* extension =
-        app.main->ToolBar1->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+    auto* extension = vtest::Find<QToolBar>(*app.main, "ToolBar1")
+                          ->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
     QVERIFY(extension);
     QVERIFY(!extension->icon().isNull());
     const QImage drawn = extension->icon().pixmap(QSize(16, 16)).toImage();

@@ -52,13 +52,13 @@ class TestStepWindow : public QObject, private vtest::ProgramFixture {
     void cleanupTestCase() { stopProgram(); }
 
     void stepsBackAndForthAndStopsAtAMark() {
-        vtest::ClickTab(w().PageControl1, 0);
-        w().SrcClassName->setText(QStringLiteral("Loop"));
-        w().SecEdit->setPlainText(QStringLiteral(
+        vtest::ClickTab(ui().PageControl1, 0);
+        ui().SrcClassName->setText(QStringLiteral("Loop"));
+        ui().SecEdit->setPlainText(QStringLiteral(
             "int sum = 0;\nfor (int i = 0; i < 3; i++) {\n\tsum += i;\n}\n?(\"合計 \" + sum);\n"));
-        vtest::ClickTab(w().PageControl1, 1);
-        QCOMPARE(w().NStep->text(), QStringLiteral("ステップ実行"));
-        QCOMPARE(w().StepButton->toolTip(), QStringLiteral("ステップ実行"));
+        vtest::ClickTab(ui().PageControl1, 1);
+        QCOMPARE(ui().NStep->text(), QStringLiteral("ステップ実行"));
+        QCOMPARE(ui().StepButton->toolTip(), QStringLiteral("ステップ実行"));
         // Not compiled yet: the question of "実行", answered "はい", compiles first.
         dialogs().answerMessage(vellaro::MbYes);
         QVERIFY(vtest::Activated(&w()));

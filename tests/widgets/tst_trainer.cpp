@@ -25,7 +25,6 @@
 
 #include "TestSupport.h"
 #include "app/frmMain.h"
-#include "app/frmMain_trainerState.h"
 #include "common/qt/QtEvents.h"
 #include "trainer/DiscGeometry.h"
 #include "trainer/LessonSource.h"
@@ -133,29 +132,30 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
         if (!startProgram() || !vtest::Activated(&w()))
             return false;
         enterSpeedPage();
-        w().BitBtn1->click();
+        ui().BitBtn1->click();
         return true;
     }
     // The lesson halted by itself: Start stays disabled until Stop.
     void expectStartOnlyAfterStop() {
-        QVERIFY(!w().BitBtn1->isEnabled());
-        w().BitBtn5->click();
-        QVERIFY(w().BitBtn1->isEnabled());
+        QVERIFY(!ui().BitBtn1->isEnabled());
+        ui().BitBtn5->click();
+        QVERIFY(ui().BitBtn1->isEnabled());
     }
     void enterSpeedPage() {
-        vtest::ClickTab(w().PageControl1, w().PageControl1->indexOf(w().TabSheet3));
-        QCOMPARE(w().PageControl1->currentWidget(), w().TabSheet3);
+        vtest::ClickTab(ui().PageControl1, ui().PageControl1->indexOf(ui().TabSheet3));
+        QCOMPARE(ui().PageControl1->currentWidget(), ui().TabSheet3);
     }
     void chooseSubPage(QWidget* sheet) {
-        vtest::ClickTab(w().PageControl2, w().PageControl2->indexOf(sheet));
-        QCOMPARE(w().PageControl2->currentWidget(), sheet);
+        vtest::ClickTab(ui().PageControl2, ui().PageControl2->indexOf(sheet));
+        QCOMPARE(ui().PageControl2->currentWidget(), sheet);
     }
     // The exercise's frame as the next tick draws it, for the surface as it is now.
     vellaro::DiscFrame expectedFrame(int step, int mode) const {
-        return vellaro::ComputeDiscFrame(w().BasImage->width(), w().BasImage->height(), step, mode);
+        return vellaro::ComputeDiscFrame(ui().BasImage->width(), ui().BasImage->height(), step,
+                                         mode);
     }
     QString checkFrame(const vellaro::DiscFrame& f) const {
-        const QImage& img = w().BasImage->image();
+        const QImage& img = ui().BasImage->image();
         if (img.size() != QSize(f.width, f.height))
             return QStringLiteral("image size differs from the surface");
         for (std::size_t i = 0; i < f.count; ++i) {
@@ -175,8 +175,8 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
         QVERIFY(startProgram());
         const QStringList source = LessonSource();
         QVERIFY(source.size() >= 300);
-        QCOMPARE(w().SreadText->toPlainText().split(QLatin1Char('\n')), source);
-        QCOMPARE(w().ReadText_Buffer->document()->blockCount(), source.size());
+        QCOMPARE(ui().SreadText->toPlainText().split(QLatin1Char('\n')), source);
+        QCOMPARE(ui().ReadText_Buffer->document()->blockCount(), source.size());
         QVERIFY(dialogs().messages.isEmpty());
         QVERIFY(!vellaro::TerminateRequested());
     }
@@ -197,8 +197,8 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
             },
             vellaro::MsgKind::Error, kMissingText);
         QVERIFY(!QTest::currentTestFailed());
-        QVERIFY(w().trainerState().lines.empty());
-        QCOMPARE(w().SreadText->toPlainText(), QString());
+        QVERIFY(ui().ReadText_Buffer->toPlainText().isEmpty());
+        QCOMPARE(ui().SreadText->toPlainText(), QString());
     }
 
     void damagedLessonKeepsTheLinesBeforeAndEnds() {
@@ -207,8 +207,8 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
             [](const fs::path& lesson) { vtest::WriteFile(lesson, "BKBW\r\n7Q\r\nBK\r\n"); },
             vellaro::MsgKind::Information, kDamagedText);
         QVERIFY(!QTest::currentTestFailed());
-        QCOMPARE(w().SreadText->toPlainText(), QStringLiteral("AA"));
-        QCOMPARE(w().ReadText_Buffer->document()->blockCount(), 3);
+        QCOMPARE(ui().SreadText->toPlainText(), QStringLiteral("AA"));
+        QCOMPARE(ui().ReadText_Buffer->document()->blockCount(), 3);
     }
 
     // ---- reading lesson ----------------------------------------------------------------------
@@ -217,41 +217,41 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
         QVERIFY(startProgram());
         const QStringList source = LessonSource();
         enterSpeedPage();
-        QCOMPARE(w().Sppd_Text->text(), QString());
+        QCOMPARE(ui().Sppd_Text->text(), QString());
         // The defaults: first counter pair, position 1, level 1.
         QVERIFY(w().EnvSettings().SwSpeedText);
         QCOMPARE(w().EnvSettings().BasreadCount, 1);
-        w().BitBtn1->click();
-        QVERIFY(w().Read_Timer->isActive());
-        QCOMPARE(w().Read_Timer->interval(), 1550);
-        QVERIFY(!w().BitBtn1->isEnabled());
-        QCOMPARE(w().dispcount->text(), QStringLiteral("0"));
-        QCOMPARE(w().Sppd_Text->text(), QString()); // nothing before the first tick
-        w().Read_Timer->stop();
+        ui().BitBtn1->click();
+        QVERIFY(ui().Read_Timer->isActive());
+        QCOMPARE(ui().Read_Timer->interval(), 1550);
+        QVERIFY(!ui().BitBtn1->isEnabled());
+        QCOMPARE(ui().dispcount->text(), QStringLiteral("0"));
+        QCOMPARE(ui().Sppd_Text->text(), QString()); // nothing before the first tick
+        ui().Read_Timer->stop();
 
         // Every line in order; a line beginning with TAB twice, without its TAB.
         int tabLines = 0;
         for (int i = 0; i < 60; ++i) {
             const bool tab = source[i].startsWith(QLatin1Char('\t'));
             const QString shown = tab ? source[i].mid(1) : source[i];
-            w().Read_TimerTimer();
-            QCOMPARE(w().Sppd_Text->text(), shown);
+            vtest::Tick(ui().Read_Timer);
+            QCOMPARE(ui().Sppd_Text->text(), shown);
             if (tab) {
                 ++tabLines;
-                QCOMPARE(w().dispcount->text(), QString::number(i));
-                w().Read_TimerTimer();
-                QCOMPARE(w().Sppd_Text->text(), shown);
+                QCOMPARE(ui().dispcount->text(), QString::number(i));
+                vtest::Tick(ui().Read_Timer);
+                QCOMPARE(ui().Sppd_Text->text(), shown);
             }
-            QCOMPARE(w().dispcount->text(), QString::number(i + 1));
+            QCOMPARE(ui().dispcount->text(), QString::number(i + 1));
             QCOMPARE(w().EnvSettings().BasreadCount, i + 1);
-            QCOMPARE(w().spBasicCount->value(), i + 1);
+            QCOMPARE(ui().spBasicCount->value(), i + 1);
         }
         QVERIFY(tabLines > 0);
 
-        w().BitBtn5->click();
-        QVERIFY(w().BitBtn1->isEnabled());
-        QVERIFY(!w().Read_Timer->isActive());
-        QCOMPARE(w().Sppd_Text->text(),
+        ui().BitBtn5->click();
+        QVERIFY(ui().BitBtn1->isEnabled());
+        QVERIFY(!ui().Read_Timer->isActive());
+        QCOMPARE(ui().Sppd_Text->text(),
                  source[59].startsWith('\t') ? source[59].mid(1) : source[59]);
     }
 
@@ -259,13 +259,13 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
         QVERIFY(startProgram({"LevelTextBas=10"}));
         const QStringList source = LessonSource();
         enterSpeedPage();
-        w().BitBtn1->click();
-        QCOMPARE(w().Read_Timer->interval(), 200);
-        QTRY_COMPARE(w().dispcount->text(), QStringLiteral("1"));
-        QCOMPARE(w().Sppd_Text->text(), source[0]);
-        QTRY_COMPARE(w().dispcount->text(), QStringLiteral("2"));
-        QCOMPARE(w().Sppd_Text->text(), source[1]);
-        w().BitBtn5->click();
+        ui().BitBtn1->click();
+        QCOMPARE(ui().Read_Timer->interval(), 200);
+        QTRY_COMPARE(ui().dispcount->text(), QStringLiteral("1"));
+        QCOMPARE(ui().Sppd_Text->text(), source[0]);
+        QTRY_COMPARE(ui().dispcount->text(), QStringLiteral("2"));
+        QCOMPARE(ui().Sppd_Text->text(), source[1]);
+        ui().BitBtn5->click();
     }
 
     void handEditedLevelIsClamped_data() {
@@ -280,9 +280,9 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
         QFETCH(int, interval);
         QVERIFY(startProgram({"LevelTextBas=" + level}));
         enterSpeedPage();
-        w().BitBtn1->click();
-        QCOMPARE(w().Read_Timer->interval(), interval);
-        w().BitBtn5->click();
+        ui().BitBtn1->click();
+        QCOMPARE(ui().Read_Timer->interval(), interval);
+        ui().BitBtn5->click();
     }
 
     void lessonEndsAtTheEndOfTheText() {
@@ -290,58 +290,58 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
         const int n = int(source.size());
         QVERIFY(startProgram({QStringLiteral("BasreadCount=%1").arg(n - 1)})); // start index n - 2
         enterSpeedPage();
-        w().BitBtn1->click();
-        w().Read_Timer->stop();
-        w().Read_TimerTimer();
-        w().Read_TimerTimer();
-        QCOMPARE(w().Sppd_Text->text(), source[n - 1]);
-        QCOMPARE(w().dispcount->text(), QString::number(n));
-        w().Read_TimerTimer();
-        QCOMPARE(w().Sppd_Text->text(), kEndText);
-        QCOMPARE(w().dispcount->text(), QString::number(n));
+        ui().BitBtn1->click();
+        ui().Read_Timer->stop();
+        vtest::Tick(ui().Read_Timer);
+        vtest::Tick(ui().Read_Timer);
+        QCOMPARE(ui().Sppd_Text->text(), source[n - 1]);
+        QCOMPARE(ui().dispcount->text(), QString::number(n));
+        vtest::Tick(ui().Read_Timer);
+        QCOMPARE(ui().Sppd_Text->text(), kEndText);
+        QCOMPARE(ui().dispcount->text(), QString::number(n));
         QCOMPARE(w().EnvSettings().BasreadCount, n - 1);
-        QCOMPARE(w().spBasicCount->value(), n - 1);
-        QVERIFY(!w().Read_Timer->isActive());
-        QVERIFY(!w().BitBtn1->isEnabled());
+        QCOMPARE(ui().spBasicCount->value(), n - 1);
+        QVERIFY(!ui().Read_Timer->isActive());
+        QVERIFY(!ui().BitBtn1->isEnabled());
 
         // A page switch does not enable Start after the end; Stop does.
-        vtest::ClickTab(w().PageControl1, 0);
+        vtest::ClickTab(ui().PageControl1, 0);
         enterSpeedPage();
         expectStartOnlyAfterStop();
     }
 
     void focusLeavingTheDisplayHaltsTheLesson() {
         QVERIFY(startActiveLesson());
-        w().Sppd_Text->setFocus();
-        QTRY_VERIFY(w().Sppd_Text->hasFocus());
-        w().BitBtn5->setFocus();
-        QTRY_VERIFY(!w().Read_Timer->isActive());
+        ui().Sppd_Text->setFocus();
+        QTRY_VERIFY(ui().Sppd_Text->hasFocus());
+        ui().BitBtn5->setFocus();
+        QTRY_VERIFY(!ui().Read_Timer->isActive());
         expectStartOnlyAfterStop();
     }
 
     void clickOnTheDisplayDoesNotHaltTheLessonLater() {
         QVERIFY(startActiveLesson());
-        QTest::mouseClick(w().Sppd_Text, Qt::LeftButton);
-        QVERIFY(!w().Sppd_Text->hasFocus());
-        chooseSubPage(w().TabSheet5);
-        QVERIFY(w().Read_Timer->isActive());
-        QVERIFY(!w().BitBtn1->isEnabled());
+        QTest::mouseClick(ui().Sppd_Text, Qt::LeftButton);
+        QVERIFY(!ui().Sppd_Text->hasFocus());
+        chooseSubPage(ui().TabSheet5);
+        QVERIFY(ui().Read_Timer->isActive());
+        QVERIFY(!ui().BitBtn1->isEnabled());
 
         // Reached by the Tab key, the display going out of view with its sub-page is no focus
         // move of the learner either.
-        chooseSubPage(w().TabSheet6);
-        QVERIFY(w().Sppd_Text->focusPolicy() & Qt::TabFocus);
-        w().BitBtn1->click();
-        w().Sppd_Text->setFocus(Qt::TabFocusReason);
-        QTRY_VERIFY(w().Sppd_Text->hasFocus());
-        chooseSubPage(w().TabSheet5);
-        QVERIFY(w().Read_Timer->isActive());
+        chooseSubPage(ui().TabSheet6);
+        QVERIFY(ui().Sppd_Text->focusPolicy() & Qt::TabFocus);
+        ui().BitBtn1->click();
+        ui().Sppd_Text->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(ui().Sppd_Text->hasFocus());
+        chooseSubPage(ui().TabSheet5);
+        QVERIFY(ui().Read_Timer->isActive());
     }
 
     void displayCentresTheLineAndCutsBothEnds() {
         QVERIFY(startProgram());
         enterSpeedPage();
-        vellaro::SpeedTextPanel* panel = w().Sppd_Text;
+        vellaro::SpeedTextPanel* panel = ui().Sppd_Text;
         const QRgb background = qRgb(236, 233, 216);
         const QRect band = panel->textBand();
         QVERIFY(panel->contentsRect().contains(band));
@@ -385,25 +385,25 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
     void sweepDrawsStepsZeroToTenThenTheCentre() {
         QVERIFY(startProgram());
         enterSpeedPage();
-        chooseSubPage(w().TabSheet5);
+        chooseSubPage(ui().TabSheet5);
         // Big enough for the discs of step 1 to stand apart from each other and from the centre.
-        QVERIFY(w().BasImage->width() > 240 && w().BasImage->height() > 240);
-        QVERIFY(w().BasImage->width() >= 440 || w().BasImage->height() >= 440);
-        w().BitBtn9->click();
-        QVERIFY(w().Paint_Timer->isActive());
-        QVERIFY(!w().BitBtn9->isEnabled());
-        w().Paint_Timer->stop();
+        QVERIFY(ui().BasImage->width() > 240 && ui().BasImage->height() > 240);
+        QVERIFY(ui().BasImage->width() >= 440 || ui().BasImage->height() >= 440);
+        ui().BitBtn9->click();
+        QVERIFY(ui().Paint_Timer->isActive());
+        QVERIFY(!ui().BitBtn9->isEnabled());
+        ui().Paint_Timer->stop();
 
-        const int W = w().BasImage->width();
-        const int H = w().BasImage->height();
+        const int W = ui().BasImage->width();
+        const int H = ui().BasImage->height();
         int oneDisc = 0;
         for (int tick = 1; tick <= 12; ++tick) {
             const int step = (tick - 1) % 11;
-            w().Paint_TimerTimer();
+            vtest::Tick(ui().Paint_Timer);
             const QString problem = checkFrame(expectedFrame(step, 0));
             QVERIFY2(problem.isEmpty(),
                      qPrintable(QStringLiteral("tick %1: %2").arg(tick).arg(problem)));
-            const QImage& img = w().BasImage->image();
+            const QImage& img = ui().BasImage->image();
             const QRgb centre = img.pixel(W / 2, H / 2);
             if (step == 0) {
                 QVERIFY(IsRed(centre)); // all four discs share the centre box
@@ -424,41 +424,41 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
         }
 
         // Stop keeps the last frame; Start begins at the centre again.
-        w().Paint_TimerTimer(); // step 1
-        w().BitBtn10->click();
-        QVERIFY(!w().Paint_Timer->isActive());
-        QVERIFY(w().BitBtn9->isEnabled());
+        vtest::Tick(ui().Paint_Timer); // step 1
+        ui().BitBtn10->click();
+        QVERIFY(!ui().Paint_Timer->isActive());
+        QVERIFY(ui().BitBtn9->isEnabled());
         QVERIFY(checkFrame(expectedFrame(1, 0)).isEmpty());
-        QVERIFY(IsWhite(w().BasImage->image().pixel(W / 2, H / 2)));
-        w().BitBtn9->click();
-        w().Paint_Timer->stop();
-        w().Paint_TimerTimer();
-        QVERIFY(IsRed(w().BasImage->image().pixel(W / 2, H / 2)));
+        QVERIFY(IsWhite(ui().BasImage->image().pixel(W / 2, H / 2)));
+        ui().BitBtn9->click();
+        ui().Paint_Timer->stop();
+        vtest::Tick(ui().Paint_Timer);
+        QVERIFY(IsRed(ui().BasImage->image().pixel(W / 2, H / 2)));
     }
 
     void directionButtonsRestartTheSweep() {
         QVERIFY(startProgram());
         enterSpeedPage();
-        chooseSubPage(w().TabSheet5);
-        w().BitBtn9->click();
-        w().Paint_Timer->stop();
+        chooseSubPage(ui().TabSheet5);
+        ui().BitBtn9->click();
+        ui().Paint_Timer->stop();
         for (int i = 0; i < 4; ++i)
-            w().Paint_TimerTimer();
-        QCOMPARE(w().ToolButton17->toolTip(), QStringLiteral("縦視野拡大"));
+            vtest::Tick(ui().Paint_Timer);
+        QCOMPARE(ui().ToolButton17->toolTip(), QStringLiteral("縦視野拡大"));
 
         const struct {
             QAction* button;
             int mode;
-        } buttons[] = {{w().ToolButton17, vellaro::kPaintVertical},
-                       {w().ToolButton19, vellaro::kPaintHorizontal},
-                       {w().ToolButton10, vellaro::kPaintAllDirections}};
+        } buttons[] = {{ui().ToolButton17, vellaro::kPaintVertical},
+                       {ui().ToolButton19, vellaro::kPaintHorizontal},
+                       {ui().ToolButton10, vellaro::kPaintAllDirections}};
         for (const auto& b : buttons) {
             b.button->trigger();
-            QVERIFY(!w().Paint_Timer->isActive()); // neither starts nor stops the timer
-            w().Paint_TimerTimer();
-            QVERIFY(IsRed(w().BasImage->image().pixel(w().BasImage->width() / 2,
-                                                      w().BasImage->height() / 2)));
-            w().Paint_TimerTimer();
+            QVERIFY(!ui().Paint_Timer->isActive()); // neither starts nor stops the timer
+            vtest::Tick(ui().Paint_Timer);
+            QVERIFY(IsRed(ui().BasImage->image().pixel(ui().BasImage->width() / 2,
+                                                       ui().BasImage->height() / 2)));
+            vtest::Tick(ui().Paint_Timer);
             const vellaro::DiscFrame f = expectedFrame(1, b.mode);
             QVERIFY2(checkFrame(f).isEmpty(), qPrintable(checkFrame(f)));
             // The directions the mode leaves out stay white.
@@ -467,7 +467,7 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
                 const bool drawn = std::find(f.sides.begin(), f.sides.begin() + f.count,
                                              all.sides[i]) != f.sides.begin() + f.count;
                 const vellaro::DiscBox& d = all.discs[i];
-                QCOMPARE(IsRed(w().BasImage->image().pixel((d.x + d.x2) / 2, (d.y + d.y2) / 2)),
+                QCOMPARE(IsRed(ui().BasImage->image().pixel((d.x + d.x2) / 2, (d.y + d.y2) / 2)),
                          drawn);
             }
         }
@@ -476,25 +476,25 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
     void trackBarChangesThePaceAtOnce() {
         QVERIFY(startProgram());
         enterSpeedPage();
-        chooseSubPage(w().TabSheet5);
-        QCOMPARE(w().Paint_Timer->interval(), 500);
-        w().BitBtn9->click();
-        w().Select_Level->setValue(10);
-        QVERIFY(w().Paint_Timer->isActive());
-        QCOMPARE(w().Paint_Timer->interval(), 50);
-        QCOMPARE(w().Disp_Lavel->text(), QStringLiteral("10"));
-        QCOMPARE(w().MstLevel->value(), 10);
+        chooseSubPage(ui().TabSheet5);
+        QCOMPARE(ui().Paint_Timer->interval(), 500);
+        ui().BitBtn9->click();
+        ui().Select_Level->setValue(10);
+        QVERIFY(ui().Paint_Timer->isActive());
+        QCOMPARE(ui().Paint_Timer->interval(), 50);
+        QCOMPARE(ui().Disp_Lavel->text(), QStringLiteral("10"));
+        QCOMPARE(ui().MstLevel->value(), 10);
         QCOMPARE(w().EnvSettings().Level, 10);
 
-        w().Select_Level->setFocus();
-        QTest::keyClick(w().Select_Level, Qt::Key_Left);
-        QCOMPARE(w().Select_Level->value(), 9);
-        QCOMPARE(w().Paint_Timer->interval(), 100);
-        QCOMPARE(w().MstLevel->value(), 9);
+        ui().Select_Level->setFocus();
+        QTest::keyClick(ui().Select_Level, Qt::Key_Left);
+        QCOMPARE(ui().Select_Level->value(), 9);
+        QCOMPARE(ui().Paint_Timer->interval(), 100);
+        QCOMPARE(ui().MstLevel->value(), 9);
 
         // The next main page switch stores the level with the counters, and stops the exercise.
-        vtest::ClickTab(w().PageControl1, 0);
-        QVERIFY(!w().Paint_Timer->isActive());
+        vtest::ClickTab(ui().PageControl1, 0);
+        QVERIFY(!ui().Paint_Timer->isActive());
         QVERIFY(vtest::ReadIniLines(m_folders->settingsFile()).contains(QStringLiteral("Level=9")));
     }
 
@@ -516,28 +516,28 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
         QFETCH(QString, shown);
         QFETCH(int, interval);
         QVERIFY(startProgram({QStringLiteral("Level=%1").arg(stored)}));
-        QCOMPARE(w().MstLevel->value(), spin);
-        QCOMPARE(w().Select_Level->value(), spin);
+        QCOMPARE(ui().MstLevel->value(), spin);
+        QCOMPARE(ui().Select_Level->value(), spin);
         QCOMPARE(w().EnvSettings().Level, level);
-        QCOMPARE(w().Disp_Lavel->text(), shown);
-        QCOMPARE(w().Paint_Timer->interval(), interval); // 100: the design value, not yet paced
-        QVERIFY(!w().Paint_Timer->isActive());
+        QCOMPARE(ui().Disp_Lavel->text(), shown);
+        QCOMPARE(ui().Paint_Timer->interval(), interval); // 100: the design value, not yet paced
+        QVERIFY(!ui().Paint_Timer->isActive());
     }
 
     void typedLevelSetsThePaceWhenTheExerciseIsChosen() {
         QVERIFY(startProgram());
         QVERIFY(vtest::Activated(&w()));
-        vtest::ClickTab(w().PageControl1, w().PageControl1->indexOf(w().TabSheet4));
-        w().MstLevel->setFocus();
-        QTRY_VERIFY(w().MstLevel->hasFocus());
-        w().MstLevel->selectAll();
-        QTest::keyClicks(w().MstLevel, QStringLiteral("7"));
+        vtest::ClickTab(ui().PageControl1, ui().PageControl1->indexOf(ui().TabSheet4));
+        ui().MstLevel->setFocus();
+        QTRY_VERIFY(ui().MstLevel->hasFocus());
+        ui().MstLevel->selectAll();
+        QTest::keyClicks(ui().MstLevel, QStringLiteral("7"));
         enterSpeedPage(); // the learner goes straight on: no Enter, no "登　録"
-        QCOMPARE(w().MstLevel->value(), 7);
-        chooseSubPage(w().TabSheet5);
-        QCOMPARE(w().Paint_Timer->interval(), 200);
-        QCOMPARE(w().Select_Level->value(), 1); // not saved yet: the track bar keeps the old level
-        QCOMPARE(w().Disp_Lavel->text(), QStringLiteral("1"));
+        QCOMPARE(ui().MstLevel->value(), 7);
+        chooseSubPage(ui().TabSheet5);
+        QCOMPARE(ui().Paint_Timer->interval(), 200);
+        QCOMPARE(ui().Select_Level->value(), 1); // not saved yet: the track bar keeps the old level
+        QCOMPARE(ui().Disp_Lavel->text(), QStringLiteral("1"));
     }
 
     // ---- speed page --------------------------------------------------------------------------
@@ -545,70 +545,76 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
     void enteringShowsTheLessonBlankAtJavaReadCount() {
         QVERIFY(startProgram({"JavaReadCount=17"}));
         enterSpeedPage();
-        w().BitBtn1->click();
-        w().Read_Timer->stop();
-        w().Read_TimerTimer();
-        QVERIFY(!w().Sppd_Text->text().isEmpty());
-        chooseSubPage(w().TabSheet5);
-        w().ToolButton17->trigger();
+        ui().BitBtn1->click();
+        ui().Read_Timer->stop();
+        vtest::Tick(ui().Read_Timer);
+        QVERIFY(!ui().Sppd_Text->text().isEmpty());
+        chooseSubPage(ui().TabSheet5);
+        ui().ToolButton17->trigger();
 
-        vtest::ClickTab(w().PageControl1, 0);
+        vtest::ClickTab(ui().PageControl1, 0);
         QVERIFY(w().EnvSettings().SwSpeedText); // even with the first counter pair in use
         enterSpeedPage();
-        QCOMPARE(w().PageControl2->currentWidget(), w().TabSheet6);
-        QCOMPARE(w().Sppd_Text->text(), QString());
-        QCOMPARE(w().dispcount->text(), QStringLiteral("17"));
-        QCOMPARE(w().trainerState().page.field.paintMode(), int(vellaro::kPaintAllDirections));
-        QVERIFY(w().BitBtn1->isEnabled());
+        QCOMPARE(ui().PageControl2->currentWidget(), ui().TabSheet6);
+        QCOMPARE(ui().Sppd_Text->text(), QString());
+        QCOMPARE(ui().dispcount->text(), QStringLiteral("17"));
+        QVERIFY(ui().BitBtn1->isEnabled());
+        // The field is back to all directions: its frame after the centre draws every disc.
+        chooseSubPage(ui().TabSheet5);
+        ui().BitBtn9->click();
+        ui().Paint_Timer->stop();
+        vtest::Tick(ui().Paint_Timer);
+        vtest::Tick(ui().Paint_Timer);
+        QCOMPARE(checkFrame(expectedFrame(1, vellaro::kPaintAllDirections)), QString());
     }
 
     void runningLessonGoesOnWhenTheExerciseIsChosen() {
         QVERIFY(startProgram());
         enterSpeedPage();
-        w().BitBtn1->click();
-        chooseSubPage(w().TabSheet5);
-        QVERIFY(w().Read_Timer->isActive());
-        QVERIFY(!w().BitBtn1->isEnabled());
-        QVERIFY(!w().Paint_Timer->isActive()); // the exercise does not start by itself
-        QVERIFY(w().BitBtn9->isEnabled());
-        w().BitBtn9->click();
-        QVERIFY(w().Read_Timer->isActive());
-        QVERIFY(w().Paint_Timer->isActive());
+        ui().BitBtn1->click();
+        chooseSubPage(ui().TabSheet5);
+        QVERIFY(ui().Read_Timer->isActive());
+        QVERIFY(!ui().BitBtn1->isEnabled());
+        QVERIFY(!ui().Paint_Timer->isActive()); // the exercise does not start by itself
+        QVERIFY(ui().BitBtn9->isEnabled());
+        ui().BitBtn9->click();
+        QVERIFY(ui().Read_Timer->isActive());
+        QVERIFY(ui().Paint_Timer->isActive());
 
-        chooseSubPage(w().TabSheet6);
-        QVERIFY(!w().Read_Timer->isActive());
-        QVERIFY(!w().Paint_Timer->isActive());
-        QVERIFY(w().BitBtn1->isEnabled());
-        QVERIFY(w().BitBtn9->isEnabled());
+        chooseSubPage(ui().TabSheet6);
+        QVERIFY(!ui().Read_Timer->isActive());
+        QVERIFY(!ui().Paint_Timer->isActive());
+        QVERIFY(ui().BitBtn1->isEnabled());
+        QVERIFY(ui().BitBtn9->isEnabled());
     }
 
     void mainPageSwitchStopsBothAndStoresTheCounters() {
         QVERIFY(startProgram());
         enterSpeedPage();
-        w().BitBtn1->click();
-        w().Read_Timer->stop();
-        w().Read_TimerTimer();
-        w().Read_TimerTimer();
-        w().Read_Timer->start();
-        chooseSubPage(w().TabSheet5);
-        w().BitBtn9->click();
-        QVERIFY(w().Read_Timer->isActive() && w().Paint_Timer->isActive());
+        ui().BitBtn1->click();
+        ui().Read_Timer->stop();
+        vtest::Tick(ui().Read_Timer);
+        vtest::Tick(ui().Read_Timer);
+        ui().Read_Timer->start();
+        chooseSubPage(ui().TabSheet5);
+        ui().BitBtn9->click();
+        QVERIFY(ui().Read_Timer->isActive() && ui().Paint_Timer->isActive());
 
-        vtest::ClickTab(w().PageControl1, w().PageControl1->indexOf(w().TabSheet4));
-        QVERIFY(!w().Read_Timer->isActive());
-        QVERIFY(!w().Paint_Timer->isActive());
-        QVERIFY(w().BitBtn1->isEnabled());
-        QVERIFY(w().BitBtn9->isEnabled());
+        vtest::ClickTab(ui().PageControl1, ui().PageControl1->indexOf(ui().TabSheet4));
+        QVERIFY(!ui().Read_Timer->isActive());
+        QVERIFY(!ui().Paint_Timer->isActive());
+        QVERIFY(ui().BitBtn1->isEnabled());
+        QVERIFY(ui().BitBtn9->isEnabled());
         const QStringList ini = vtest::ReadIniLines(m_folders->settingsFile());
         QVERIFY(ini.contains(QStringLiteral("BasreadCount=2")));
         QVERIFY(ini.contains(QStringLiteral("JavaReadCount=1")));
         QVERIFY(ini.contains(QStringLiteral("Level=1")));
-        QCOMPARE(w().spBasicCount->value(), 2);
+        QCOMPARE(ui().spBasicCount->value(), 2);
 
         // Coming back resumes nothing.
         enterSpeedPage();
-        QVERIFY(!w().Read_Timer->isActive());
-        QVERIFY(!w().Paint_Timer->isActive());
+        QVERIFY(!ui().Read_Timer->isActive());
+        QVERIFY(!ui().Paint_Timer->isActive());
     }
 
     // ---- measurement (run by bench/frame_intervals.sh, not by the test suite) ----------------
@@ -618,9 +624,9 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
             QSKIP("a measurement: run by bench/frame_intervals.sh under Xvfb");
         QVERIFY(startProgram());
         enterSpeedPage();
-        chooseSubPage(w().TabSheet5);
-        w().Select_Level->setValue(10);
-        QCOMPARE(w().Paint_Timer->interval(), 50);
+        chooseSubPage(ui().TabSheet5);
+        ui().Select_Level->setValue(10);
+        QCOMPARE(ui().Paint_Timer->interval(), 50);
 
         // A frame is real once the surface has painted it to the window.
         struct PaintClock : QObject {
@@ -633,13 +639,13 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
             }
         } paints;
         int ticks = 0;
-        connect(w().Paint_Timer, &QTimer::timeout, this, [&] { ++ticks; });
+        connect(ui().Paint_Timer, &QTimer::timeout, this, [&] { ++ticks; });
         paints.clock.start();
-        w().BasImage->installEventFilter(&paints);
-        w().BitBtn9->click();
+        ui().BasImage->installEventFilter(&paints);
+        ui().BitBtn9->click();
         QTRY_VERIFY_WITH_TIMEOUT(ticks >= 201, 60000);
-        w().BitBtn10->click();
-        w().BasImage->removeEventFilter(&paints);
+        ui().BitBtn10->click();
+        ui().BasImage->removeEventFilter(&paints);
         QVERIFY(paints.at.size() >= 200);
 
         std::vector<double> ms;
@@ -649,7 +655,7 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
         auto pct = [&](double p) { return ms[std::size_t(p * double(ms.size() - 1))]; };
         qInfo("frame intervals over %zu frames at level 10 (nominal 50 ms), %dx%d surface, "
               "platform %s:",
-              ms.size(), w().BasImage->width(), w().BasImage->height(),
+              ms.size(), ui().BasImage->width(), ui().BasImage->height(),
               qPrintable(QGuiApplication::platformName()));
         qInfo("  min %.2f  p5 %.2f  median %.2f  p95 %.2f  max %.2f ms", ms.front(), pct(0.05),
               pct(0.5), pct(0.95), ms.back());

@@ -1,11 +1,23 @@
 #include "TestSupport.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
+#include <QToolBar>
 
 #include <system_error>
 
@@ -190,9 +202,10 @@ AppWindows StartPastGuidance(bool active) {
     AppWindows w = StartProgram();
     if (!w.about)
         return w;
-    if (w.main->Panel8->isVisible()) {
-        QTest::mouseClick(w.main->SpeedButton1, Qt::LeftButton);
-        if (w.main->Panel8->isVisible())
+    const MainControls ui(*w.main);
+    if (ui.Panel8->isVisible()) {
+        QTest::mouseClick(ui.SpeedButton1, Qt::LeftButton);
+        if (ui.Panel8->isVisible())
             QTest::qFail("the guidance panel stayed after \"表示しない\"", __FILE__, __LINE__);
     }
     if (active && !Activated(w.main.get()))
@@ -208,9 +221,28 @@ bool ProgramFixture::startProgram(const QStringList& settings) {
     return m_app.about != nullptr;
 }
 
+const MainControls& ProgramFixture::ui() const {
+    if (!m_ui || &m_ui->root != m_app.main.get())
+        m_ui = std::make_unique<MainControls>(*m_app.main);
+    return *m_ui;
+}
+
 void ProgramFixture::stopProgram() {
+    m_ui.reset();
     m_app = AppWindows();
     m_folders.reset();
+}
+
+MainControls::MainControls(const QObject& window) : root(window) {
+#define VTEST_FIND_CONTROL(Type, name) name = Find<Type>(root, #name);
+    VTEST_MAIN_CONTROLS(VTEST_FIND_CONTROL)
+#undef VTEST_FIND_CONTROL
+}
+
+void Tick(QTimer* timer) {
+    // timeout() is a private signal: emitted through the meta-object as the timer would.
+    if (!QMetaObject::invokeMethod(timer, "timeout"))
+        QTest::qFail("the timer's timeout could not be raised", __FILE__, __LINE__);
 }
 
 bool Activated(QWidget* window) {

@@ -4,7 +4,9 @@
 // builds them.
 #include <QFont>
 #include <QList>
+#include <QObject>
 #include <QString>
+#include <QTest>
 #include <deque>
 #include <filesystem>
 #include <initializer_list>
@@ -17,12 +19,15 @@
 #include "Scratch.h"
 #include "app/AppWindows.h"
 #include "app/Controls.h"
+#include "app/ExerciseEditor.h"
+#include "app/frmMain.h"
 #include "common/delCommFunc.h"
 #include "common/qt/Dialogs.h"
+#include "exercise/qt/BackgroundArchive.h"
+#include "trainer/qt/DiscSurface.h"
+#include "trainer/qt/SpeedTextPanel.h"
 
 class QTabWidget;
-class QWidget;
-class TMainCrt;
 
 namespace vtest {
 
@@ -127,6 +132,138 @@ class TestFolders {
     std::filesystem::path m_savedCwd;
 };
 
+// The object of this type and name below `root`, as the learner's tools reach it; a missing one
+// fails the running test (and gives nullptr).
+template <class T> T* Find(const QObject& root, const char* objectName) {
+    T* found = root.findChild<T*>(QLatin1String(objectName));
+    if (!found)
+        QTest::qFail(QByteArray("no object named ").append(objectName).constData(), __FILE__,
+                     __LINE__);
+    return found;
+}
+
+// The main window's controls by type and objectName.
+#define VTEST_MAIN_CONTROLS(X)                                                                     \
+    /* strip, pages, status bar */                                                                 \
+    X(QWidget, Panel1)                                                                             \
+    X(vellaro::PageControl, PageControl1)                                                          \
+    X(QWidget, TabSheet1)                                                                          \
+    X(QWidget, TabSheet2)                                                                          \
+    X(QWidget, TabSheet3)                                                                          \
+    X(QWidget, TabSheet4)                                                                          \
+    X(QStatusBar, StatusBar1)                                                                      \
+    X(QLabel, StatusMessage)                                                                       \
+    X(QLabel, StatusErrorCount)                                                                    \
+    X(QLabel, StatusFullWidth)                                                                     \
+    /* "プログラム入力" */                                                                  \
+    X(QToolBar, ToolBar1)                                                                          \
+    X(QAction, ToolButton1)                                                                        \
+    X(QAction, ToolButton2)                                                                        \
+    X(QAction, ToolButton3)                                                                        \
+    X(QAction, ToolButton4)                                                                        \
+    X(QAction, ToolButton5)                                                                        \
+    X(QAction, ToolButton6)                                                                        \
+    X(QLabel, Label1)                                                                              \
+    X(vellaro::TypedLimitEdit, SrcClassName)                                                       \
+    X(vellaro::ExerciseEditor, SecEdit)                                                            \
+    /* "コンパイル" */                                                                        \
+    X(QToolBar, ToolBar2)                                                                          \
+    X(QLabel, Label3)                                                                              \
+    X(QLabel, SaveclassName)                                                                       \
+    X(QAction, ToolButton9)                                                                        \
+    X(QAction, ToolButton11)                                                                       \
+    X(QAction, CompButton)                                                                         \
+    X(QAction, RunButton)                                                                          \
+    X(QAction, StepButton)                                                                         \
+    X(QPlainTextEdit, SrcList)                                                                     \
+    X(QSplitter, Splitter1)                                                                        \
+    X(vellaro::ListingView, compList)                                                              \
+    X(vellaro::MessagePane, Memo1)                                                                 \
+    /* "速　読" */                                                                              \
+    X(vellaro::PageControl, PageControl2)                                                          \
+    X(QWidget, TabSheet5)                                                                          \
+    X(QWidget, TabSheet6)                                                                          \
+    X(QFrame, Panel16)                                                                             \
+    X(QToolBar, ToolBar3)                                                                          \
+    X(QAction, ToolButton10)                                                                       \
+    X(QAction, ToolButton17)                                                                       \
+    X(QAction, ToolButton19)                                                                       \
+    X(vellaro::DiscSurface, BasImage)                                                              \
+    X(QLabel, Label5)                                                                              \
+    X(QLabel, Disp_Lavel)                                                                          \
+    X(QSlider, Select_Level)                                                                       \
+    X(QPushButton, BitBtn9)                                                                        \
+    X(QPushButton, BitBtn10)                                                                       \
+    X(vellaro::SpeedTextPanel, Sppd_Text)                                                          \
+    X(QPlainTextEdit, SreadText)                                                                   \
+    X(QLabel, dispcount)                                                                           \
+    X(QLabel, Label13)                                                                             \
+    X(QPushButton, BitBtn1)                                                                        \
+    X(QPushButton, BitBtn5)                                                                        \
+    /* "環境設定" */                                                                           \
+    X(QCheckBox, CheckBox_Spped)                                                                   \
+    X(QSpinBox, MstLevel)                                                                          \
+    X(QSpinBox, SpinEdit1)                                                                         \
+    X(QSpinBox, spBasicCount)                                                                      \
+    X(QPushButton, BitBtn7)                                                                        \
+    X(QLineEdit, spDisp_FontName)                                                                  \
+    X(QLineEdit, spDisp_FontSize)                                                                  \
+    X(QPushButton, BitBtn6)                                                                        \
+    X(QLineEdit, sDisp_SrcPath)                                                                    \
+    X(QPushButton, BitBtn2)                                                                        \
+    X(QLineEdit, sDisp_FontName)                                                                   \
+    X(QLineEdit, sDisp_FontSize)                                                                   \
+    X(QPushButton, BitBtn3)                                                                        \
+    X(QPushButton, BitBtn4)                                                                        \
+    X(QPushButton, TourokuButton)                                                                  \
+    X(QPlainTextEdit, ReadText_Buffer)                                                             \
+    /* guidance panel */                                                                           \
+    X(QFrame, Panel8)                                                                              \
+    X(QLabel, Label15)                                                                             \
+    X(QPushButton, SpeedButton1)                                                                   \
+    /* menus and the editors' pop-up menu */                                                       \
+    X(QMenu, f1)                                                                                   \
+    X(QAction, N10)                                                                                \
+    X(QAction, N11)                                                                                \
+    X(QAction, N12)                                                                                \
+    X(QAction, Exit1)                                                                              \
+    X(QMenu, Edit2)                                                                                \
+    X(QAction, Cut2)                                                                               \
+    X(QAction, Copy2)                                                                              \
+    X(QAction, Paste2)                                                                             \
+    X(QAction, N4)                                                                                 \
+    X(QMenu, N5)                                                                                   \
+    X(QAction, N6)                                                                                 \
+    X(QAction, N7)                                                                                 \
+    X(QAction, NStep)                                                                              \
+    X(QMenu, Help1)                                                                                \
+    X(QAction, N8)                                                                                 \
+    X(QAction, About1)                                                                             \
+    X(QMenu, PopupMenu1)                                                                           \
+    X(QAction, Cut1)                                                                               \
+    X(QAction, Copy1)                                                                              \
+    X(QAction, Paste1)                                                                             \
+    X(QAction, N2)                                                                                 \
+    X(QAction, HalfWidth2)                                                                         \
+    X(QAction, HalfWidth1)                                                                         \
+    /* timers, and the compiler's archive made in the background */                                \
+    X(QTimer, Read_Timer)                                                                          \
+    X(QTimer, Paint_Timer)                                                                         \
+    X(vellaro::BackgroundArchive, ArchiveInBackground)
+
+// The main window's controls, timers and background work, each found once by its objectName;
+// a test drives them as the learner does (click, trigger, type, a timer's timeout).
+struct MainControls {
+    explicit MainControls(const QObject& window);
+    const QObject& root;
+#define VTEST_DECLARE_CONTROL(Type, name) Type* name = nullptr;
+    VTEST_MAIN_CONTROLS(VTEST_DECLARE_CONTROL)
+#undef VTEST_DECLARE_CONTROL
+};
+
+// A timer's tick, as if its interval had passed (the timer need not be running).
+void Tick(QTimer* timer);
+
 // Builds the program's windows as main() does (the face substitutions included) and shows the
 // main window (offscreen).
 // When start-up ended the program, the main window is returned unshown.
@@ -147,10 +284,15 @@ class ProgramFixture {
     // The windows go first, then the folders (which check the scripted answers).
     void stopProgram();
     TMainCrt& w() const { return *m_app.main; }
+    // The main window's controls, found once per program.
+    const MainControls& ui() const;
     ScriptedDialogs& dialogs() const { return m_folders->dialogs; }
 
     std::unique_ptr<TestFolders> m_folders;
     AppWindows m_app;
+
+  private:
+    mutable std::unique_ptr<MainControls> m_ui;
 };
 
 // Activates the window and waits until it is: true when it became active.

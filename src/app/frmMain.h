@@ -59,8 +59,15 @@ class SpeedTextPanel;
 class DiscSurface;
 } // namespace vellaro
 
+class TestMainWindow;
+
 class TMainCrt : public QMainWindow {
     Q_OBJECT
+    // The window's own page changes (SetCurrentPage, SetSpeedPageVisible) must never count as
+    // the learner's page switch, also where no control of today reaches them (hiding the page
+    // that is current): the one test that calls them.
+    friend class ::TestMainWindow;
+
   public:
     explicit TMainCrt(QWidget* parent = nullptr);
     ~TMainCrt() override;

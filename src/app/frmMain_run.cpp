@@ -252,7 +252,7 @@ bool TMainCrt::ReadyToRun(const QString& name) {
         const QString pane = Memo1->toPlainText();
         if (!pane.isEmpty())
             for (const QString& line : pane.split(QLatin1Char('\n')))
-                lines.push_back(vellaro::Sjis(vellaro::ToUtf8(line)));
+                lines.push_back(vellaro::ToSjisReplacing(line));
         lines.push_back(vellaro::Sjis(shadowing));
         ShowCompileMessages(lines, vellaro::ToUtf8(name));
     }

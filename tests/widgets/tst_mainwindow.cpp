@@ -263,20 +263,12 @@ void TestMainWindow::programSetPagesRunNoPageSwitch() {
     AppWindows app = vtest::StartPastGuidance();
     TMainCrt& w = *app.main;
     const vtest::MainControls ui(w);
-    // The window makes its own changes of page under the page control's guard.
-    const auto programChange = [&](const std::function<void()>& change) {
-        const vellaro::PageControl::ProgramChange guard(ui.PageControl1);
-        change();
-    };
-    const auto setSpeedPageVisible = [&](bool visible) {
-        programChange([&] { ui.PageControl1->setTabVisible(2, visible); });
-    };
-    programChange([&] { ui.PageControl1->setCurrentWidget(ui.TabSheet2); });
-    setSpeedPageVisible(false);
-    setSpeedPageVisible(true);
-    programChange([&] { ui.PageControl1->setCurrentWidget(ui.TabSheet3); });
+    w.SetCurrentPage(ui.TabSheet2);
+    w.SetSpeedPageVisible(false);
+    w.SetSpeedPageVisible(true);
+    w.SetCurrentPage(ui.TabSheet3);
     // Hiding the current page moves the page control on by itself: not a switch either.
-    setSpeedPageVisible(false);
+    w.SetSpeedPageVisible(false);
     QCOMPARE(w.CurPage(), 0);
     QCOMPARE(MenuState(w), (Menus{true, true, false, true}));
     QVERIFY(!fs::exists(folders.settingsFile()));

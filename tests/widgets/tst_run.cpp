@@ -812,6 +812,12 @@ void TestRun::standardClassNamesAreRefusedAndTheirFilesNamed() {
     runAtOnce();
     QCOMPARE(m_processes.consoles.size(), 1);
     QVERIFY(ui().Memo1->toPlainText().startsWith(named));
+    // What the pane held stays above it, also a character CP932 cannot hold (shown as "?").
+    ui().Memo1->setPlainText(QString::fromUtf8("壊れた行 \xEF\xBF\xBD"));
+    runAtOnce();
+    QCOMPARE(m_processes.consoles.size(), 2);
+    QCOMPARE(ui().Memo1->toPlainText().section('\n', 0, 0), QString::fromUtf8("壊れた行 ?"));
+    QVERIFY(ui().Memo1->toPlainText().section('\n', 1).startsWith(named));
 }
 
 void TestRun::runOfAChangedExerciseAsksToCompileFirst() {

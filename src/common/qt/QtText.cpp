@@ -3,6 +3,7 @@
 #include "common/Cp932.h"
 
 #include <QByteArray>
+#include <QList>
 
 namespace vellaro {
 
@@ -25,6 +26,18 @@ std::optional<Cp932Text> ToSjis(const QString& text) {
 
 Cp932Text ToSjisOrEmpty(const QString& text) {
     return ToSjis(text).value_or(Cp932Text());
+}
+
+Cp932Text ToSjisReplacing(const QString& text) {
+    if (auto whole = ToSjis(text))
+        return *whole;
+    Cp932Text out;
+    for (const uint c : text.toUcs4()) {
+        const char32_t one32 = c;
+        const auto one = ToSjis(QString::fromUcs4(&one32, 1));
+        out += one ? *one : Cp932Text("?");
+    }
+    return out;
 }
 
 QString WithFullwidthTilde(QString text) {

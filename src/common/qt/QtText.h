@@ -21,6 +21,9 @@ std::optional<Cp932Text> ToSjis(const QString& text);
 // The same, with the empty text for a text that CP932 cannot hold: for fields that only ever
 // show what the settings file holds (font names, sizes).
 Cp932Text ToSjisOrEmpty(const QString& text);
+// The same, with "?" for each character that CP932 cannot hold: for text already on screen that
+// came from elsewhere (a damaged line shown as U+FFFD, a program's own output).
+Cp932Text ToSjisReplacing(const QString& text);
 // The text with every U+301C WAVE DASH turned into U+FF5E FULLWIDTH TILDE (see Cp932.h).
 QString WithFullwidthTilde(QString text);
 QString FromPath(const std::filesystem::path& p);

@@ -1,7 +1,11 @@
 #include "exercise/qt/StepSession.h"
 
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "common/delCommFunc.h"
 #include "exercise/qt/PtyConsole.h"
@@ -12,7 +16,7 @@ StepSession::StepSession(PtyConsole* console, QObject* parent)
     : QObject(parent), m_console(console) {
     connect(m_console, &PtyConsole::finished, this, [this] {
         // What the helper said last may still wait in the socket.
-        if (m_socket)
+        if (m_fd >= 0)
             readLines();
         m_atStop = false;
         emit finished();
@@ -21,6 +25,19 @@ StepSession::StepSession(PtyConsole* console, QObject* parent)
 
 StepSession::~StepSession() {
     stop();
+    closeChannel();
+}
+
+void StepSession::closeChannel() {
+    delete m_listenNotifier;
+    m_listenNotifier = nullptr;
+    delete m_notifier;
+    m_notifier = nullptr;
+    for (int* fd : {&m_listenFd, &m_fd}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
 }
 
 std::filesystem::path StepSession::HelperFolder() {
@@ -35,16 +52,27 @@ bool StepSession::start(const std::string& className, std::size_t statements,
         *failure = std::string(kStepperMissingText);
         return false;
     }
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    const QString socketPath = m_dir.filePath(QStringLiteral("step"));
-    if (!m_dir.isValid() || !m_server->listen(socketPath)) {
-        *failure = std::string(kStepErrorText) + m_server->errorString().toStdString();
+    closeChannel();
+    // The folder is the learner's alone (0700), so the socket in it is too.
+    const std::string socketPath = m_dir.filePath(QStringLiteral("step")).toStdString();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (!m_dir.isValid() || socketPath.size() >= sizeof(address.sun_path)) {
+        *failure = std::string(kStepErrorText) + socketPath;
         return false;
     }
-    connect(m_server, &QLocalServer::newConnection, this, &StepSession::accept);
-    if (!m_console->start(
-            StepperCommand(helper, socketPath.toStdString(), className, statements))) {
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    m_listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (m_listenFd < 0 ||
+        ::bind(m_listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::listen(m_listenFd, 1) != 0) {
+        *failure = std::string(kStepErrorText) + std::strerror(errno);
+        closeChannel();
+        return false;
+    }
+    m_listenNotifier = new QSocketNotifier(m_listenFd, QSocketNotifier::Read, this);
+    connect(m_listenNotifier, &QSocketNotifier::activated, this, &StepSession::accept);
+    if (!m_console->start(StepperCommand(helper, socketPath, className, statements))) {
         *failure = std::string(kStepErrorText) + "java";
         return false;
     }
@@ -56,21 +84,37 @@ bool StepSession::isRunning() const {
 }
 
 void StepSession::accept() {
-    QLocalSocket* socket = m_server->nextPendingConnection();
-    if (!socket)
+    const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0)
         return;
-    if (m_socket) { // one helper, one channel
-        socket->deleteLater();
-        return;
-    }
-    m_socket = socket;
-    m_server->close();
-    connect(m_socket, &QLocalSocket::readyRead, this, &StepSession::readLines);
+    // One helper, one channel: nobody else is listened for.
+    m_fd = fd;
+    m_listenNotifier->setEnabled(false);
+    m_listenNotifier->deleteLater();
+    m_listenNotifier = nullptr;
+    ::close(m_listenFd);
+    m_listenFd = -1;
+    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &StepSession::readLines);
     readLines();
 }
 
 void StepSession::readLines() {
-    m_buffer += m_socket->readAll();
+    if (m_fd < 0)
+        return;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = ::read(m_fd, chunk, sizeof chunk);
+        if (got > 0) {
+            m_buffer.append(chunk, got);
+            continue;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got == 0 && m_notifier) // the helper hung up: nothing more will come
+            m_notifier->setEnabled(false);
+        break;
+    }
     qsizetype end;
     while ((end = m_buffer.indexOf('\n')) >= 0) {
         const QByteArray line = m_buffer.left(end);
@@ -84,11 +128,22 @@ void StepSession::readLines() {
 }
 
 void StepSession::send(const std::string& command) {
-    if (!m_socket || !m_atStop)
+    if (m_fd < 0 || !m_atStop)
         return;
     m_atStop = false;
-    m_socket->write(command.data(), static_cast<qint64>(command.size()));
-    m_socket->flush();
+    // A command is a short line; the helper waits for it, so the socket has room for it.
+    std::size_t sent = 0;
+    while (sent < command.size()) {
+        const ssize_t n = ::send(m_fd, command.data() + sent, command.size() - sent, MSG_NOSIGNAL);
+        if (n > 0)
+            sent += std::size_t(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else if (n < 0 && errno == EAGAIN)
+            ::usleep(1000);
+        else
+            break; // the helper has gone; its end comes as the console's
+    }
 }
 
 void StepSession::next() {

@@ -2,9 +2,10 @@
 // One stepping of the learner's class: the stepping helper (src/exercise/stepper) runs in the
 // given console's pseudo-terminal session, under the supervisor, and starts the class there, so
 // that the program's input and output are the console's. The helper reports its stops on a
-// Unix socket of this session's own; this session turns each line into a StepEvent and sends
-// the commands. Stopping, or destroying the session or its console, hangs up the terminal:
-// the helper, the program and everything they started end.
+// Unix socket of this session's own (in a private folder; a plain socket watched by the event
+// loop, so that no network library is loaded at every start for it); this session turns each
+// line into a StepEvent and sends the commands. Stopping, or destroying the session or its console,
+// hangs up the terminal: the helper, the program and everything they started end.
 
 #include <QByteArray>
 #include <QObject>
@@ -16,8 +17,7 @@
 
 #include "exercise/StepProtocol.h"
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 namespace vellaro {
 
@@ -54,11 +54,14 @@ class StepSession : public QObject {
     void accept();
     void readLines();
     void send(const std::string& command);
+    void closeChannel();
 
     PtyConsole* m_console;
     QTemporaryDir m_dir;
-    QLocalServer* m_server = nullptr;
-    QLocalSocket* m_socket = nullptr;
+    int m_listenFd = -1;
+    int m_fd = -1; // the helper's end, once it connected
+    QSocketNotifier* m_listenNotifier = nullptr;
+    QSocketNotifier* m_notifier = nullptr;
     QByteArray m_buffer;
     bool m_atStop = false;
 };

@@ -226,6 +226,11 @@ std::string JvmEnvironment(const std::function<std::optional<std::string>(const 
 bool JavacsOwnVerdict(int exitStatus, const Cp932Lines& errorLines) {
     if (exitStatus < 0 || exitStatus > 2)
         return false;
+    // javac says why it failed on its error output. A failure without a word there is the JVM's,
+    // which writes its own start-up errors (a damaged archive met while mapping it) to its
+    // standard output.
+    if (exitStatus != 0 && errorLines.empty())
+        return false;
     // What the JVM and its launcher write, at the start of a line. javac's own lines start with
     // the file's name, a Japanese word, or (a quoted source line) the tabs of the listing.
     static constexpr std::string_view kJvmLines[] = {

@@ -86,10 +86,10 @@ std::string JvmEnvironment(const std::function<std::optional<std::string>(const 
 std::string ArchiveChecksum(const fs::path& file);
 
 // True when the compile's end is javac's own verdict on the source: an exit status javac gives
-// for a source (0 clean, 1 errors, 2 a file or option it could not take) and no line that the
-// JVM rather than javac writes (an archive message, a JVM error or exception, a fatal-error
-// report). Anything else, after a compile with the archive, is the archive's doing until the
-// plain command shows otherwise.
+// for a source (0 clean, 1 errors, 2 a file or option it could not take; the last two always with
+// javac's own lines) and no line that the JVM rather than javac writes (an archive message, a JVM
+// error or exception, a fatal-error report). Anything else, after a compile with the archive, is
+// the archive's doing until the plain command shows otherwise.
 bool JavacsOwnVerdict(int exitStatus, const Cp932Lines& errorLines);
 
 // True when the JVM did not start because it refused the options: it ended with status 1,

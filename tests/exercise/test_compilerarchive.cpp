@@ -294,6 +294,8 @@ TEST(JavacsOwnVerdict, OnlyJavacsStatusesAndLinesWithoutTheJvms) {
         {0, {"An error has occurred while processing the shared archive file."}, false},
         {1, {"Hello.java:6: x", "Unable to write to shared archive file."}, false},
         {1, {"Exception in thread \"main\" java.lang.NoClassDefFoundError: x"}, false},
+        {1, {}, false}, // javac never fails without a word: the JVM said it elsewhere
+        {2, {}, false},
         {4, {}, false},
         {3, {}, false},
         {134, {}, false},

@@ -515,6 +515,11 @@ void TMainCrt::SetOuterGeometry(int left, int top, int width, int height) {
 void TMainCrt::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!m_archiveScheduled) {
+        // The first exposure paints the window; what start-up left for later follows it, and
+        // at the latest comes a moment later for a window that is never exposed.
+        windowHandle()->installEventFilter(this);
+        constexpr int kLeftForLaterMs = 500;
+        QTimer::singleShot(kLeftForLaterMs, this, [this] { FillPendingLessonBuffers(); });
         // Once the window stands and has been painted: the archive's compile never competes
         // with start-up.
         m_archiveScheduled = true;
@@ -581,7 +586,9 @@ void TMainCrt::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainCrt::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == PageControl1 &&
+    if (watched == windowHandle() && event->type() == QEvent::Expose && m_trainer->mirrorPending)
+        QTimer::singleShot(0, this, [this] { FillPendingLessonBuffers(); });
+    else if (watched == PageControl1 &&
         (event->type() == QEvent::Resize || event->type() == QEvent::Move))
         FitGuidancePanel();
     else if (watched == TabSheet5 && event->type() == QEvent::Show)

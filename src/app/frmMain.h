@@ -10,7 +10,6 @@
 
 #include <QFont>
 #include <QMainWindow>
-#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <QStringList>
@@ -44,9 +43,7 @@ class QToolButton;
 class QWidget;
 
 class CompileWait;
-class TAboutBox;
-class TShellDiasp;
-class TfromFileSelect;
+class AppDialogs;
 struct TrainerState;
 
 namespace vellaro {
@@ -75,10 +72,10 @@ class TMainCrt : public QMainWindow {
     // True once the program has ended itself (EndProgram): nothing is stored any more, and
     // main() shows no window.
     bool ProgramEnded() const;
-    // The windows made once at start-up after this one, which AppWindows owns: the version dialog
-    // ("バージョン情報"), the run's window ("実行") and the folder choice ("参　照"). Until they
-    // are given, those commands do nothing.
-    void UseWindows(TAboutBox& about, TShellDiasp& shell, TfromFileSelect& fileSelect);
+    // The dialogs beside this window, which AppWindows owns and makes on first use: the version
+    // dialog ("バージョン情報"), the run's window ("実行") and the folder choice ("参　照").
+    // While none are given (null), those commands do nothing.
+    void UseWindows(AppDialogs* dialogs);
 
     // ---- read-only queries; everything else is reached through the controls ----
     // The page the last page switch entered (0 to 3); the editing commands act on its editor.
@@ -323,6 +320,9 @@ class TMainCrt : public QMainWindow {
     // ---- speed-reading trainer (frmMain_trainer.cpp) ----
     // False when its failure ended the program.
     bool LoadLessonText();
+    void MirrorLessonText();
+    void FillLessonBuffers();
+    void FillPendingLessonBuffers();
     void BitBtn1Click(); // "Ｓｔａｒｔ" (速読レッスン): the lesson's lines begin to run
     void BitBtn5Click(); // "Ｓｔｏｐ" (速読レッスン): the lesson stops
     void Read_TimerTimer();    // the lesson's tick: the next line on the display
@@ -443,8 +443,6 @@ class TMainCrt : public QMainWindow {
     // The pane's line naming the files of the current folder that hide Java's own classes;
     // empty when there are none.
     static std::string ShadowingFilesHere();
-    // AppWindows's windows (UseWindows); null once one is gone.
-    QPointer<TAboutBox> m_about;
-    QPointer<TShellDiasp> m_shell;
-    QPointer<TfromFileSelect> m_fileSelect;
+    // AppWindows's dialogs (UseWindows); null before they are given and once they are gone.
+    AppDialogs* m_dialogs = nullptr;
 };

@@ -1,6 +1,7 @@
 // Help, version dialog and work folder choice of the main window, and the windows made beside it.
 #include <QLineEdit>
 
+#include "app/AppWindows.h"
 #include "app/frmMain.h"
 #include "common/delCommFunc.h"
 #include "common/qt/Dialogs.h"
@@ -9,10 +10,8 @@
 #include "dialogs/frmFileSelect.h"
 #include "exercise/qt/fmDosCall.h"
 
-void TMainCrt::UseWindows(TAboutBox& about, TShellDiasp& shell, TfromFileSelect& fileSelect) {
-    m_about = &about;
-    m_shell = &shell;
-    m_fileSelect = &fileSelect;
+void TMainCrt::UseWindows(AppDialogs* dialogs) {
+    m_dialogs = dialogs;
 }
 
 // "操作説明": the help file lies next to the executable, wherever the current folder is.
@@ -28,14 +27,14 @@ void TMainCrt::N8Click() {
 
 // "バージョン情報"
 void TMainCrt::About1Click() {
-    if (m_about)
-        m_about->exec();
+    if (m_dialogs)
+        m_dialogs->about().exec();
 }
 
 // "参　照": a confirmed folder is shown on the settings page at once; it becomes the work
 // folder only with "登　録".
 void TMainCrt::BitBtn2Click() {
-    if (!m_fileSelect || m_fileSelect->Execute() != QDialog::Accepted)
+    if (!m_dialogs || m_dialogs->fileSelect().Execute() != QDialog::Accepted)
         return;
     sDisp_SrcPath->setText(vellaro::FromPath(vellaro::CurSrcPath));
 }

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/AppWindows.h"
 #include "app/StepWindow.h"
 #include "app/frmMain.h"
 #include "common/Cp932.h"
@@ -197,11 +198,10 @@ void TMainCrt::RunButtonClick() {
         return;
     const std::string className = vellaro::ToUtf8(name);
     vellaro::ShellCommand = vellaro::RunShellCommand(className);
-    if (!m_shell) {
+    if (!m_dialogs)
         return;
-    }
     vellaro::BeginRun(className);
-    m_shell->ExecuteRun(vellaro::RunClassCommand(className), SecEdit->font());
+    m_dialogs->shell().ExecuteRun(vellaro::RunClassCommand(className), SecEdit->font());
     if (const auto& failure = vellaro::LastRunFailure())
         ShowRunFailure(*failure);
 }

@@ -91,9 +91,9 @@ bool TMainCrt::LoadLessonText() {
     TrainerState& t = *m_trainer;
     const auto status =
         vellaro::ReadLessonFile(vellaro::ExePath() / vellaro::kLessonFileName, t.encoded);
-    SetBufferText(ReadText_Buffer, JoinStoredLines(t.encoded));
     if (status != vellaro::LessonReadStatus::Ok) {
-        // Missing, unreadable, or too large to be a lesson: the buffer stays empty.
+        // Missing, unreadable, or too large to be a lesson: the buffer is emptied.
+        FillLessonBuffers();
         vellaro::Dialogs().message(this, vellaro::MsgKind::Error,
                                    QStringLiteral("速読テキストが有りません、処理を中止します"),
                                    vellaro::MbYes);
@@ -101,8 +101,8 @@ bool TMainCrt::LoadLessonText() {
         return !EndProgram();
     }
     const vellaro::LessonDecodeResult result = vellaro::DecodeLessonText(t.encoded, t.lines);
-    SetBufferText(SreadText, JoinLines(t.lines));
     if (result.damaged) {
+        FillLessonBuffers();
         vellaro::Dialogs().message(
             this, vellaro::MsgKind::Information,
             QStringLiteral("テキストファイルが壊れています、プログラムを終了します。"),
@@ -110,7 +110,34 @@ bool TMainCrt::LoadLessonText() {
         // Staying keeps the lines before the damage.
         return !EndProgram();
     }
+    MirrorLessonText();
     return true;
+}
+
+// The buffers mirror the lesson text as stored and as decoded (the lines decoded before stay
+// when a read fails, and so does their mirror).
+void TMainCrt::FillLessonBuffers() {
+    TrainerState& t = *m_trainer;
+    SetBufferText(ReadText_Buffer, JoinStoredLines(t.encoded));
+    SetBufferText(SreadText, JoinLines(t.lines));
+}
+
+// Nothing shows the buffers, so at start-up they are filled once the window has been painted
+// for the first time (FillPendingLessonBuffers): the learner sees the window sooner, and the
+// buffers are full before anyone can have been told the window is there. A shown window's
+// buffers are filled at once.
+void TMainCrt::MirrorLessonText() {
+    if (isVisible())
+        FillLessonBuffers();
+    else
+        m_trainer->mirrorPending = true;
+}
+
+void TMainCrt::FillPendingLessonBuffers() {
+    if (!m_trainer->mirrorPending)
+        return;
+    m_trainer->mirrorPending = false;
+    FillLessonBuffers();
 }
 
 // ---- reading lesson -------------------------------------------------------------------------

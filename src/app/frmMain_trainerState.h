@@ -11,6 +11,8 @@ struct TrainerState {
     std::vector<std::string> encoded;
     // SreadText: one decoded line per stored line (never shown).
     vellaro::Cp932Lines lines;
+    // The buffers above are still to be given encoded and lines (after the first paint).
+    bool mirrorPending = false;
     // Both exercises and the sub-page rules; the widgets show what it holds.
     vellaro::SpeedPage page;
 

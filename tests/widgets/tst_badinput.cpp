@@ -188,6 +188,7 @@ void TstBadInput::lessonWithOddLineEndsNulBytesAndHugeLines() {
     }
     QVERIFY(folders.dialogs.messages.isEmpty());
     QVERIFY(!vellaro::TerminateRequested());
+    QTRY_VERIFY(!ui.SreadText->toPlainText().isEmpty());
     const QStringList shown = ui.SreadText->toPlainText().split(QLatin1Char('\n'));
     QCOMPARE(shown.size(), int(lines.size()));
     QCOMPARE(shown[0], QStringLiteral("変数とは"));

@@ -341,7 +341,7 @@ void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
     dialogs().answerAllMessages(vellaro::MbOk);
     AppWindows w = vtest::StartPastGuidance();
     vellaro::SetEventSeam(m_seam.get()); // start-up installs the desktop's own
-    QVERIFY(w.main && w.fileSelect);
+    QVERIFY(w.main && w.dialogs);
     if (!OnFixedDisk(m_base))
         QSKIP("the build folder is not on a fixed disk here");
     const QString refused = m_base + QStringLiteral("/한글");
@@ -355,7 +355,7 @@ void TestDialogs::cancelAfterRefusalKeepsTheFolderChoice() {
     const fs::path storedBefore = w.main->EnvSettings().PathSrc;
     dialogs().clear();
     dialogs().answerMessage(vellaro::MbOk);
-    TfromFileSelect* dlg = w.fileSelect.get();
+    TfromFileSelect* dlg = &w.dialogs->fileSelect();
     WithModal(
         dlg,
         [&] {
@@ -529,8 +529,8 @@ void TestDialogs::helpFolderCountsAsMissing() {
 void TestDialogs::versionDialog() {
     AppWindows w = vtest::StartProgram();
     vellaro::SetEventSeam(m_seam.get()); // start-up installs the desktop's own
-    QVERIFY(w.main && w.about);
-    TAboutBox* box = w.about.get();
+    QVERIFY(w.main && w.dialogs);
+    TAboutBox* box = &w.dialogs->about();
     WithModal(
         box,
         [&] {

@@ -126,7 +126,9 @@ void TestMainWindow::firstStartShowsDefaultsAndGuidance() {
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
     const vtest::MainControls ui(w);
-    QVERIFY(app.about && app.shell && app.fileSelect);
+    // The dialogs are made when first asked for, not at start-up.
+    QVERIFY(app.dialogs && !app.dialogs->aboutIfMade() && !app.dialogs->shellIfMade() &&
+            !app.dialogs->fileSelectIfMade());
 
     // Defaults applied to the window.
     QCOMPARE(w.frameGeometry().size(), QSize(595, 520));
@@ -471,7 +473,7 @@ void TestMainWindow::workFolderThatCannotBeMadeEndsTheProgram() {
     QCOMPARE(m.buttons, int(vellaro::MbYes));
     QVERIFY(app.main->ProgramEnded());
     QVERIFY(vellaro::TerminateRequested());
-    QVERIFY(!app.about); // no other window is made
+    QVERIFY(!app.dialogs); // no other window is made
     QVERIFY(!app.main->isVisible());
     QVERIFY(!fs::exists(folders.settingsFile()));
     // Closing now stores nothing.

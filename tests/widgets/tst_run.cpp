@@ -168,7 +168,7 @@ class TestRun : public QObject, private vtest::ProgramFixture {
 void TestRun::initTestCase() {
     QVERIFY(startProgram());
     vellaro::SetProcesses(&m_processes);
-    m_processes.shell = m_app.shell.get();
+    m_processes.shell = &m_app.dialogs->shell();
     // The learner goes to the page to compile and run.
     vtest::ClickTab(ui().PageControl1, 1);
     QCOMPARE(ui().PageControl1->currentWidget(), ui().TabSheet2);
@@ -197,9 +197,9 @@ void TestRun::cleanup() {
     // A failed scenario must not leave the run window up for the next test.
     if (PtyConsole* c = OpenConsole())
         c->close();
-    if (m_app.shell && m_app.shell->isVisible()) {
-        m_app.shell->Timer1->stop();
-        m_app.shell->close();
+    if (TShellDiasp* shell = m_app.dialogs->shellIfMade(); shell && shell->isVisible()) {
+        shell->Timer1->stop();
+        shell->close();
     }
 }
 
@@ -227,8 +227,8 @@ void TestRun::typeExercise(const QString& name, const QString& statements) const
 void TestRun::runAtOnce() const {
     // The test is the clock once the run is armed; otherwise its 500 ms pass as they do.
     QTimer::singleShot(0, this, [this] {
-        if (m_app.shell->isVisible() && m_app.shell->Timer1->isActive())
-            QMetaObject::invokeMethod(m_app.shell->Timer1, "timeout");
+        if (m_app.dialogs->shell().isVisible() && m_app.dialogs->shell().Timer1->isActive())
+            QMetaObject::invokeMethod(m_app.dialogs->shell().Timer1, "timeout");
     });
     ui().RunButton->trigger();
 }
@@ -278,12 +278,12 @@ void TestRun::runWithoutClassNameStartsNothing() {
     ui().RunButton->trigger();
     QCOMPARE(dialogs().messageTexts(), QStringList{QStringLiteral("クラス名を入力して下さい")});
     QVERIFY(m_processes.consoles.isEmpty());
-    QVERIFY(!m_app.shell->isVisible());
-    QVERIFY(!m_app.shell->Timer1->isActive());
+    QVERIFY(!m_app.dialogs->shell().isVisible());
+    QVERIFY(!m_app.dialogs->shell().Timer1->isActive());
 }
 
 void TestRun::runWaitsForTheTimerAndKeepsTheCommandText() {
-    TShellDiasp* shell = m_app.shell.get();
+    TShellDiasp* shell = &m_app.dialogs->shell();
     QCOMPARE(shell->Timer1->objectName(), QStringLiteral("Timer1"));
     QCOMPARE(shell->Timer1->interval(), 500);
     QVERIFY(shell->Timer1->isSingleShot());
@@ -382,7 +382,7 @@ void TestRun::consoleRunsJapaneseDialogue() {
     ui().RunButton->trigger();
     QVERIFY(done);
     QVERIFY(!console); // gone with the run
-    QVERIFY(!m_app.shell->isVisible());
+    QVERIFY(!m_app.dialogs->shell().isVisible());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     QTRY_VERIFY(ProcessGone(shellPid));
 }
@@ -644,7 +644,7 @@ void TestRun::compileWaitTakesNoInputAndEndsWithItsCompiler() {
         QTest::keyClick(w().windowHandle(), Qt::Key_R, Qt::AltModifier);
         QApplication::processEvents();
         QVERIFY(m_processes.consoles.isEmpty());
-        QVERIFY(!m_app.shell->isVisible());
+        QVERIFY(!m_app.dialogs->shell().isVisible());
         QTest::keyClick(w().windowHandle(), Qt::Key_Escape);
         checked = true;
     });

@@ -125,7 +125,7 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
         QCOMPARE(dialogs().messages[0].text, text);
         QCOMPARE(dialogs().messages[0].buttons, int(vellaro::MbYes));
         QVERIFY(vellaro::TerminateRequested());
-        QVERIFY(!m_app.about); // main() shows no window
+        QVERIFY(!m_app.dialogs); // main() shows no window
     }
     // Starts the program with its window active and the lesson running on the speed page.
     bool startActiveLesson() {
@@ -175,10 +175,22 @@ class TstTrainer : public QObject, private vtest::ProgramFixture {
         QVERIFY(startProgram());
         const QStringList source = LessonSource();
         QVERIFY(source.size() >= 300);
-        QCOMPARE(ui().SreadText->toPlainText().split(QLatin1Char('\n')), source);
+        // Filled once the window has been painted.
+        QTRY_COMPARE(ui().SreadText->toPlainText().split(QLatin1Char('\n')), source);
         QCOMPARE(ui().ReadText_Buffer->document()->blockCount(), source.size());
         QVERIFY(dialogs().messages.isEmpty());
         QVERIFY(!vellaro::TerminateRequested());
+    }
+
+    void lessonMirrorWaitsForTheFirstPaint() {
+        vtest::TestFolders folders;
+        AppWindows app = CreateAppWindows();
+        const vtest::MainControls ui(*app.main);
+        QVERIFY(ui.SreadText->document()->isEmpty());
+        QVERIFY(ui.ReadText_Buffer->document()->isEmpty());
+        app.main->show();
+        QTRY_COMPARE(ui.ReadText_Buffer->document()->blockCount(), LessonSource().size());
+        QCOMPARE(ui.SreadText->toPlainText().split(QLatin1Char('\n')), LessonSource());
     }
 
     void unreadableLessonEndsTheProgram_data() {

@@ -190,7 +190,7 @@ AppWindows StartProgram() {
     if (!dynamic_cast<QProxyStyle*>(QApplication::style()))
         vellaro::InstallAppStyle();
     AppWindows w = CreateAppWindows();
-    if (w.about) {
+    if (w.dialogs) {
         w.main->show();
         // Let the window reach its final geometry before the test looks at it.
         QApplication::processEvents();
@@ -200,7 +200,7 @@ AppWindows StartProgram() {
 
 AppWindows StartPastGuidance(bool active) {
     AppWindows w = StartProgram();
-    if (!w.about)
+    if (!w.dialogs)
         return w;
     const MainControls ui(*w.main);
     if (ui.Panel8->isVisible()) {
@@ -218,7 +218,7 @@ bool ProgramFixture::startProgram(const QStringList& settings) {
     if (!settings.isEmpty())
         WriteIni(m_folders->settingsFile(), QStringList{"[Bas]"} + settings);
     m_app = StartPastGuidance();
-    return m_app.about != nullptr;
+    return m_app.dialogs != nullptr;
 }
 
 const MainControls& ProgramFixture::ui() const {

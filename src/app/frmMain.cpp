@@ -84,7 +84,20 @@ QString TMainCrt::GuidanceText() {
 TMainCrt::TMainCrt(QWidget* parent)
     : QMainWindow(parent), m_trainer(std::make_unique<TrainerState>()),
       m_archive(std::make_unique<vellaro::BackgroundArchive>()) {
-    BuildLayout();
+    {
+        // Qt's line edits lay out their empty text once with the application's default font
+        // while they are made, before they take their own; with the window's font as the
+        // default meanwhile, start-up loads no font (and no fallback list) that nothing shows.
+        // Every control ends with the font it inherits or is given, as before.
+        struct DefaultFontWhileBuilding {
+            const QFont saved = QGuiApplication::font();
+            DefaultFontWhileBuilding() {
+                QGuiApplication::setFont(PixelFont(kPGothicFace, kWindowFontPixels));
+            }
+            ~DefaultFontWhileBuilding() { QGuiApplication::setFont(saved); }
+        } const defaultFont;
+        BuildLayout();
+    }
     ConnectEvents();
     // The designed place and size, until the settings give theirs.
     SetOuterGeometry(254, 122, 632, 539);
@@ -589,7 +602,7 @@ bool TMainCrt::eventFilter(QObject* watched, QEvent* event) {
     if (watched == windowHandle() && event->type() == QEvent::Expose && m_trainer->mirrorPending)
         QTimer::singleShot(0, this, [this] { FillPendingLessonBuffers(); });
     else if (watched == PageControl1 &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+             (event->type() == QEvent::Resize || event->type() == QEvent::Move))
         FitGuidancePanel();
     else if (watched == TabSheet5 && event->type() == QEvent::Show)
         Guarded([this] { TabSheet5Show(); });

@@ -58,6 +58,9 @@ class DiscSurface;
 
 class TestMainWindow;
 
+// The pixel size of the window's own font (the P-Gothic face), which its controls inherit.
+inline constexpr int kWindowFontPixels = 12;
+
 class TMainCrt : public QMainWindow {
     Q_OBJECT
     // The window's own page changes (SetCurrentPage, SetSpeedPageVisible) must never count as

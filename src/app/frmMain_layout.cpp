@@ -252,7 +252,7 @@ QGroupBox* GroupOnPanel(QWidget* parent, const char* panelName, const char* name
 void TMainCrt::BuildLayout() {
     setObjectName(QStringLiteral("MainCrt"));
     setWindowTitle(QStringLiteral("Vellaro"));
-    setFont(PGothic(12));
+    setFont(PGothic(kWindowFontPixels));
 
     auto* client = Named(new QWidget(this), "ClientArea");
     setCentralWidget(client);

@@ -1,6 +1,7 @@
 // The main window driven offscreen: start-up, guidance panel, page switch, settings page, closing.
 #include <QAction>
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -123,9 +124,12 @@ class TestMainWindow : public QObject {
 
 void TestMainWindow::firstStartShowsDefaultsAndGuidance() {
     vtest::TestFolders folders;
+    const QFont defaultFont = QGuiApplication::font();
     AppWindows app = vtest::StartProgram();
     TMainCrt& w = *app.main;
     const vtest::MainControls ui(w);
+    // Tool tips and context menus keep the application's default font.
+    QCOMPARE(QGuiApplication::font(), defaultFont);
     // The dialogs are made when first asked for, not at start-up.
     QVERIFY(app.dialogs && !app.dialogs->aboutIfMade() && !app.dialogs->shellIfMade() &&
             !app.dialogs->fileSelectIfMade());

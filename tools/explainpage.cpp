@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/AtomicFile.h"
 #include "exercise/CompileMessages.h"
@@ -48,25 +49,27 @@ std::string Html(std::string_view text) {
     return out;
 }
 
-std::string Entries(const std::vector<vellaro::Explanation>& entries) {
-    std::string out = "<ul>\n";
-    for (const auto& e : entries)
-        out += "<li><a href=\"#" + e.id + "\">" + Html(e.title) + "</a></li>\n";
-    out += "</ul>\n";
-    for (const auto& e : entries) {
-        out += "\n<h3><a name=\"" + e.id + "\">" + Html(e.title) + "</a></h3>\n";
-        out += "<p><b>" + Html(e.summary) + "</b></p>\n";
-        out += "<dl>\n";
-        out += "<dt>意味</dt><dd>" + Html(e.meaning) + "</dd>\n";
-        out += "<dt>よくある原因</dt><dd>" + Html(e.cause) + "</dd>\n";
-        out += "<dt>直し方</dt><dd>" + Html(e.fix) + "</dd>\n";
-        out += "<dt>例</dt><dd><pre>" + Html(e.example) + "</pre></dd>\n";
-        out += "</dl>\n";
-    }
-    return out;
+// One line of an entry's list: its label and text, the example kept as it is laid out.
+struct Row {
+    const char* label;
+    const std::string& text;
+    bool pre = false;
+};
+
+std::vector<Row> Rows(const vellaro::Explanation& e) {
+    return {
+        {"意味", e.meaning}, {"よくある原因", e.cause}, {"直し方", e.fix}, {"例", e.example, true}};
 }
 
-std::string RuntimeEntries(const std::vector<vellaro::RuntimeExplanation>& entries) {
+std::vector<Row> Rows(const vellaro::RuntimeExplanation& e) {
+    std::vector<Row> rows{{"意味", e.meaning}, {"直し方", e.fix}};
+    if (!e.example.empty())
+        rows.push_back({"例", e.example, true});
+    return rows;
+}
+
+// The index of the titles, then each entry under its anchor.
+template <class Entry> std::string Entries(const std::vector<Entry>& entries) {
     std::string out = "<ul>\n";
     for (const auto& e : entries)
         out += "<li><a href=\"#" + e.id + "\">" + Html(e.title) + "</a></li>\n";
@@ -75,10 +78,11 @@ std::string RuntimeEntries(const std::vector<vellaro::RuntimeExplanation>& entri
         out += "\n<h3><a name=\"" + e.id + "\">" + Html(e.title) + "</a></h3>\n";
         out += "<p><b>" + Html(e.summary) + "</b></p>\n";
         out += "<dl>\n";
-        out += "<dt>意味</dt><dd>" + Html(e.meaning) + "</dd>\n";
-        out += "<dt>直し方</dt><dd>" + Html(e.fix) + "</dd>\n";
-        if (!e.example.empty())
-            out += "<dt>例</dt><dd><pre>" + Html(e.example) + "</pre></dd>\n";
+        for (const Row& row : Rows(e)) {
+            const std::string text = Html(row.text);
+            out += std::string("<dt>") + row.label + "</dt><dd>" +
+                   (row.pre ? "<pre>" + text + "</pre>" : text) + "</dd>\n";
+        }
         out += "</dl>\n";
     }
     return out;
@@ -100,7 +104,7 @@ int main(int argc, char** argv) {
             vellaro::ParseRuntimeExplanations(vellaro::BuiltInRuntimeExplanationsText());
         if (!data.error.empty())
             return Fail("runtime.txt:" + std::to_string(data.errorLine) + ": " + data.error);
-        entries = RuntimeEntries(data.entries);
+        entries = Entries(data.entries);
     } else {
         const vellaro::ExplanationData data =
             vellaro::ParseExplanations(vellaro::BuiltInExplanationsText());

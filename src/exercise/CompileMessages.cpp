@@ -6,6 +6,7 @@
 #include "common/Cp932.h"
 #include "exercise/Compile.h"
 #include "exercise/DataText.h"
+#include "exercise/EntryFile.h"
 #include "exercise/JavaComp.h"
 
 namespace vellaro {
@@ -92,11 +93,6 @@ constexpr std::string_view kSymbolLabel = "シンボル:";
 constexpr std::string_view kLocationLabel = "場所:";
 
 // ---- Reading the data ----
-
-struct EntryBuilder {
-    Explanation entry;
-    std::size_t startLine = 0;
-};
 
 std::string* SingleField(Explanation& e, std::string_view key) {
     if (key == "title")
@@ -292,86 +288,46 @@ std::string FullExplanation(const Explanation& e) {
 }
 
 ExplanationData ParseExplanations(std::string_view utf8) {
-    ExplanationData data;
-    auto fail = [&data](std::size_t line, std::string message) {
-        data.entries.clear();
-        data.error = std::move(message);
-        data.errorLine = line;
-        return data;
-    };
-    if (StartsWith(utf8, "\xEF\xBB\xBF"))
-        utf8.remove_prefix(3);
+    struct Fields : EntryFields {
+        std::vector<Explanation> entries;
+        Explanation current;
 
-    std::optional<EntryBuilder> current;
-    auto finish = [&]() -> std::string {
-        if (!current)
+        void open(std::string_view id) override {
+            current = Explanation{};
+            current.id = std::string(id);
+        }
+        std::string field(std::string_view key, std::string_view value) override {
+            if (std::string* field = SingleField(current, key)) {
+                if (!field->empty())
+                    return GivenTwice(key);
+                if (key == "when" && value != "errors" && value != "no-errors")
+                    return "the field when is errors or no-errors";
+                if (key == "leads" && value != "last-statement" && value != "stray-brace")
+                    return "the field leads is last-statement or stray-brace";
+                *field = std::string(value);
+            } else if (std::vector<std::string>* list = ListField(current, key)) {
+                list->push_back(NormalizeBlanks(value));
+            } else {
+                return UnknownField(key);
+            }
             return {};
-        const std::string_view missing = MissingField(current->entry);
-        if (!missing.empty())
-            return "entry [" + current->entry.id + "] has no " + std::string(missing);
-        data.entries.push_back(std::move(current->entry));
-        current.reset();
-        return {};
-    };
-
-    std::size_t lineNo = 0;
-    std::size_t start = 0;
-    while (start <= utf8.size()) {
-        std::size_t end = utf8.find('\n', start);
-        if (end == std::string_view::npos)
-            end = utf8.size();
-        std::string_view line = utf8.substr(start, end - start);
-        start = end + 1;
-        ++lineNo;
-        line = Trim(line);
-        if (line.empty() || line.front() == '#')
-            continue;
-
-        if (line.front() == '[') {
-            if (line.back() != ']' || line.size() < 3)
-                return fail(lineNo, "an entry's first line is [id]");
-            const std::string_view id = line.substr(1, line.size() - 2);
-            if (!std::all_of(id.begin(), id.end(), IsIdChar))
-                return fail(lineNo, "an id holds only a-z, 0-9 and -");
-            if (std::string error = finish(); !error.empty())
-                return fail(current->startLine, error);
-            for (const Explanation& e : data.entries)
-                if (e.id == id)
-                    return fail(lineNo, "the id [" + std::string(id) + "] is taken");
-            current.emplace();
-            current->entry.id = std::string(id);
-            current->startLine = lineNo;
-            continue;
         }
-
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos)
-            return fail(lineNo, "a line is \"key: value\"");
-        if (!current)
-            return fail(lineNo, "a field stands before the first [id]");
-        const std::string_view key = Trim(line.substr(0, colon));
-        const std::string_view value = Trim(line.substr(colon + 1));
-        if (value.empty())
-            return fail(lineNo, "the field " + std::string(key) + " is empty");
-        if (std::string* field = SingleField(current->entry, key)) {
-            if (!field->empty())
-                return fail(lineNo, "the field " + std::string(key) + " is given twice");
-            if (key == "when" && value != "errors" && value != "no-errors")
-                return fail(lineNo, "the field when is errors or no-errors");
-            if (key == "leads" && value != "last-statement" && value != "stray-brace")
-                return fail(lineNo, "the field leads is last-statement or stray-brace");
-            *field = std::string(value);
-        } else if (std::vector<std::string>* list = ListField(current->entry, key)) {
-            list->push_back(NormalizeBlanks(value));
-        } else {
-            return fail(lineNo, "unknown field " + std::string(key));
+        std::string take() override {
+            const std::string_view missing = MissingField(current);
+            if (!missing.empty())
+                return "entry [" + current.id + "] has no " + std::string(missing);
+            entries.push_back(std::move(current));
+            return {};
         }
+    } fields;
+
+    ExplanationData data;
+    if (const auto fault = ReadEntryFile(utf8, fields)) {
+        data.error = fault->message;
+        data.errorLine = fault->line;
+    } else {
+        data.entries = std::move(fields.entries);
     }
-    const std::size_t lastStart = current ? current->startLine : 0;
-    if (std::string error = finish(); !error.empty())
-        return fail(lastStart, error);
-    if (data.entries.empty())
-        return fail(lineNo, "no entries");
     return data;
 }
 

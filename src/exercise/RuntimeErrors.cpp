@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "exercise/DataText.h"
+#include "exercise/EntryFile.h"
 #include "exercise/JavaComp.h"
 
 namespace vellaro {
@@ -337,75 +338,43 @@ std::string Number(std::size_t n) {
 } // namespace
 
 RuntimeExplanationData ParseRuntimeExplanations(std::string_view utf8) {
-    RuntimeExplanationData data;
-    auto fail = [&data](std::size_t line, std::string message) {
-        data.entries.clear();
-        data.error = std::move(message);
-        data.errorLine = line;
-        return data;
-    };
-    if (StartsWith(utf8, "\xEF\xBB\xBF"))
-        utf8.remove_prefix(3);
+    struct Fields : EntryFields {
+        std::vector<RuntimeExplanation> entries;
+        RuntimeExplanation current;
 
-    std::optional<RuntimeExplanation> current;
-    std::size_t currentLine = 0;
-    auto finish = [&]() -> std::string {
-        if (!current)
+        void open(std::string_view id) override {
+            current = RuntimeExplanation{};
+            current.id = std::string(id);
+        }
+        std::string field(std::string_view key, std::string_view value) override {
+            if (std::string* field = SingleField(current, key)) {
+                if (!field->empty())
+                    return GivenTwice(key);
+                *field = std::string(value);
+            } else if (std::vector<std::string>* list = ListField(current, key)) {
+                if (!Tokenize(value))
+                    return "a \"{\" in a pattern opens no {name} or {name:pattern}";
+                list->emplace_back(value);
+            } else {
+                return UnknownField(key);
+            }
             return {};
-        if (std::string fault = EntryFault(*current); !fault.empty())
-            return fault;
-        data.entries.push_back(std::move(*current));
-        current.reset();
-        return {};
-    };
+        }
+        std::string take() override {
+            if (std::string fault = EntryFault(current); !fault.empty())
+                return fault;
+            entries.push_back(std::move(current));
+            return {};
+        }
+    } fields;
 
-    std::size_t lineNo = 0;
-    for (std::string_view line : SplitLines(utf8)) {
-        ++lineNo;
-        line = Trim(line);
-        if (line.empty() || line.front() == '#')
-            continue;
-        if (line.front() == '[') {
-            if (line.back() != ']' || line.size() < 3)
-                return fail(lineNo, "an entry's first line is [id]");
-            const std::string_view id = line.substr(1, line.size() - 2);
-            if (!std::all_of(id.begin(), id.end(), IsIdChar))
-                return fail(lineNo, "an id holds only a-z, 0-9 and -");
-            if (std::string error = finish(); !error.empty())
-                return fail(currentLine, error);
-            for (const RuntimeExplanation& e : data.entries)
-                if (e.id == id)
-                    return fail(lineNo, "the id [" + std::string(id) + "] is taken");
-            current.emplace();
-            current->id = std::string(id);
-            currentLine = lineNo;
-            continue;
-        }
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos)
-            return fail(lineNo, "a line is \"key: value\"");
-        if (!current)
-            return fail(lineNo, "a field stands before the first [id]");
-        const std::string_view key = Trim(line.substr(0, colon));
-        const std::string_view value = Trim(line.substr(colon + 1));
-        if (value.empty())
-            return fail(lineNo, "the field " + std::string(key) + " is empty");
-        if (std::string* field = SingleField(*current, key)) {
-            if (!field->empty())
-                return fail(lineNo, "the field " + std::string(key) + " is given twice");
-            *field = std::string(value);
-        } else if (std::vector<std::string>* list = ListField(*current, key)) {
-            if (!Tokenize(value))
-                return fail(lineNo, "a \"{\" in a pattern opens no {name} or {name:pattern}");
-            list->emplace_back(value);
-        } else {
-            return fail(lineNo, "unknown field " + std::string(key));
-        }
+    RuntimeExplanationData data;
+    if (const auto fault = ReadEntryFile(utf8, fields)) {
+        data.error = fault->message;
+        data.errorLine = fault->line;
+    } else {
+        data.entries = std::move(fields.entries);
     }
-    if (std::string error = finish(); !error.empty())
-        return fail(currentLine, error);
-    if (data.entries.empty())
-        return fail(lineNo, "no entries");
     return data;
 }
 

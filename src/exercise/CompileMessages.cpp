@@ -288,14 +288,7 @@ std::string FullExplanation(const Explanation& e) {
 }
 
 ExplanationData ParseExplanations(std::string_view utf8) {
-    struct Fields : EntryFields {
-        std::vector<Explanation> entries;
-        Explanation current;
-
-        void open(std::string_view id) override {
-            current = Explanation{};
-            current.id = std::string(id);
-        }
+    struct Fields : EntryList<Explanation> {
         std::string field(std::string_view key, std::string_view value) override {
             if (std::string* field = SingleField(current, key)) {
                 if (!field->empty())
@@ -312,23 +305,13 @@ ExplanationData ParseExplanations(std::string_view utf8) {
             }
             return {};
         }
-        std::string take() override {
-            const std::string_view missing = MissingField(current);
-            if (!missing.empty())
-                return "entry [" + current.id + "] has no " + std::string(missing);
-            entries.push_back(std::move(current));
-            return {};
+        std::string entryFault(const Explanation& e) const override {
+            const std::string_view missing = MissingField(e);
+            return missing.empty() ? std::string()
+                                   : "entry [" + e.id + "] has no " + std::string(missing);
         }
     } fields;
-
-    ExplanationData data;
-    if (const auto fault = ReadEntryFile(utf8, fields)) {
-        data.error = fault->message;
-        data.errorLine = fault->line;
-    } else {
-        data.entries = std::move(fields.entries);
-    }
-    return data;
+    return fields.read(utf8);
 }
 
 std::string_view BuiltInExplanationsText() {

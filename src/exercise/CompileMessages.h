@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/Cp932Text.h"
+#include "exercise/EntryFile.h"
 
 namespace vellaro {
 
@@ -56,11 +57,7 @@ std::string FullExplanation(const Explanation& explanation);
 
 // The result of reading explanation data: the entries in order, or the first fault found with
 // its line (counted from 1) and no entries.
-struct ExplanationData {
-    std::vector<Explanation> entries;
-    std::string error; // empty when the data was read
-    std::size_t errorLine = 0;
-};
+using ExplanationData = EntryFileData<Explanation>;
 ExplanationData ParseExplanations(std::string_view utf8);
 
 // The data compiled into the program, and its entries (none if the data could not be read,

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace vellaro {
 
@@ -34,6 +36,49 @@ class EntryFields {
 
 // Reads the whole text. On a fault, what `fields` kept so far is to be dropped.
 std::optional<EntryFileFault> ReadEntryFile(std::string_view utf8, EntryFields& fields);
+
+// The result of reading a file of entries: the entries in order, or the first fault found with
+// its line (counted from 1) and no entries.
+template <class Entry> struct EntryFileData {
+    std::vector<Entry> entries;
+    std::string error; // empty when the data was read
+    std::size_t errorLine = 0;
+};
+
+// A kind's side that keeps its entries (each with an `id`) in a list; the kind reads the fields
+// into `current` and says what makes a whole entry faulty.
+template <class Entry> class EntryList : public EntryFields {
+  public:
+    // Reads the whole text into entries of this kind.
+    EntryFileData<Entry> read(std::string_view utf8) {
+        EntryFileData<Entry> data;
+        if (const auto fault = ReadEntryFile(utf8, *this)) {
+            data.error = fault->message;
+            data.errorLine = fault->line;
+        } else {
+            data.entries = std::move(m_entries);
+        }
+        return data;
+    }
+
+  protected:
+    Entry current;
+    // The complete entry's fault, or empty.
+    virtual std::string entryFault(const Entry& entry) const = 0;
+
+  private:
+    void open(std::string_view id) final {
+        current = Entry{};
+        current.id = std::string(id);
+    }
+    std::string take() final {
+        if (std::string fault = entryFault(current); !fault.empty())
+            return fault;
+        m_entries.push_back(std::move(current));
+        return {};
+    }
+    std::vector<Entry> m_entries;
+};
 
 // The faults that the kinds' field readers share.
 std::string GivenTwice(std::string_view key);

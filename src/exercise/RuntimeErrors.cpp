@@ -338,14 +338,7 @@ std::string Number(std::size_t n) {
 } // namespace
 
 RuntimeExplanationData ParseRuntimeExplanations(std::string_view utf8) {
-    struct Fields : EntryFields {
-        std::vector<RuntimeExplanation> entries;
-        RuntimeExplanation current;
-
-        void open(std::string_view id) override {
-            current = RuntimeExplanation{};
-            current.id = std::string(id);
-        }
+    struct Fields : EntryList<RuntimeExplanation> {
         std::string field(std::string_view key, std::string_view value) override {
             if (std::string* field = SingleField(current, key)) {
                 if (!field->empty())
@@ -360,22 +353,9 @@ RuntimeExplanationData ParseRuntimeExplanations(std::string_view utf8) {
             }
             return {};
         }
-        std::string take() override {
-            if (std::string fault = EntryFault(current); !fault.empty())
-                return fault;
-            entries.push_back(std::move(current));
-            return {};
-        }
+        std::string entryFault(const RuntimeExplanation& e) const override { return EntryFault(e); }
     } fields;
-
-    RuntimeExplanationData data;
-    if (const auto fault = ReadEntryFile(utf8, fields)) {
-        data.error = fault->message;
-        data.errorLine = fault->line;
-    } else {
-        data.entries = std::move(fields.entries);
-    }
-    return data;
+    return fields.read(utf8);
 }
 
 std::string_view BuiltInRuntimeExplanationsText() {

@@ -38,11 +38,7 @@ struct RuntimeExplanation {
 // name, its simple name and its whole message.
 inline constexpr std::string_view kRuntimeBuiltInValues[] = {"type", "name", "message"};
 
-struct RuntimeExplanationData {
-    std::vector<RuntimeExplanation> entries;
-    std::string error; // empty when the data was read
-    std::size_t errorLine = 0;
-};
+using RuntimeExplanationData = EntryFileData<RuntimeExplanation>;
 RuntimeExplanationData ParseRuntimeExplanations(std::string_view utf8);
 
 std::string_view BuiltInRuntimeExplanationsText();

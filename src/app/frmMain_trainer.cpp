@@ -118,6 +118,7 @@ bool TMainCrt::LoadLessonText() {
 // when a read fails, and so does their mirror).
 void TMainCrt::FillLessonBuffers() {
     TrainerState& t = *m_trainer;
+    t.mirrorPending = false;
     SetBufferText(ReadText_Buffer, JoinStoredLines(t.encoded));
     SetBufferText(SreadText, JoinLines(t.lines));
 }
@@ -134,10 +135,8 @@ void TMainCrt::MirrorLessonText() {
 }
 
 void TMainCrt::FillPendingLessonBuffers() {
-    if (!m_trainer->mirrorPending)
-        return;
-    m_trainer->mirrorPending = false;
-    FillLessonBuffers();
+    if (m_trainer->mirrorPending)
+        FillLessonBuffers();
 }
 
 // ---- reading lesson -------------------------------------------------------------------------

@@ -527,7 +527,7 @@ void TMainCrt::SetOuterGeometry(int left, int top, int width, int height) {
 
 void TMainCrt::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (!m_archiveScheduled) {
+    if (!m_shownBefore) {
         // The first exposure paints the window; what start-up left for later follows it, and
         // at the latest comes a moment later for a window that is never exposed.
         windowHandle()->installEventFilter(this);
@@ -535,7 +535,7 @@ void TMainCrt::showEvent(QShowEvent* event) {
         QTimer::singleShot(kLeftForLaterMs, this, [this] { FillPendingLessonBuffers(); });
         // Once the window stands and has been painted: the archive's compile never competes
         // with start-up.
-        m_archiveScheduled = true;
+        m_shownBefore = true;
         constexpr int kArchiveAfterShowMs = 500;
         QTimer::singleShot(kArchiveAfterShowMs, this,
                            [this] { Guarded([this] { StartArchiveInBackground(); }); });

@@ -435,7 +435,8 @@ class TMainCrt : public QMainWindow {
     CompileWait* m_compileWait = nullptr;
     // The compiler's archive being made in the background (frmMain_run.cpp).
     std::unique_ptr<vellaro::BackgroundArchive> m_archive;
-    bool m_archiveScheduled = false;
+    // The window has been shown once: the archive and the lesson buffers are scheduled.
+    bool m_shownBefore = false;
     // The class name and the editor's text of the last compile that made its class from the
     // source on screen; a run of anything else asks to compile first.
     struct CompiledExercise {

@@ -313,9 +313,7 @@ void TMainCrt::BuildInputPage() {
     QVBoxLayout* box = VBox(TabSheet1);
     ToolBar1 = PageToolBar(TabSheet1, "ToolBar1", 29);
     ToolButton1 = ToolAction(ToolBar1, "ToolButton1", EditImage(0), kNew);
-    // Made inside its bar: a line edit lays out its empty text as it is made, and one without a
-    // parent would load the application's default font only for that.
-    SrcClassName = Named(new TypedLimitEdit(kClassNameTypedLimit, ToolBar1), "SrcClassName");
+    SrcClassName = Named(new TypedLimitEdit(kClassNameTypedLimit), "SrcClassName");
     SrcClassName->setFixedWidth(185);
     SrcClassName->setFont(PGothic(13));
     Label1 = Caption(ToolBar1, "Label1", kClassName, SrcClassName);

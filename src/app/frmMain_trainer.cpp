@@ -124,9 +124,9 @@ void TMainCrt::FillLessonBuffers() {
 }
 
 // Nothing shows the buffers, so at start-up they are filled once the window has been painted
-// for the first time (FillPendingLessonBuffers): the learner sees the window sooner, and the
-// buffers are full before anyone can have been told the window is there. A shown window's
-// buffers are filled at once.
+// for the first time (FillPendingLessonBuffers): the learner sees the window sooner. Only a
+// screen reader that reads hidden controls between the window's map and its first paint could
+// find them empty. A shown window's buffers are filled at once.
 void TMainCrt::MirrorLessonText() {
     if (isVisible())
         FillLessonBuffers();

@@ -21,7 +21,6 @@ namespace {
 
 using text::EndsWith;
 using text::IsBlank;
-using text::IsIdChar;
 using text::SkipBlanks;
 using text::StartsWith;
 using text::Trim;

@@ -19,7 +19,6 @@ extern const std::size_t kRuntimeExplanationsSize;
 namespace {
 
 using text::IsBlank;
-using text::IsIdChar;
 using text::StartsWith;
 using text::Trim;
 
